@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what building and testing need (Debian 12), then configures and builds.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+pakete=(cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev libsqlite3-dev libicu-dev
+        mdbtools-dev libfreexl-dev libgsf-1-dev libglib2.0-dev)
+if [ "${1:-}" = "--tests" ]; then
+  # Independent readers and fixture makers, used only by the tests.
+  pakete+=(mdbtools gnumeric python3 python3-xlrd python3-xlwt python3-dbf python3-dbfread)
+fi
+fehlend=()
+for p in "${pakete[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || fehlend+=("$p")
+done
+if [ ${#fehlend[@]} -gt 0 ]; then
+  als_root=()
+  [ "$(id -u)" -eq 0 ] || als_root=(sudo)
+  "${als_root[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${als_root[@]}" apt-get install -y -qq --no-install-recommends "${fehlend[@]}"
+fi
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc)"

@@ -1,0 +1,69 @@
+#pragma once
+// What the core sees of the main window: the one seam between the plain C++
+// core and the Qt user interface. The main window implements it; tests use a
+// scripted fake. Controls are named as on the main window (lblInformation,
+// chkQuickSuche, cbxSuchFeld with an index, …).
+#include <cstdint>
+
+#include "platform/basic/Text.h"
+
+// Message box styles and answers, as the program's calls encode them.
+namespace vb {
+inline constexpr int OKOnly = 0, AbortRetryIgnore = 2, YesNoCancel = 3, YesNo = 4, RetryCancel = 5;
+inline constexpr int Critical = 16, Question = 32, Exclamation = 48, Information = 64;
+inline constexpr int DefaultButton2 = 256, DefaultButton3 = 512;
+inline constexpr int OK = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7;
+}  // namespace vb
+
+// Wizard pages used by the core.
+namespace rahmen {
+inline constexpr int16_t Start = 0, Datenbank = 2, Tabelle = 3, Durchführung = 6, Feldzuordnung = 7,
+                         Suchoptionen = 11, DublettenNachbearbeitung = 12, DublettenProtokoll = 13;
+}
+
+class Benutzeroberfläche {
+public:
+    virtual ~Benutzeroberfläche() = default;
+
+    // A modal message box; returns the answer code (vb::OK, vb::Yes, …).
+    virtual int Meldung(const Text& text, int stil, const Text& titel) = 0;
+    // Lets pending user input and the timers run.
+    virtual void Ereignisse() = 0;
+    // Screen mouse pointer: 0 default, 11 hourglass.
+    virtual void Mauszeiger(int zeiger) = 0;
+
+    // Captions of labels and the progress bar of the progress page.
+    virtual void BeschriftungSetzen(TextSicht steuerelement, const Text& text) = 0;
+    virtual void FortschrittsbalkenSetzen(float wert) = 0;
+    virtual float Fortschrittsbalken() const = 0;
+    // The two progress timers (tmrDauer, tmrFortschritt).
+    virtual void TimerSetzen(TextSicht timer, int32_t intervall, bool aktiv) = 0;
+    virtual int32_t TimerIntervall(TextSicht timer) const = 0;
+    virtual void AktivSetzen(TextSicht steuerelement, bool aktiv) = 0;
+
+    // Option controls the operations read: Value of check boxes, option buttons and
+    // sliders, ListIndex of combo boxes; `index` for control arrays (-1: none).
+    virtual int32_t Wert(TextSicht steuerelement, int index = -1) const = 0;
+    // Text of text boxes and of the chosen combo entry.
+    virtual Text Inhalt(TextSicht steuerelement, int index = -1) const = 0;
+
+    // The list box of the field-assignment page.
+    virtual void ListeLeeren(TextSicht liste) = 0;
+    virtual void ListeHinzufügen(TextSicht liste, const Text& zeile) = 0;
+    virtual void ListeAuswählen(TextSicht liste, int zeile) = 0;
+
+    // Page flow of the wizard.
+    virtual void RahmenÖffnen(int16_t seite, bool einrichten) = 0;
+    virtual void RahmenWechseln(int16_t von, int16_t nach, bool prüfen, bool einrichten) = 0;
+
+    // The duplicate review dialog, shown modally; returns its azlAngereichert.
+    virtual int32_t DublettenBearbeiten() = 0;
+    // The junk review dialog, shown modally.
+    virtual void MüllBearbeiten() = 0;
+    // The main window's argument-less member that runs after the duplicate review.
+    virtual void NachDerBearbeitung() = 0;
+};
+
+// The window the core talks to; set by the main window at start and by tests.
+Benutzeroberfläche& Oberfläche();
+void OberflächeSetzen(Benutzeroberfläche* o);

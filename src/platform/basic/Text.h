@@ -1,0 +1,17 @@
+#pragma once
+// The program's string type: UTF-16, like the strings of the runtime it replaces.
+#include <string>
+#include <string_view>
+
+using Text = std::u16string;
+using TextSicht = std::u16string_view;
+
+// UTF-8 <-> UTF-16 at the edges (file names, console, Qt's byte APIs). Invalid
+// sequences become U+FFFD; nothing throws.
+Text ausUtf8(std::string_view utf8);
+std::string nachUtf8(TextSicht text);
+
+// Upper/lower case per character through ICU's simple case mapping, so that
+// the length never changes and "ß" stays "ß" (full mapping would give "SS").
+Text Grossbuchstaben(TextSicht text);
+Text Kleinbuchstaben(TextSicht text);
