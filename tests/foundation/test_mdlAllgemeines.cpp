@@ -3,10 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <fstream>
 
 #include "common/FakeOberflaeche.h"
+#include "common/TempVerzeichnis.h"
 #include "foundation/mdlAllgemeines.h"
 #include "platform/basic/Fehler.h"
 #include "platform/shell/Shell.h"
@@ -64,9 +64,8 @@ TEST(Allgemeines, MinimumUndBits) {
 }
 
 TEST(Allgemeines, DateiExistiert) {
-    char vorlage[] = "/tmp/purivo_datei_XXXXXX";
-    ASSERT_NE(mkdtemp(vorlage), nullptr);
-    const std::string dir = vorlage;
+    const TempVerzeichnis tmp;
+    const std::string dir = tmp.pfad();
     const std::string datei = dir + "/Kunden ä.txt";
     std::ofstream(datei) << "x";
     EXPECT_TRUE(DateiExistiert(Variante(ausUtf8(datei))).alsBool());
@@ -78,14 +77,12 @@ TEST(Allgemeines, DateiExistiert) {
         chmod(datei.c_str(), 0);
         EXPECT_FALSE(DateiExistiert(Variante(ausUtf8(datei))).alsBool());
     }
-    std::system(("rm -rf '" + dir + "'").c_str());
 }
 
 TEST(Allgemeines, ShellStartetOhneShell) {
     // A target full of shell syntax reaches the program as one argument and runs nothing.
-    char vorlage[] = "/tmp/purivo_shell_XXXXXX";
-    ASSERT_NE(mkdtemp(vorlage), nullptr);
-    const std::string dir = vorlage;
+    const TempVerzeichnis tmp;
+    const std::string dir = tmp.pfad();
     const std::string skript = dir + "/opener";
     std::ofstream(skript) << "#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/arg\"\n";
     chmod(skript.c_str(), 0755);
@@ -100,5 +97,4 @@ TEST(Allgemeines, ShellStartetOhneShell) {
     EXPECT_EQ(arg, ziel);
     EXPECT_NE(access((dir + "/boese").c_str(), F_OK), 0);
     EXPECT_FALSE(shell::Öffnen("x", dir + "/fehlt/nicht-da"));
-    std::system(("rm -rf '" + dir + "'").c_str());
 }
