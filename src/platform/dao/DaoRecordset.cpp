@@ -1,0 +1,352 @@
+#include "platform/dao/DaoIntern.h"
+
+namespace dao {
+using detail::Anweisung;
+using detail::Bezeichner;
+
+namespace {
+[[noreturn]] void KeinAktueller() { FehlerAuslösen(3021, u"Kein aktueller Datensatz."); }
+
+bool BeginntMitSelect(TextSicht s) {
+    size_t i = 0;
+    while (i < s.size() && (s[i] == u' ' || s[i] == u'\t' || s[i] == u'\r' || s[i] == u'\n' || s[i] == u'(')) ++i;
+    return Grossbuchstaben(s.substr(i, 6)) == u"SELECT";
+}
+}  // namespace
+
+RecordsetPtr Database::OpenRecordset(TextSicht quelle, int32_t typ) {
+    auto v = offen();
+    std::shared_ptr<Recordset> rs(new Recordset());
+    rs->db_ = v;
+    rs->typ_ = typ;
+    if (typ != dbOpenTable && typ != dbOpenDynaset && typ != dbOpenSnapshot)
+        FehlerAuslösen(3001, u"Ungültige Art der Datensatzgruppe.");
+    if (BeginntMitSelect(quelle)) {
+        if (typ == dbOpenTable) FehlerAuslösen(3219, u"Eine Abfrage kann nicht als Tabelle geöffnet werden.");
+        auto a = detail::SqlÜbersetzen(*v, quelle);
+        rs->tabelle_ = a.tabelle;
+        rs->spalten_ = a.spalten;
+        rs->sql_ = u"SELECT rowid FROM " + Bezeichner(a.tabelle->Name());
+        if (!a.bedingung.empty()) rs->sql_ += u" WHERE " + a.bedingung;
+        rs->sql_ += u" ORDER BY " + (a.sortierung.empty() ? Text() : a.sortierung + u",") + u"rowid";
+        rs->parameter_ = std::move(a.parameter);
+    } else {
+        const int32_t p = v->tabellen.Position(quelle);
+        if (p < 0) FehlerAuslösen(3078, u"Die Tabelle oder Abfrage '" + Text(quelle) + u"' wurde nicht gefunden.");
+        rs->tabelle_ = v->tabellen.liste()[static_cast<size_t>(p)];
+        for (int32_t i = 0; i < rs->tabelle_->Fields().Count(); ++i) rs->spalten_.push_back(i);
+        rs->sql_ = u"SELECT rowid FROM " + Bezeichner(rs->tabelle_->Name()) + u" ORDER BY rowid";
+    }
+    rs->füllen();
+    for (size_t i = 0; i < rs->spalten_.size(); ++i) {
+        auto f = std::make_shared<Field>(*rs->tabelle_->Fields().liste()[static_cast<size_t>(rs->spalten_[i])]);
+        f->tabelle_.reset();
+        f->satz_ = rs;
+        f->spalte_ = static_cast<int32_t>(i);
+        rs->felder_.liste_.push_back(f);
+    }
+    rs->felder_.vorAnhängen_ = [](const FieldPtr&) {
+        FehlerAuslösen(3219, u"Einer Datensatzgruppe können keine Felder angefügt werden.");
+    };
+    rs->felder_.vorLöschen_ = [](const FieldPtr&, int32_t) {
+        FehlerAuslösen(3219, u"Aus einer Datensatzgruppe können keine Felder gelöscht werden.");
+    };
+    return rs;
+}
+
+Recordset::~Recordset() = default;
+
+void Recordset::füllen() {
+    Anweisung a(db_->db, sql_);
+    for (size_t i = 0; i < parameter_.size(); ++i) a.binden(static_cast<int>(i + 1), parameter_[i]);
+    zeilen_.clear();
+    while (a.schritt()) zeilen_.push_back(sqlite3_column_int64(a.s(), 0));
+    pos_ = zeilen_.empty() ? 0 : 0;  // on the first record, or BOF and EOF at once when empty
+    gelöscht_ = false;
+    modus_ = 0;
+    geladen_ = -1;
+}
+
+void Recordset::offen() const {
+    if (geschlossen_) FehlerAuslösen(3420, u"Die Datensatzgruppe ist geschlossen.");
+}
+
+bool Recordset::EOF_() const {
+    offen();
+    return pos_ >= static_cast<int64_t>(zeilen_.size());
+}
+bool Recordset::BOF_() const {
+    offen();
+    return pos_ < 0 || zeilen_.empty();
+}
+int32_t Recordset::RecordCount() const {
+    offen();
+    return static_cast<int32_t>(zeilen_.size());
+}
+
+void Recordset::brauchtAktuellen() const {
+    offen();
+    if (pos_ < 0 || pos_ >= static_cast<int64_t>(zeilen_.size())) KeinAktueller();
+    if (gelöscht_) FehlerAuslösen(3167, u"Der Datensatz ist gelöscht.");
+}
+
+void Recordset::MoveFirst() {
+    offen();
+    CancelUpdate();
+    pos_ = 0;
+    gelöscht_ = false;
+    if (zeilen_.empty()) KeinAktueller();
+}
+void Recordset::MoveLast() {
+    offen();
+    CancelUpdate();
+    gelöscht_ = false;
+    if (zeilen_.empty()) {
+        pos_ = 0;
+        KeinAktueller();
+    }
+    pos_ = static_cast<int64_t>(zeilen_.size()) - 1;
+}
+void Recordset::MoveNext() {
+    if (EOF_()) KeinAktueller();
+    CancelUpdate();
+    if (!gelöscht_) ++pos_;  // after a delete the next row already moved up
+    gelöscht_ = false;
+}
+void Recordset::MovePrevious() {
+    if (BOF_()) KeinAktueller();
+    CancelUpdate();
+    --pos_;
+    gelöscht_ = false;
+}
+void Recordset::Move(int32_t n) {
+    offen();
+    if (n == 0) {
+        brauchtAktuellen();
+        return;
+    }
+    CancelUpdate();
+    int64_t ziel = pos_ + n;
+    if (gelöscht_ && n > 0) --ziel;
+    gelöscht_ = false;
+    const auto anzahl = static_cast<int64_t>(zeilen_.size());
+    pos_ = ziel < -1 ? -1 : ziel > anzahl ? anzahl : ziel;
+}
+
+void Recordset::zeileLaden() const {
+    const int64_t rowid = zeilen_[static_cast<size_t>(pos_)];
+    if (geladen_ == rowid) return;
+    auto& a = db_->zeilenLeser(*tabelle_);
+    a.binden(1, Variante(rowid));
+    if (!a.schritt()) {
+        a.zurück();
+        FehlerAuslösen(3167, u"Der Datensatz ist gelöscht.");
+    }
+    const auto& felder = tabelle_->Fields().liste();
+    zeile_.resize(felder.size());
+    for (size_t i = 0; i < felder.size(); ++i) zeile_[i] = detail::Lesen(*felder[i], a.s(), static_cast<int>(i));
+    a.zurück();
+    geladen_ = rowid;
+}
+
+Variante Recordset::wert(int32_t spalte) const {
+    const auto feld = static_cast<size_t>(spalten_[static_cast<size_t>(spalte)]);
+    if (modus_ != 0 && !puffer_[feld].istEmpty()) return puffer_[feld];
+    if (modus_ == 1) return Variante::Null();
+    brauchtAktuellen();
+    zeileLaden();
+    return zeile_[feld];
+}
+
+void Recordset::setzen(int32_t spalte, const Variante& v) {
+    offen();
+    if (modus_ == 0) FehlerAuslösen(3020, u"Update oder CancelUpdate ohne AddNew oder Edit.");
+    // Empty stores nothing: the field keeps its value (a new record: Null).
+    puffer_[static_cast<size_t>(spalten_[static_cast<size_t>(spalte)])] = v;
+}
+
+std::vector<std::vector<Variante>> Recordset::GetRows(int32_t n) {
+    offen();
+    std::vector<std::vector<Variante>> feld(spalten_.size());
+    if (EOF_() || n <= 0) return feld;
+    brauchtAktuellen();
+    CancelUpdate();
+    const auto ende = std::min<int64_t>(pos_ + n, static_cast<int64_t>(zeilen_.size()));
+    for (auto& s : feld) s.reserve(static_cast<size_t>(ende - pos_));
+    for (; pos_ < ende; ++pos_) {
+        zeileLaden();
+        for (size_t c = 0; c < spalten_.size(); ++c) feld[c].push_back(zeile_[static_cast<size_t>(spalten_[c])]);
+    }
+    return feld;
+}
+
+void Recordset::AddNew() {
+    offen();
+    if (typ_ == dbOpenSnapshot) FehlerAuslösen(3027, u"Die Datensatzgruppe ist schreibgeschützt.");
+    db_->schreibbar();
+    puffer_.assign(tabelle_->Fields().liste().size(), Variante::Empty());
+    modus_ = 1;
+}
+
+void Recordset::Edit() {
+    brauchtAktuellen();
+    if (typ_ == dbOpenSnapshot) FehlerAuslösen(3027, u"Die Datensatzgruppe ist schreibgeschützt.");
+    db_->schreibbar();
+    zeileLaden();
+    puffer_.assign(tabelle_->Fields().liste().size(), Variante::Empty());
+    modus_ = 2;
+}
+
+void Recordset::CancelUpdate() {
+    modus_ = 0;
+    puffer_.clear();
+}
+
+void Recordset::Update() {
+    offen();
+    if (modus_ == 0) FehlerAuslösen(3020, u"Update oder CancelUpdate ohne AddNew oder Edit.");
+    auto& v = *db_;
+    const auto& felder = tabelle_->Fields().liste();
+    std::vector<bool> primär(felder.size(), false);
+    for (auto& ix : tabelle_->Indexes().liste())
+        if (ix->Primary())
+            for (auto& f : ix->Fields().liste()) {
+                const int32_t p = tabelle_->Fields().Position(f->Name());
+                if (p >= 0) primär[static_cast<size_t>(p)] = true;
+            }
+    std::vector<int32_t> geschrieben;
+    std::vector<Variante> werte;
+    for (size_t i = 0; i < felder.size(); ++i) {
+        const Field& f = *felder[i];
+        const bool auto_ = (f.Attributes() & dbAutoIncrField) != 0;
+        Variante roh;
+        bool schreiben = !puffer_[i].istEmpty();
+        if (schreiben) {
+            roh = detail::Speicherwert(f, puffer_[i]);
+        } else if (modus_ == 1 && auto_) {
+            auto key = std::make_pair(tabelle_.get(), static_cast<int32_t>(i));
+            auto it = v.autoWert.find(key);
+            if (it == v.autoWert.end()) {
+                Anweisung m(v.db, u"SELECT max(" + Bezeichner(f.Name()) + u") FROM " + Bezeichner(tabelle_->Name()));
+                m.schritt();
+                it = v.autoWert.emplace(key, sqlite3_column_int64(m.s(), 0) + 1).first;
+            }
+            roh = Variante(it->second);
+            schreiben = true;
+        } else if (modus_ == 1) {
+            roh = Variante::Null();
+        } else {
+            roh = zeile_[i];
+        }
+        if (roh.istNull()) {
+            if (primär[i]) FehlerAuslösen(3058, u"Der Primärschlüssel darf nicht Null sein (Feld '" + f.Name() + u"').");
+            if (f.Required()) FehlerAuslösen(3314, u"Das Feld '" + f.Name() + u"' muss einen Wert erhalten.");
+        }
+        if (schreiben) {
+            geschrieben.push_back(static_cast<int32_t>(i));
+            werte.push_back(roh);
+        }
+    }
+    if (modus_ == 1) {
+        Text sql = u"INSERT INTO " + Bezeichner(tabelle_->Name());
+        if (geschrieben.empty()) {
+            sql += u" DEFAULT VALUES";
+        } else {
+            Text namen, fragen;
+            for (size_t k = 0; k < geschrieben.size(); ++k) {
+                namen += (k ? u"," : u"") + Bezeichner(felder[static_cast<size_t>(geschrieben[k])]->Name());
+                fragen += k ? u",?" : u"?";
+            }
+            sql += u"(" + namen + u") VALUES(" + fragen + u")";
+        }
+        Anweisung a(v.db, sql);
+        for (size_t k = 0; k < werte.size(); ++k) a.binden(static_cast<int>(k + 1), werte[k]);
+        a.schritt();
+        const bool amEnde = pos_ >= static_cast<int64_t>(zeilen_.size());
+        zeilen_.push_back(sqlite3_last_insert_rowid(v.db));
+        if (amEnde) pos_ = static_cast<int64_t>(zeilen_.size());
+    } else if (!geschrieben.empty()) {
+        Text sql = u"UPDATE " + Bezeichner(tabelle_->Name()) + u" SET ";
+        for (size_t k = 0; k < geschrieben.size(); ++k)
+            sql += (k ? u"," : u"") + Bezeichner(felder[static_cast<size_t>(geschrieben[k])]->Name()) + u"=?";
+        sql += u" WHERE rowid=?";
+        Anweisung a(v.db, sql);
+        for (size_t k = 0; k < werte.size(); ++k) a.binden(static_cast<int>(k + 1), werte[k]);
+        a.binden(static_cast<int>(werte.size() + 1), Variante(zeilen_[static_cast<size_t>(pos_)]));
+        a.schritt();
+    }
+    // Auto numbers continue above every value written.
+    for (size_t k = 0; k < geschrieben.size(); ++k) {
+        const auto i = static_cast<size_t>(geschrieben[k]);
+        if ((felder[i]->Attributes() & dbAutoIncrField) && !werte[k].istNull()) {
+            auto key = std::make_pair(tabelle_.get(), static_cast<int32_t>(i));
+            const auto n = static_cast<int64_t>(werte[k].zahl()) + 1;
+            auto it = v.autoWert.find(key);
+            if (it == v.autoWert.end() || it->second < n) v.autoWert[key] = n;
+        }
+    }
+    geladen_ = -1;
+    CancelUpdate();
+}
+
+void Recordset::Delete() {
+    brauchtAktuellen();
+    db_->schreibbar();
+    CancelUpdate();
+    Anweisung a(db_->db, u"DELETE FROM " + Bezeichner(tabelle_->Name()) + u" WHERE rowid=?");
+    a.binden(1, Variante(zeilen_[static_cast<size_t>(pos_)]));
+    a.schritt();
+    zeilen_.erase(zeilen_.begin() + pos_);
+    gelöscht_ = true;
+    geladen_ = -1;
+}
+
+void Recordset::Requery() {
+    offen();
+    füllen();
+}
+
+std::shared_ptr<Recordset> Recordset::Clone() {
+    offen();
+    std::shared_ptr<Recordset> rs(new Recordset());
+    rs->db_ = db_;
+    rs->tabelle_ = tabelle_;
+    rs->typ_ = typ_;
+    rs->sql_ = sql_;
+    rs->parameter_ = parameter_;
+    rs->spalten_ = spalten_;
+    rs->zeilen_ = zeilen_;
+    rs->pos_ = 0;
+    for (auto& f : felder_.liste()) {
+        auto g = std::make_shared<Field>(*f);
+        g->satz_ = rs;
+        rs->felder_.liste_.push_back(g);
+    }
+    rs->felder_.vorAnhängen_ = felder_.vorAnhängen_;
+    rs->felder_.vorLöschen_ = felder_.vorLöschen_;
+    return rs;
+}
+
+void Recordset::Close() {
+    offen();
+    CancelUpdate();
+    geschlossen_ = true;
+    zeilen_.clear();
+}
+
+// ---- Field values ----
+
+Variante Field::Value() const {
+    auto rs = satz_.lock();
+    if (!rs) FehlerAuslösen(3219, u"Das Feld gehört zu keiner geöffneten Datensatzgruppe.");
+    rs->offen();
+    return rs->wert(spalte_);
+}
+
+void Field::Value(const Variante& v) {
+    auto rs = satz_.lock();
+    if (!rs) FehlerAuslösen(3219, u"Das Feld gehört zu keiner geöffneten Datensatzgruppe.");
+    rs->setzen(spalte_, v);
+}
+
+}  // namespace dao

@@ -1,0 +1,410 @@
+#include <cmath>
+#include <limits>
+
+#include "platform/basic/Laufzeit.h"
+#include "platform/dao/DaoIntern.h"
+
+namespace dao {
+
+Text NamenSchlüssel(TextSicht name) {
+    Text g = Grossbuchstaben(name), aus;
+    aus.reserve(g.size());
+    for (char16_t c : g) {
+        if (c == u'ß' || c == u'\u1E9E') aus += u"SS";
+        else aus.push_back(c);
+    }
+    return aus;
+}
+
+namespace detail {
+
+Anweisung::Anweisung(sqlite3* db, TextSicht sql) : db_(db) {
+    const int rc = sqlite3_prepare16_v2(db, sql.data(), static_cast<int>(sql.size() * 2), &s_, nullptr);
+    if (rc != SQLITE_OK) SqlFehler(db, rc);
+}
+Anweisung::~Anweisung() { sqlite3_finalize(s_); }
+
+void Anweisung::binden(int i, const Variante& roh) {
+    switch (roh.typ()) {
+        case VTyp::Empty:
+        case VTyp::Null: sqlite3_bind_null(s_, i); break;
+        case VTyp::Text:
+            sqlite3_bind_text16(s_, i, roh.text().data(), static_cast<int>(roh.text().size() * 2), SQLITE_TRANSIENT);
+            break;
+        case VTyp::Double:
+        case VTyp::Single: sqlite3_bind_double(s_, i, roh.zahl()); break;
+        case VTyp::Currency: sqlite3_bind_int64(s_, i, roh.währungRoh()); break;
+        default: sqlite3_bind_int64(s_, i, static_cast<int64_t>(roh.zahl())); break;
+    }
+}
+
+bool Anweisung::schritt() {
+    const int rc = sqlite3_step(s_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    sqlite3_reset(s_);
+    SqlFehler(db_, rc);
+}
+void Anweisung::zurück() {
+    sqlite3_reset(s_);
+    sqlite3_clear_bindings(s_);
+}
+
+void SqlFehler(sqlite3* db, int rc) {
+    const Text meldung = ausUtf8(sqlite3_errmsg(db));
+    switch (rc & 0xFF) {
+        case SQLITE_CONSTRAINT:
+            FehlerAuslösen(3022, u"Die Änderung wurde nicht gespeichert: ein eindeutiger Index oder Primärschlüssel "
+                                 u"erhielte doppelte Werte.");
+        case SQLITE_READONLY: FehlerAuslösen(3027, u"Die Datenbank oder das Objekt ist schreibgeschützt.");
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED: FehlerAuslösen(3260, u"Die Datei ist von einem anderen Benutzer gesperrt.");
+        case SQLITE_NOTADB:
+        case SQLITE_CORRUPT: FehlerAuslösen(3343, u"Unbekanntes Datenbankformat.");
+        case SQLITE_CANTOPEN: FehlerAuslösen(3044, u"Die Datei kann nicht geöffnet werden.");
+        default: FehlerAuslösen(3000, u"Fehler der Datenbank: " + meldung);
+    }
+}
+
+Text Bezeichner(TextSicht name) {
+    Text aus = u"\"";
+    for (char16_t c : name) {
+        if (c == u'"') aus += u"\"\"";
+        else aus.push_back(c);
+    }
+    return aus + u"\"";
+}
+
+bool IstTextTyp(int16_t typ) { return typ == dbText || typ == dbMemo; }
+
+namespace {
+[[noreturn]] void Umwandlungsfehler(const Field& f) {
+    FehlerAuslösen(3421, u"Der Wert passt nicht zum Datentyp des Feldes '" + f.Name() + u"'.");
+}
+[[noreturn]] void Überlauf(const Field& f) {
+    FehlerAuslösen(3349, u"Der Wert ist zu groß oder zu klein für das Feld '" + f.Name() + u"'.");
+}
+
+double AlsZahl(const Field& f, const Variante& v) {
+    if (v.istText()) {
+        auto z = ZahlAusText(v.text());
+        if (!z) Umwandlungsfehler(f);
+        return *z;
+    }
+    if (v.typ() == VTyp::Currency) return static_cast<double>(v.währungRoh()) / 10000.0;
+    return v.zahl();
+}
+
+int64_t Ganzzahl(const Field& f, const Variante& v, double min, double max) {
+    const double d = RundenGerade(AlsZahl(f, v));
+    if (!(d >= min && d <= max)) Überlauf(f);
+    return static_cast<int64_t>(d);
+}
+
+int UcolVergleich(void* arg, int la, const void* a, int lb, const void* b) {
+    return ucol_strcoll(static_cast<UCollator*>(arg), static_cast<const UChar*>(a), la / 2,
+                        static_cast<const UChar*>(b), lb / 2);
+}
+}  // namespace
+
+Variante Speicherwert(const Field& f, const Variante& v, bool vergleich) {
+    if (v.istNull() || v.istEmpty()) return Variante::Null();
+    switch (f.Type()) {
+        case dbText:
+        case dbMemo: {
+            Text t = v.alsText();
+            if (!vergleich) {
+                if (f.Type() == dbText && f.Size() > 0 && static_cast<int32_t>(t.size()) > f.Size())
+                    FehlerAuslösen(3163, u"Der Text ist zu lang für das Feld '" + f.Name() + u"'.");
+                if (t.empty() && !f.AllowZeroLength())
+                    FehlerAuslösen(3315, u"Das Feld '" + f.Name() + u"' darf keine leere Zeichenfolge enthalten.");
+            }
+            return Variante(std::move(t));
+        }
+        case dbBoolean:
+            if (v.istText()) {
+                try {
+                    return Variante(static_cast<int64_t>(v.alsBool() ? -1 : 0));
+                } catch (const LaufzeitFehler&) {
+                    Umwandlungsfehler(f);
+                }
+            }
+            return Variante(static_cast<int64_t>(AlsZahl(f, v) != 0 ? -1 : 0));
+        case dbByte: return Variante(Ganzzahl(f, v, 0, 255));
+        case dbInteger: return Variante(Ganzzahl(f, v, -32768, 32767));
+        case dbLong: return Variante(Ganzzahl(f, v, -2147483648.0, 2147483647.0));
+        case dbCurrency: {
+            if (v.typ() == VTyp::Currency) return v;
+            const double z = RundenGerade(AlsZahl(f, v) * 10000.0);
+            if (!(std::fabs(z) < 9.2e18)) Überlauf(f);
+            return Variante::Währung(static_cast<int64_t>(z));
+        }
+        case dbSingle: {
+            const double z = AlsZahl(f, v);
+            if (std::fabs(z) > std::numeric_limits<float>::max()) Überlauf(f);
+            return Variante(static_cast<double>(static_cast<float>(z)));
+        }
+        case dbDate:
+        case dbTime: return Variante(AlsZahl(f, v));
+        default:
+            if (v.istText()) return v;
+            return Variante(AlsZahl(f, v));
+    }
+}
+
+Variante Lesen(const Field& f, sqlite3_stmt* s, int spalte) {
+    const int art = sqlite3_column_type(s, spalte);
+    if (art == SQLITE_NULL) return Variante::Null();
+    switch (f.Type()) {
+        case dbText:
+        case dbMemo: {
+            const auto* t = static_cast<const char16_t*>(sqlite3_column_text16(s, spalte));
+            return Variante(TextSicht(t, static_cast<size_t>(sqlite3_column_bytes16(s, spalte)) / 2));
+        }
+        case dbBoolean: return Variante(sqlite3_column_int64(s, spalte) != 0);
+        case dbByte: return Variante(static_cast<uint8_t>(sqlite3_column_int(s, spalte)));
+        case dbInteger: return Variante(static_cast<int16_t>(sqlite3_column_int(s, spalte)));
+        case dbLong: return Variante(static_cast<int32_t>(sqlite3_column_int64(s, spalte)));
+        case dbCurrency: return Variante::Währung(sqlite3_column_int64(s, spalte));
+        case dbSingle: return Variante(static_cast<float>(sqlite3_column_double(s, spalte)));
+        case dbDouble: return Variante(sqlite3_column_double(s, spalte));
+        case dbDate:
+        case dbTime: return Variante::Datum(sqlite3_column_double(s, spalte));
+        default:
+            if (art == SQLITE_INTEGER) return Variante(static_cast<int64_t>(sqlite3_column_int64(s, spalte)));
+            if (art == SQLITE_FLOAT) return Variante(sqlite3_column_double(s, spalte));
+            {
+                const auto* t = static_cast<const char16_t*>(sqlite3_column_text16(s, spalte));
+                return Variante(TextSicht(t, static_cast<size_t>(sqlite3_column_bytes16(s, spalte)) / 2));
+            }
+    }
+}
+
+// ---- connection and stored structure ----
+
+Verbindung::~Verbindung() {
+    leser.clear();
+    if (db) sqlite3_close_v2(db);
+    if (sortierung) ucol_close(sortierung);
+}
+
+void Verbindung::ausführen(TextSicht sql) {
+    Anweisung a(db, sql);
+    while (a.schritt()) {
+    }
+}
+
+void Verbindung::schreibbar() const {
+    if (nurLesen) FehlerAuslösen(3027, u"Die Datenbank ist schreibgeschützt geöffnet.");
+}
+
+Anweisung& Verbindung::zeilenLeser(const TableDef& t) {
+    auto& a = leser[&t];
+    if (!a) {
+        Text sql = u"SELECT ";
+        const auto& felder = const_cast<TableDef&>(t).Fields().liste();
+        for (size_t i = 0; i < felder.size(); ++i) sql += (i ? u"," : u"") + Bezeichner(felder[i]->Name());
+        sql += u" FROM " + Bezeichner(t.Name()) + u" WHERE rowid=?";
+        a = std::make_unique<Anweisung>(db, sql);
+    }
+    return *a;
+}
+
+namespace {
+constexpr char16_t kTrenner = u'\x1F';
+constexpr char16_t kPaar = u'\x1E';
+
+std::vector<Text> Teilen(TextSicht s, char16_t t) {
+    std::vector<Text> teile;
+    if (s.empty()) return teile;
+    size_t a = 0;
+    for (;;) {
+        const size_t e = s.find(t, a);
+        teile.emplace_back(s.substr(a, e == TextSicht::npos ? TextSicht::npos : e - a));
+        if (e == TextSicht::npos) break;
+        a = e + 1;
+    }
+    return teile;
+}
+
+Text SpaltenText(sqlite3_stmt* s, int i) {
+    const auto* t = static_cast<const char16_t*>(sqlite3_column_text16(s, i));
+    return t ? Text(t, static_cast<size_t>(sqlite3_column_bytes16(s, i)) / 2) : Text();
+}
+
+// A table that the engine did not create: its fields from the declared types.
+int16_t TypAusDeklaration(const Text& d) {
+    const Text g = Grossbuchstaben(d);
+    if (g.find(u"INT") != Text::npos) return dbLong;
+    if (g.find(u"REAL") != Text::npos || g.find(u"FLOA") != Text::npos || g.find(u"DOUB") != Text::npos)
+        return dbDouble;
+    return dbMemo;
+}
+}  // namespace
+
+void Verbindung::strukturLaden() {
+    leser.clear();
+    tabellen.liste_.clear();
+    relationen.liste_.clear();
+    bool mitStruktur = false;
+    {
+        Anweisung a(db, u"SELECT count(*) FROM sqlite_master WHERE name='__purivo_tabellen'");
+        a.schritt();
+        mitStruktur = sqlite3_column_int(a.s(), 0) > 0;
+    }
+    std::map<Text, TableDefPtr> nachName;
+    if (mitStruktur) {
+        Anweisung t(db, u"SELECT name, attribute FROM __purivo_tabellen ORDER BY pos");
+        while (t.schritt()) {
+            auto td = TableDef::Neu();
+            td->name_ = SpaltenText(t.s(), 0);
+            td->attribute_ = sqlite3_column_int(t.s(), 1);
+            nachName[td->name_] = td;
+            tabellen.liste_.push_back(td);
+        }
+        Anweisung f(db, u"SELECT tabelle,name,typ,groesse,attribute,leer,pflicht FROM __purivo_felder ORDER BY tabelle, pos");
+        while (f.schritt()) {
+            auto it = nachName.find(SpaltenText(f.s(), 0));
+            if (it == nachName.end()) continue;
+            auto fd = std::make_shared<Field>();
+            fd->name_ = SpaltenText(f.s(), 1);
+            fd->typ_ = static_cast<int16_t>(sqlite3_column_int(f.s(), 2));
+            fd->größe_ = sqlite3_column_int(f.s(), 3);
+            fd->attribute_ = sqlite3_column_int(f.s(), 4);
+            fd->leerErlaubt_ = sqlite3_column_int(f.s(), 5) != 0;
+            fd->pflicht_ = sqlite3_column_int(f.s(), 6) != 0;
+            fd->tabelle_ = it->second;
+            it->second->felder_.liste_.push_back(fd);
+        }
+        Anweisung x(db, u"SELECT tabelle,name,felder,eindeutig,primaer FROM __purivo_indizes ORDER BY tabelle, pos");
+        while (x.schritt()) {
+            auto it = nachName.find(SpaltenText(x.s(), 0));
+            if (it == nachName.end()) continue;
+            auto ix = std::make_shared<Index>();
+            ix->Name(SpaltenText(x.s(), 1));
+            for (auto& n : Teilen(SpaltenText(x.s(), 2), kTrenner)) ix->Fields().liste_.push_back(ix->CreateField(n));
+            ix->Unique(sqlite3_column_int(x.s(), 3) != 0);
+            ix->Primary(sqlite3_column_int(x.s(), 4) != 0);
+            it->second->indizes_.liste_.push_back(ix);
+        }
+        Anweisung r(db, u"SELECT name,tabelle,fremd,attribute,felder FROM __purivo_relationen ORDER BY pos");
+        while (r.schritt()) {
+            auto rel = std::make_shared<Relation>();
+            rel->Name(SpaltenText(r.s(), 0));
+            rel->Table(SpaltenText(r.s(), 1));
+            rel->ForeignTable(SpaltenText(r.s(), 2));
+            rel->Attributes(sqlite3_column_int(r.s(), 3));
+            for (auto& p : Teilen(SpaltenText(r.s(), 4), kPaar)) {
+                auto teile = Teilen(p, kTrenner);
+                auto fd = rel->CreateField(teile.empty() ? Text() : teile[0]);
+                if (teile.size() > 1) fd->ForeignName(teile[1]);
+                rel->Fields().liste_.push_back(fd);
+            }
+            relationen.liste_.push_back(rel);
+        }
+    }
+    // Tables written by other programs: visible with fields from their declared types.
+    Anweisung m(db, u"SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
+                    u"AND name NOT LIKE '\\_\\_purivo\\_%' ESCAPE '\\' ORDER BY rowid");
+    while (m.schritt()) {
+        const Text name = SpaltenText(m.s(), 0);
+        if (nachName.count(name)) continue;
+        auto td = TableDef::Neu();
+        td->name_ = name;
+        Anweisung info(db, u"SELECT name, type FROM pragma_table_info(?)");
+        info.binden(1, Variante(name));
+        while (info.schritt()) {
+            auto fd = std::make_shared<Field>();
+            fd->name_ = SpaltenText(info.s(), 0);
+            fd->typ_ = TypAusDeklaration(SpaltenText(info.s(), 1));
+            fd->größe_ = fd->typ_ == dbLong ? 4 : fd->typ_ == dbDouble ? 8 : 0;
+            fd->leerErlaubt_ = true;
+            fd->tabelle_ = td;
+            td->felder_.liste_.push_back(fd);
+        }
+        tabellen.liste_.push_back(td);
+    }
+}
+
+void Verbindung::strukturSchreiben() {
+    leser.clear();
+    ausführen(u"SAVEPOINT purivo_struktur");
+    try {
+        ausführen(u"CREATE TABLE IF NOT EXISTS __purivo_tabellen(pos INTEGER, name TEXT, attribute INTEGER)");
+        ausführen(u"CREATE TABLE IF NOT EXISTS __purivo_felder(tabelle TEXT, pos INTEGER, name TEXT, typ INTEGER, "
+                  u"groesse INTEGER, attribute INTEGER, leer INTEGER, pflicht INTEGER)");
+        ausführen(u"CREATE TABLE IF NOT EXISTS __purivo_indizes(tabelle TEXT, pos INTEGER, name TEXT, felder TEXT, "
+                  u"eindeutig INTEGER, primaer INTEGER)");
+        ausführen(u"CREATE TABLE IF NOT EXISTS __purivo_relationen(pos INTEGER, name TEXT, tabelle TEXT, fremd TEXT, "
+                  u"attribute INTEGER, felder TEXT)");
+        for (const char16_t* t : {u"__purivo_tabellen", u"__purivo_felder", u"__purivo_indizes", u"__purivo_relationen"})
+            ausführen(Text(u"DELETE FROM ") + t);
+        Anweisung at(db, u"INSERT INTO __purivo_tabellen VALUES(?,?,?)");
+        Anweisung af(db, u"INSERT INTO __purivo_felder VALUES(?,?,?,?,?,?,?,?)");
+        Anweisung ai(db, u"INSERT INTO __purivo_indizes VALUES(?,?,?,?,?,?)");
+        int64_t pos = 0;
+        for (auto& td : tabellen.liste()) {
+            at.binden(1, Variante(pos++));
+            at.binden(2, Variante(td->Name()));
+            at.binden(3, Variante(static_cast<int64_t>(td->Attributes())));
+            at.schritt();
+            at.zurück();
+            int64_t fp = 0;
+            for (auto& f : td->Fields().liste()) {
+                af.binden(1, Variante(td->Name()));
+                af.binden(2, Variante(fp++));
+                af.binden(3, Variante(f->Name()));
+                af.binden(4, Variante(static_cast<int64_t>(f->Type())));
+                af.binden(5, Variante(static_cast<int64_t>(f->Size())));
+                af.binden(6, Variante(static_cast<int64_t>(f->Attributes())));
+                af.binden(7, Variante(static_cast<int64_t>(f->AllowZeroLength())));
+                af.binden(8, Variante(static_cast<int64_t>(f->Required())));
+                af.schritt();
+                af.zurück();
+            }
+            int64_t ip = 0;
+            for (auto& ix : td->Indexes().liste()) {
+                Text felder;
+                for (auto& f : ix->Fields().liste()) felder += (felder.empty() ? u"" : Text(1, kTrenner)) + f->Name();
+                ai.binden(1, Variante(td->Name()));
+                ai.binden(2, Variante(ip++));
+                ai.binden(3, Variante(ix->Name()));
+                ai.binden(4, Variante(felder));
+                ai.binden(5, Variante(static_cast<int64_t>(ix->Unique())));
+                ai.binden(6, Variante(static_cast<int64_t>(ix->Primary())));
+                ai.schritt();
+                ai.zurück();
+            }
+        }
+        Anweisung ar(db, u"INSERT INTO __purivo_relationen VALUES(?,?,?,?,?,?)");
+        pos = 0;
+        for (auto& r : relationen.liste()) {
+            Text paare;
+            for (auto& f : r->Fields().liste())
+                paare += (paare.empty() ? u"" : Text(1, kPaar)) + f->Name() + kTrenner + f->ForeignName();
+            ar.binden(1, Variante(pos++));
+            ar.binden(2, Variante(r->Name()));
+            ar.binden(3, Variante(r->Table()));
+            ar.binden(4, Variante(r->ForeignTable()));
+            ar.binden(5, Variante(static_cast<int64_t>(r->Attributes())));
+            ar.binden(6, Variante(paare));
+            ar.schritt();
+            ar.zurück();
+        }
+        ausführen(u"RELEASE purivo_struktur");
+    } catch (...) {
+        sqlite3_exec(db, "ROLLBACK TO purivo_struktur; RELEASE purivo_struktur", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+void Verbindung::einrichten() {
+    UErrorCode status = U_ZERO_ERROR;
+    sortierung = ucol_open("de", &status);
+    if (U_FAILURE(status)) FehlerAuslösen(3000, u"Die Sortierung kann nicht eingerichtet werden.");
+    ucol_setStrength(sortierung, UCOL_SECONDARY);
+    sqlite3_create_collation16(db, u"PURIVO", SQLITE_UTF16_ALIGNED, sortierung, UcolVergleich);
+}
+
+}  // namespace detail
+}  // namespace dao

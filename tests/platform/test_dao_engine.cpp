@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "platform/basic/Fehler.h"
+#include "platform/dao/Dao.h"
+
+using namespace dao;
+
+namespace {
+int32_t FehlerVon(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const LaufzeitFehler& e) {
+        return e.Nummer();
+    }
+    return 0;
+}
+
+class DaoTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        pfad_ = "/tmp/purivo_dao_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".db";
+        std::remove(pfad_.c_str());
+        ws_ = CreateWorkspace(u"", u"admin", u"");
+        db_ = ws_->CreateDatabase(ausUtf8(pfad_));
+        auto t = db_->CreateTableDef(u"Kunden");
+        auto id = t->CreateField(u"ID", dbLong);
+        id->Attributes(dbAutoIncrField);
+        t->Fields().Append(id);
+        t->Fields().Append(t->CreateField(u"Name", dbText, 10));
+        t->Fields().Append(t->CreateField(u"Zahl", dbByte));
+        auto ix = t->CreateIndex(u"PK");
+        ix->Fields().Append(ix->CreateField(u"ID"));
+        ix->Primary(true);
+        t->Indexes().Append(ix);
+        db_->TableDefs().Append(t);
+    }
+    void TearDown() override {
+        db_.reset();
+        std::remove(pfad_.c_str());
+    }
+    void Anfügen(const Text& name) {
+        auto rs = db_->OpenRecordset(u"Kunden");
+        rs->AddNew();
+        rs->Fields()[u"Name"]->Value(Variante(name));
+        rs->Update();
+    }
+    std::string pfad_;
+    WorkspacePtr ws_;
+    DatabasePtr db_;
+};
+}  // namespace
+
+TEST_F(DaoTest, WertregelnBeimUpdate) {
+    struct Fall {
+        const char16_t* feld;
+        Variante wert;
+        int32_t fehler;
+    } fälle[] = {
+        {u"Name", Variante(u"zu lang für zehn"), 3163}, {u"Name", Variante(u""), 3315},
+        {u"Zahl", Variante(u"abc"), 3421},           {u"Zahl", Variante(256), 3349},
+        {u"Zahl", Variante(u"12"), 0},               {u"Name", Variante(u"ok"), 0},
+    };
+    for (auto& f : fälle) {
+        auto rs = db_->OpenRecordset(u"Kunden");
+        rs->AddNew();
+        rs->Fields()[f.feld]->Value(f.wert);
+        EXPECT_EQ(FehlerVon([&] { rs->Update(); }), f.fehler) << nachUtf8(f.feld);
+    }
+    auto rs = db_->OpenRecordset(u"SELECT * FROM [Kunden] WHERE [Zahl] = 12");
+    ASSERT_EQ(rs->RecordCount(), 1);
+    EXPECT_TRUE(rs->Fields()[u"Zahl"]->Value().identisch(Variante(uint8_t{12})));
+}
+
+TEST_F(DaoTest, AnfügenHinterDieZeilenUndMoveZurückVomEnde) {
+    Anfügen(u"b");
+    Anfügen(u"a");
+    auto rs = db_->OpenRecordset(u"SELECT * FROM [Kunden] ORDER BY [Name]");
+    EXPECT_EQ(rs->Fields()[u"Name"]->Value().text(), u"a");
+    rs->AddNew();
+    rs->Fields()[u"Name"]->Value(Variante(u"0"));
+    rs->Update();
+    EXPECT_EQ(rs->Fields()[u"Name"]->Value().text(), u"a");
+    rs->MoveLast();
+    EXPECT_EQ(rs->RecordCount(), 3);
+    EXPECT_EQ(rs->Fields()[u"Name"]->Value().text(), u"0");
+    EXPECT_TRUE(rs->Fields()[u"ID"]->Value().identisch(Variante(int32_t{3})));
+    rs->MoveNext();
+    EXPECT_TRUE(rs->EOF_());
+    EXPECT_EQ(FehlerVon([&] { rs->Fields()[u"Name"]->Value(); }), 3021);
+    rs->Move(-2);
+    EXPECT_EQ(rs->Fields()[u"Name"]->Value().text(), u"b");
+}
+
+TEST_F(DaoTest, TransaktionenUndStrukturNachWiederöffnen) {
+    EXPECT_EQ(FehlerVon([&] { ws_->CommitTrans(); }), 3034);
+    ws_->BeginTrans();
+    Anfügen(u"x");
+    ws_->BeginTrans();
+    Anfügen(u"y");
+    ws_->Rollback();
+    ws_->CommitTrans();
+    EXPECT_EQ(db_->OpenRecordset(u"Kunden")->RecordCount(), 1);
+    db_->Close();
+    db_ = ws_->OpenDatabase(ausUtf8(pfad_));
+    auto t = db_->TableDefs()[u"KUNDEN"];
+    ASSERT_EQ(t->Fields().Count(), 3);
+    EXPECT_EQ(t->Fields()[1]->Size(), 10);
+    EXPECT_EQ(t->Fields()[0]->Attributes(), dbAutoIncrField);
+    EXPECT_TRUE(t->Indexes()[u"PK"]->Primary());
+    EXPECT_EQ(FehlerVon([&] { t->Fields().Delete(u"ID"); }), 3280);
+    EXPECT_EQ(FehlerVon([&] { ws_->OpenDatabase(u"/tmp/gibt_es_nicht.db"); }), 3024);
+}
+
+TEST_F(DaoTest, SqlMitFeindlichenNamenUndSortierungOhneGroßschreibung) {
+    auto t = db_->CreateTableDef(u"a[b\"c;'");
+    t->Fields().Append(t->CreateField(u"Nä\"me", dbText, 50));
+    t->Fields().Append(t->CreateField(u"K", dbLong));
+    db_->TableDefs().Append(t);
+    const char16_t* namen[] = {u"Zorn", u"ähre", u"Abend", u"apfel"};
+    auto rs = db_->OpenRecordset(u"a[b\"c;'");
+    int32_t k = 0;
+    for (auto n : namen) {
+        rs->AddNew();
+        rs->Fields()[0]->Value(Variante(n));
+        rs->Fields()[1]->Value(Variante(k++));
+        rs->Update();
+    }
+    EXPECT_EQ(FehlerVon([&] { db_->OpenRecordset(u"SELECT * FROM [a]b] ORDER BY [K]"); }), 3075);
+    auto sortiert = db_->OpenRecordset(u"SELECT * FROM [a[b\"c;'] ORDER BY [Nä\"me],[K],[Nä\"me]");
+    auto zeilen = sortiert->GetRows(10);
+    ASSERT_EQ(zeilen[0].size(), 4u);
+    const char16_t* erwartet[] = {u"Abend", u"ähre", u"apfel", u"Zorn"};
+    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(zeilen[0][i].text(), erwartet[i]);
+    EXPECT_TRUE(sortiert->EOF_());
+    db_->Execute(u"DELETE * FROM [Kunden] WHERE ([ID] = 2 AND NOT ([ID] = 21 OR [ID] = 22))");
+    auto s = db_->TableDefs()[u"Kunden"];
+    (void)s;
+    auto r2 = db_->OpenRecordset(u"SELECT * FROM [Kunden]WHERE [Zahl] = 13AND [ID] = 7");
+    EXPECT_TRUE(r2->EOF_());
+}
