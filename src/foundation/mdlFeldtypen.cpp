@@ -125,7 +125,8 @@ private:
     void ElementBeenden() {
         if (begonnen_ && !zuLang_) {
             try {
-                letztesElement_ = AlsText(element_);
+                // Only ASCII forms an item; the code page matters for the item quoted in an error box.
+                letztesElement_ = TextAusAnsi(element_);
                 Anwenden(letztesElement_);
             } catch (const std::exception&) {
                 // an item that fails is left out, like every other unusable item
@@ -134,20 +135,6 @@ private:
         element_.clear();
         begonnen_ = false;
         zuLang_ = false;
-    }
-
-    // The file is in the ANSI code page (windows-1252). Only ASCII can form a
-    // recognised item; the rest matters for the item quoted in an error box.
-    static Text AlsText(const std::string& bytes) {
-        static constexpr char16_t oberhalb7F[32] = {
-            u'€', 0x81, u'‚', u'ƒ', u'„', u'…', u'†', u'‡', u'ˆ', u'‰', u'Š', u'‹', u'Œ', 0x8D, u'Ž', 0x8F,
-            0x90, u'‘', u'’', u'“', u'”', u'•', u'–', u'—', u'˜', u'™', u'š', u'›', u'œ', 0x9D, u'ž', u'Ÿ'};
-        Text t(bytes.size(), u'\0');
-        for (size_t i = 0; i < bytes.size(); ++i) {
-            const auto b = static_cast<unsigned char>(bytes[i]);
-            t[i] = (b >= 0x80 && b < 0xA0) ? oberhalb7F[b - 0x80] : static_cast<char16_t>(b);
-        }
-        return t;
     }
 
     void Anwenden(TextSicht element) {

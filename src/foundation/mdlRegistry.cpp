@@ -13,7 +13,7 @@ constexpr uint32_t kZugriff = 0x3F;
 
 // Names reach the registry in the ANSI code page, so they lose what it lacks
 // the same way on writing and on reading.
-Text ansiName(const Text& name) { return registry::TextAusAnsi(registry::AnsiAusText(name)); }
+Text ansiName(const Text& name) { return TextAusAnsi(AnsiAusText(name)); }
 
 }  // namespace
 
@@ -55,7 +55,7 @@ int32_t RegWertSetzen(int32_t hKey, const Text& ValueName, int32_t Typ, const Va
         switch (Typ) {
             case 1: {
                 // The text with its closing 0; the length counts the 0.
-                const std::string ansi = registry::AnsiAusText((Wert & Variante(Text(1, u'\0'))).text());
+                const std::string ansi = AnsiAusText((Wert & Variante(Text(1, u'\0'))).text());
                 status = registry::RegSetValueEx(hKey, ansiName(ValueName), registry::REG_SZ,
                                                  reinterpret_cast<const uint8_t*>(ansi.data()),
                                                  static_cast<uint32_t>(ansi.size()));
@@ -88,7 +88,7 @@ int32_t RegWertAbfragen(int32_t hKey, Text ValueName, Variante& Wert) {
                 std::vector<uint8_t> puffer(size, 0);
                 status = registry::RegQueryValueEx(hKey, ValueName, typ, &puffer, size);
                 if (status == registry::ERROR_SUCCESS) {
-                    const Text text = registry::TextAusAnsi(std::string(puffer.begin(), puffer.end()));
+                    const Text text = TextAusAnsi(std::string(puffer.begin(), puffer.end()));
                     // Without the closing 0; a value of size 0 raises here and leaves Wert alone.
                     Wert = Variante(Left(text, static_cast<int32_t>(size) - 1));
                 } else {

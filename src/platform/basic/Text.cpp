@@ -1,5 +1,7 @@
 #include "platform/basic/Text.h"
 
+#include <array>
+
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
@@ -60,3 +62,38 @@ Text abbilden(TextSicht text, F f) {
 
 Text Grossbuchstaben(TextSicht text) { return abbilden(text, [](UChar32 c) { return u_toupper(c); }); }
 Text Kleinbuchstaben(TextSicht text) { return abbilden(text, [](UChar32 c) { return u_tolower(c); }); }
+
+namespace {
+constexpr std::array<char16_t, 32> kObereSteuerzeichen = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char ansiZeichen(char32_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
+    for (size_t i = 0; i < kObereSteuerzeichen.size(); ++i)
+        if (kObereSteuerzeichen[i] == c) return static_cast<char>(0x80 + i);
+    return '?';
+}
+
+}  // namespace
+
+std::string AnsiAusText(TextSicht text) {
+    std::string out;
+    out.reserve(text.size());
+    // One byte per UTF-16 unit, so that a text's length is its byte count; each
+    // half of a character outside the BMP becomes its own '?'.
+    for (char16_t c : text) out.push_back(c >= 0xD800 && c <= 0xDFFF ? '?' : ansiZeichen(c));
+    return out;
+}
+
+Text TextAusAnsi(std::string_view ansi) {
+    Text out;
+    out.reserve(ansi.size());
+    for (char ch : ansi) {
+        const auto b = static_cast<unsigned char>(ch);
+        out.push_back(b >= 0x80 && b < 0xA0 ? kObereSteuerzeichen[b - 0x80] : static_cast<char16_t>(b));
+    }
+    return out;
+}
+

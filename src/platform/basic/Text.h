@@ -15,3 +15,9 @@ std::string nachUtf8(TextSicht text);
 // the length never changes and "ß" stays "ß" (full mapping would give "SS").
 Text Grossbuchstaben(TextSicht text);
 Text Kleinbuchstaben(TextSicht text);
+
+// The ANSI code page (windows-1252), one byte per UTF-16 unit. A character it
+// lacks becomes '?'; the five bytes it leaves undefined map to the control
+// characters of the same number, both ways, as the system did.
+std::string AnsiAusText(TextSicht text);
+Text TextAusAnsi(std::string_view ansi);

@@ -59,11 +59,4 @@ int32_t RegCloseKey(int32_t handle);
 void RegistryDateiSetzen(std::string pfad);
 std::string RegistryDatei();
 
-// Texts cross the registry calls in the ANSI code page (windows-1252), one byte
-// per UTF-16 unit. A character it lacks becomes '?'; the five bytes it leaves
-// undefined map to the control characters of the same number, both ways, as
-// the system did.
-std::string AnsiAusText(const Text& text);
-Text TextAusAnsi(const std::string& ansi);
-
 }  // namespace registry
