@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -340,6 +339,16 @@ int32_t pfadBilden(const Text& basis, Text unter, Text& pfad) {
     return ERROR_SUCCESS;
 }
 
+// What opening and creating a key check first: the root, the access mask and the path.
+int32_t schlüsselVorbereiten(int32_t root, const Text& subkey, uint32_t zugriff, int32_t& handle,
+                             std::optional<OffenerSchlüssel>& basis, Text& pfad) {
+    handle = 0;
+    basis = auflösen(root);
+    if (!basis) return ERROR_INVALID_HANDLE;
+    if (!zugriffGültig(zugriff)) return ERROR_INVALID_PARAMETER;
+    return pfadBilden(basis->pfad, subkey, pfad);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -349,12 +358,10 @@ void RegistryDateiSetzen(std::string pfad) { gDateiGesetzt = std::move(pfad); }
 std::string RegistryDatei() { return gDateiGesetzt.empty() ? standardDatei() : gDateiGesetzt; }
 
 int32_t RegCreateKeyEx(int32_t root, const Text& subkey, uint32_t zugriff, int32_t& handle, int32_t& disposition) {
-    handle = 0;
-    const auto basis = auflösen(root);
-    if (!basis) return ERROR_INVALID_HANDLE;
-    if (!zugriffGültig(zugriff)) return ERROR_INVALID_PARAMETER;
+    std::optional<OffenerSchlüssel> basis;
     Text pfad;
-    if (const int32_t s = pfadBilden(basis->pfad, subkey, pfad); s != ERROR_SUCCESS) return s;
+    if (const int32_t s = schlüsselVorbereiten(root, subkey, zugriff, handle, basis, pfad); s != ERROR_SUCCESS)
+        return s;
 
     if (basis->maschine) {
         if (!pfad.empty()) return ERROR_ACCESS_DENIED;
@@ -378,12 +385,10 @@ int32_t RegCreateKeyEx(int32_t root, const Text& subkey, uint32_t zugriff, int32
 }
 
 int32_t RegOpenKeyEx(int32_t root, const Text& subkey, uint32_t zugriff, int32_t& handle) {
-    handle = 0;
-    const auto basis = auflösen(root);
-    if (!basis) return ERROR_INVALID_HANDLE;
-    if (!zugriffGültig(zugriff)) return ERROR_INVALID_PARAMETER;
+    std::optional<OffenerSchlüssel> basis;
     Text pfad;
-    if (const int32_t s = pfadBilden(basis->pfad, subkey, pfad); s != ERROR_SUCCESS) return s;
+    if (const int32_t s = schlüsselVorbereiten(root, subkey, zugriff, handle, basis, pfad); s != ERROR_SUCCESS)
+        return s;
 
     if (basis->maschine) {
         if (!pfad.empty()) return ERROR_FILE_NOT_FOUND;
