@@ -1,0 +1,45 @@
+#pragma once
+// Database access: opening and closing the one database, counting records,
+// finding a table by name; and the copy of a table's structure with its
+// relations. gDAOVerbindung and gADOVerbindung live in mdlDeklarationen.
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "foundation/mdlDeklarationen.h"
+#include "platform/basic/Text.h"
+#include "platform/basic/Variante.h"
+
+namespace dao {
+class Recordset;
+}
+
+// An optional argument: std::nullopt where the caller leaves it out, which is
+// distinct from every value, Empty and Null included.
+using Wahlweise = std::optional<Variante>;
+
+// Opens Pfad by its extension into Datenbank; gFehlerAbbruch is false when it opened.
+// The caller closes the previous database first.
+void DatenbankÖffnen(const Variante& Pfad, const Variante& Passwort, std::shared_ptr<dao::Database>& Datenbank);
+// Closes and clears the reference; never reports anything.
+void DatenbankSchließen(std::shared_ptr<dao::Database>& Datenbank);
+// The records of rs; afterwards rs stands on its first record when it has any.
+int32_t DatensätzeZählen(const std::shared_ptr<dao::Recordset>& rs);
+// Position of the table named Name in gDatenbank.TableDefs (under Großschreiben), -1 when none.
+int16_t TabellenIndexErmitteln(const Variante& Name);
+
+// Whether the relation steps of the structure copy run: the open database is an
+// Access file (the file dialog's marker "Access" or the ";PWD=…;" of the open).
+bool RelationenBehandeln();
+
+// An empty copy of Quelle's structure named Ziel, up to three new fields behind
+// NachFeld. The outcome is in gAbbruch (declined) and gFehlerAbbruch (error).
+void TabelleKopieren(const Variante& Quelle, const Variante& Ziel, bool MitRelationen,
+                     const Wahlweise& NachFeld = std::nullopt, const Wahlweise& Reserve = std::nullopt,
+                     const Wahlweise& Name1 = std::nullopt, const Wahlweise& Typ1 = std::nullopt,
+                     const Wahlweise& Größe1 = std::nullopt, const Wahlweise& Name2 = std::nullopt,
+                     const Wahlweise& Typ2 = std::nullopt, const Wahlweise& Größe2 = std::nullopt,
+                     const Wahlweise& Name3 = std::nullopt, const Wahlweise& Typ3 = std::nullopt,
+                     const Wahlweise& Größe3 = std::nullopt);
+// Copies the relations whose primary table is Quelle onto Ziel, named "… (korrigiert)".
+void RelationenErstellen(const Variante& Quelle, const Variante& Ziel);
