@@ -2,10 +2,16 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
+#include <memory>
 #include <vector>
 
+#include "foundation/Oberflaeche.h"
 #include "foundation/mdlAllgemeines.h"
+#include "foundation/mdlDatenbank.h"
+#include "foundation/mdlMeldungen.h"
 #include "platform/basic/Laufzeit.h"
+#include "platform/dao/Dao.h"
 
 namespace {
 
@@ -242,4 +248,251 @@ Variante FeldinhaltNormalisieren(const Variante& Wert, Typcode Typ) {
         case TypTelefax: return TelefonNormalisieren(Wert);
         default: return Variante::Empty();
     }
+}
+
+int16_t SpalteSuchen(const std::vector<Feldzuordnung>& Felder, int16_t Gruppe, Typcode Code) {
+    if (Typen[Code].Bit == -1) return -1;
+    for (size_t i = 0; i < Felder.size(); ++i)
+        if (Felder[i].Gruppe == Gruppe && FeldtypInMaske(Felder[i].Bits, Code)) return static_cast<int16_t>(i);
+    return -1;
+}
+
+int16_t SpalteVonFeldtyp(const std::vector<Feldzuordnung>& Felder, Typcode Code) {
+    return SpalteSuchen(Felder, GruppeVonFeldtyp(Code), Code);
+}
+
+Text Typenbeschriftung(const std::vector<Typcode>& Codes) {
+    Text label = u"(";
+    for (size_t i = 0; i < Codes.size(); ++i) {
+        if (i > 0) label += u',';
+        label += Typen[Codes[i]].Name;
+    }
+    return label + u")";
+}
+
+Text Zuordnungszeile(TextSicht Name, TextSicht Beschriftung) {
+    const int32_t punkte = 58 - Len(Name) - Len(Beschriftung);
+    Text zeile = u" ";
+    zeile += Name;
+    if (punkte > 0) zeile.append(static_cast<size_t>(punkte), u'.');
+    zeile += Beschriftung;
+    return zeile;
+}
+
+namespace {
+
+// The guesser's state, only while FeldtypenErraten runs.
+dao::TableDefPtr tdfStichprobe;
+dao::RecordsetPtr rsStichprobe;
+int32_t StichprobeAnzahl = 0;
+
+template <class T>
+T& festgelegt(const std::shared_ptr<T>& objekt) {
+    if (!objekt) FehlerAuslösen(91, u"Objektvariable nicht festgelegt.");
+    return *objekt;
+}
+
+bool enthält(const Text& name, TextSicht teil) { return InStr(name, teil) > 0; }
+
+template <size_t N>
+bool enthältEines(const Text& name, const std::array<TextSicht, N>& teile) {
+    return std::any_of(teile.begin(), teile.end(), [&](TextSicht t) { return enthält(name, t); });
+}
+
+// What a hit of a name test draws samples for.
+enum class Stichprobenregel { Keine, Hausnummer, Vorname, Vorwahl };
+
+struct Namenstest {
+    int16_t gruppe;
+    bool (*trifft)(const Text& name);  // on the lower-case name
+    std::array<Typcode, 3> typen;      // 0: unused
+    Stichprobenregel regel;
+};
+
+const std::array<Namenstest, 20> kNamenstests = {{
+    {1,
+     [](const Text& n) {
+         return enthältEines(n, std::array<TextSicht, 6>{u"index", u"kundennummer", u"id", u"kunden-", u"code",
+                                                         u"kundennr"}) ||
+                (enthält(n, u"nummer") && !enthältEines(n, std::array<TextSicht, 3>{u"haus", u"telefon", u"fax"}));
+     },
+     {TypIndex}, Stichprobenregel::Keine},
+    {2,
+     [](const Text& n) {
+         return enthältEines(n, std::array<TextSicht, 4>{u"firm", u"unternehmen", u"betrieb", u"name"}) &&
+                !enthältEines(n, std::array<TextSicht, 4>{u"vorname", u"nachname", u"noname", u"kunde"});
+     },
+     {TypFirmenname, TypRechtsform}, Stichprobenregel::Keine},
+    {2, [](const Text& n) { return enthält(n, u"branche"); }, {TypBranche}, Stichprobenregel::Keine},
+    {2, [](const Text& n) { return enthält(n, u"recht") || enthält(n, u"sform"); }, {TypRechtsform},
+     Stichprobenregel::Keine},
+    {3,
+     [](const Text& n) {
+         return enthältEines(n, std::array<TextSicht, 4>{u"straße", u"str.", u"anschrift", u"strasse"});
+     },
+     {TypStraße}, Stichprobenregel::Hausnummer},
+    {3, [](const Text& n) { return enthält(n, u"haus"); }, {TypHausnummer}, Stichprobenregel::Keine},
+    {3, [](const Text& n) { return enthält(n, u"plz") || enthält(n, u"postleit"); }, {TypPostleitzahl},
+     Stichprobenregel::Keine},
+    {3, [](const Text& n) { return enthält(n, u"ort"); }, {TypOrt}, Stichprobenregel::Keine},
+    {4, [](const Text& n) { return enthält(n, u"anrede") || enthält(n, u"titel"); }, {TypAnrede},
+     Stichprobenregel::Keine},
+    {4, [](const Text& n) { return enthält(n, u"vorname"); }, {TypVorname}, Stichprobenregel::Keine},
+    {4, [](const Text& n) { return enthält(n, u"nachname"); }, {TypNachname}, Stichprobenregel::Keine},
+    {4,
+     [](const Text& n) {
+         return (enthält(n, u"ansprech") || enthält(n, u"name")) && !enthält(n, u"vorname") &&
+                !enthält(n, u"noname");
+     },
+     {TypNachname}, Stichprobenregel::Vorname},
+    {4, [](const Text& n) { return enthält(n, u"kontakt"); }, {TypAnrede, TypVorname, TypNachname},
+     Stichprobenregel::Keine},
+    {4, [](const Text& n) { return enthält(n, u"abteilung") || enthält(n, u"position"); },
+     {TypAbteilungPosition}, Stichprobenregel::Keine},
+    {5, [](const Text& n) { return enthält(n, u"vorwahl"); }, {TypVorwahl}, Stichprobenregel::Keine},
+    {5, [](const Text& n) { return enthält(n, u"durchwahl"); }, {TypTelefon}, Stichprobenregel::Keine},
+    {5, [](const Text& n) { return enthält(n, u"telefon") || enthält(n, u"phon") || n == u"tel"; }, {TypTelefon},
+     Stichprobenregel::Vorwahl},
+    {5, [](const Text& n) { return enthält(n, u"fax"); }, {TypTelefax}, Stichprobenregel::Vorwahl},
+    {6, [](const Text& n) { return enthält(n, u"mail"); }, {TypEmailadresse}, Stichprobenregel::Keine},
+    {6, [](const Text& n) { return enthält(n, u"internet") || enthält(n, u"web"); }, {TypInternetadresse},
+     Stichprobenregel::Keine},
+}};
+
+// The order in which a column's types are named in its label.
+const std::array<std::vector<Typcode>, 7> kBeschriftungsfolge = {{
+    {},
+    {TypIndex},
+    {TypFirmenname, TypBranche, TypRechtsform},
+    {TypStraße, TypHausnummer, TypPostleitzahl, TypOrt},
+    {TypAnrede, TypVorname, TypNachname, TypAbteilungPosition},
+    {TypVorwahl, TypTelefon, TypTelefax},
+    {TypEmailadresse, TypInternetadresse},
+}};
+
+constexpr int kProbenJeRegel = 10;
+
+void typHinzufügen(Feldzuordnung& f, Typcode code) { f.Bits = static_cast<int16_t>(f.Bits | Typen[code].Bit); }
+
+}  // namespace
+
+Text ZufallswertHolen(int32_t Spalte) {
+    if (StichprobeAnzahl <= 0) return {};
+    dao::Recordset& rs = festgelegt(rsStichprobe);
+    rs.MoveFirst();
+    // At most 299 rows from the first record, whatever the size of the table.
+    const double m = Minimum(Variante(StichprobeAnzahl - 2), Variante(int32_t{300})).alsDouble();
+    rs.Move(static_cast<int32_t>(Int(static_cast<double>(Rnd()) * m)));
+    Text wert;
+    Fehlerfalle::ohneFehler([&] { wert = rs.Fields()[Spalte - 1]->Value().alsText(); });
+    return wert;
+}
+
+void FeldtypenErraten(const Text& Tabelle, std::vector<Feldzuordnung>& Felder, int16_t& Anzahl, TextSicht Liste,
+                      bool MitListe) {
+    Variante spalte;  // the column being typed; Empty before the first
+    Fehlerfalle falle([&] { return (Variante(u"Fehler beim Öffnen des Feldes ") & spalte & Variante(u".")).alsText(); });
+    const auto aufräumen = [] {
+        Fehlerfalle::ohneFehler([] { festgelegt(rsStichprobe).Close(); });
+        rsStichprobe.reset();
+        tdfStichprobe.reset();
+        StichprobeAnzahl = 0;
+    };
+    const auto schritt = [&](const std::function<void()>& f) {
+        if (falle(f)) return true;
+        aufräumen();
+        return false;
+    };
+
+    if (!schritt([&] { tdfStichprobe = festgelegt(gDatenbank).TableDefs()[Tabelle]; })) return;
+    if (!schritt([&] { rsStichprobe = festgelegt(gDatenbank).OpenRecordset(Tabelle, dao::dbOpenTable); })) return;
+    if (!schritt([&] { StichprobeAnzahl = DatensätzeZählen(rsStichprobe); })) return;
+    int32_t n = 0;
+    if (!schritt([&] { n = festgelegt(rsStichprobe).Fields().Count(); })) return;
+    if (!schritt([&] {
+            Felder.assign(static_cast<size_t>(n), Feldzuordnung{});
+            Anzahl = static_cast<int16_t>(n);
+        }))
+        return;
+    if (MitListe && !schritt([&] { Oberfläche().ListeLeeren(Liste); })) return;
+
+    int32_t i = 0;
+    for (; i < n && i < static_cast<int32_t>(Felder.size()); ++i) {
+        spalte = Variante(i);
+        Feldzuordnung& feld = Felder[static_cast<size_t>(i)];
+        Text feldname;
+        if (!schritt([&] { feldname = festgelegt(tdfStichprobe).Fields()[i]->Name(); })) return;
+        const Text name = LCase(feldname);
+
+        // One sample of this column; a failure the user ignores counts as an empty one.
+        bool weiter = true;
+        const auto probe = [&] {
+            Text wert;
+            weiter = schritt([&] { wert = ZufallswertHolen(i + 1); });
+            return wert;
+        };
+        const auto regelAnwenden = [&](Stichprobenregel regel) {
+            switch (regel) {
+                case Stichprobenregel::Keine: break;
+                case Stichprobenregel::Hausnummer:
+                    for (int k = 0; k < kProbenJeRegel && weiter; ++k) {
+                        const Text wert = probe();
+                        if (weiter && !HausnummerNormalisieren(Variante(wert)).istEmpty()) {
+                            typHinzufügen(feld, TypHausnummer);
+                            break;
+                        }
+                    }
+                    break;
+                case Stichprobenregel::Vorname:
+                    for (int k = 0; k < kProbenJeRegel && weiter; ++k) {
+                        const Text wert = probe();
+                        if (weiter && InStr(wert, u" ") > 0) {
+                            typHinzufügen(feld, TypAnrede);
+                            typHinzufügen(feld, TypVorname);
+                            break;
+                        }
+                    }
+                    break;
+                case Stichprobenregel::Vorwahl: {
+                    int lange = 0;
+                    for (int k = 0; k < kProbenJeRegel && weiter; ++k)
+                        if (Len(probe()) > 9) ++lange;
+                    if (weiter && lange > 5) typHinzufügen(feld, TypVorwahl);
+                    break;
+                }
+            }
+        };
+
+        Text label;
+        for (size_t t = 0; t < kNamenstests.size() && feld.Gruppe == 0; ) {
+            // Every test of one group, then the group decides the column if it hit.
+            const int16_t gruppe = kNamenstests[t].gruppe;
+            for (; t < kNamenstests.size() && kNamenstests[t].gruppe == gruppe; ++t) {
+                const Namenstest& test = kNamenstests[t];
+                if (!test.trifft(name)) continue;
+                feld.Gruppe = gruppe;
+                for (Typcode c : test.typen)
+                    if (c != 0) typHinzufügen(feld, c);
+                regelAnwenden(test.regel);
+                if (!weiter) return;
+            }
+            if (feld.Gruppe != 0) {
+                std::vector<Typcode> gehalten;
+                for (Typcode c : kBeschriftungsfolge[static_cast<size_t>(gruppe)])
+                    if (FeldtypInMaske(feld.Bits, c)) gehalten.push_back(c);
+                label = Typenbeschriftung(gehalten);
+            }
+        }
+        if (feld.Gruppe == 0) {
+            feld.Bits = Typen[TypIgnorieren].Bit;
+            label = Typenbeschriftung({TypIgnorieren});
+        }
+        if (MitListe && !schritt([&] { Oberfläche().ListeHinzufügen(Liste, Zuordnungszeile(feldname, label)); }))
+            return;
+    }
+    spalte = Variante(i);  // as a finished counting loop leaves it
+
+    if (MitListe && !schritt([&] { Oberfläche().ListeAuswählen(Liste, 0); })) return;
+    if (!schritt([] { festgelegt(rsStichprobe).Close(); })) return;
+    aufräumen();
 }

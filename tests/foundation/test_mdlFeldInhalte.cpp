@@ -1,8 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
+#include <set>
+#include <string>
+#include <vector>
 
+#include "common/FakeOberflaeche.h"
+#include "common/TempVerzeichnis.h"
+#include "foundation/mdlDeklarationen.h"
 #include "foundation/mdlFeldInhalte.h"
+#include "platform/basic/Laufzeit.h"
+#include "platform/dao/Dao.h"
 
 namespace {
 
@@ -124,6 +133,9 @@ TEST(FeldInhalte, LandesUndOrtsvorwahl) {
              Nummer{u"0049 221 1234", u"+49", u"0221"},
              Nummer{u"49 221 1234", u"+49", u"0221"},
              Nummer{u" +49 221 1234", u"+49", u"0221"},  // the leading blank does not shift the cut
+             Nummer{u"  0049 221 1234", u"+49", u"0221"},
+             Nummer{u" 49 221 1234", u"+49", u"0221"},
+             Nummer{u" +49", u"+49", E},
              Nummer{u"+49 (040) 123456", u"+49", u"040"},
              Nummer{u"+49 040 123456", u"+49", u"040"},
              Nummer{u"+49-221-1234", u"+49", u"0221"},
@@ -253,4 +265,317 @@ TEST(FeldInhalte, DispatchEmptyUndNull) {
         EXPECT_TRUE(FeldinhaltNormalisieren(N, typ).istEmpty()) << typ;
         EXPECT_TRUE(FeldinhaltNormalisieren(E, typ).istEmpty()) << typ;
     }
+}
+
+// ---- column lookup -------------------------------------------------------------
+
+TEST(Spaltensuche, ErsteSpalteMitDemTyp) {
+    FakeOberfläche ui;
+    FeldtypenInitialisieren();
+    const std::vector<Feldzuordnung> felder = {
+        {0, 1}, {3, 1}, {3, 12}, {5, 2}, {3, 1}, {4, 12},  // 4,12: Nachname and Abteilung, not Ort
+    };
+    struct Fall {
+        Typcode code;
+        int16_t spalte;
+    };
+    for (const auto& f : {Fall{TypStraße, 1}, Fall{TypPostleitzahl, 2}, Fall{TypOrt, 2}, Fall{TypTelefon, 3},
+                          Fall{TypIgnorieren, 0}, Fall{TypNachname, 5}, Fall{TypAbteilungPosition, 5},
+                          Fall{TypHausnummer, -1}, Fall{TypVorwahl, -1}, Fall{12, -1}, Fall{2, -1}}) {
+        EXPECT_EQ(SpalteVonFeldtyp(felder, f.code), f.spalte) << f.code;
+    }
+    // Only the bit is tested against the code; the group comes from the caller.
+    EXPECT_EQ(SpalteSuchen(felder, 4, TypPostleitzahl), 5);
+    EXPECT_EQ(SpalteSuchen(felder, 3, TypAbteilungPosition), 2);
+    // A code that names no type is -1 even where every bit is set.
+    EXPECT_EQ(SpalteSuchen({{1, -1}}, 1, 12), -1);
+    EXPECT_EQ(SpalteSuchen({}, 3, TypOrt), -1);
+    EXPECT_THROW(SpalteSuchen(felder, 0, 70), LaufzeitFehler);
+}
+
+// ---- field-type guessing -------------------------------------------------------
+
+namespace {
+
+constexpr TextSicht kListe = u"lstFelder";
+
+class Erraten : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FeldtypenInitialisieren();
+        gFehlerAbbruch = false;
+        gArbeitsbereich = dao::CreateWorkspace(u"", u"Admin", u"", 2);
+        gDatenbank = gArbeitsbereich->CreateDatabase(ausUtf8(tmp / "adressen.db"));
+    }
+    void TearDown() override {
+        gDatenbank->Close();
+        gDatenbank.reset();
+        gArbeitsbereich.reset();
+        gFehlerAbbruch = false;
+    }
+
+    // A table of text columns; every row gives one value per column (Null for none).
+    void Tabelle(const Text& name, const std::vector<Text>& spalten, const std::vector<std::vector<Variante>>& zeilen) {
+        auto t = gDatenbank->CreateTableDef(name);
+        for (const auto& s : spalten) {
+            auto f = t->CreateField(s, dao::dbText, 255);
+            f->AllowZeroLength(true);
+            t->Fields().Append(f);
+        }
+        gDatenbank->TableDefs().Append(t);
+        gArbeitsbereich->BeginTrans();
+        auto rs = gDatenbank->OpenRecordset(name);
+        for (const auto& z : zeilen) {
+            rs->AddNew();
+            for (size_t j = 0; j < z.size(); ++j) rs->Fields()[static_cast<int32_t>(j)]->Value(z[j]);
+            rs->Update();
+        }
+        rs->Close();
+        gArbeitsbereich->CommitTrans();
+    }
+    // `anzahl` rows, all with the same values.
+    void Tabelle(const Text& name, const std::vector<Text>& spalten, const std::vector<Variante>& zeile,
+                 size_t anzahl) {
+        Tabelle(name, spalten, std::vector<std::vector<Variante>>(anzahl, zeile));
+    }
+
+    const std::vector<Text>& Zeilen() { return ui.listen[Text(kListe)]; }
+
+    FakeOberfläche ui;  // an unexpected error box fails the test
+    TempVerzeichnis tmp;
+    std::vector<Feldzuordnung> felder;
+    int16_t anzahl = -1;
+};
+
+struct Erwartet {
+    Text spalte;
+    int16_t gruppe, bits;
+    Text label;
+};
+
+}  // namespace
+
+TEST_F(Erraten, TypischeDeutscheSpaltennamen) {
+    const std::vector<Erwartet> erwartet = {
+        {u"Kundennummer", 1, 1, u"(Index)"},
+        {u"ID", 1, 1, u"(Index)"},
+        {u"Provider", 1, 1, u"(Index)"},
+        {u"Firmenname", 2, 3, u"(Firmenname,Rechtsform)"},
+        {u"Firmenbranche", 2, 7, u"(Firmenname,Branche,Rechtsform)"},
+        {u"Rechtsform", 2, 2, u"(Rechtsform)"},
+        {u"Straße", 3, 3, u"(Straße,Hausnummer)"},  // the samples hold a number
+        {u"Hausnummer", 3, 2, u"(Hausnummer)"},
+        {u"PLZ", 3, 4, u"(Postleitzahl)"},
+        {u"Ort", 3, 8, u"(Ort)"},
+        {u"Sport", 3, 8, u"(Ort)"},
+        {u"Anrede", 4, 1, u"(Anrede)"},
+        {u"Vorname", 4, 2, u"(Vorname)"},
+        {u"Nachname", 4, 4, u"(Nachname)"},                          // no sample with a blank
+        {u"Kundenname", 4, 7, u"(Anrede,Vorname,Nachname)"},        // samples with a blank
+        {u"Kontakt", 4, 7, u"(Anrede,Vorname,Nachname)"},
+        {u"Abteilung", 4, 8, u"(Abteilung/Position)"},
+        {u"Vorwahl", 5, 1, u"(Vorwahl)"},
+        {u"Telefon", 5, 3, u"(Vorwahl,Telefon)"},  // long samples: the area code is in
+        {u"Telefonnummer", 5, 2, u"(Telefon)"},
+        {u"Tel", 5, 2, u"(Telefon)"},
+        {u"Tel.", 0, 1, u"(Ignorieren)"},
+        {u"Telefax", 5, 4, u"(Telefax)"},
+        {u"EMail", 6, 1, u"(Emailadresse)"},
+        {u"Webseite", 6, 2, u"(Internetadresse)"},
+        {u"Bemerkung", 0, 1, u"(Ignorieren)"},
+    };
+    const std::vector<Variante> zeile = {
+        u"K-1", u"7", u"x", u"Beispiel GmbH", u"Handel", u"GmbH", u"Hauptstraße 12", u"12a", u"50667",
+        u"Köln", u"Tennis", u"Herr", u"Hans", u"Beispiel", u"Hans Beispiel", u"Herr Hans Beispiel", u"Einkauf",
+        u"0221", u"0221 1234567", u"1234", u"5678", u"0221 99", u"0221 7654", u"a@b.de", u"www.b.de", u"-",
+    };
+    std::vector<Text> spalten;
+    for (const auto& e : erwartet) spalten.push_back(e.spalte);
+    Tabelle(u"Kunden", spalten, zeile, 8);
+
+    RandomizeMit(7);
+    gZuordnung = {{6, 6}};
+    FeldtypenErraten(u"Kunden", gZuordnung, gAnzahlFelder, kListe, true);
+
+    EXPECT_FALSE(gFehlerAbbruch);
+    ASSERT_EQ(gAnzahlFelder, static_cast<int16_t>(erwartet.size()));
+    ASSERT_EQ(gZuordnung.size(), erwartet.size());
+    ASSERT_EQ(Zeilen().size(), erwartet.size());
+    for (size_t i = 0; i < erwartet.size(); ++i) {
+        const auto& e = erwartet[i];
+        EXPECT_EQ(gZuordnung[i].Gruppe, e.gruppe) << u8(e.spalte);
+        EXPECT_EQ(gZuordnung[i].Bits, e.bits) << u8(e.spalte);
+        EXPECT_EQ(Zeilen()[i], Zuordnungszeile(e.spalte, e.label)) << u8(Zeilen()[i]);
+    }
+    EXPECT_EQ(ui.auswahl[Text(kListe)], 0);
+}
+
+// Without a telling name no sample is drawn and the values decide nothing; a
+// name that only says street, contact or telephone leaves the rest to the samples.
+TEST_F(Erraten, NurDieStichprobenEntscheiden) {
+    const std::vector<Text> bedeutungslos = {u"Feld1", u"Feld2", u"Feld3", u"Feld4", u"X"};
+    const std::vector<Text> halb = {u"Anschrift", u"Ansprechpartner", u"Phon", u"Fax", u"Wort"};
+    struct Fall {
+        std::vector<Variante> zeile;
+        std::vector<int16_t> bits;  // of the second table's columns
+    };
+    for (const auto& f : {
+             Fall{{u"Hauptstraße 12", u"Hans Beispiel", u"0221 1234567", u"0221 7654321", u"Köln"}, {3, 7, 3, 5, 8}},
+             Fall{{u"Am Markt", u"Beispiel", u"1234567", u"7654321", u"Köln"}, {1, 4, 2, 4, 8}},
+         }) {
+        SCOPED_TRACE(u8(f.zeile[0].alsText()));
+        Tabelle(u"A", bedeutungslos, f.zeile, 30);
+        Tabelle(u"B", halb, f.zeile, 30);
+
+        RandomizeMit(11);
+        FeldtypenErraten(u"A", felder, anzahl, kListe, true);
+        ASSERT_EQ(anzahl, 5);
+        for (size_t i = 0; i < felder.size(); ++i) {
+            EXPECT_EQ(felder[i].Gruppe, 0) << i;
+            EXPECT_EQ(felder[i].Bits, 1) << i;
+            EXPECT_EQ(Zeilen()[i], Zuordnungszeile(bedeutungslos[i], u"(Ignorieren)"));
+        }
+        const float nächste = Rnd();
+        RandomizeMit(11);
+        EXPECT_EQ(Rnd(), nächste) << "samples drawn without a name hit";
+
+        FeldtypenErraten(u"B", felder, anzahl, kListe, true);
+        ASSERT_EQ(anzahl, 5);
+        const int16_t gruppen[] = {3, 4, 5, 5, 3};
+        for (size_t i = 0; i < felder.size(); ++i) {
+            EXPECT_EQ(felder[i].Gruppe, gruppen[i]) << u8(halb[i]);
+            EXPECT_EQ(felder[i].Bits, f.bits[i]) << u8(halb[i]);
+        }
+        EXPECT_EQ(Zeilen()[0], Zuordnungszeile(u"Anschrift", f.bits[0] == 3 ? u"(Straße,Hausnummer)" : u"(Straße)"));
+        gDatenbank->TableDefs().Delete(u"A");
+        gDatenbank->TableDefs().Delete(u"B");
+    }
+}
+
+// Samples come from the first min(count - 2, 300) records only: two records give
+// the first, one record or none give empty samples.
+TEST_F(Erraten, StichprobenfensterDerErstenDatensätze) {
+    const std::vector<Text> spalten = {u"Ansprechpartner1", u"Ansprechpartner2", u"Ansprechpartner3",
+                                       u"Ansprechpartner4", u"Ansprechpartner5"};
+    const Variante mit(u"Hans Beispiel"), ohne(u"Beispiel");
+    struct Fall {
+        const char* was;
+        size_t vorn, hinten;  // records without a blank in front, then records with one
+        bool vornMit;         // or the other way round
+        int16_t bits;
+    };
+    for (const auto& f : {
+             Fall{"two records: the first", 1, 1, true, 7},
+             Fall{"two records: never the second", 1, 1, false, 4},
+             Fall{"one record: empty samples", 1, 0, true, 4},
+             Fall{"no record", 0, 0, true, 4},
+             Fall{"never the last two", 10, 2, false, 4},
+             Fall{"never behind the 300th", 300, 98, false, 4},
+             Fall{"three records: the first", 1, 2, true, 7},
+             Fall{"three records: only the first", 1, 2, false, 4},
+         }) {
+        SCOPED_TRACE(f.was);
+        std::vector<std::vector<Variante>> zeilen;
+        for (size_t k = 0; k < f.vorn; ++k) zeilen.emplace_back(spalten.size(), f.vornMit ? mit : ohne);
+        for (size_t k = 0; k < f.hinten; ++k) zeilen.emplace_back(spalten.size(), f.vornMit ? ohne : mit);
+        Tabelle(u"Kontakte", spalten, zeilen);
+        RandomizeMit(3);
+        FeldtypenErraten(u"Kontakte", felder, anzahl, kListe, true);
+        ASSERT_EQ(felder.size(), spalten.size());
+        for (const auto& z : felder) {
+            EXPECT_EQ(z.Gruppe, 4);
+            EXPECT_EQ(z.Bits, f.bits);
+        }
+        EXPECT_EQ(Zeilen().size(), spalten.size());
+        gDatenbank->TableDefs().Delete(u"Kontakte");
+    }
+}
+
+// Exactly ten samples per telephone column; more than five longer than nine
+// characters bring the area code. The draws are replayed from the same seed.
+TEST_F(Erraten, VorwahlAbSechsLangenStichproben) {
+    constexpr int kSätze = 40, kFenster = kSätze - 2;
+    for (int ziel : {6, 5}) {
+        SCOPED_TRACE(ziel);
+        // Mark records as long until exactly `ziel` of the ten draws hit one.
+        std::vector<int> gezogen;
+        uint32_t saat = 1;
+        std::set<int> lang;
+        for (;; ++saat) {
+            RandomizeMit(saat);
+            gezogen.clear();
+            for (int k = 0; k < 10; ++k) gezogen.push_back(static_cast<int>(Int(double(Rnd()) * kFenster)));
+            lang.clear();
+            int treffer = 0;
+            for (int g : gezogen) {
+                if (lang.count(g)) continue;
+                const int mal = static_cast<int>(std::count(gezogen.begin(), gezogen.end(), g));
+                if (treffer + mal <= ziel) {
+                    lang.insert(g);
+                    treffer += mal;
+                }
+            }
+            if (treffer == ziel) break;
+        }
+        std::vector<std::vector<Variante>> zeilen;
+        for (int k = 0; k < kSätze; ++k)
+            zeilen.push_back({lang.count(k) ? Variante(u"0221 12345") : Variante(u"0221 1234")});
+        Tabelle(u"Telefonliste", {u"Telefon"}, zeilen);
+
+        RandomizeMit(saat);
+        FeldtypenErraten(u"Telefonliste", felder, anzahl, kListe, true);
+        ASSERT_EQ(felder.size(), 1u);
+        EXPECT_EQ(felder[0].Bits, ziel > 5 ? 3 : 2);
+        // Exactly ten draws were made.
+        RandomizeMit(saat);
+        for (int k = 0; k < 10; ++k) Rnd();
+        const float nachZehn = Rnd();
+        RandomizeMit(saat);
+        FeldtypenErraten(u"Telefonliste", felder, anzahl, kListe, false);
+        EXPECT_EQ(Rnd(), nachZehn);
+        gDatenbank->TableDefs().Delete(u"Telefonliste");
+    }
+}
+
+TEST_F(Erraten, ZeilenPunkteUndAuswahl) {
+    const Text lang58(58 - 12, u'a');   // with (Ignorieren): no room left, no dots
+    const Text lang70(70, u'b');        // the filler would be negative
+    const Text lang57(57 - 12, u'c');   // one dot
+    Tabelle(u"T", {u"PLZ", lang58, lang70, u"Ort", lang57}, {}, 0);
+
+    ui.listen[Text(kListe)] = {u"alt"};
+    FeldtypenErraten(u"T", felder, anzahl, kListe, true);
+    const auto& z = Zeilen();
+    ASSERT_EQ(z.size(), 5u);
+    EXPECT_EQ(z[0], u" PLZ" + Text(41, u'.') + u"(Postleitzahl)");
+    EXPECT_EQ(z[0].size(), 59u);
+    EXPECT_EQ(z[1], u" " + lang58 + u"(Ignorieren)");
+    EXPECT_EQ(z[2], u" " + lang70 + u"(Ignorieren)");
+    EXPECT_EQ(z[3], u" Ort" + Text(50, u'.') + u"(Ort)");
+    EXPECT_EQ(z[4], u" " + lang57 + u".(Ignorieren)");
+    EXPECT_EQ(ui.auswahl[Text(kListe)], 0);
+
+    // Without the list only the assignment is made.
+    ui.listen[Text(kListe)] = {u"alt"};
+    ui.auswahl[Text(kListe)] = -1;
+    felder.clear();
+    FeldtypenErraten(u"T", felder, anzahl, kListe, false);
+    EXPECT_EQ(anzahl, 5);
+    EXPECT_EQ(felder.size(), 5u);
+    EXPECT_EQ(Zeilen(), std::vector<Text>{u"alt"});
+    EXPECT_EQ(ui.auswahl[Text(kListe)], -1);
+}
+
+TEST_F(Erraten, FehlendeTabelleMitAbbruch) {
+    felder = {{3, 4}};
+    anzahl = 1;
+    ui.listen[Text(kListe)] = {u"alt"};
+    ui.Antworten(vb::Abort, u"Fehler beim Öffnen des Feldes .");
+    FeldtypenErraten(u"Fehlt", felder, anzahl, kListe, true);
+    EXPECT_TRUE(gFehlerAbbruch);
+    ASSERT_EQ(felder.size(), 1u);
+    EXPECT_EQ(felder[0].Gruppe, 3);
+    EXPECT_EQ(anzahl, 1);
+    EXPECT_EQ(Zeilen(), std::vector<Text>{u"alt"});
+    EXPECT_EQ(ZufallswertHolen(1), u"");  // the guesser's state is gone
 }
