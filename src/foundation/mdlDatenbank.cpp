@@ -4,6 +4,7 @@
 
 #include "foundation/Oberflaeche.h"
 #include "foundation/mdlAllgemeines.h"
+#include "foundation/mdlLaufTabellen.h"
 #include "foundation/mdlMeldungen.h"
 #include "platform/basic/Fehler.h"
 #include "platform/basic/Laufzeit.h"
@@ -241,7 +242,11 @@ void TabelleKopieren(const Variante& Quelle, const Variante& Ziel, bool MitRelat
         if (!falle([&] { Objekt(neu).Indexes().Append(index); })) return;
     }
 
-    if (!falle([&] { Datenbank().TableDefs().Append(neu); })) return;
+    if (!falle([&] {
+            Datenbank().TableDefs().Append(neu);
+            LaufTabelleAngelegt(Ziel.alsText());
+        }))
+        return;
 
     if (!MitRelationen || !RelationenBehandeln()) return;
     int32_t relationen = 0;

@@ -12,6 +12,7 @@
 #include "common/TempVerzeichnis.h"
 #include "foundation/mdlDatenbank.h"
 #include "foundation/mdlDeklarationen.h"
+#include "foundation/mdlLaufTabellen.h"
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
 
@@ -647,4 +648,24 @@ TEST_F(Datenbankzugriff, RelationenErstellenUndÜberschreiben) {
     EXPECT_EQ(gDatenbank->Relations().Position(u"Kunden (korrigiert)"), -1);
     RelationenErstellen(Variante(u"Kunden"), Variante(u"Neu"));
     EXPECT_EQ(gDatenbank->Relations().Count(), 3);
+}
+
+// A cancel drops only what the run appended: the copy, never a table the user kept.
+TEST_F(Datenbankzugriff, LaufListeKenntNurAngelegteTabellen) {
+    Öffnen(Anlegen("k.sqlite"));
+    LaufTabellenLeeren();
+    ui.Antworten(vb::No);
+    TabelleKopieren(Variante(u"Kunden"), Variante(u"ORTE"), false);  // declined: Orte stays the user's
+    ASSERT_TRUE(gAbbruch);
+    gAbbruch = false;
+    TabelleKopieren(Variante(u"Kunden"), Variante(u"Kopie"), false);
+    EXPECT_TRUE(VomLaufAngelegt(u"KOPIE"));
+    EXPECT_FALSE(VomLaufAngelegt(u"Orte"));
+    EXPECT_FALSE(LaufTabelleLöschen(u"Orte"));
+    EXPECT_FALSE(LaufTabelleLöschen(u"Kunden"));
+    EXPECT_TRUE(LaufTabelleLöschen(u"kopie"));
+    EXPECT_LT(TabellenIndexErmitteln(Variante(u"Kopie")), 0);
+    EXPECT_GE(TabellenIndexErmitteln(Variante(u"Orte")), 0);
+    EXPECT_GE(TabellenIndexErmitteln(Variante(u"Kunden")), 0);
+    EXPECT_FALSE(VomLaufAngelegt(u"Kopie"));
 }
