@@ -227,10 +227,9 @@ TEST_F(Datenbankzugriff, GesperrteDateiGibtDieÖffnungsmeldung) {
     sqlite3_close(andere);
 }
 
-// Disabled: the engine opens a write-protected file for writing and refuses only
-// the first change (3027); the open itself has to fail, as Jet's does. The file is
-// made immutable, since the tests run as root, whom permission bits do not stop.
-TEST_F(Datenbankzugriff, DISABLED_SchreibgeschützteDateiGibtDieÖffnungsmeldung) {
+// The file is made immutable, since the tests may run as root, whom permission bits
+// do not stop.
+TEST_F(Datenbankzugriff, SchreibgeschützteDateiGibtDieÖffnungsmeldung) {
     const std::string datei = Anlegen("schreibgeschützt.sqlite");
     if (std::system(("chattr +i '" + datei + "' 2>/dev/null").c_str()) != 0) GTEST_SKIP() << "chattr +i not possible";
     struct Freigeben {

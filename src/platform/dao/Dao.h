@@ -3,7 +3,9 @@
 // Objects are handed out as shared_ptr. Every failure is an engine error raised
 // through dao::FehlerAuslösen (a LaufzeitFehler with the engine's number and text).
 // A native database is an SQLite file; the engine keeps the Jet structure (types,
-// sizes, flags, indexes, relations) in private tables of that file.
+// sizes, flags, indexes, relations, dates) in private tables of that file. Other
+// formats come through a storage driver (storage/Speichertreiber.h) and live in a
+// private working store while open; their changed tables are written back on Close.
 #include <cstdint>
 #include <functional>
 #include <utility>
@@ -18,11 +20,16 @@ namespace dao {
 namespace detail {
 struct Verbindung;
 }
+namespace speicher {
+class Speichertreiber;
+}
 
 // Jet field type codes.
 inline constexpr int16_t dbBoolean = 1, dbByte = 2, dbInteger = 3, dbLong = 4, dbCurrency = 5, dbSingle = 6,
                          dbDouble = 7, dbDate = 8, dbText = 10, dbLongBinary = 11, dbMemo = 12, dbTime = 22;
 inline constexpr int32_t dbAutoIncrField = 16;
+// Table attributes: a system table is no user table (the table lists leave it out).
+inline constexpr int32_t dbSystemObject = static_cast<int32_t>(0x80000002), dbHiddenObject = 1;
 inline constexpr int32_t dbOpenTable = 1, dbOpenDynaset = 2, dbOpenSnapshot = 4;
 inline constexpr int32_t dbRelationUpdateCascade = 0x100, dbRelationDeleteCascade = 0x1000;
 
@@ -66,6 +73,8 @@ class TableDef;
 class Field {
 public:
     Text Name() const { return name_; }
+    // On an appended table field: renames the column (indexes and relations follow);
+    // a name another field has raises 3191.
     void Name(Text n);
     int16_t Type() const { return typ_; }
     void Type(int16_t t);
@@ -80,7 +89,8 @@ public:
     Text ForeignName() const { return fremdName_; }
     void ForeignName(Text n) { fremdName_ = std::move(n); }
     // Recordset fields only (else error 3219). Reading needs a current record
-    // (3021); writing needs AddNew or Edit first (3020). Empty leaves the field as it is.
+    // (3021); writing needs AddNew or Edit first (3020). Empty written leaves the field
+    // without value (Null), with the rules for Null.
     Variante Value() const;
     void Value(const Variante& v);
 
@@ -90,6 +100,7 @@ private:
     friend class Database;
     friend struct detail::Verbindung;
     void geändert();
+    std::shared_ptr<detail::Verbindung> gespeichertIn() const;
     Text name_;
     int16_t typ_ = dbText;
     int32_t größe_ = 0;
@@ -131,9 +142,14 @@ class TableDef : public std::enable_shared_from_this<TableDef> {
 public:
     static std::shared_ptr<TableDef> Neu();
     Text Name() const { return name_; }
-    void Name(Text n);  // only before the append (error 3219 afterwards)
+    // After the append: renames the table (a name in use raises 3010).
+    void Name(Text n);
     int32_t Attributes() const { return attribute_; }
     void Attributes(int32_t a) { attribute_ = a; }
+    // When the table was made and its structure last changed (a Date; Null before the
+    // append). Changes of its rows do not count, as with Jet.
+    Variante DateCreated() const;
+    Variante LastUpdated() const;
     Sammlung<Field>& Fields() { return felder_; }
     Sammlung<Index>& Indexes() { return indizes_; }
     FieldPtr CreateField(Text name, int16_t typ = dbText, int32_t größe = 0) const;
@@ -147,6 +163,7 @@ private:
     void einrichten();
     Text name_;
     int32_t attribute_ = 0;
+    double erstellt_ = 0, geändert_ = 0;  // days as Variante::Datum, 0 before the append
     Sammlung<Field> felder_;
     Sammlung<Index> indizes_;
     std::weak_ptr<detail::Verbindung> db_;  // set once appended
@@ -200,7 +217,18 @@ public:
     void CancelUpdate();
     void Delete();          // the current record; it stays current but unreadable (3167)
     void Requery();
-    std::shared_ptr<Recordset> Clone();  // same rows and order, own position (on BOF/first)
+    // Jet criteria as in a WHERE clause ("[TEMP_DSN] = 5"): the first, next, last or
+    // previous matching row of the set becomes current; none: NoMatch, position kept.
+    void FindFirst(TextSicht kriterium);
+    void FindNext(TextSicht kriterium);
+    void FindLast(TextSicht kriterium);
+    void FindPrevious(TextSicht kriterium);
+    bool NoMatch() const { return keinTreffer_; }
+    // The current record's bookmark; setting one makes its record current (3159 when the
+    // set does not hold it). Bookmarks of a recordset and its clones are interchangeable.
+    int64_t Bookmark() const;
+    void Bookmark(int64_t lesezeichen);
+    std::shared_ptr<Recordset> Clone();  // same rows and order, own position (on the first)
     void Close();
     Sammlung<Field>& Fields() { return felder_; }
     bool istNeu() const { return modus_ == 1; }
@@ -228,6 +256,8 @@ private:
     std::vector<int64_t> zeilen_;        // rowids in order
     int64_t pos_ = -1;                   // -1 BOF, zeilen_.size() EOF
     bool gelöscht_ = false;              // current record deleted through Delete
+    bool keinTreffer_ = false;
+    void suchen(TextSicht kriterium, int64_t ab, int schritt);
     bool geschlossen_ = false;
     int modus_ = 0;                      // 0 none, 1 AddNew, 2 Edit
     std::vector<Variante> puffer_;       // edit buffer per table field (Empty = untouched)
@@ -252,6 +282,8 @@ public:
     void Execute(TextSicht sql);
     int32_t QueryTimeout() const { return zeitlimit_; }
     void QueryTimeout(int32_t s) { zeitlimit_ = s; }
+    // Changed tables of a driver-backed database are written back first; when that
+    // fails the error is raised and the database stays open.
     void Close();
 
 private:
@@ -269,15 +301,25 @@ using DatabasePtr = std::shared_ptr<Database>;
 class Workspace {
 public:
     Text Name() const { return name_; }
-    // Native: an existing SQLite file (missing: 3024; not a database: 3343).
-    // Connect "" or ";PWD=...;" opens natively; other formats raise 3170 for now.
+    // Connect "" or ";PWD=...;" on an SQLite file opens natively (missing: 3024; not a
+    // database: 3343; locked: 3260; unreadable: 3044). Opening writes nothing to the
+    // file. A file that is read-only on disk opens read-only: every change raises 3027.
+    // Other formats go to their storage driver (none: 3170).
     DatabasePtr OpenDatabase(TextSicht name, bool exklusiv = false, bool nurLesen = false,
                              TextSicht connect = {});
+    // A database over a storage driver: its tables are mirrored into a private working
+    // store and the changed ones handed back to the driver on Close. `name` is what
+    // Database::Name reports.
+    DatabasePtr OpenDatabase(std::unique_ptr<speicher::Speichertreiber> treiber, TextSicht name,
+                             bool nurLesen = false);
     // A new empty native database; an existing file raises 3204.
     DatabasePtr CreateDatabase(TextSicht name);
     void BeginTrans();
     void CommitTrans();
     void Rollback();
+    // Rolls back open transactions and closes every database opened through it
+    // (changed tables written back by their drivers; the first failure is raised
+    // after all were tried).
     void Close();
 
 private:
@@ -286,6 +328,7 @@ private:
     int32_t tiefe_ = 0;
     std::vector<std::weak_ptr<detail::Verbindung>> datenbanken_;
     void allen(const char* sql);
+    DatabasePtr anmelden(std::shared_ptr<detail::Verbindung> v, bool exklusiv);
 };
 using WorkspacePtr = std::shared_ptr<Workspace>;
 

@@ -4,9 +4,11 @@
 #include <unicode/ucol.h>
 
 #include <map>
+#include <set>
 #include <string>
 
 #include "platform/dao/Dao.h"
+#include "platform/dao/storage/Speichertreiber.h"
 
 namespace dao::detail {
 
@@ -19,6 +21,7 @@ public:
     Anweisung& operator=(const Anweisung&) = delete;
     sqlite3_stmt* s() const { return s_; }
     void binden(int i, const Variante& roh);  // a stored value (see Speicherwert)
+    void bindenGanz(int i, int64_t z) { sqlite3_bind_int64(s_, i, z); }
     bool schritt();                           // true: a row; errors raised as engine errors
     void zurück();
 
@@ -37,15 +40,38 @@ Variante Speicherwert(const Field& f, const Variante& v, bool vergleich = false)
 // The stored column value, typed by the field's Jet type.
 Variante Lesen(const Field& f, sqlite3_stmt* s, int spalte);
 
+// Statements and facts of one table, kept until its structure changes.
+struct Tabellenvorrat {
+    std::unique_ptr<Anweisung> leser;                            // row by rowid
+    std::map<std::string, std::unique_ptr<Anweisung>> einfügen;  // by the written fields
+    std::map<std::string, std::unique_ptr<Anweisung>> ändern;
+    std::vector<bool> primär;                                    // per field
+    bool primärBekannt = false;
+};
+
 struct Verbindung {
     sqlite3* db = nullptr;
     UCollator* sortierung = nullptr;
     Text pfad;
     bool nurLesen = false;
+    Text schreibschutzGrund;   // description of 3027 when not empty
+    bool geschlossen = false;
     Sammlung<TableDef> tabellen;
     Sammlung<Relation> relationen;
     std::map<std::pair<const TableDef*, int32_t>, int64_t> autoWert;  // next auto number
-    std::map<const TableDef*, std::unique_ptr<Anweisung>> leser;       // row by rowid
+    std::map<const TableDef*, Tabellenvorrat> vorrat;
+
+    // A database over a storage driver: the tables live in a private working store
+    // and their mirror state in __purivo_spiegel / __purivo_geloescht of that store,
+    // so that savepoints and rollbacks cover it together with the rows.
+    std::unique_ptr<speicher::Speichertreiber> treiber;
+    std::map<Text, speicher::TabellenBeschreibung> quellen;  // as the driver listed them
+    std::set<Text> bekanntGeladen, bekanntGeändert;          // cleared by every rollback
+
+    // Structure version, and the version at each open workspace savepoint: a
+    // rollback reloads the structure only when it changed inside.
+    uint64_t strukturStand = 0;
+    std::vector<uint64_t> sicherungsStände;
 
     ~Verbindung();
     void ausführen(TextSicht sql);
@@ -54,9 +80,38 @@ struct Verbindung {
     void einrichten();         // collation
     void strukturHaken();      // collection hooks
     std::weak_ptr<Verbindung> selbst;
+    Tabellenvorrat& vorratVon(const TableDef& t);
     Anweisung& zeilenLeser(const TableDef& t);
     void schreibbar() const;   // read-only: 3027
+    void offen() const;        // closed: 3420
+
+    // Mirror: the rows of a listed table into the working store on first use.
+    void laden(const TableDef& t);
+    // Before a change of a table's rows: read-only check and load; after it succeeded:
+    // the mark that the driver has to write the table back.
+    void schreibenVorbereiten(const TableDef& t);
+    void markieren(const TableDef& t);
+    // Before a change of a table's structure: both at once.
+    void ändern(const TableDef& t);
+    void spiegelNeu(const TableDef& t);
+    void spiegelGelöscht(const TableDef& t);
+    void spiegelUmbenannt(const Text& alt, const Text& neu);
+    void spiegelAnlegen(const speicher::Struktur& s);
+    // Hands the changed tables to the driver (nothing when nothing changed). Uncommitted
+    // work is rolled back first, as closing a database does.
+    void zurückschreiben();
+    // Writes back (driver), then releases SQLite; the objects stay but refuse work.
+    void schließen();
+    void rückgängigGemacht();  // after a rollback: caches, structure when it changed
 };
+
+// Now, local time, as Variante::Datum days.
+double Jetzt();
+
+// CREATE TABLE with its indexes, from a table definition.
+void TabelleAnlegen(Verbindung& v, const TableDef& t);
+// The password of a connect string: everything between ";PWD=" and the final ";".
+Text PasswortLesen(TextSicht connect);
 
 // Runs f inside a savepoint: all of it or nothing.
 template <class F>
@@ -81,5 +136,7 @@ struct Abfrage {
     Text sortierung;               // "" or SQL order list
 };
 Abfrage SqlÜbersetzen(Verbindung& v, TextSicht sql);
+// A bare Jet condition on table t (the criteria of FindFirst).
+Abfrage BedingungÜbersetzen(Verbindung& v, const TableDefPtr& t, TextSicht kriterium);
 
 }  // namespace dao::detail

@@ -1,3 +1,5 @@
+#include <set>
+
 #include "platform/dao/DaoIntern.h"
 
 namespace dao {
@@ -35,7 +37,17 @@ RecordsetPtr Database::OpenRecordset(TextSicht quelle, int32_t typ) {
         if (p < 0) FehlerAuslösen(3078, u"Die Tabelle oder Abfrage '" + Text(quelle) + u"' wurde nicht gefunden.");
         rs->tabelle_ = v->tabellen.liste()[static_cast<size_t>(p)];
         for (int32_t i = 0; i < rs->tabelle_->Fields().Count(); ++i) rs->spalten_.push_back(i);
-        rs->sql_ = u"SELECT rowid FROM " + Bezeichner(rs->tabelle_->Name()) + u" ORDER BY rowid";
+        Text ordnung;
+        if (typ == dbOpenTable)  // a table-type recordset runs in primary-key order
+            for (auto& ix : rs->tabelle_->Indexes().liste())
+                if (ix->Primary())
+                    for (auto& f : ix->Fields().liste()) {
+                        const int32_t p2 = rs->tabelle_->Fields().Position(f->Name());
+                        if (p2 < 0) continue;
+                        const auto& fd = rs->tabelle_->Fields().liste()[static_cast<size_t>(p2)];
+                        ordnung += Bezeichner(fd->Name()) + (detail::IstTextTyp(fd->Type()) ? u" COLLATE PURIVO," : u",");
+                    }
+        rs->sql_ = u"SELECT rowid FROM " + Bezeichner(rs->tabelle_->Name()) + u" ORDER BY " + ordnung + u"rowid";
     }
     rs->füllen();
     for (size_t i = 0; i < rs->spalten_.size(); ++i) {
@@ -57,6 +69,7 @@ RecordsetPtr Database::OpenRecordset(TextSicht quelle, int32_t typ) {
 Recordset::~Recordset() = default;
 
 void Recordset::füllen() {
+    db_->laden(*tabelle_);
     Anweisung a(db_->db, sql_);
     for (size_t i = 0; i < parameter_.size(); ++i) a.binden(static_cast<int>(i + 1), parameter_[i]);
     zeilen_.clear();
@@ -69,6 +82,7 @@ void Recordset::füllen() {
 
 void Recordset::offen() const {
     if (geschlossen_) FehlerAuslösen(3420, u"Die Datensatzgruppe ist geschlossen.");
+    db_->offen();
 }
 
 bool Recordset::EOF_() const {
@@ -137,7 +151,7 @@ void Recordset::zeileLaden() const {
     const int64_t rowid = zeilen_[static_cast<size_t>(pos_)];
     if (geladen_ == rowid) return;
     auto& a = db_->zeilenLeser(*tabelle_);
-    a.binden(1, Variante(rowid));
+    a.bindenGanz(1, rowid);
     if (!a.schritt()) {
         a.zurück();
         FehlerAuslösen(3167, u"Der Datensatz ist gelöscht.");
@@ -161,8 +175,8 @@ Variante Recordset::wert(int32_t spalte) const {
 void Recordset::setzen(int32_t spalte, const Variante& v) {
     offen();
     if (modus_ == 0) FehlerAuslösen(3020, u"Update oder CancelUpdate ohne AddNew oder Edit.");
-    // Empty stores nothing: the field keeps its value (a new record: Null).
-    puffer_[static_cast<size_t>(spalten_[static_cast<size_t>(spalte)])] = v;
+    // Empty written leaves the field without value; Empty in the buffer means untouched.
+    puffer_[static_cast<size_t>(spalten_[static_cast<size_t>(spalte)])] = v.istEmpty() ? Variante::Null() : v;
 }
 
 std::vector<std::vector<Variante>> Recordset::GetRows(int32_t n) {
@@ -173,9 +187,21 @@ std::vector<std::vector<Variante>> Recordset::GetRows(int32_t n) {
     CancelUpdate();
     const auto ende = std::min<int64_t>(pos_ + n, static_cast<int64_t>(zeilen_.size()));
     for (auto& s : feld) s.reserve(static_cast<size_t>(ende - pos_));
+    // Straight from the statement into the result, without the row cache.
+    auto& a = db_->zeilenLeser(*tabelle_);
+    const auto& felder = tabelle_->Fields().liste();
+    geladen_ = -1;
     for (; pos_ < ende; ++pos_) {
-        zeileLaden();
-        for (size_t c = 0; c < spalten_.size(); ++c) feld[c].push_back(zeile_[static_cast<size_t>(spalten_[c])]);
+        a.bindenGanz(1, zeilen_[static_cast<size_t>(pos_)]);
+        if (!a.schritt()) {
+            a.zurück();
+            FehlerAuslösen(3167, u"Der Datensatz ist gelöscht.");
+        }
+        for (size_t c = 0; c < spalten_.size(); ++c) {
+            const auto f = static_cast<size_t>(spalten_[c]);
+            feld[c].push_back(detail::Lesen(*felder[f], a.s(), static_cast<int>(f)));
+        }
+        a.zurück();
     }
     return feld;
 }
@@ -183,7 +209,7 @@ std::vector<std::vector<Variante>> Recordset::GetRows(int32_t n) {
 void Recordset::AddNew() {
     offen();
     if (typ_ == dbOpenSnapshot) FehlerAuslösen(3027, u"Die Datensatzgruppe ist schreibgeschützt.");
-    db_->schreibbar();
+    db_->schreibenVorbereiten(*tabelle_);
     puffer_.assign(tabelle_->Fields().liste().size(), Variante::Empty());
     modus_ = 1;
 }
@@ -191,7 +217,7 @@ void Recordset::AddNew() {
 void Recordset::Edit() {
     brauchtAktuellen();
     if (typ_ == dbOpenSnapshot) FehlerAuslösen(3027, u"Die Datensatzgruppe ist schreibgeschützt.");
-    db_->schreibbar();
+    db_->schreibenVorbereiten(*tabelle_);
     zeileLaden();
     puffer_.assign(tabelle_->Fields().liste().size(), Variante::Empty());
     modus_ = 2;
@@ -206,16 +232,22 @@ void Recordset::Update() {
     offen();
     if (modus_ == 0) FehlerAuslösen(3020, u"Update oder CancelUpdate ohne AddNew oder Edit.");
     auto& v = *db_;
+    v.schreibenVorbereiten(*tabelle_);
     const auto& felder = tabelle_->Fields().liste();
-    std::vector<bool> primär(felder.size(), false);
-    for (auto& ix : tabelle_->Indexes().liste())
-        if (ix->Primary())
-            for (auto& f : ix->Fields().liste()) {
-                const int32_t p = tabelle_->Fields().Position(f->Name());
-                if (p >= 0) primär[static_cast<size_t>(p)] = true;
-            }
-    std::vector<int32_t> geschrieben;
+    auto& vorrat = v.vorratVon(*tabelle_);
+    if (!vorrat.primärBekannt) {
+        vorrat.primär.assign(felder.size(), false);
+        for (auto& ix : tabelle_->Indexes().liste())
+            if (ix->Primary())
+                for (auto& f : ix->Fields().liste()) {
+                    const int32_t p = tabelle_->Fields().Position(f->Name());
+                    if (p >= 0) vorrat.primär[static_cast<size_t>(p)] = true;
+                }
+        vorrat.primärBekannt = true;
+    }
+    std::string schlüssel(felder.size(), '0');  // which fields the statement writes
     std::vector<Variante> werte;
+    werte.reserve(felder.size());
     for (size_t i = 0; i < felder.size(); ++i) {
         const Field& f = *felder[i];
         const bool auto_ = (f.Attributes() & dbAutoIncrField) != 0;
@@ -239,48 +271,63 @@ void Recordset::Update() {
             roh = zeile_[i];
         }
         if (roh.istNull()) {
-            if (primär[i]) FehlerAuslösen(3058, u"Der Primärschlüssel darf nicht Null sein (Feld '" + f.Name() + u"').");
+            if (vorrat.primär[i])
+                FehlerAuslösen(3058, u"Der Primärschlüssel darf nicht Null sein (Feld '" + f.Name() + u"').");
             if (f.Required()) FehlerAuslösen(3314, u"Das Feld '" + f.Name() + u"' muss einen Wert erhalten.");
         }
         if (schreiben) {
-            geschrieben.push_back(static_cast<int32_t>(i));
-            werte.push_back(roh);
+            schlüssel[i] = '1';
+            werte.push_back(std::move(roh));
         }
     }
     if (modus_ == 1) {
-        Text sql = u"INSERT INTO " + Bezeichner(tabelle_->Name());
-        if (geschrieben.empty()) {
-            sql += u" DEFAULT VALUES";
-        } else {
-            Text namen, fragen;
-            for (size_t k = 0; k < geschrieben.size(); ++k) {
-                namen += (k ? u"," : u"") + Bezeichner(felder[static_cast<size_t>(geschrieben[k])]->Name());
-                fragen += k ? u",?" : u"?";
+        auto& a = vorrat.einfügen[schlüssel];
+        if (!a) {
+            Text sql = u"INSERT INTO " + Bezeichner(tabelle_->Name());
+            if (werte.empty()) {
+                sql += u" DEFAULT VALUES";
+            } else {
+                Text namen, fragen;
+                for (size_t i = 0; i < felder.size(); ++i)
+                    if (schlüssel[i] == '1') {
+                        namen += (namen.empty() ? u"" : u",") + Bezeichner(felder[i]->Name());
+                        fragen += fragen.empty() ? u"?" : u",?";
+                    }
+                sql += u"(" + namen + u") VALUES(" + fragen + u")";
             }
-            sql += u"(" + namen + u") VALUES(" + fragen + u")";
+            a = std::make_unique<Anweisung>(v.db, sql);
         }
-        Anweisung a(v.db, sql);
-        for (size_t k = 0; k < werte.size(); ++k) a.binden(static_cast<int>(k + 1), werte[k]);
-        a.schritt();
+        for (size_t k = 0; k < werte.size(); ++k) a->binden(static_cast<int>(k + 1), werte[k]);
+        a->schritt();
+        a->zurück();
         const bool amEnde = pos_ >= static_cast<int64_t>(zeilen_.size());
         zeilen_.push_back(sqlite3_last_insert_rowid(v.db));
         if (amEnde) pos_ = static_cast<int64_t>(zeilen_.size());
-    } else if (!geschrieben.empty()) {
-        Text sql = u"UPDATE " + Bezeichner(tabelle_->Name()) + u" SET ";
-        for (size_t k = 0; k < geschrieben.size(); ++k)
-            sql += (k ? u"," : u"") + Bezeichner(felder[static_cast<size_t>(geschrieben[k])]->Name()) + u"=?";
-        sql += u" WHERE rowid=?";
-        Anweisung a(v.db, sql);
-        for (size_t k = 0; k < werte.size(); ++k) a.binden(static_cast<int>(k + 1), werte[k]);
-        a.binden(static_cast<int>(werte.size() + 1), Variante(zeilen_[static_cast<size_t>(pos_)]));
-        a.schritt();
+    } else if (!werte.empty()) {
+        auto& a = vorrat.ändern[schlüssel];
+        if (!a) {
+            Text sql = u"UPDATE " + Bezeichner(tabelle_->Name()) + u" SET ";
+            bool erstes = true;
+            for (size_t i = 0; i < felder.size(); ++i)
+                if (schlüssel[i] == '1') {
+                    sql += (erstes ? u"" : u",") + Bezeichner(felder[i]->Name()) + u"=?";
+                    erstes = false;
+                }
+            a = std::make_unique<Anweisung>(v.db, sql + u" WHERE rowid=?");
+        }
+        for (size_t k = 0; k < werte.size(); ++k) a->binden(static_cast<int>(k + 1), werte[k]);
+        a->bindenGanz(static_cast<int>(werte.size() + 1), zeilen_[static_cast<size_t>(pos_)]);
+        a->schritt();
+        a->zurück();
     }
+    v.markieren(*tabelle_);
     // Auto numbers continue above every value written.
-    for (size_t k = 0; k < geschrieben.size(); ++k) {
-        const auto i = static_cast<size_t>(geschrieben[k]);
-        if ((felder[i]->Attributes() & dbAutoIncrField) && !werte[k].istNull()) {
+    for (size_t i = 0, k = 0; i < felder.size(); ++i) {
+        if (schlüssel[i] != '1') continue;
+        const Variante& w = werte[k++];
+        if ((felder[i]->Attributes() & dbAutoIncrField) && !w.istNull()) {
             auto key = std::make_pair(tabelle_.get(), static_cast<int32_t>(i));
-            const auto n = static_cast<int64_t>(werte[k].zahl()) + 1;
+            const auto n = static_cast<int64_t>(w.zahl()) + 1;
             auto it = v.autoWert.find(key);
             if (it == v.autoWert.end() || it->second < n) v.autoWert[key] = n;
         }
@@ -291,11 +338,12 @@ void Recordset::Update() {
 
 void Recordset::Delete() {
     brauchtAktuellen();
-    db_->schreibbar();
+    db_->schreibenVorbereiten(*tabelle_);
     CancelUpdate();
     Anweisung a(db_->db, u"DELETE FROM " + Bezeichner(tabelle_->Name()) + u" WHERE rowid=?");
-    a.binden(1, Variante(zeilen_[static_cast<size_t>(pos_)]));
+    a.bindenGanz(1, zeilen_[static_cast<size_t>(pos_)]);
     a.schritt();
+    db_->markieren(*tabelle_);
     zeilen_.erase(zeilen_.begin() + pos_);
     gelöscht_ = true;
     geladen_ = -1;
@@ -304,6 +352,55 @@ void Recordset::Delete() {
 void Recordset::Requery() {
     offen();
     füllen();
+}
+
+void Recordset::suchen(TextSicht kriterium, int64_t ab, int schritt) {
+    offen();
+    CancelUpdate();
+    auto a = detail::BedingungÜbersetzen(*db_, tabelle_, kriterium);
+    Anweisung q(db_->db, u"SELECT rowid FROM " + Bezeichner(tabelle_->Name()) + u" WHERE " + a.bedingung);
+    for (size_t i = 0; i < a.parameter.size(); ++i) q.binden(static_cast<int>(i + 1), a.parameter[i]);
+    std::set<int64_t> treffer;
+    while (q.schritt()) treffer.insert(sqlite3_column_int64(q.s(), 0));
+    const auto anzahl = static_cast<int64_t>(zeilen_.size());
+    for (int64_t i = ab; i >= 0 && i < anzahl; i += schritt)
+        if (treffer.count(zeilen_[static_cast<size_t>(i)])) {
+            pos_ = i;
+            gelöscht_ = false;
+            keinTreffer_ = false;
+            return;
+        }
+    keinTreffer_ = true;
+}
+
+void Recordset::FindFirst(TextSicht kriterium) { suchen(kriterium, 0, 1); }
+void Recordset::FindLast(TextSicht kriterium) {
+    suchen(kriterium, static_cast<int64_t>(zeilen_.size()) - 1, -1);
+}
+void Recordset::FindNext(TextSicht kriterium) {
+    // After a Delete the next row already stands at the current position.
+    suchen(kriterium, pos_ < 0 ? 0 : gelöscht_ ? pos_ : pos_ + 1, 1);
+}
+void Recordset::FindPrevious(TextSicht kriterium) {
+    const auto anzahl = static_cast<int64_t>(zeilen_.size());
+    suchen(kriterium, pos_ > anzahl ? anzahl - 1 : pos_ - 1, -1);
+}
+
+int64_t Recordset::Bookmark() const {
+    brauchtAktuellen();
+    return zeilen_[static_cast<size_t>(pos_)];
+}
+
+void Recordset::Bookmark(int64_t lesezeichen) {
+    offen();
+    CancelUpdate();
+    for (size_t i = 0; i < zeilen_.size(); ++i)
+        if (zeilen_[i] == lesezeichen) {
+            pos_ = static_cast<int64_t>(i);
+            gelöscht_ = false;
+            return;
+        }
+    FehlerAuslösen(3159, u"Das Lesezeichen ist ungültig.");
 }
 
 std::shared_ptr<Recordset> Recordset::Clone() {

@@ -134,6 +134,14 @@ public:
         return a;
     }
 
+    Abfrage bedingung(const TableDefPtr& t) {
+        Abfrage a;
+        a.tabelle = t;
+        a.bedingung = ausdruck(a);
+        if (t_[p_].art != Art::Ende) Syntax(u"unerwarteter Text '" + t_[p_].text + u"'");
+        return a;
+    }
+
 private:
     bool wort(TextSicht w) {
         if (t_[p_].art == Art::Name && Grossbuchstaben(t_[p_].text) == w) {
@@ -240,5 +248,8 @@ private:
 }  // namespace
 
 Abfrage SqlÜbersetzen(Verbindung& v, TextSicht sql) { return Leser(v, sql).lesen(); }
+Abfrage BedingungÜbersetzen(Verbindung& v, const TableDefPtr& t, TextSicht kriterium) {
+    return Leser(v, kriterium).bedingung(t);
+}
 
 }  // namespace dao::detail

@@ -1,3 +1,5 @@
+#include <ctime>
+
 #include "platform/dao/DaoIntern.h"
 
 namespace dao {
@@ -27,29 +29,80 @@ void IndexAnlegen(detail::Verbindung& v, const TableDef& t, const Index& ix) {
     Text sql = Text(ix.Unique() ? u"CREATE UNIQUE INDEX " : u"CREATE INDEX ") +
                Bezeichner(SqlIndexName(t.Name(), ix.Name())) + u" ON " + Bezeichner(t.Name()) + u"(";
     bool erstes = true;
+    auto& felder = const_cast<TableDef&>(t).Fields();
     for (auto& f : ix.Fields().liste()) {
-        if (const_cast<TableDef&>(t).Fields().Position(f->Name()) < 0)
-            FehlerAuslösen(3265, u"Das Feld '" + f->Name() + u"' des Index ist nicht in der Tabelle.");
-        sql += (erstes ? u"" : u",") + Bezeichner(f->Name());
+        const int32_t p = felder.Position(f->Name());
+        if (p < 0) FehlerAuslösen(3265, u"Das Feld '" + f->Name() + u"' des Index ist nicht in der Tabelle.");
+        sql += (erstes ? u"" : u",") + Bezeichner(felder.liste()[static_cast<size_t>(p)]->Name());
+        // Jet compares text keys case-blind: "Meier" and "MEIER" collide in a unique index.
+        if (detail::IstTextTyp(felder.liste()[static_cast<size_t>(p)]->Type())) sql += u" COLLATE PURIVO";
         erstes = false;
     }
     v.ausführen(sql + u")");
 }
+
+bool GleicherName(TextSicht a, TextSicht b) { return NamenSchlüssel(a) == NamenSchlüssel(b); }
 }  // namespace
 
 // ---- Field ----
 
+std::shared_ptr<detail::Verbindung> Field::gespeichertIn() const {
+    if (auto t = tabelle_.lock()) return t->db_.lock();
+    return nullptr;
+}
+
+// A property of a stored field: checked for read-only (and the table loaded) before it
+// changes, written to the stored structure after.
 void Field::geändert() {
-    if (auto t = tabelle_.lock())
-        if (auto v = t->db_.lock()) v->strukturSchreiben();
+    if (auto v = gespeichertIn()) {
+        tabelle_.lock()->geändert_ = detail::Jetzt();
+        v->strukturSchreiben();
+    }
 }
 void Field::Name(Text n) {
-    if (!tabelle_.expired() && tabelle_.lock()->db_.lock())
-        FehlerAuslösen(3219, u"Der Name eines gespeicherten Feldes kann nicht geändert werden.");
-    name_ = std::move(n);
+    auto v = gespeichertIn();
+    if (!v || n == name_) {
+        name_ = std::move(n);
+        return;
+    }
+    auto t = tabelle_.lock();
+    if (n.empty()) FehlerAuslösen(3264, u"Das Feld hat keinen Namen.");
+    for (auto& g : t->felder_.liste())
+        if (g.get() != this && GleicherName(g->Name(), n))
+            FehlerAuslösen(3191, u"Das Feld '" + n + u"' ist in der Tabelle bereits vorhanden.");
+    v->ändern(*t);
+    const Text alt = name_;
+    auto umbenennen = [&](const Text& von, const Text& nach) {
+        for (auto& ix : t->indizes_.liste())
+            for (auto& f : ix->Fields().liste())
+                if (GleicherName(f->name_, von)) f->name_ = nach;
+        for (auto& r : v->relationen.liste()) {
+            const bool primär = GleicherName(r->Table(), t->name_), fremd = GleicherName(r->ForeignTable(), t->name_);
+            for (auto& f : r->Fields().liste()) {
+                if (primär && GleicherName(f->name_, von)) f->name_ = nach;
+                if (fremd && GleicherName(f->fremdName_, von)) f->fremdName_ = nach;
+            }
+        }
+        name_ = nach;
+    };
+    try {
+        detail::ausführenInSicherung(*v, [&] {
+            // Two steps, since SQLite sees a change of case only as the same name.
+            const Text tabelle = Bezeichner(t->name_), zwischen = Bezeichner(u"__purivo_umbenennung");
+            v->ausführen(u"ALTER TABLE " + tabelle + u" RENAME COLUMN " + Bezeichner(alt) + u" TO " + zwischen);
+            v->ausführen(u"ALTER TABLE " + tabelle + u" RENAME COLUMN " + zwischen + u" TO " + Bezeichner(n));
+            umbenennen(alt, n);
+            t->geändert_ = detail::Jetzt();
+            v->strukturSchreiben();
+        });
+    } catch (...) {
+        umbenennen(n, alt);
+        throw;
+    }
+    v->vorrat.erase(t.get());
 }
 void Field::Type(int16_t t) {
-    if (!tabelle_.expired() && tabelle_.lock()->db_.lock())
+    if (gespeichertIn())
         FehlerAuslösen(3219, u"Der Typ eines gespeicherten Feldes kann nicht geändert werden.");
     typ_ = t;
     if (FesteGröße(t)) größe_ = FesteGröße(t);
@@ -57,18 +110,22 @@ void Field::Type(int16_t t) {
 void Field::Size(int32_t s) {
     if (FesteGröße(typ_)) return;  // fixed types keep their storage size
     if (typ_ == dbText && (s < 1 || s > 255)) FehlerAuslösen(3009, u"Ungültige Feldgröße für ein Textfeld.");
+    if (auto v = gespeichertIn()) v->ändern(*tabelle_.lock());
     größe_ = s;
     geändert();
 }
 void Field::Attributes(int32_t a) {
+    if (auto v = gespeichertIn()) v->ändern(*tabelle_.lock());
     attribute_ = a;
     geändert();
 }
 void Field::AllowZeroLength(bool b) {
+    if (auto v = gespeichertIn()) v->ändern(*tabelle_.lock());
     leerErlaubt_ = b;
     geändert();
 }
 void Field::Required(bool b) {
+    if (auto v = gespeichertIn()) v->ändern(*tabelle_.lock());
     pflicht_ = b;
     geändert();
 }
@@ -89,6 +146,17 @@ FieldPtr Relation::CreateField(Text name) const {
 
 // ---- TableDef ----
 
+Variante TableDef::DateCreated() const { return erstellt_ ? Variante::Datum(erstellt_) : Variante::Null(); }
+Variante TableDef::LastUpdated() const { return geändert_ ? Variante::Datum(geändert_) : Variante::Null(); }
+
+double detail::Jetzt() {
+    const std::time_t t = std::time(nullptr);
+    std::tm lokal{};
+    localtime_r(&t, &lokal);
+    // 25569: 1.1.1970 counted from 30.12.1899.
+    return 25569.0 + static_cast<double>(t + lokal.tm_gmtoff) / 86400.0;
+}
+
 std::shared_ptr<TableDef> TableDef::Neu() {
     std::shared_ptr<TableDef> t(new TableDef());
     t->einrichten();
@@ -96,8 +164,45 @@ std::shared_ptr<TableDef> TableDef::Neu() {
 }
 
 void TableDef::Name(Text n) {
-    if (db_.lock()) FehlerAuslösen(3219, u"Eine gespeicherte Tabelle kann nicht umbenannt werden.");
-    name_ = std::move(n);
+    auto v = db_.lock();
+    if (!v || n == name_) {
+        name_ = std::move(n);
+        return;
+    }
+    if (n.empty()) FehlerAuslösen(3125, u"Die Tabelle hat keinen gültigen Namen.");
+    const int32_t p = v->tabellen.Position(n);
+    if (p >= 0 && v->tabellen.liste()[static_cast<size_t>(p)].get() != this)
+        FehlerAuslösen(3010, u"Die Tabelle '" + n + u"' ist bereits vorhanden.");
+    v->schreibbar();
+    if (v->treiber) v->treiber->TabellennamePrüfen(n);
+    v->ändern(*this);
+    const Text alt = name_;
+    std::vector<std::pair<Relation*, int>> geändert;  // 1 primary side, 2 foreign side
+    auto umbenennen = [&](const Text& nach) {
+        name_ = nach;
+        for (auto& [r, seite] : geändert) (seite == 1 ? static_cast<void>(r->Table(nach)) : r->ForeignTable(nach));
+    };
+    for (auto& r : v->relationen.liste()) {
+        if (GleicherName(r->Table(), alt)) geändert.emplace_back(r.get(), 1);
+        if (GleicherName(r->ForeignTable(), alt)) geändert.emplace_back(r.get(), 2);
+    }
+    try {
+        detail::ausführenInSicherung(*v, [&] {
+            for (auto& ix : indizes_.liste()) v->ausführen(u"DROP INDEX " + Bezeichner(SqlIndexName(alt, ix->Name())));
+            const Text zwischen = Bezeichner(u"__purivo_umbenennung");
+            v->ausführen(u"ALTER TABLE " + Bezeichner(alt) + u" RENAME TO " + zwischen);
+            v->ausführen(u"ALTER TABLE " + zwischen + u" RENAME TO " + Bezeichner(n));
+            umbenennen(n);
+            for (auto& ix : indizes_.liste()) IndexAnlegen(*v, *this, *ix);
+            v->spiegelUmbenannt(alt, n);
+            geändert_ = detail::Jetzt();
+            v->strukturSchreiben();
+        });
+    } catch (...) {
+        umbenennen(alt);
+        throw;
+    }
+    v->vorrat.erase(this);
 }
 
 FieldPtr TableDef::CreateField(Text name, int16_t typ, int32_t größe) const {
@@ -119,8 +224,12 @@ void TableDef::einrichten() {
     felder_.vorAnhängen_ = [this](const FieldPtr& f) {
         if (f->Name().empty()) FehlerAuslösen(3264, u"Das Feld hat keinen Namen.");
         if (auto v = db_.lock()) {
-            v->schreibbar();
+            for (auto& g : felder_.liste())
+                if (GleicherName(g->Name(), f->Name()))
+                    FehlerAuslösen(3191, u"Das Feld '" + f->Name() + u"' ist in der Tabelle bereits vorhanden.");
+            v->ändern(*this);
             v->ausführen(u"ALTER TABLE " + Bezeichner(name_) + u" ADD COLUMN " + Bezeichner(f->Name()));
+            v->vorrat.erase(this);
         }
         f->tabelle_ = weak_from_this();
     };
@@ -130,8 +239,9 @@ void TableDef::einrichten() {
                 FehlerAuslösen(3280, u"Das Feld '" + f->Name() + u"' gehört zum Index '" + ix->Name() +
                                          u"' und kann nicht gelöscht werden.");
         if (auto v = db_.lock()) {
-            v->schreibbar();
+            v->ändern(*this);
             v->ausführen(u"ALTER TABLE " + Bezeichner(name_) + u" DROP COLUMN " + Bezeichner(f->Name()));
+            v->vorrat.erase(this);
         }
     };
     indizes_.vorAnhängen_ = [this](const IndexPtr& ix) {
@@ -139,15 +249,23 @@ void TableDef::einrichten() {
             for (auto& a : indizes_.liste())
                 if (a->Primary()) FehlerAuslösen(3283, u"Die Tabelle hat bereits einen Primärschlüssel.");
         if (auto v = db_.lock()) {
-            v->schreibbar();
+            v->ändern(*this);
             IndexAnlegen(*v, *this, *ix);
+            v->vorrat.erase(this);
         }
     };
     indizes_.vorLöschen_ = [this](const IndexPtr& ix, int32_t) {
-        if (auto v = db_.lock()) v->ausführen(u"DROP INDEX " + Bezeichner(SqlIndexName(name_, ix->Name())));
+        if (auto v = db_.lock()) {
+            v->ändern(*this);
+            v->ausführen(u"DROP INDEX " + Bezeichner(SqlIndexName(name_, ix->Name())));
+            v->vorrat.erase(this);
+        }
     };
     auto schreiben = [this] {
-        if (auto v = db_.lock()) v->strukturSchreiben();
+        if (auto v = db_.lock()) {
+            geändert_ = detail::Jetzt();
+            v->strukturSchreiben();
+        }
     };
     felder_.nachÄndern_ = schreiben;
     indizes_.nachÄndern_ = schreiben;
@@ -176,36 +294,52 @@ RelationPtr Database::CreateRelation(Text name, Text tabelle, Text fremdTabelle,
 }
 
 namespace detail {
+void TabelleAnlegen(Verbindung& v, const TableDef& t) {
+    auto& felder = const_cast<TableDef&>(t).Fields();
+    if (felder.Count() == 0) FehlerAuslösen(3264, u"Die Tabelle '" + t.Name() + u"' hat keine Felder.");
+    Text sql = u"CREATE TABLE " + Bezeichner(t.Name()) + u"(";
+    for (int32_t i = 0; i < felder.Count(); ++i) {
+        const Text& n = felder.liste()[static_cast<size_t>(i)]->Name();
+        if (n.empty()) FehlerAuslösen(3264, u"Ein Feld der Tabelle '" + t.Name() + u"' hat keinen Namen.");
+        for (int32_t j = 0; j < i; ++j)
+            if (GleicherName(felder.liste()[static_cast<size_t>(j)]->Name(), n))
+                FehlerAuslösen(3191, u"Das Feld '" + n + u"' ist mehrfach definiert.");
+        sql += (i ? u"," : u"") + Bezeichner(n);
+    }
+    v.ausführen(sql + u")");
+    int primär = 0;
+    for (auto& ix : const_cast<TableDef&>(t).Indexes().liste()) {
+        if (ix->Primary() && ++primär > 1) FehlerAuslösen(3283, u"Die Tabelle hat bereits einen Primärschlüssel.");
+        IndexAnlegen(v, t, *ix);
+    }
+}
+
 void Verbindung::strukturHaken() {
     Verbindung& v = *this;
     v.tabellen.vorAnhängen_ = [&v](const TableDefPtr& t) {
         v.schreibbar();
         if (t->Name().empty()) FehlerAuslösen(3125, u"Die Tabelle hat keinen gültigen Namen.");
         if (t->db_.lock()) FehlerAuslösen(3367, u"Die Tabelle ist bereits angefügt.");
-        if (t->Fields().Count() == 0) FehlerAuslösen(3264, u"Die Tabelle '" + t->Name() + u"' hat keine Felder.");
-        Text sql = u"CREATE TABLE " + Bezeichner(t->Name()) + u"(";
-        for (int32_t i = 0; i < t->Fields().Count(); ++i) {
-            const Text& n = t->Fields().liste()[static_cast<size_t>(i)]->Name();
-            for (int32_t j = 0; j < i; ++j)
-                if (NamenSchlüssel(t->Fields().liste()[static_cast<size_t>(j)]->Name()) == NamenSchlüssel(n))
-                    FehlerAuslösen(3191, u"Das Feld '" + n + u"' ist mehrfach definiert.");
-            sql += (i ? u"," : u"") + Bezeichner(n);
-        }
+        if (v.treiber) v.treiber->TabellennamePrüfen(t->Name());
         ausführenInSicherung(v, [&] {
-            v.ausführen(sql + u")");
-            for (auto& ix : t->Indexes().liste()) IndexAnlegen(v, *t, *ix);
+            TabelleAnlegen(v, *t);
+            v.spiegelNeu(*t);
         });
+        t->erstellt_ = t->geändert_ = Jetzt();
         t->db_ = v.selbst;
+        for (auto& f : t->Fields().liste()) f->tabelle_ = t;
     };
     v.tabellen.vorLöschen_ = [&v](const TableDefPtr& t, int32_t) {
         v.schreibbar();
         for (auto& r : v.relationen.liste())
-            if (NamenSchlüssel(r->Table()) == NamenSchlüssel(t->Name()) ||
-                NamenSchlüssel(r->ForeignTable()) == NamenSchlüssel(t->Name()))
+            if (GleicherName(r->Table(), t->Name()) || GleicherName(r->ForeignTable(), t->Name()))
                 FehlerAuslösen(3303, u"Die Tabelle '" + t->Name() + u"' gehört zur Beziehung '" + r->Name() +
                                          u"' und kann nicht gelöscht werden.");
-        v.ausführen(u"DROP TABLE " + Bezeichner(t->Name()));
-        v.leser.erase(t.get());
+        ausführenInSicherung(v, [&] {
+            v.ausführen(u"DROP TABLE " + Bezeichner(t->Name()));
+            v.spiegelGelöscht(*t);
+        });
+        v.vorrat.erase(t.get());
         t->db_.reset();
     };
     v.relationen.vorAnhängen_ = [&v](const RelationPtr& r) {
@@ -213,6 +347,7 @@ void Verbindung::strukturHaken() {
         if (v.tabellen.Position(r->Table()) < 0 || v.tabellen.Position(r->ForeignTable()) < 0)
             FehlerAuslösen(3265, u"Eine Tabelle der Beziehung '" + r->Name() + u"' gibt es nicht.");
     };
+    v.relationen.vorLöschen_ = [&v](const RelationPtr&, int32_t) { v.schreibbar(); };
     v.tabellen.nachÄndern_ = [&v] { v.strukturSchreiben(); };
     v.relationen.nachÄndern_ = [&v] { v.strukturSchreiben(); };
 }

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <cmath>
 #include <limits>
 
@@ -183,7 +185,11 @@ Variante Lesen(const Field& f, sqlite3_stmt* s, int spalte) {
 // ---- connection and stored structure ----
 
 Verbindung::~Verbindung() {
-    leser.clear();
+    try {
+        schließen();
+    } catch (...) {  // best effort: a destructor never throws
+    }
+    vorrat.clear();
     if (db) sqlite3_close_v2(db);
     if (sortierung) ucol_close(sortierung);
 }
@@ -195,11 +201,20 @@ void Verbindung::ausführen(TextSicht sql) {
 }
 
 void Verbindung::schreibbar() const {
-    if (nurLesen) FehlerAuslösen(3027, u"Die Datenbank ist schreibgeschützt geöffnet.");
+    offen();
+    if (nurLesen)
+        FehlerAuslösen(3027, schreibschutzGrund.empty() ? Text(u"Die Datenbank ist schreibgeschützt geöffnet.")
+                                                        : schreibschutzGrund);
 }
 
+void Verbindung::offen() const {
+    if (geschlossen || !db) FehlerAuslösen(3420, u"Die Datenbank ist geschlossen.");
+}
+
+Tabellenvorrat& Verbindung::vorratVon(const TableDef& t) { return vorrat[&t]; }
+
 Anweisung& Verbindung::zeilenLeser(const TableDef& t) {
-    auto& a = leser[&t];
+    auto& a = vorrat[&t].leser;
     if (!a) {
         Text sql = u"SELECT ";
         const auto& felder = const_cast<TableDef&>(t).Fields().liste();
@@ -243,7 +258,7 @@ int16_t TypAusDeklaration(const Text& d) {
 }  // namespace
 
 void Verbindung::strukturLaden() {
-    leser.clear();
+    vorrat.clear();
     tabellen.liste_.clear();
     relationen.liste_.clear();
     bool mitStruktur = false;
@@ -254,11 +269,20 @@ void Verbindung::strukturLaden() {
     }
     std::map<Text, TableDefPtr> nachName;
     if (mitStruktur) {
-        Anweisung t(db, u"SELECT name, attribute FROM __purivo_tabellen ORDER BY pos");
+        bool mitDaten = false;  // files of earlier versions keep no dates
+        {
+            Anweisung d(db, u"SELECT count(*) FROM pragma_table_info('__purivo_tabellen') WHERE name='geaendert'");
+            d.schritt();
+            mitDaten = sqlite3_column_int(d.s(), 0) > 0;
+        }
+        Anweisung t(db, mitDaten ? u"SELECT name, attribute, erstellt, geaendert FROM __purivo_tabellen ORDER BY pos"
+                                 : u"SELECT name, attribute, 0, 0 FROM __purivo_tabellen ORDER BY pos");
         while (t.schritt()) {
             auto td = TableDef::Neu();
             td->name_ = SpaltenText(t.s(), 0);
             td->attribute_ = sqlite3_column_int(t.s(), 1);
+            td->erstellt_ = sqlite3_column_double(t.s(), 2);
+            td->geändert_ = sqlite3_column_double(t.s(), 3);
             nachName[td->name_] = td;
             tabellen.liste_.push_back(td);
         }
@@ -306,11 +330,15 @@ void Verbindung::strukturLaden() {
     // Tables written by other programs: visible with fields from their declared types.
     Anweisung m(db, u"SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
                     u"AND name NOT LIKE '\\_\\_purivo\\_%' ESCAPE '\\' ORDER BY rowid");
+    double dateizeit = 0;
+    if (struct stat st {}; ::stat(nachUtf8(pfad).c_str(), &st) == 0)
+        dateizeit = 25569.0 + static_cast<double>(st.st_mtime) / 86400.0;
     while (m.schritt()) {
         const Text name = SpaltenText(m.s(), 0);
         if (nachName.count(name)) continue;
         auto td = TableDef::Neu();
         td->name_ = name;
+        td->erstellt_ = td->geändert_ = dateizeit;  // SQLite keeps no dates of its own
         Anweisung info(db, u"SELECT name, type FROM pragma_table_info(?)");
         info.binden(1, Variante(name));
         while (info.schritt()) {
@@ -324,13 +352,17 @@ void Verbindung::strukturLaden() {
         }
         tabellen.liste_.push_back(td);
     }
+    for (auto& td : tabellen.liste()) td->db_ = selbst;
 }
 
 void Verbindung::strukturSchreiben() {
-    leser.clear();
+    vorrat.clear();
+    ++strukturStand;
     ausführen(u"SAVEPOINT purivo_struktur");
     try {
-        ausführen(u"CREATE TABLE IF NOT EXISTS __purivo_tabellen(pos INTEGER, name TEXT, attribute INTEGER)");
+        ausführen(u"DROP TABLE IF EXISTS __purivo_tabellen");
+        ausführen(u"CREATE TABLE __purivo_tabellen(pos INTEGER, name TEXT, attribute INTEGER, erstellt REAL, "
+                  u"geaendert REAL)");
         ausführen(u"CREATE TABLE IF NOT EXISTS __purivo_felder(tabelle TEXT, pos INTEGER, name TEXT, typ INTEGER, "
                   u"groesse INTEGER, attribute INTEGER, leer INTEGER, pflicht INTEGER)");
         ausführen(u"CREATE TABLE IF NOT EXISTS __purivo_indizes(tabelle TEXT, pos INTEGER, name TEXT, felder TEXT, "
@@ -339,7 +371,7 @@ void Verbindung::strukturSchreiben() {
                   u"attribute INTEGER, felder TEXT)");
         for (const char16_t* t : {u"__purivo_tabellen", u"__purivo_felder", u"__purivo_indizes", u"__purivo_relationen"})
             ausführen(Text(u"DELETE FROM ") + t);
-        Anweisung at(db, u"INSERT INTO __purivo_tabellen VALUES(?,?,?)");
+        Anweisung at(db, u"INSERT INTO __purivo_tabellen VALUES(?,?,?,?,?)");
         Anweisung af(db, u"INSERT INTO __purivo_felder VALUES(?,?,?,?,?,?,?,?)");
         Anweisung ai(db, u"INSERT INTO __purivo_indizes VALUES(?,?,?,?,?,?)");
         int64_t pos = 0;
@@ -347,6 +379,8 @@ void Verbindung::strukturSchreiben() {
             at.binden(1, Variante(pos++));
             at.binden(2, Variante(td->Name()));
             at.binden(3, Variante(static_cast<int64_t>(td->Attributes())));
+            sqlite3_bind_double(at.s(), 4, td->erstellt_);
+            sqlite3_bind_double(at.s(), 5, td->geändert_);
             at.schritt();
             at.zurück();
             int64_t fp = 0;

@@ -39,6 +39,9 @@ struct TabellenBeschreibung {
     Text name;
     std::vector<FeldBeschreibung> felder;
     std::vector<IndexBeschreibung> indizes;
+    // Last change as Variante::Datum days (e.g. the file's time); 0: unknown, the engine
+    // then takes the time of opening. Only read by the engine.
+    double geändert = 0;
 };
 
 struct RelationsBeschreibung {

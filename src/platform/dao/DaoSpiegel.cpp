@@ -1,0 +1,273 @@
+// A database over a storage driver: its tables mirrored into a private SQLite
+// working store, loaded on first use and handed back to the driver when closed.
+#include "platform/dao/DaoIntern.h"
+
+namespace dao::detail {
+namespace {
+
+Text SpaltenText(sqlite3_stmt* s, int i) {
+    const auto* t = static_cast<const char16_t*>(sqlite3_column_text16(s, i));
+    return t ? Text(t, static_cast<size_t>(sqlite3_column_bytes16(s, i)) / 2) : Text();
+}
+
+speicher::TabellenBeschreibung Beschreibung(TableDef& t) {
+    speicher::TabellenBeschreibung b;
+    b.name = t.Name();
+    if (t.LastUpdated().istDatum()) b.geändert = t.LastUpdated().zahl();
+    for (auto& f : t.Fields().liste())
+        b.felder.push_back({f->Name(), f->Type(), f->Size(), f->Attributes(), f->AllowZeroLength(), f->Required()});
+    for (auto& ix : t.Indexes().liste()) {
+        speicher::IndexBeschreibung i{ix->Name(), {}, ix->Unique(), ix->Primary()};
+        for (auto& f : ix->Fields().liste()) i.felder.push_back(f->Name());
+        b.indizes.push_back(std::move(i));
+    }
+    return b;
+}
+
+}  // namespace
+
+void Verbindung::spiegelAnlegen(const speicher::Struktur& s) {
+    ausführenInSicherung(*this, [&] {
+        ausführen(u"CREATE TABLE __purivo_spiegel(name TEXT PRIMARY KEY, altname TEXT, geladen INTEGER, "
+                  u"geaendert INTEGER, neu INTEGER)");
+        ausführen(u"CREATE TABLE __purivo_geloescht(name TEXT)");
+        Anweisung eintragen(db, u"INSERT INTO __purivo_spiegel VALUES(?,?,0,0,0)");
+        for (auto& b : s.tabellen) {
+            if (tabellen.Position(b.name) >= 0)
+                FehlerAuslösen(3010, u"Die Tabelle '" + b.name + u"' ist mehrfach vorhanden.");
+            auto td = TableDef::Neu();
+            td->Name(b.name);
+            td->erstellt_ = td->geändert_ = b.geändert > 0 ? b.geändert : Jetzt();
+            for (auto& fb : b.felder) {
+                auto f = std::make_shared<Field>();
+                f->name_ = fb.name;
+                f->typ_ = fb.typ;
+                f->größe_ = fb.größe;
+                f->attribute_ = fb.attribute;
+                f->leerErlaubt_ = fb.leerErlaubt;
+                f->pflicht_ = fb.pflicht;
+                f->tabelle_ = td;
+                td->felder_.liste_.push_back(f);
+            }
+            for (auto& ib : b.indizes) {
+                auto ix = td->CreateIndex(ib.name);
+                for (auto& n : ib.felder) ix->Fields().liste_.push_back(ix->CreateField(n));
+                ix->Unique(ib.eindeutig);
+                ix->Primary(ib.primär);
+                td->indizes_.liste_.push_back(ix);
+            }
+            TabelleAnlegen(*this, *td);
+            eintragen.binden(1, Variante(b.name));
+            eintragen.binden(2, Variante(b.name));
+            eintragen.schritt();
+            eintragen.zurück();
+            quellen[b.name] = b;
+            tabellen.liste_.push_back(td);
+        }
+        for (auto& rb : s.relationen) {
+            auto r = std::make_shared<Relation>();
+            r->Name(rb.name);
+            r->Table(rb.tabelle);
+            r->ForeignTable(rb.fremdTabelle);
+            r->Attributes(rb.attribute);
+            for (auto& [feld, fremd] : rb.felder) {
+                auto f = r->CreateField(feld);
+                f->ForeignName(fremd);
+                r->Fields().liste_.push_back(f);
+            }
+            relationen.liste_.push_back(r);
+        }
+        strukturSchreiben();
+    });
+    for (auto& td : tabellen.liste()) td->db_ = selbst;
+}
+
+void Verbindung::laden(const TableDef& t) {
+    if (!treiber) return;
+    const Text& name = t.Name();
+    if (bekanntGeladen.count(name)) return;
+    bool geladen = true;
+    Text alt;
+    {
+        Anweisung q(db, u"SELECT geladen, altname FROM __purivo_spiegel WHERE name=?");
+        q.binden(1, Variante(name));
+        if (q.schritt()) {
+            geladen = sqlite3_column_int(q.s(), 0) != 0;
+            alt = SpaltenText(q.s(), 1);
+        }
+    }
+    if (!geladen) {
+        auto quelle = quellen.find(alt);
+        if (quelle == quellen.end()) FehlerAuslösen(3000, u"Die Tabelle '" + name + u"' ist dem Speicher unbekannt.");
+        const auto& felder = const_cast<TableDef&>(t).Fields().liste();
+        Text sql = u"INSERT INTO " + Bezeichner(name) + u" VALUES(";
+        for (size_t i = 0; i < felder.size(); ++i) sql += i ? u",?" : u"?";
+        ausführenInSicherung(*this, [&] {
+            Anweisung ein(db, sql + u")");
+            treiber->ZeilenLesen(quelle->second, [&](const std::vector<Variante>& zeile) {
+                for (size_t i = 0; i < felder.size(); ++i)
+                    ein.binden(static_cast<int>(i + 1),
+                               i < zeile.size() ? Speicherwert(*felder[i], zeile[i], true) : Variante::Null());
+                ein.schritt();
+                ein.zurück();
+            });
+            Anweisung m(db, u"UPDATE __purivo_spiegel SET geladen=1 WHERE name=?");
+            m.binden(1, Variante(name));
+            m.schritt();
+        });
+    }
+    bekanntGeladen.insert(name);
+}
+
+void Verbindung::schreibenVorbereiten(const TableDef& t) {
+    schreibbar();
+    laden(t);
+}
+
+void Verbindung::ändern(const TableDef& t) {
+    schreibenVorbereiten(t);
+    markieren(t);
+}
+
+void Verbindung::markieren(const TableDef& t) {
+    if (!treiber) return;
+    const Text& name = t.Name();
+    if (bekanntGeändert.count(name)) return;
+    Anweisung m(db, u"UPDATE __purivo_spiegel SET geaendert=1 WHERE name=?");
+    m.binden(1, Variante(name));
+    m.schritt();
+    bekanntGeändert.insert(name);
+}
+
+void Verbindung::spiegelNeu(const TableDef& t) {
+    if (!treiber) return;
+    const Text& name = t.Name();
+    bekanntGeladen.erase(name);
+    bekanntGeändert.erase(name);
+    // A table made again under the name of one deleted in this session replaces it.
+    Text ersetzt;
+    int64_t zeile = -1;
+    {
+        Anweisung g(db, u"SELECT rowid, name FROM __purivo_geloescht");
+        while (g.schritt())
+            if (NamenSchlüssel(SpaltenText(g.s(), 1)) == NamenSchlüssel(name)) {
+                zeile = sqlite3_column_int64(g.s(), 0);
+                ersetzt = SpaltenText(g.s(), 1);
+            }
+    }
+    if (zeile >= 0) {
+        Anweisung d(db, u"DELETE FROM __purivo_geloescht WHERE rowid=?");
+        d.bindenGanz(1, zeile);
+        d.schritt();
+    }
+    Anweisung e(db, u"INSERT INTO __purivo_spiegel VALUES(?,?,1,?,?)");
+    e.binden(1, Variante(name));
+    e.binden(2, Variante(ersetzt));
+    e.bindenGanz(3, zeile >= 0 ? 1 : 0);
+    e.bindenGanz(4, zeile >= 0 ? 0 : 1);
+    e.schritt();
+}
+
+void Verbindung::spiegelGelöscht(const TableDef& t) {
+    if (!treiber) return;
+    const Text& name = t.Name();
+    bekanntGeladen.erase(name);
+    bekanntGeändert.erase(name);
+    Text alt;
+    bool neu = true;
+    {
+        Anweisung q(db, u"SELECT altname, neu FROM __purivo_spiegel WHERE name=?");
+        q.binden(1, Variante(name));
+        if (q.schritt()) {
+            alt = SpaltenText(q.s(), 0);
+            neu = sqlite3_column_int(q.s(), 1) != 0;
+        }
+    }
+    Anweisung d(db, u"DELETE FROM __purivo_spiegel WHERE name=?");
+    d.binden(1, Variante(name));
+    d.schritt();
+    if (!neu) {
+        Anweisung g(db, u"INSERT INTO __purivo_geloescht VALUES(?)");
+        g.binden(1, Variante(alt));
+        g.schritt();
+    }
+}
+
+void Verbindung::spiegelUmbenannt(const Text& alt, const Text& neu) {
+    if (!treiber) return;
+    for (const Text* n : {&alt, &neu}) {
+        bekanntGeladen.erase(*n);
+        bekanntGeändert.erase(*n);
+    }
+    Anweisung m(db, u"UPDATE __purivo_spiegel SET name=?, geaendert=1 WHERE name=?");
+    m.binden(1, Variante(neu));
+    m.binden(2, Variante(alt));
+    m.schritt();
+}
+
+void Verbindung::rückgängigGemacht() {
+    bekanntGeladen.clear();
+    bekanntGeändert.clear();
+    autoWert.clear();
+    vorrat.clear();
+}
+
+void Verbindung::zurückschreiben() {
+    if (!treiber || geschlossen || !db) return;
+    if (!sqlite3_get_autocommit(db)) {  // work of open transactions is discarded
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sicherungsStände.clear();
+        rückgängigGemacht();
+        strukturLaden();
+    }
+    {
+        Anweisung z(db, u"SELECT (SELECT count(*) FROM __purivo_spiegel WHERE geaendert<>0 OR neu<>0) + "
+                        u"(SELECT count(*) FROM __purivo_geloescht)");
+        z.schritt();
+        if (sqlite3_column_int64(z.s(), 0) == 0) return;
+    }
+    speicher::Rückschrift r;
+    Anweisung q(db, u"SELECT altname, geaendert, neu FROM __purivo_spiegel WHERE name=?");
+    for (auto& td : tabellen.liste()) {
+        speicher::Rückschrift::Tabelle t;
+        t.beschreibung = Beschreibung(*td);
+        q.binden(1, Variante(td->Name()));
+        if (q.schritt()) {
+            const bool neu = sqlite3_column_int(q.s(), 2) != 0;
+            t.alterName = neu ? Text() : SpaltenText(q.s(), 0);
+            t.zustand = neu ? speicher::Rückschrift::Zustand::neu
+                        : sqlite3_column_int(q.s(), 1) ? speicher::Rückschrift::Zustand::geändert
+                                                       : speicher::Rückschrift::Zustand::unverändert;
+        }
+        q.zurück();
+        TableDefPtr tabelle = td;
+        t.zeilen = [this, tabelle](const speicher::Zeilenziel& ziel) {
+            laden(*tabelle);
+            const auto& felder = tabelle->Fields().liste();
+            Text sql = u"SELECT ";
+            for (size_t i = 0; i < felder.size(); ++i) sql += (i ? u"," : u"") + Bezeichner(felder[i]->Name());
+            Anweisung a(db, sql + u" FROM " + Bezeichner(tabelle->Name()) + u" ORDER BY rowid");
+            std::vector<Variante> zeile(felder.size());
+            while (a.schritt()) {
+                for (size_t i = 0; i < felder.size(); ++i) zeile[i] = Lesen(*felder[i], a.s(), static_cast<int>(i));
+                ziel(zeile);
+            }
+        };
+        r.tabellen.push_back(std::move(t));
+    }
+    Anweisung g(db, u"SELECT name FROM __purivo_geloescht ORDER BY rowid");
+    while (g.schritt()) r.gelöscht.push_back(SpaltenText(g.s(), 0));
+    treiber->Schreiben(r);
+}
+
+void Verbindung::schließen() {
+    if (geschlossen) return;
+    zurückschreiben();
+    geschlossen = true;
+    for (auto& td : tabellen.liste()) td->db_.reset();
+    vorrat.clear();
+    if (db) sqlite3_close_v2(db);
+    db = nullptr;
+}
+
+}  // namespace dao::detail
