@@ -59,7 +59,8 @@ struct Regeln : ::testing::Test {
         auto rs = db->OpenRecordset(u"R");
         rs->AddNew();
         rs->Fields()[u"Pflicht"]->Value(Variante(u"p"));
-        rs->Fields()[feld]->Value(wert);
+        // Type, range and size are refused at the assignment, the rest at Update.
+        if (const int32_t e = FehlerVon([&] { rs->Fields()[feld]->Value(wert); })) return e;
         return FehlerVon([&] { rs->Update(); });
     }
 };

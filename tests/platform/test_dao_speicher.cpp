@@ -120,8 +120,8 @@ TEST_F(Spiegel, LädtErstBeiBenutzungUndSchreibtGelesenesNichtZurück) {
     EXPECT_EQ(datei->gelesen.size(), 1u);  // loaded once
     // Refused or empty changes change nothing.
     rs->Edit();
-    rs->Fields()[u"Name"]->Value(Variante(Text(21, u'x')));
-    EXPECT_EQ(FehlerVon([&] { rs->Update(); }), 3163);
+    EXPECT_EQ(FehlerVon([&] { rs->Fields()[u"Name"]->Value(Variante(Text(21, u'x'))); }), 3163);
+    rs->CancelUpdate();
     db->Execute(u"DELETE * FROM [Kunden] WHERE [ID] = 99");
     db->Execute(u"DELETE * FROM [Orte] WHERE [Ort] = 'Bonn'");
     db->Close();

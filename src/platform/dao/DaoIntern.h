@@ -37,6 +37,8 @@ bool IstTextTyp(int16_t typ);
 // A value as stored for field f: Null, an integer (Long/Variante int64), a double or a
 // text. Refusals are engine errors. `vergleich`: a literal in a condition, no size rules.
 Variante Speicherwert(const Field& f, const Variante& v, bool vergleich = false);
+// The checks of an assignment to a recordset field: type, range, text size.
+void ZuweisungPrüfen(const Field& f, const Variante& v);
 // The stored column value, typed by the field's Jet type.
 Variante Lesen(const Field& f, sqlite3_stmt* s, int spalte);
 

@@ -175,8 +175,13 @@ Variante Recordset::wert(int32_t spalte) const {
 void Recordset::setzen(int32_t spalte, const Variante& v) {
     offen();
     if (modus_ == 0) FehlerAuslösen(3020, u"Update oder CancelUpdate ohne AddNew oder Edit.");
+    const auto i = static_cast<size_t>(spalten_[static_cast<size_t>(spalte)]);
+    // A value the field cannot hold (type, range, size) is refused at the assignment,
+    // as Jet does, so an error trap sees the failing statement; "" and the Null and
+    // key rules wait for Update.
+    if (!v.istEmpty() && !v.istNull()) detail::ZuweisungPrüfen(*tabelle_->Fields().liste()[i], v);
     // Empty written leaves the field without value; Empty in the buffer means untouched.
-    puffer_[static_cast<size_t>(spalten_[static_cast<size_t>(spalte)])] = v.istEmpty() ? Variante::Null() : v;
+    puffer_[i] = v.istEmpty() ? Variante::Null() : v;
 }
 
 std::vector<std::vector<Variante>> Recordset::GetRows(int32_t n) {

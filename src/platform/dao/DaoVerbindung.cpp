@@ -154,6 +154,12 @@ Variante Speicherwert(const Field& f, const Variante& v, bool vergleich) {
     }
 }
 
+void ZuweisungPrüfen(const Field& f, const Variante& v) {
+    const Variante roh = Speicherwert(f, v, true);
+    if (f.Type() == dbText && f.Size() > 0 && roh.istText() && static_cast<int32_t>(roh.text().size()) > f.Size())
+        FehlerAuslösen(3163, u"Der Text ist zu lang für das Feld '" + f.Name() + u"'.");
+}
+
 Variante Lesen(const Field& f, sqlite3_stmt* s, int spalte) {
     const int art = sqlite3_column_type(s, spalte);
     if (art == SQLITE_NULL) return Variante::Null();
