@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/dao/DaoIntern.h"
+#include "platform/dao/storage/access/AccessTreiber.h"
 
 namespace dao {
 namespace detail {
@@ -46,14 +47,18 @@ Inhalt Dateiinhalt(const Text& pfad) {
 
 std::unique_ptr<Speichertreiber> TreiberÖffnen(TextSicht connect, const Text& pfad, const Text& passwort,
                                                bool nurLesen) {
-    (void)passwort;
-    (void)nurLesen;
     const Text c(connect);
     const bool nativ = c.empty() || Grossbuchstaben(c).rfind(u";PWD=", 0) == 0;
-    if (nativ && Dateiinhalt(pfad) != Inhalt::Fremd) return nullptr;
-    // The connect string may hold a password: it is never part of a message.
-    if (nativ)
+    if (nativ) {
+        const Inhalt inhalt = Dateiinhalt(pfad);
+        if (inhalt != Inhalt::Fremd) return nullptr;
+        // Any other file goes to the Access driver, which refuses what is not Jet.
+        struct stat st {};
+        if (::stat(nachUtf8(pfad).c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+            return access::TreiberÖffnen(pfad, passwort, nurLesen);
+        // The connect string may hold a password: it is never part of a message.
         FehlerAuslösen(3170, u"Für das Format der Datei '" + pfad + u"' ist kein Speichertreiber vorhanden.");
+    }
     FehlerAuslösen(3170, u"Für das Format '" + c + u"' ist kein Speichertreiber vorhanden.");
 }
 
