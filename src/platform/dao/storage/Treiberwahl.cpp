@@ -6,6 +6,7 @@
 
 #include "platform/dao/DaoIntern.h"
 #include "platform/dao/storage/access/AccessTreiber.h"
+#include "platform/dao/storage/excel/ExcelTreiber.h"
 
 namespace dao {
 namespace detail {
@@ -59,6 +60,8 @@ std::unique_ptr<Speichertreiber> TreiberÖffnen(TextSicht connect, const Text& p
         // The connect string may hold a password: it is never part of a message.
         FehlerAuslösen(3170, u"Für das Format der Datei '" + pfad + u"' ist kein Speichertreiber vorhanden.");
     }
+    const Text art = Grossbuchstaben(c);
+    if (art.rfind(u"EXCEL ", 0) == 0) return excel::TreiberÖffnen(pfad, nurLesen);
     FehlerAuslösen(3170, u"Für das Format '" + c + u"' ist kein Speichertreiber vorhanden.");
 }
 

@@ -1,0 +1,476 @@
+#include "platform/dao/storage/excel/ExcelTreiber.h"
+
+#include <fcntl.h>
+#include <freexl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "platform/basic/Laufzeit.h"
+#include "platform/dao/Dao.h"
+#include "platform/dao/storage/excel/Arbeitsmappe.h"
+#include "platform/dao/storage/excel/Verbunddatei.h"
+
+namespace dao::speicher::excel {
+namespace {
+
+constexpr int32_t kFormatFehler = 3274, kÖffnenFehler = 3044, kSchreibFehler = 3040, kVerweigert = 3000,
+                  kUngültigerName = 3125, kSchreibgeschützt = 3027;
+
+struct Zelle {
+    enum class Art : uint8_t { leer, zahl, datum, wahrheit, text } art = Art::leer;
+    double zahl = 0;
+    Text text;
+};
+
+// Days since 30.12.1899 of a civil date (the OLE date the engine keeps).
+double OleDatum(int j, int m, int t) {
+    j -= m <= 2;
+    const int era = (j >= 0 ? j : j - 399) / 400;
+    const int jahr = j - era * 400;
+    const int tag = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + t - 1;
+    const int tage = jahr * 365 + jahr / 4 - jahr / 100 + tag;
+    return era * 146097.0 + tage - 719468 + 25569;  // 25569: 1970-01-01
+}
+
+// freexl gives dates and times as text: "YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS", "HH:MM:SS".
+double DatumAusText(const char* t, int art) {
+    int j = 1899, m = 12, d = 30, h = 0, mi = 0, s = 0;
+    if (art == FREEXL_CELL_TIME) std::sscanf(t, "%d:%d:%d", &h, &mi, &s);
+    else std::sscanf(t, "%d-%d-%d %d:%d:%d", &j, &m, &d, &h, &mi, &s);
+    return OleDatum(j, m, d) + (h * 3600 + mi * 60 + s) / 86400.0;
+}
+
+double OleAusSerie(double serie, bool datum1904) {
+    if (datum1904) return serie + 1462;
+    return serie < 60 && serie >= 1 ? serie + 1 : serie;  // Excel counts a 29.02.1900
+}
+double SerieAusOle(double ole, bool datum1904) {
+    if (datum1904) return ole - 1462;
+    return ole < 61 && ole >= 2 ? ole - 1 : ole;
+}
+
+struct Tabelle {
+    TabellenBeschreibung beschreibung;
+    std::vector<std::vector<Zelle>> zeilen;  // the data rows, without the names
+};
+
+class ExcelSpeicher final : public Speichertreiber {
+public:
+    ExcelSpeicher(const Text& datei, bool nurLesen) : datei_(datei), nurLesen_(nurLesen) {
+        std::ifstream ein(std::filesystem::path(nachUtf8(datei)), std::ios::binary);
+        if (!ein) FehlerAuslösen(kÖffnenFehler, u"Die Datei '" + datei_ + u"' kann nicht geöffnet werden.");
+        std::ostringstream puffer;
+        puffer << ein.rdbuf();
+        Einlesen(puffer.str());
+    }
+
+    Struktur StrukturLesen() override {
+        Laden();
+        Struktur s;
+        for (const Tabelle& t : tabellen_) s.tabellen.push_back(t.beschreibung);
+        return s;
+    }
+
+    void ZeilenLesen(const TabellenBeschreibung& tabelle, const Zeilenziel& ziel) override {
+        Laden();
+        const Tabelle* t = Suchen(tabelle.name);
+        if (!t) FehlerAuslösen(3078, u"Die Tabelle '" + tabelle.name + u"' ist in der Arbeitsmappe '" + datei_ + u"' nicht vorhanden.");
+        const auto& felder = t->beschreibung.felder;
+        std::vector<Variante> zeile(felder.size());
+        for (const auto& z : t->zeilen) {
+            for (size_t c = 0; c < felder.size(); ++c) zeile[c] = Wert(c < z.size() ? z[c] : Zelle{}, felder[c].typ);
+            ziel(zeile);
+        }
+    }
+
+    bool Schreibbar() const override { return !nurLesen_ && SchreibschutzGrund().empty(); }
+
+    Text SchreibschutzGrund() const override {
+        if (mappe_->Verschlüsselt())
+            return u"Die Arbeitsmappe '" + datei_ + u"' ist verschlüsselt und kann nur gelesen werden.";
+        if (mappe_->Kennwortschutz())
+            return u"Die Arbeitsmappe '" + datei_ + u"' ist durch ein Kennwort geschützt und kann nur gelesen werden.";
+        if (mappe_->Version() < 5)
+            return u"Die Arbeitsmappe '" + datei_ + u"' hat ein altes Excel-Format, das nur gelesen werden kann.";
+        return {};
+    }
+
+    void TabellennamePrüfen(TextSicht name) const override {
+        if (!Arbeitsmappe::NameZulässig(name) || name.find(u'$') != TextSicht::npos)
+            FehlerAuslösen(kUngültigerName, u"'" + Text(name) + u"' ist kein zulässiger Name für ein Tabellenblatt der Arbeitsmappe '" +
+                                                datei_ + u"' (1 bis 31 Zeichen, keines von : / \\ * ? [ ] $).");
+    }
+
+    void Schreiben(const Rückschrift& rückschrift) override {
+        if (!Schreibbar()) {
+            const Text grund = SchreibschutzGrund();
+            FehlerAuslösen(kSchreibgeschützt, grund.empty() ? u"Die Arbeitsmappe '" + datei_ + u"' ist schreibgeschützt geöffnet." : grund);
+        }
+        // A workbook that was only read is never rewritten.
+        bool änderung = !rückschrift.gelöscht.empty();
+        for (const auto& t : rückschrift.tabellen)
+            änderung |= t.zustand != Rückschrift::Zustand::unverändert || t.beschreibung.name != t.alterName;
+        if (!änderung) return;
+        std::string datei;
+        try {
+            datei = NeueDatei(rückschrift);
+        } catch (const Verweigerung& v) {
+            FehlerAuslösen(kVerweigert, u"Die Arbeitsmappe '" + datei_ + u"' wurde nicht geändert. " + v.grund);
+        } catch (const Formatfehler& f) {
+            FehlerAuslösen(kFormatFehler, u"Die Arbeitsmappe '" + datei_ + u"' wurde nicht geändert: " + f.grund + u".");
+        }
+        Ersetzen(datei);
+        Einlesen(std::move(datei));
+    }
+
+private:
+    Text datei_;
+    bool nurLesen_;
+    std::unique_ptr<Verbunddatei> container_;
+    int strom_ = -1;
+    std::unique_ptr<Arbeitsmappe> mappe_;
+    bool geladen_ = false;
+    double geändert_ = 0;  // the file's time, as the tables' last change
+    std::vector<Tabelle> tabellen_;
+    std::vector<int> blattDerTabelle_;  // index in mappe_->Blätter(), -1 when unknown (old formats)
+
+    [[noreturn]] void Kaputt(const Text& grund) const {
+        FehlerAuslösen(kFormatFehler, u"Die Datei '" + datei_ + u"' ist keine lesbare Excel-Arbeitsmappe: " + grund + u".");
+    }
+
+    void Einlesen(std::string roh) {
+        try {
+            auto container = std::make_unique<Verbunddatei>(roh);
+            int strom = container->StromSuchen(u"Workbook");
+            if (strom < 0) strom = container->StromSuchen(u"Book");
+            if (strom < 0) Kaputt(u"sie enthält keinen Workbook- oder Book-Strom");
+            mappe_ = std::make_unique<Arbeitsmappe>(container->Strom(strom));
+            container_ = std::move(container);
+            strom_ = strom;
+        } catch (const Formatfehler& f) {
+            Kaputt(f.grund);
+        }
+        geladen_ = false;
+        geändert_ = 0;
+        struct stat st {};
+        if (::stat(nachUtf8(datei_).c_str(), &st) == 0) {
+            std::tm tm{};
+            const time_t zeit = st.st_mtime;
+            localtime_r(&zeit, &tm);
+            geändert_ = OleDatum(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday) + (tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec) / 86400.0;
+        }
+        tabellen_.clear();
+        blattDerTabelle_.clear();
+    }
+
+    const Tabelle* Suchen(TextSicht name) const {
+        for (const Tabelle& t : tabellen_)
+            if (t.beschreibung.name == name) return &t;
+        const Text schlüssel = NamenSchlüssel(name);
+        for (const Tabelle& t : tabellen_)
+            if (NamenSchlüssel(t.beschreibung.name) == schlüssel) return &t;
+        return nullptr;
+    }
+
+    // Reads every worksheet through freexl once, adding what freexl does not report
+    // (booleans, cached formula results) from the records themselves.
+    void Laden() {
+        if (geladen_) return;
+        if (mappe_->Verschlüsselt()) Kaputt(u"sie ist verschlüsselt");
+        const void* h = nullptr;
+        const int rc = freexl_open(nachUtf8(datei_).c_str(), &h);
+        if (rc != FREEXL_OK) {
+            if (h) freexl_close(h);
+            Kaputt(u"freexl meldet den Fehler " + ausUtf8(std::to_string(rc)));
+        }
+        struct Schließen {
+            const void* h;
+            ~Schließen() { freexl_close(h); }
+        } schließen{h};
+        unsigned int anzahl = 0;
+        freexl_get_info(h, FREEXL_BIFF_SHEET_COUNT, &anzahl);
+        const auto& blätter = mappe_->Blätter();
+        std::vector<bool> vergeben(blätter.size(), false);
+        std::vector<Tabelle> tabellen;
+        std::vector<int> zuordnung;
+        for (unsigned int i = 0; i < anzahl; ++i) {
+            const char* roh = nullptr;
+            if (freexl_get_worksheet_name(h, static_cast<unsigned short>(i), &roh) != FREEXL_OK || !roh) continue;
+            const Text name = ausUtf8(roh);
+            int blatt = -1;
+            for (size_t b = 0; b < blätter.size(); ++b)
+                if (!vergeben[b] && blätter[b].name == name) {
+                    blatt = static_cast<int>(b);
+                    vergeben[b] = true;
+                    break;
+                }
+            if (blatt >= 0 && blätter[blatt].art != 0) continue;
+            if (blatt < 0 && !blätter.empty()) Kaputt(u"das Blatt '" + name + u"' ist nicht in der Blattliste");
+            Tabelle t;
+            t.beschreibung.name = name;
+            t.beschreibung.geändert = geändert_;
+            std::vector<std::vector<Zelle>> gitter;
+            unsigned int zeilen = 0;
+            unsigned short spalten = 0;
+            if (freexl_select_active_worksheet(h, static_cast<unsigned short>(i)) != FREEXL_OK ||
+                freexl_worksheet_dimensions(h, &zeilen, &spalten) != FREEXL_OK)
+                Kaputt(u"das Blatt '" + name + u"' kann nicht gelesen werden");
+            gitter.assign(zeilen, std::vector<Zelle>(spalten));
+            for (unsigned int r = 0; r < zeilen; ++r)
+                for (unsigned short c = 0; c < spalten; ++c) {
+                    FreeXL_CellValue v;
+                    if (freexl_get_cell_value(h, r, c, &v) != FREEXL_OK) continue;
+                    Zelle& z = gitter[r][c];
+                    switch (v.type) {
+                        case FREEXL_CELL_INT: z.art = Zelle::Art::zahl; z.zahl = v.value.int_value; break;
+                        case FREEXL_CELL_DOUBLE: z.art = Zelle::Art::zahl; z.zahl = v.value.double_value; break;
+                        case FREEXL_CELL_TEXT:
+                        case FREEXL_CELL_SST_TEXT:
+                            z.text = ausUtf8(v.value.text_value ? v.value.text_value : "");
+                            z.art = z.text.empty() ? Zelle::Art::leer : Zelle::Art::text;
+                            break;
+                        case FREEXL_CELL_DATE:
+                        case FREEXL_CELL_DATETIME:
+                        case FREEXL_CELL_TIME:
+                            z.art = Zelle::Art::datum;
+                            z.zahl = DatumAusText(v.value.text_value ? v.value.text_value : "", v.type);
+                            break;
+                        default: break;
+                    }
+                }
+            if (blatt >= 0)
+                for (const Sonderzelle& s : mappe_->Sonderzellen(blatt)) {
+                    if (s.zeile >= zeilen || s.spalte >= spalten) continue;
+                    Zelle& z = gitter[s.zeile][s.spalte];
+                    z = Zelle{};
+                    switch (s.art) {
+                        case Sonderzelle::Art::wahrheit: z.art = Zelle::Art::wahrheit; z.zahl = s.zahl; break;
+                        case Sonderzelle::Art::zahl: z.art = Zelle::Art::zahl; z.zahl = s.zahl; break;
+                        case Sonderzelle::Art::datum: z.art = Zelle::Art::datum; z.zahl = OleAusSerie(s.zahl, mappe_->Datum1904()); break;
+                        case Sonderzelle::Art::text:
+                            z.text = s.text;
+                            if (!z.text.empty()) z.art = Zelle::Art::text;
+                            break;
+                        default: break;
+                    }
+                }
+            Beschreiben(t, std::move(gitter));
+            tabellen.push_back(std::move(t));
+            zuordnung.push_back(blatt);
+        }
+        tabellen_ = std::move(tabellen);
+        blattDerTabelle_ = std::move(zuordnung);
+        geladen_ = true;
+    }
+
+    static Text AlsText(const Zelle& z) {
+        switch (z.art) {
+            case Zelle::Art::zahl: return ZahlAlsText(z.zahl);
+            case Zelle::Art::datum: return DatumAlsText(z.zahl);
+            case Zelle::Art::wahrheit: return Variante(z.zahl != 0).alsText();
+            case Zelle::Art::text: return z.text;
+            default: return {};
+        }
+    }
+
+    // Names from the first row, types from the cells below it.
+    static void Beschreiben(Tabelle& t, std::vector<std::vector<Zelle>> gitter) {
+        size_t letzte = gitter.size();
+        while (letzte > 1 && std::all_of(gitter[letzte - 1].begin(), gitter[letzte - 1].end(),
+                                         [](const Zelle& z) { return z.art == Zelle::Art::leer; }))
+            --letzte;
+        size_t spalten = 0;
+        for (size_t r = 0; r < letzte; ++r)
+            for (size_t c = 0; c < gitter[r].size(); ++c)
+                if (gitter[r][c].art != Zelle::Art::leer) spalten = std::max(spalten, c + 1);
+        if (spalten == 0) spalten = 1;
+        std::vector<Text> schlüssel;
+        for (size_t c = 0; c < spalten; ++c) {
+            FeldBeschreibung f;
+            const Zelle kopf = !gitter.empty() && c < gitter[0].size() ? gitter[0][c] : Zelle{};
+            f.name = AlsText(kopf);
+            for (char16_t& z : f.name)
+                if (z == u'.') z = u'#';  // a field name cannot hold a dot
+            if (f.name.size() > 64) f.name.resize(64);
+            const Text ersatz = u"F" + ausUtf8(std::to_string(c + 1));
+            if (f.name.empty() || std::find(schlüssel.begin(), schlüssel.end(), NamenSchlüssel(f.name)) != schlüssel.end())
+                f.name = ersatz;
+            schlüssel.push_back(NamenSchlüssel(f.name));
+            bool zahl = false, datum = false, wahrheit = false, text = false;
+            size_t länge = 0;
+            for (size_t r = 1; r < letzte; ++r) {
+                if (c >= gitter[r].size()) continue;
+                const Zelle& z = gitter[r][c];
+                zahl |= z.art == Zelle::Art::zahl;
+                datum |= z.art == Zelle::Art::datum;
+                wahrheit |= z.art == Zelle::Art::wahrheit;
+                text |= z.art == Zelle::Art::text;
+                if (z.art != Zelle::Art::leer) länge = std::max(länge, AlsText(z).size());
+            }
+            const int arten = zahl + datum + wahrheit + text;
+            if (arten == 1 && zahl) f.typ = dbDouble, f.größe = 8;
+            else if (arten == 1 && datum) f.typ = dbDate, f.größe = 8;
+            else if (arten == 1 && wahrheit) f.typ = dbBoolean, f.größe = 1;
+            else if (länge > 255) f.typ = dbMemo, f.größe = 0;
+            else f.typ = dbText, f.größe = 255;
+            t.beschreibung.felder.push_back(std::move(f));
+        }
+        if (letzte > 1) {
+            gitter.resize(letzte);
+            gitter.erase(gitter.begin());
+            for (auto& z : gitter) z.resize(spalten);
+            t.zeilen = std::move(gitter);
+        }
+    }
+
+    static Variante Wert(const Zelle& z, int16_t typ) {
+        if (z.art == Zelle::Art::leer) return Variante::Null();
+        switch (typ) {
+            case dbDouble: return Variante(z.zahl);
+            case dbDate: return Variante::Datum(z.zahl);
+            case dbBoolean: return Variante(z.zahl != 0);
+            default: return Variante(AlsText(z));
+        }
+    }
+
+    std::string Blattinhalt(const Rückschrift::Tabelle& t) {
+        Arbeitsmappe::Blattschreiber b(*mappe_);
+        const uint32_t höchstZeilen = mappe_->Version() >= 8 ? 65536 : 16384;
+        const auto& felder = t.beschreibung.felder;
+        if (felder.size() > 256)
+            throw Verweigerung{u"Die Tabelle '" + t.beschreibung.name + u"' hat mehr als 256 Spalten."};
+        for (size_t c = 0; c < felder.size(); ++c) b.Text_(0, static_cast<uint16_t>(c), felder[c].name);
+        uint32_t zeile = 0;
+        if (t.zeilen)
+            t.zeilen([&](const std::vector<Variante>& werte) {
+                if (++zeile >= höchstZeilen)
+                    throw Verweigerung{u"Die Tabelle '" + t.beschreibung.name + u"' hat mehr Datensätze, als ein Tabellenblatt fasst."};
+                for (size_t c = 0; c < werte.size() && c < felder.size(); ++c) {
+                    const Variante& v = werte[c];
+                    const auto spalte = static_cast<uint16_t>(c);
+                    switch (v.typ()) {
+                        case VTyp::Empty:
+                        case VTyp::Null: break;
+                        case VTyp::Text:
+                            if (!v.text().empty()) b.Text_(zeile, spalte, v.text());
+                            break;
+                        case VTyp::Boolean: b.Wahrheit(zeile, spalte, v.zahl() != 0); break;
+                        case VTyp::Date: {
+                            const double ole = v.zahl();
+                            const bool mitZeit = ole != std::floor(ole);
+                            b.Zahl(zeile, spalte, SerieAusOle(ole, mappe_->Datum1904()), mappe_->DatumXf(mitZeit));
+                            break;
+                        }
+                        default: b.Zahl(zeile, spalte, v.alsDouble(), mappe_->StandardXf()); break;
+                    }
+                }
+            });
+        return b.Fertig();
+    }
+
+    std::string NeueDatei(const Rückschrift& r) {
+        Laden();
+        const auto& blätter = mappe_->Blätter();
+        std::vector<BlattPlan> plan;
+        std::vector<Text> namen;
+        auto nameAufnehmen = [&](const Text& name) {
+            TabellennamePrüfen(name);
+            const Text s = NamenSchlüssel(name);
+            if (std::find(namen.begin(), namen.end(), s) != namen.end())
+                throw Verweigerung{u"Ein Blatt namens '" + name + u"' gibt es schon."};
+            namen.push_back(s);
+        };
+        std::vector<const Rückschrift::Tabelle*> verwendet;
+        for (size_t b = 0; b < blätter.size(); ++b) {
+            BlattPlan p;
+            p.alt = static_cast<int>(b);
+            p.name = blätter[b].name;
+            const auto it = std::find(blattDerTabelle_.begin(), blattDerTabelle_.end(), static_cast<int>(b));
+            if (it != blattDerTabelle_.end()) {
+                const Text& alt = tabellen_[it - blattDerTabelle_.begin()].beschreibung.name;
+                const Rückschrift::Tabelle* neu = nullptr;
+                for (const auto& t : r.tabellen)
+                    if (t.zustand != Rückschrift::Zustand::neu && NamenSchlüssel(t.alterName) == NamenSchlüssel(alt)) neu = &t;
+                bool weg = false;
+                if (!neu) {
+                    for (const Text& g : r.gelöscht) weg |= NamenSchlüssel(g) == NamenSchlüssel(alt);
+                    // A table dropped and created again under its name keeps its sheet's place,
+                    // so that names and formulas that refer to the sheet stay valid.
+                    for (const auto& t : r.tabellen)
+                        if (weg && t.zustand == Rückschrift::Zustand::neu && NamenSchlüssel(t.beschreibung.name) == NamenSchlüssel(alt) &&
+                            std::find(verwendet.begin(), verwendet.end(), &t) == verwendet.end()) {
+                            neu = &t;
+                            weg = false;
+                        }
+                    if (weg) continue;
+                }
+                if (neu) {
+                    verwendet.push_back(neu);
+                    if (neu->beschreibung.name != alt) p.name = neu->beschreibung.name;
+                    if (neu->zustand != Rückschrift::Zustand::unverändert) p.inhalt = Blattinhalt(*neu);
+                }
+            }
+            if (p.name != blätter[b].name) nameAufnehmen(p.name);
+            else namen.push_back(NamenSchlüssel(p.name));
+            plan.push_back(std::move(p));
+        }
+        for (const auto& t : r.tabellen) {
+            if (std::find(verwendet.begin(), verwendet.end(), &t) != verwendet.end()) continue;
+            if (t.zustand != Rückschrift::Zustand::neu && !t.alterName.empty() && Suchen(t.alterName)) continue;
+            BlattPlan p;
+            p.name = t.beschreibung.name;
+            nameAufnehmen(p.name);
+            p.inhalt = Blattinhalt(t);
+            plan.push_back(std::move(p));
+        }
+        std::string alt = container_->Strom(strom_);
+        std::string strom = mappe_->Umbauen(plan);
+        // Up to 4096 bytes the stream would lie in the mini stream, where freexl stumbles
+        // over padding after the last sheet (and takes exactly 4096 for a mini stream);
+        // padded beyond that, it is a plain stream as Excel writes it.
+        if (strom.size() <= 4096) strom.resize(4104, '\0');
+        container_->StromErsetzen(strom_, std::move(strom));
+        std::string datei = container_->Schreiben();
+        container_->StromErsetzen(strom_, std::move(alt));
+        return datei;
+    }
+
+    // A temporary file in the same folder, then renamed over the workbook.
+    void Ersetzen(const std::string& inhalt) const {
+        const std::string ziel = nachUtf8(datei_);
+        std::string vorlage = ziel + ".XXXXXX";
+        const int fd = mkstemp(vorlage.data());
+        if (fd < 0) FehlerAuslösen(kSchreibFehler, u"Die Arbeitsmappe '" + datei_ + u"' kann nicht geschrieben werden (keine temporäre Datei im Ordner).");
+        struct stat st {};
+        if (::stat(ziel.c_str(), &st) == 0) fchmod(fd, st.st_mode & 07777);
+        size_t geschrieben = 0;
+        bool gut = true;
+        while (gut && geschrieben < inhalt.size()) {
+            const ssize_t n = ::write(fd, inhalt.data() + geschrieben, inhalt.size() - geschrieben);
+            if (n <= 0) gut = false;
+            else geschrieben += static_cast<size_t>(n);
+        }
+        gut = gut && ::fsync(fd) == 0;
+        gut = ::close(fd) == 0 && gut;
+        if (!gut || std::rename(vorlage.c_str(), ziel.c_str()) != 0) {
+            ::unlink(vorlage.c_str());
+            FehlerAuslösen(kSchreibFehler, u"Die Arbeitsmappe '" + datei_ + u"' kann nicht geschrieben werden.");
+        }
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Speichertreiber> TreiberÖffnen(const Text& datei, bool nurLesen) {
+    return std::make_unique<ExcelSpeicher>(datei, nurLesen);
+}
+
+}  // namespace dao::speicher::excel
