@@ -139,7 +139,6 @@ TEST_F(Dateien, VerbindungstexteUndPasswörter) {
     auto [nummer, text] = FehlerVon([&] { ws->OpenDatabase(Pfad("k.mdb"), false, false, u";PWD=geheim;x;"); });
     EXPECT_EQ(nummer, 3343);  // the Access driver refuses what is not Jet
     EXPECT_EQ(text.find(u"geheim"), Text::npos);  // a password is never shown
-    EXPECT_EQ(FehlerVon([&] { ws->OpenDatabase(ausUtf8(ordner.pfad()), false, false, u"Dbase 5;"); }).first, 3170);
     EXPECT_EQ(FehlerVon([&] { ws->OpenDatabase(Pfad("k.mdb"), false, false, u"Excel 5.0;"); }).first, 3274);
     // A native file opens with a password connect string, as Access files are opened.
     ws->CreateDatabase(Pfad("n.db"))->Close();

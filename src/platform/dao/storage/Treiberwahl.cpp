@@ -6,6 +6,7 @@
 
 #include "platform/dao/DaoIntern.h"
 #include "platform/dao/storage/access/AccessTreiber.h"
+#include "platform/dao/storage/dbase/DbaseTreiber.h"
 #include "platform/dao/storage/excel/ExcelTreiber.h"
 
 namespace dao {
@@ -62,6 +63,7 @@ std::unique_ptr<Speichertreiber> TreiberÖffnen(TextSicht connect, const Text& p
     }
     const Text art = Grossbuchstaben(c);
     if (art.rfind(u"EXCEL ", 0) == 0) return excel::TreiberÖffnen(pfad, nurLesen);
+    if (art.rfind(u"DBASE ", 0) == 0) return dbase::TreiberÖffnen(pfad, nurLesen);
     FehlerAuslösen(3170, u"Für das Format '" + c + u"' ist kein Speichertreiber vorhanden.");
 }
 
