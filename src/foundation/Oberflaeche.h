@@ -18,7 +18,8 @@ inline constexpr int OK = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes =
 // Wizard pages used by the core.
 namespace rahmen {
 inline constexpr int16_t Start = 0, Datenbank = 2, Tabelle = 3, Durchführung = 6, Feldzuordnung = 7,
-                         Suchoptionen = 11, DublettenNachbearbeitung = 12, DublettenProtokoll = 13;
+                         Suchoptionen = 11, DublettenNachbearbeitung = 12, DublettenProtokoll = 13,
+                         Splitten = 31, SplittenProtokoll = 32, Verschmelzen = 41, VerschmelzenProtokoll = 42;
 }
 
 class Benutzeroberfläche {
@@ -55,6 +56,8 @@ public:
     // Page flow of the wizard.
     virtual void RahmenÖffnen(int16_t seite, bool einrichten) = 0;
     virtual void RahmenWechseln(int16_t von, int16_t nach, bool prüfen, bool einrichten) = 0;
+    // Leaves a page (with its input checks when `prüfen`); false when a check refused.
+    virtual bool RahmenSchließen(int16_t seite, bool prüfen) = 0;
 
     // The duplicate review dialog, shown modally; returns its azlAngereichert.
     virtual int32_t DublettenBearbeiten() = 0;

@@ -68,6 +68,12 @@ void FakeOberfläche::RahmenWechseln(int16_t, int16_t nach, bool, bool einrichte
     RahmenÖffnen(nach, einrichten);
 }
 
+bool FakeOberfläche::RahmenSchließen(int16_t seite, bool prüfen) {
+    geschlosseneRahmen.emplace_back(seite, prüfen);
+    gAktuellerRahmen = -1;
+    return true;
+}
+
 int32_t FakeOberfläche::DublettenBearbeiten() { return beiDublettenBearbeiten ? beiDublettenBearbeiten() : 0; }
 void FakeOberfläche::MüllBearbeiten() {
     if (beiMüllBearbeiten) beiMüllBearbeiten();

@@ -42,6 +42,7 @@ public:
     std::map<std::u16string, int> auswahl;
     std::vector<std::pair<int16_t, bool>> geöffneteRahmen;
     std::vector<int16_t> wechsel;  // target pages of RahmenWechseln
+    std::vector<std::pair<int16_t, bool>> geschlosseneRahmen;  // RahmenSchließen: page, with checks
     int ereignisse = 0;
     int mauszeiger = 0;
     // Set to act like a user in the review dialogs, or to press "Abbrechen" during a yield.
@@ -70,6 +71,7 @@ public:
     void ListeAuswählen(TextSicht liste, int zeile) override { auswahl[Text(liste)] = zeile; }
     void RahmenÖffnen(int16_t seite, bool einrichten) override;
     void RahmenWechseln(int16_t von, int16_t nach, bool prüfen, bool einrichten) override;
+    bool RahmenSchließen(int16_t seite, bool prüfen) override;
     int32_t DublettenBearbeiten() override;
     void MüllBearbeiten() override;
     void NachDerBearbeitung() override { ++nachDerBearbeitung; }

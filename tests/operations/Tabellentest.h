@@ -1,0 +1,125 @@
+#pragma once
+// A native database with tables made for one test, the fake window, and readers
+// for the result tables.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/FakeOberflaeche.h"
+#include "common/TempVerzeichnis.h"
+#include "foundation/mdlLaufTabellen.h"
+#include "foundation/mdlDatenbank.h"
+#include "foundation/mdlDeklarationen.h"
+#include "foundation/mdlMeldungen.h"
+#include "platform/basic/Fehler.h"
+#include "platform/dao/Dao.h"
+
+struct Spalte {
+    Text name;
+    int16_t typ = dao::dbText;
+    int32_t größe = 50;
+};
+
+struct Feldbild {
+    Text name;
+    int16_t typ;
+    int32_t größe;
+    bool operator==(const Feldbild&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& os, const Feldbild& f) {
+    return os << nachUtf8(f.name) << ":" << f.typ << ":" << f.größe;
+}
+
+// A value as the tests compare it: "<Null>", "<Empty>", a text as it is, a number as "#" and its text.
+inline std::string W(const Variante& v) {
+    if (v.istNull()) return "<Null>";
+    if (v.istEmpty()) return "<Empty>";
+    if (v.istText()) return nachUtf8(v.text());
+    return "#" + nachUtf8(v.alsText());
+}
+
+class Tabellentest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        gArbeitsbereich = dao::CreateWorkspace(u"", u"Admin", u"", 2);
+        gDAOVerbindung.clear();
+        gAbbruch = gFehlerAbbruch = false;
+        gSystemmeldung = true;
+        gAktuellerRahmen = 31;
+        Err().Clear();
+        gDatenbank = gArbeitsbereich->CreateDatabase(ausUtf8(tmp / "daten.sqlite"));
+    }
+    void TearDown() override {
+        DatenbankSchließen(gDatenbank);
+        gArbeitsbereich.reset();
+        gAbbruch = gFehlerAbbruch = false;
+        LaufTabellenLeeren();
+    }
+
+    // A table with the given columns and rows (one Variante per column).
+    void Anlegen(const Text& name, const std::vector<Spalte>& spalten, const std::vector<std::vector<Variante>>& zeilen) {
+        auto t = gDatenbank->CreateTableDef(name);
+        for (const auto& s : spalten) {
+            auto f = t->CreateField(s.name, s.typ, s.typ == dao::dbText ? s.größe : 0);
+            f->AllowZeroLength(true);
+            t->Fields().Append(f);
+        }
+        gDatenbank->TableDefs().Append(t);
+        gArbeitsbereich->BeginTrans();
+        auto rs = gDatenbank->OpenRecordset(name);
+        for (const auto& z : zeilen) {
+            rs->AddNew();
+            for (size_t i = 0; i < z.size(); ++i)
+                if (!z[i].istEmpty()) rs->Fields()[static_cast<int32_t>(i)]->Value(z[i]);
+            rs->Update();
+        }
+        rs->Close();
+        gArbeitsbereich->CommitTrans();
+    }
+
+    void Indizieren(const Text& tabelle, const Text& spalte) {
+        auto t = gDatenbank->TableDefs()[tabelle];
+        auto ix = t->CreateIndex(u"ix" + spalte);
+        ix->Fields().Append(ix->CreateField(spalte));
+        t->Indexes().Append(ix);
+    }
+
+    bool Gibt(const Text& tabelle) const { return TabellenIndexErmitteln(Variante(tabelle)) >= 0; }
+
+    std::vector<Feldbild> Felder(const Text& tabelle) const {
+        std::vector<Feldbild> r;
+        for (const auto& f : gDatenbank->TableDefs()[tabelle]->Fields().liste())
+            r.push_back({f->Name(), f->Type(), f->Type() == dao::dbText ? f->Size() : 0});
+        return r;
+    }
+
+    std::vector<std::vector<Variante>> Zeilen(const Text& tabelle) const {
+        std::vector<std::vector<Variante>> r;
+        auto rs = gDatenbank->OpenRecordset(tabelle);
+        for (; !rs->EOF_(); rs->MoveNext()) {
+            std::vector<Variante> z;
+            for (int32_t i = 0; i < rs->Fields().Count(); ++i) z.push_back(rs->Fields()[i]->Value());
+            r.push_back(z);
+        }
+        rs->Close();
+        return r;
+    }
+
+    // Column `spalte` of every row, as W shows them.
+    std::vector<std::string> Spaltenwerte(const Text& tabelle, const Text& spalte) const {
+        std::vector<std::string> r;
+        auto rs = gDatenbank->OpenRecordset(tabelle);
+        for (; !rs->EOF_(); rs->MoveNext()) r.push_back(W(rs->Fields()[spalte]->Value()));
+        rs->Close();
+        return r;
+    }
+
+    TempVerzeichnis tmp;
+    FakeOberfläche ui;
+};
+
+inline Variante N() { return Variante::Null(); }
+inline Variante T(const char16_t* t) { return Variante(t); }
+
