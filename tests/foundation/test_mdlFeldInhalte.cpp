@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Testtabelle.h"
 #include "common/FakeOberflaeche.h"
 #include "common/TempVerzeichnis.h"
 #include "foundation/mdlDeklarationen.h"
@@ -316,22 +317,9 @@ protected:
 
     // A table of text columns; every row gives one value per column (Null for none).
     void Tabelle(const Text& name, const std::vector<Text>& spalten, const std::vector<std::vector<Variante>>& zeilen) {
-        auto t = gDatenbank->CreateTableDef(name);
-        for (const auto& s : spalten) {
-            auto f = t->CreateField(s, dao::dbText, 255);
-            f->AllowZeroLength(true);
-            t->Fields().Append(f);
-        }
-        gDatenbank->TableDefs().Append(t);
-        gArbeitsbereich->BeginTrans();
-        auto rs = gDatenbank->OpenRecordset(name);
-        for (const auto& z : zeilen) {
-            rs->AddNew();
-            for (size_t j = 0; j < z.size(); ++j) rs->Fields()[static_cast<int32_t>(j)]->Value(z[j]);
-            rs->Update();
-        }
-        rs->Close();
-        gArbeitsbereich->CommitTrans();
+        std::vector<Testspalte> s;
+        for (const auto& n : spalten) s.push_back({n, dao::dbText, 255});
+        TesttabelleAnlegen(name, s, zeilen);
     }
     // `anzahl` rows, all with the same values.
     void Tabelle(const Text& name, const std::vector<Text>& spalten, const std::vector<Variante>& zeile,

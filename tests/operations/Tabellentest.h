@@ -8,6 +8,7 @@
 
 #include "common/FakeOberflaeche.h"
 #include "common/TempVerzeichnis.h"
+#include "common/Testtabelle.h"
 #include "foundation/mdlLaufTabellen.h"
 #include "foundation/mdlDatenbank.h"
 #include "foundation/mdlDeklarationen.h"
@@ -15,11 +16,7 @@
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
 
-struct Spalte {
-    Text name;
-    int16_t typ = dao::dbText;
-    int32_t größe = 50;
-};
+using Spalte = Testspalte;
 
 struct Feldbild {
     Text name;
@@ -60,23 +57,7 @@ protected:
 
     // A table with the given columns and rows (one Variante per column).
     void Anlegen(const Text& name, const std::vector<Spalte>& spalten, const std::vector<std::vector<Variante>>& zeilen) {
-        auto t = gDatenbank->CreateTableDef(name);
-        for (const auto& s : spalten) {
-            auto f = t->CreateField(s.name, s.typ, s.typ == dao::dbText ? s.größe : 0);
-            f->AllowZeroLength(true);
-            t->Fields().Append(f);
-        }
-        gDatenbank->TableDefs().Append(t);
-        gArbeitsbereich->BeginTrans();
-        auto rs = gDatenbank->OpenRecordset(name);
-        for (const auto& z : zeilen) {
-            rs->AddNew();
-            for (size_t i = 0; i < z.size(); ++i)
-                if (!z[i].istEmpty()) rs->Fields()[static_cast<int32_t>(i)]->Value(z[i]);
-            rs->Update();
-        }
-        rs->Close();
-        gArbeitsbereich->CommitTrans();
+        TesttabelleAnlegen(name, spalten, zeilen);
     }
 
     void Indizieren(const Text& tabelle, const Text& spalte) {

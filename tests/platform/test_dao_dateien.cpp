@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "common/TempVerzeichnis.h"
+#include "common/Fehlerfang.h"
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
 #include "platform/dao/DaoIntern.h"
@@ -16,15 +17,6 @@
 using namespace dao;
 
 namespace {
-std::pair<int32_t, Text> FehlerVon(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const LaufzeitFehler& e) {
-        return {e.Nummer(), e.Beschreibung()};
-    }
-    return {0, {}};
-}
-
 std::string Inhalt(const std::string& pfad) {
     std::ifstream f(pfad, std::ios::binary);
     std::stringstream s;
@@ -79,7 +71,7 @@ TEST_F(Dateien, KaputteUndFremdeDateienGebenEinenFehlerUndBleibenUnberührt) {
     } fälle[] = {{"text.db", 3343}, {"kopf.db", 3343}, {"halb.db", 3343}, {"ordner.db", 3170}, {"fehlt.db", 3024}};
     for (auto& f : fälle) {
         const std::string vorher = Inhalt(ordner / f.datei);
-        auto [nummer, text] = FehlerVon([&] {
+        auto [nummer, text] = FehlerMitText([&] {
             auto db = ws->OpenDatabase(Pfad(f.datei));
             // A truncated file may open; reading its rows must fail then.
             for (auto& td : db->TableDefs().liste()) db->OpenRecordset(td->Name())->MoveLast();
@@ -107,7 +99,7 @@ TEST_F(Dateien, GesperrteGeschützteUndUnlesbareDateien) {
         sqlite3* fremd = nullptr;
         sqlite3_open((ordner / "f.db").c_str(), &fremd);
         sqlite3_exec(fremd, "BEGIN EXCLUSIVE; INSERT INTO kunden VALUES('b', 2, 0);", nullptr, nullptr, nullptr);
-        EXPECT_EQ(FehlerVon([&] { ws->OpenDatabase(Pfad("f.db")); }).first, 3260);
+        EXPECT_EQ(FehlerMitText([&] { ws->OpenDatabase(Pfad("f.db")); }).first, 3260);
         sqlite3_exec(fremd, "ROLLBACK", nullptr, nullptr, nullptr);
         sqlite3_close(fremd);
     }
@@ -115,7 +107,7 @@ TEST_F(Dateien, GesperrteGeschützteUndUnlesbareDateien) {
         const std::string vorher = Inhalt(ordner / "f.db");
         auto db = ws->OpenDatabase(Pfad("f.db"), false, true);
         EXPECT_EQ(db->OpenRecordset(u"kunden")->RecordCount(), 1);
-        EXPECT_EQ(FehlerVon([&] { db->Execute(u"DELETE * FROM [kunden]"); }).first, 3027);
+        EXPECT_EQ(FehlerMitText([&] { db->Execute(u"DELETE * FROM [kunden]"); }).first, 3027);
         db->Close();
         EXPECT_EQ(Inhalt(ordner / "f.db"), vorher);
     }
@@ -123,7 +115,7 @@ TEST_F(Dateien, GesperrteGeschützteUndUnlesbareDateien) {
     // Write-protected on disk: an open for writing fails, reading still works, nothing written.
     ::chmod((ordner / "f.db").c_str(), 0444);
     const std::string vorher = Inhalt(ordner / "f.db");
-    auto [nummer, text] = FehlerVon([&] { ws->OpenDatabase(Pfad("f.db")); });
+    auto [nummer, text] = FehlerMitText([&] { ws->OpenDatabase(Pfad("f.db")); });
     EXPECT_EQ(nummer, 3051);
     EXPECT_NE(text.find(u"schreibgeschützt"), Text::npos);
     auto db = ws->OpenDatabase(Pfad("f.db"), false, true);
@@ -131,15 +123,15 @@ TEST_F(Dateien, GesperrteGeschützteUndUnlesbareDateien) {
     db->Close();
     EXPECT_EQ(Inhalt(ordner / "f.db"), vorher);
     ::chmod((ordner / "f.db").c_str(), 0);
-    EXPECT_EQ(FehlerVon([&] { ws->OpenDatabase(Pfad("f.db")); }).first, 3044);
+    EXPECT_EQ(FehlerMitText([&] { ws->OpenDatabase(Pfad("f.db")); }).first, 3044);
 }
 
 TEST_F(Dateien, VerbindungstexteUndPasswörter) {
     Schreiben(ordner / "k.mdb", std::string(2048, '\x01'));
-    auto [nummer, text] = FehlerVon([&] { ws->OpenDatabase(Pfad("k.mdb"), false, false, u";PWD=geheim;x;"); });
+    auto [nummer, text] = FehlerMitText([&] { ws->OpenDatabase(Pfad("k.mdb"), false, false, u";PWD=geheim;x;"); });
     EXPECT_EQ(nummer, 3343);  // the Access driver refuses what is not Jet
     EXPECT_EQ(text.find(u"geheim"), Text::npos);  // a password is never shown
-    EXPECT_EQ(FehlerVon([&] { ws->OpenDatabase(Pfad("k.mdb"), false, false, u"Excel 5.0;"); }).first, 3274);
+    EXPECT_EQ(FehlerMitText([&] { ws->OpenDatabase(Pfad("k.mdb"), false, false, u"Excel 5.0;"); }).first, 3274);
     // A native file opens with a password connect string, as Access files are opened.
     ws->CreateDatabase(Pfad("n.db"))->Close();
     ws->OpenDatabase(Pfad("n.db"), false, false, u";PWD=;")->Close();

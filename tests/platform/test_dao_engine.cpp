@@ -4,21 +4,13 @@
 #include <cstdio>
 #include <string>
 
+#include "common/Fehlerfang.h"
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
 
 using namespace dao;
 
 namespace {
-int32_t FehlerVon(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const LaufzeitFehler& e) {
-        return e.Nummer();
-    }
-    return 0;
-}
-
 class DaoTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -2,22 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "common/TempVerzeichnis.h"
+#include "common/Fehlerfang.h"
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
 
 using namespace dao;
 
 namespace {
-int32_t FehlerVon(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const LaufzeitFehler& e) {
-        EXPECT_FALSE(e.Beschreibung().empty());
-        return e.Nummer();
-    }
-    return 0;
-}
-
 struct Regeln : ::testing::Test {
     TempVerzeichnis ordner;
     WorkspacePtr ws = CreateWorkspace(u"", u"admin", u"");

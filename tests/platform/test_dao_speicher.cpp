@@ -3,6 +3,7 @@
 
 #include <map>
 
+#include "common/Fehlerfang.h"
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
 #include "platform/dao/storage/Speichertreiber.h"
@@ -11,16 +12,6 @@ using namespace dao;
 using namespace dao::speicher;
 
 namespace {
-int32_t FehlerVon(const std::function<void()>& f, Text* beschreibung = nullptr) {
-    try {
-        f();
-    } catch (const LaufzeitFehler& e) {
-        if (beschreibung) *beschreibung = e.Beschreibung();
-        return e.Nummer();
-    }
-    return 0;
-}
-
 using Zeilen = std::vector<std::vector<Variante>>;
 
 // What the format holds, outliving each driver object; and what the engine did with it.
