@@ -1,4 +1,5 @@
 #include "platform/dao/storage/dbase/DbfDatei.h"
+#include "platform/dao/storage/Bytes.h"
 
 #include <unicode/ucnv.h>
 
@@ -17,10 +18,6 @@
 namespace dao::speicher::dbase {
 namespace {
 
-uint16_t le16(std::string_view d, size_t p) {
-    return static_cast<uint16_t>(static_cast<uint8_t>(d[p]) | static_cast<uint8_t>(d[p + 1]) << 8);
-}
-uint32_t le32(std::string_view d, size_t p) { return le16(d, p) | static_cast<uint32_t>(le16(d, p + 2)) << 16; }
 uint32_t be32(std::string_view d, size_t p) {
     uint32_t w = 0;
     for (size_t i = 0; i < 4; ++i) w = w << 8 | static_cast<uint8_t>(d[p + i]);

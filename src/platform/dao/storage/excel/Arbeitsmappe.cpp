@@ -1,4 +1,5 @@
 #include "platform/dao/storage/excel/Arbeitsmappe.h"
+#include "platform/dao/storage/Bytes.h"
 
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_err.h>
@@ -20,18 +21,6 @@ enum : uint16_t {
     kLabel = 0x0204, kBoolerr = 0x0205, kString = 0x0207, kIndex = 0x020B, kWindow2 = 0x023E, kBof = 0x0809,
 };
 
-uint16_t le16(std::string_view d, size_t p) {
-    return static_cast<uint16_t>(static_cast<uint8_t>(d[p]) | (static_cast<uint8_t>(d[p + 1]) << 8));
-}
-uint32_t le32(std::string_view d, size_t p) { return le16(d, p) | (static_cast<uint32_t>(le16(d, p + 2)) << 16); }
-void setze16(std::string& d, size_t p, uint16_t w) {
-    d[p] = static_cast<char>(w & 0xFF);
-    d[p + 1] = static_cast<char>(w >> 8);
-}
-void setze32(std::string& d, size_t p, uint32_t w) {
-    setze16(d, p, static_cast<uint16_t>(w & 0xFFFF));
-    setze16(d, p + 2, static_cast<uint16_t>(w >> 16));
-}
 void an16(std::string& d, uint16_t w) {
     d.append(2, '\0');
     setze16(d, d.size() - 2, w);

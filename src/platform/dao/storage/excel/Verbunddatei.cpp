@@ -1,4 +1,5 @@
 #include "platform/dao/storage/excel/Verbunddatei.h"
+#include "platform/dao/storage/Bytes.h"
 
 #include <cstring>
 
@@ -8,18 +9,6 @@ namespace {
 constexpr uint32_t kFrei = 0xFFFFFFFF, kKettenende = 0xFFFFFFFE, kFatSektor = 0xFFFFFFFD, kDifatSektor = 0xFFFFFFFC;
 constexpr char kSignatur[8] = {'\xD0', '\xCF', '\x11', '\xE0', '\xA1', '\xB1', '\x1A', '\xE1'};
 
-uint16_t le16(const std::string_view d, size_t p) {
-    return static_cast<uint16_t>(static_cast<uint8_t>(d[p]) | (static_cast<uint8_t>(d[p + 1]) << 8));
-}
-uint32_t le32(const std::string_view d, size_t p) { return le16(d, p) | (static_cast<uint32_t>(le16(d, p + 2)) << 16); }
-void setze16(std::string& d, size_t p, uint16_t w) {
-    d[p] = static_cast<char>(w & 0xFF);
-    d[p + 1] = static_cast<char>(w >> 8);
-}
-void setze32(std::string& d, size_t p, uint32_t w) {
-    setze16(d, p, static_cast<uint16_t>(w & 0xFFFF));
-    setze16(d, p + 2, static_cast<uint16_t>(w >> 16));
-}
 
 [[noreturn]] void kaputt(const char16_t* grund) { throw Formatfehler{grund}; }
 
