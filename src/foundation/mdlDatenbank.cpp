@@ -297,3 +297,51 @@ void RelationenErstellen(const Variante& Quelle, const Variante& Ziel) {
         if (!falle([&] { Datenbank().Relations().Append(neu); })) return;
     }
 }
+
+namespace {
+void IndexAnhängen(dao::TableDef& Tabelle, const Indexbild& Bild, bool Schlüssel) {
+    auto ix = Tabelle.CreateIndex(Bild.Name);
+    for (size_t i = 0; i < Bild.Felder.size(); ++i) {
+        auto f = ix->CreateField(Bild.Felder[i]);
+        f->Attributes(Bild.Attribute[i]);
+        ix->Fields().Append(f);
+    }
+    ix->Unique(Schlüssel && Bild.Unique);
+    ix->Primary(Schlüssel && Bild.Primary);
+    Tabelle.Indexes().Append(ix);
+}
+}  // namespace
+
+std::vector<Indexbild> IndizesEntschärfen(const Text& Tabelle) {
+    if (!gDatenbank) FehlerAuslösen(91, u"Objektvariable oder With-Blockvariable nicht festgelegt");
+    auto t = gDatenbank->TableDefs()[Tabelle];
+    std::vector<Indexbild> bilder;
+    for (const auto& ix : t->Indexes().liste()) {
+        if (!ix->Unique() && !ix->Primary()) continue;
+        Indexbild b{ix->Name(), {}, {}, ix->Unique(), ix->Primary()};
+        for (const auto& f : ix->Fields().liste()) {
+            b.Felder.push_back(f->Name());
+            b.Attribute.push_back(f->Attributes());
+        }
+        bilder.push_back(std::move(b));
+    }
+    for (const auto& b : bilder) {
+        t->Indexes().Delete(b.Name);
+        IndexAnhängen(*t, b, false);
+    }
+    return bilder;
+}
+
+void IndizesWiederherstellen(const Text& Tabelle, const std::vector<Indexbild>& Bilder) {
+    if (!gDatenbank) FehlerAuslösen(91, u"Objektvariable oder With-Blockvariable nicht festgelegt");
+    auto t = gDatenbank->TableDefs()[Tabelle];
+    for (const auto& b : Bilder) {
+        t->Indexes().Delete(b.Name);
+        try {
+            IndexAnhängen(*t, b, true);
+        } catch (const LaufzeitFehler&) {
+            IndexAnhängen(*t, b, false);
+            throw;
+        }
+    }
+}

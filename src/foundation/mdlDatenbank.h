@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "foundation/mdlDeklarationen.h"
 #include "platform/basic/Text.h"
@@ -43,3 +44,19 @@ void TabelleKopieren(const Variante& Quelle, const Variante& Ziel, bool MitRelat
                      const Wahlweise& Größe3 = std::nullopt);
 // Copies the relations whose primary table is Quelle onto Ziel, named "… (korrigiert)".
 void RelationenErstellen(const Variante& Quelle, const Variante& Ziel);
+
+// A unique or primary index of a table, kept aside while the table may hold rows
+// that break it (a mixed table, a work table with its duplicates).
+struct Indexbild {
+    Text Name;
+    std::vector<Text> Felder;
+    std::vector<int32_t> Attribute;  // of each index field (descending order)
+    bool Unique = false;
+    bool Primary = false;
+};
+// Replaces every unique or primary index of the table by a plain one on the same
+// columns and returns what was replaced. Raises the engine's error.
+std::vector<Indexbild> IndizesEntschärfen(const Text& Tabelle);
+// Makes the indexes unique or primary again; a violation raises the engine's error
+// and leaves that index plain.
+void IndizesWiederherstellen(const Text& Tabelle, const std::vector<Indexbild>& Bilder);

@@ -85,7 +85,7 @@ bool Vorgangslauf::Durchlaufen(Fehlerfalle& Falle, const dao::RecordsetPtr& rs, 
         Oberfläche().Ereignisse();
         if (gAbbruch) return false;
         if (!Weise.VorDemSchreiben) ++Zähler;
-        gFortschrittPosition = Zähler;
+        gFortschrittPosition = Zähler + Weise.Fortschrittsversatz;
     }
 }
 
@@ -154,6 +154,7 @@ void Vorgangslauf::Abbrechen(TextSicht Status, bool FortschrittStoppen, const st
             o.RahmenÖffnen(rahmen::Tabelle, true);
             break;
         case Rückkehr::Wechseln: o.RahmenWechseln(gAktuellerRahmen, rahmen::Tabelle, true, true); break;
+        case Rückkehr::NurÖffnen: o.RahmenÖffnen(rahmen::Tabelle, true); break;
         case Rückkehr::Keine: break;
     }
     o.AktivSetzen(u"btnZurück", true);

@@ -26,12 +26,16 @@ struct NeuesFeld {
 struct Zählweise {
     int32_t Start = 0;
     bool VorDemSchreiben = false;
+    // Added to the counter for the progress display, when a run shows two
+    // loops as one (the second loop continues where the first ended).
+    int32_t Fortschrittsversatz = 0;
 };
 
 // How a cancel routine returns the wizard to the table page.
 enum class Rückkehr {
     SchließenUndÖffnen,  // leave the current page unchecked (errors skipped), then enter page 3 set up
     Wechseln,            // RahmenWechseln(current page, 3, True, True)
+    NurÖffnen,           // no page was entered yet: only page 3 is entered, set up
     Keine,               // the page stays; the calling driver cancels next
 };
 

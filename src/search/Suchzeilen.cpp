@@ -83,7 +83,7 @@ void Suchzeilen::planBilden() {
     int16_t k = 0;
     for (size_t col = 0; col < spalten; ++col) {
         const Feldzuordnung& a = Suchzuordnung[col];
-        if (a.Gruppe == 0 && a.Bits == 1) continue;
+        if (Ignoriert(a)) continue;
         if (const Zweig* z = zweigFinden(a)) {
             Spaltenplan p;
             p.quellspalte = static_cast<int16_t>(col);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "foundation/mdlDatenbank.h"
 #include "foundation/mdlDeklarationen.h"
 #include "platform/basic/Text.h"
 #include "platform/basic/Variante.h"
@@ -31,6 +32,23 @@ inline dao::RecordsetPtr rsVergleichB;
 inline dao::RecordsetPtr rsBereich;
 inline int32_t PositionA = 0;
 inline int32_t PositionB = 0;
+// The work table's unique and primary indexes, kept plain while the table holds
+// the duplicates and the enriched records; restored for the corrected table.
+inline std::vector<Indexbild> Suchschlüssel;
+
+// A column typed "Ignorieren": absent from TEMP_DS.
+inline bool Ignoriert(const Feldzuordnung& a) { return a.Gruppe == 0 && a.Bits == 1; }
+
+// ---- search control ----
+// One whole search of Quelle into the work table Ziel: the buffer, the enabled
+// passes of the search-option page, the evaluation. Afterwards gAbbruch or
+// gFehlerAbbruch tell a cancel (everything cleaned up by SucheAbbrechen), else
+// the work table holds the marks and TEMP_DS is still there.
+void DublettenSuchen(const Variante& Quelle, const Variante& Ziel, const std::vector<Feldzuordnung>& Felder,
+                     bool Anreichern, bool NeueDaten);
+// The engine's clean-up: roll back, stop the progress, close the cursors, drop
+// TEMP_DS and the work table where this run created them. The page stays.
+void SucheAbbrechen();
 
 // Below this weighted agreement of the contact columns a pair scores 0.
 inline constexpr double Kontaktschwelle = 0.7;

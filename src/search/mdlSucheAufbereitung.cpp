@@ -190,7 +190,7 @@ void DatensatzAufbereiten(dao::Recordset& rs) {
     int32_t feldposition = 0;
     for (size_t j = 0; j < spalten; ++j) {
         const Feldzuordnung a = Suchzuordnung[j];
-        if (a.Gruppe == 0 && a.Bits == 1) continue;
+        if (Ignoriert(a)) continue;
         bool unverändert = false;
         if (!falle([&] { F = rs.Fields().Item(feldposition); })) return;
         if (!falle([&] {

@@ -29,14 +29,6 @@ inline std::ostream& operator<<(std::ostream& os, const Feldbild& f) {
     return os << nachUtf8(f.name) << ":" << f.typ << ":" << f.größe;
 }
 
-// A value as the tests compare it: "<Null>", "<Empty>", a text as it is, a number as "#" and its text.
-inline std::string W(const Variante& v) {
-    if (v.istNull()) return "<Null>";
-    if (v.istEmpty()) return "<Empty>";
-    if (v.istText()) return nachUtf8(v.text());
-    return "#" + nachUtf8(v.alsText());
-}
-
 class Tabellentest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -88,13 +80,8 @@ protected:
         return r;
     }
 
-    // Column `spalte` of every row, as W shows them.
     std::vector<std::string> Spaltenwerte(const Text& tabelle, const Text& spalte) const {
-        std::vector<std::string> r;
-        auto rs = gDatenbank->OpenRecordset(tabelle);
-        for (; !rs->EOF_(); rs->MoveNext()) r.push_back(W(rs->Fields()[spalte]->Value()));
-        rs->Close();
-        return r;
+        return TabellenSpalte(tabelle, spalte);
     }
 
     TempVerzeichnis tmp;

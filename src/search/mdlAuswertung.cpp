@@ -1,0 +1,274 @@
+#include "search/mdlAuswertung.h"
+
+#include <initializer_list>
+#include <string>
+
+#include "foundation/Oberflaeche.h"
+#include "foundation/mdlFeldInhalte.h"
+#include "foundation/mdlFeldtypen.h"
+#include "foundation/mdlMeldungen.h"
+#include "platform/basic/Fehler.h"
+#include "platform/basic/Laufzeit.h"
+#include "platform/dao/Dao.h"
+#include "search/mdlDublettenpaare.h"
+#include "search/mdlSuche.h"
+#include "search/mdlSuchpuffer.h"
+
+namespace {
+
+// How a typed column's enriched value is built from the normalised values of its
+// own field types: one type, or two or three joined by a separator.
+struct Regel {
+    std::vector<Typcode> teile;  // none: the column's best raw value
+    const char16_t* trenner = u" ";
+};
+
+Regel RegelFür(const Feldzuordnung& z) {
+    auto genau = [&](std::initializer_list<Typcode> typen) {
+        int32_t maske = 0;
+        for (Typcode t : typen) maske |= Typen[t].Bit;
+        return z.Bits == maske;
+    };
+    using L = std::initializer_list<Typcode>;
+    auto eine = [&](L kandidaten) -> Regel {
+        for (Typcode t : kandidaten)
+            if (genau({t})) return {{t}};
+        return {};
+    };
+    switch (z.Gruppe) {
+        case 2: return eine({TypRechtsform, TypBranche});  // a name column keeps its raw value
+        case 3:
+            if (genau({TypStraße, TypHausnummer})) return {{TypStraße, TypHausnummer}};
+            if (genau({TypPostleitzahl, TypOrt})) return {{TypPostleitzahl, TypOrt}};
+            return eine({TypStraße, TypHausnummer, TypPostleitzahl, TypOrt});
+        case 4:
+            if (genau({TypVorname, TypNachname})) return {{TypVorname, TypNachname}};
+            if (genau({TypAnrede, TypNachname})) return {{TypAnrede, TypNachname}};
+            if (genau({TypAnrede, TypVorname, TypNachname})) return {{TypAnrede, TypVorname, TypNachname}};
+            return eine({TypAnrede, TypVorname, TypNachname, TypAbteilungPosition});
+        case 5:
+            if (genau({TypVorwahl, TypTelefon})) return {{TypVorwahl, TypTelefon}, u" / "};
+            if (genau({TypVorwahl, TypTelefax})) return {{TypVorwahl, TypTelefax}, u" / "};
+            return eine({TypVorwahl, TypTelefon, TypTelefax});
+        case 6: return eine({TypEmailadresse, TypInternetadresse});
+        default: return {};
+    }
+}
+
+// Whether `neu` replaces `alt` as the longer value (a tie keeps the earlier one).
+bool Länger(const Variante& neu, const Variante& alt) {
+    if (alt.istEmpty()) return true;
+    if (neu.istNull() || alt.istNull()) return false;
+    return Len(neu.alsText()) > Len(alt.alsText());
+}
+
+Variante Getrimmt(const Variante& v) { return v.istText() ? Variante(Trim(v.text())) : v; }
+
+// The longest normalised value of type t among the members' values of column c.
+Variante Typwert(const std::vector<std::vector<Variante>>& Mitglieder, size_t c, Typcode t) {
+    Variante best, anrede, titel;
+    for (const auto& m : Mitglieder) {
+        if (t == TypAnrede) {
+            const Variante a = AnredeErmitteln(m[c]);
+            if (Länger(a, anrede)) anrede = a;
+            const Variante b = TitelErmitteln(m[c]);
+            if (Länger(b, titel)) titel = b;
+            continue;
+        }
+        const Variante r = FeldinhaltNormalisieren(m[c], t);
+        if (Länger(r, best)) best = r;
+    }
+    if (t == TypAnrede) return Variante(Trim((anrede & Variante(u" ") & titel).alsText()));
+    return best;
+}
+
+// Nothing but blanks and separators: no value of its own.
+bool OhneInhalt(const Variante& v) {
+    if (!v.istText()) return false;
+    for (char16_t z : v.text())
+        if (z != u' ' && z != u'/') return false;
+    return true;
+}
+
+}  // namespace
+
+std::vector<Variante> AngereicherteWerte(const std::vector<Anreicherungsspalte>& Spalten,
+                                         const std::vector<std::vector<Variante>>& Mitglieder) {
+    std::vector<Variante> werte(Spalten.size());
+    for (size_t c = 0; c < Spalten.size(); ++c) {
+        const Anreicherungsspalte& s = Spalten[c];
+        if (s.Zähler) continue;
+        Variante roh;
+        for (const auto& m : Mitglieder) {
+            const Variante& v = m[c];
+            if (v.istNull()) continue;
+            if (s.Typ == dao::dbText ? Länger(v, roh) : (roh.istEmpty() || v > roh)) roh = v;
+        }
+        const Regel regel = RegelFür(s.Zuordnung);
+        Variante w;
+        for (size_t k = 0; k < regel.teile.size(); ++k) {
+            const Variante teil = Typwert(Mitglieder, c, regel.teile[k]);
+            w = k == 0 ? teil : Getrimmt(w + Variante(regel.trenner) + teil);
+        }
+        if (w.istEmpty() || w.istNull() || OhneInhalt(w)) w = roh;
+        if (s.Typ == dao::dbText && w.istText() && Len(w.text()) > s.Größe) w = Variante(Left(w.text(), s.Größe));
+        werte[c] = w;
+    }
+    return werte;
+}
+
+namespace {
+
+dao::Recordset& Cursor(const dao::RecordsetPtr& rs) {
+    if (!rs) FehlerAuslösen(91, u"Objektvariable oder With-Blockvariable nicht festgelegt");
+    return *rs;
+}
+
+// Puts the cursor (ordered by TEMP_DSN) on the record numbered k. The remembered
+// position gives the move; the number read there confirms it, else the record
+// is searched, so a mark never lands on another record.
+void Positionieren(dao::Recordset& rs, const dao::FieldPtr& Nummer, int32_t& Position, int32_t k) {
+    if (k != Position) rs.Move(k - Position);
+    Position = k;
+    if (!rs.EOF_() && !rs.BOF_() && Nummer->Value() == Variante(k)) return;
+    rs.FindFirst(Text(u"[") + SpalteNummer + u"] = " + ausUtf8(std::to_string(k)));
+    if (rs.NoMatch()) FehlerAuslösen(3021, u"Kein aktueller Datensatz.");
+}
+
+// A save ignored in the error box leaves no pending row behind.
+template <typename Schritt>
+bool Speichern(Schritt& schritt) {
+    bool gespeichert = false;
+    if (!schritt([&] {
+            Cursor(rsZiel).Update();
+            gespeichert = true;
+        }))
+        return false;
+    if (!gespeichert) Fehlerfalle::ohneFehler([] { Cursor(rsZiel).CancelUpdate(); });
+    return true;
+}
+
+void Abbrechen() {
+    gFehlerAbbruch = true;
+    Fehlerfalle::ohneFehler([] { gArbeitsbereich->Rollback(); });
+    for (auto* rs : {&rsPuffer, &rsZiel}) {
+        Fehlerfalle::ohneFehler([&] {
+            if (*rs) (*rs)->Close();
+        });
+        rs->reset();
+    }
+    Fehlerfalle::ohneFehler([] { FortschrittAnhalten(); });
+}
+
+}  // namespace
+
+void DublettenAuswerten() {
+    Fehlerfalle falle([] { return Text(u"Fehler bei der Ähnlichkeitenauswertung."); });
+    auto& o = Oberfläche();
+    auto schritt = [&](const std::function<void()>& f) {
+        if (falle(f)) return true;
+        Abbrechen();
+        return false;
+    };
+
+    o.BeschriftungSetzen(u"lblInformation", u"Auswertung der gefundenen Dubletten ...");
+    DublettengruppenNummerieren();
+    DublettenlisteAufbauen();
+    DublettenpaareFreigeben();
+    o.BeschriftungSetzen(u"lblInformation", u"Sortiere Dubletten ...");
+    if (gAnzahlDubletten > 1) DublettenSortieren();
+
+    o.BeschriftungSetzen(u"lblInformation", u"Reichere Datensätze an ...");
+    const Text ziel = Suchziel.alsText();
+    auto öffnen = [&](dao::RecordsetPtr& rs, const Text& tabelle) {
+        return schritt([&] {
+            if (!gDatenbank) FehlerAuslösen(91, u"Objektvariable oder With-Blockvariable nicht festgelegt");
+            rs = gDatenbank->OpenRecordset(u"SELECT * FROM [" + tabelle + u"] ORDER BY [" + SpalteNummer + u"]");
+            if (!rs->EOF_()) rs->MoveFirst();
+        });
+    };
+    if (!öffnen(rsZiel, ziel) || !öffnen(rsPuffer, Suchpuffername)) return;
+    int32_t positionZiel = 1, positionPuffer = 1;
+
+    const size_t n = static_cast<size_t>(Suchspaltenzahl);
+    std::vector<dao::FieldPtr> felder;
+    std::vector<Anreicherungsspalte> spalten;
+    dao::FieldPtr status, nummer, gruppe, anmerkung, nummerPuffer, anmerkungPuffer;
+    if (!schritt([&] {
+            auto& f = Cursor(rsZiel).Fields();
+            auto t = gDatenbank->TableDefs()[ziel];
+            for (size_t c = 0; c < n; ++c) {
+                felder.push_back(f[static_cast<int32_t>(c)]);
+                const auto& tf = t->Fields()[static_cast<int32_t>(c)];
+                spalten.push_back({tf->Type(), tf->Size(), (tf->Attributes() & dao::dbAutoIncrField) != 0,
+                                   Suchzuordnung[c]});
+            }
+            status = f[SpalteStatus];
+            nummer = f[SpalteNummer];
+            gruppe = f[SpalteGruppe];
+            anmerkung = f[SpalteAnmerkung];
+            nummerPuffer = Cursor(rsPuffer).Fields()[SpalteNummer];
+            anmerkungPuffer = Cursor(rsPuffer).Fields()[SpalteAnmerkung];
+        }))
+        return;
+
+    FortschrittZurücksetzen();
+    FortschrittStarten(gAnzahlDubletten, 0.1);
+    if (!schritt([] { gArbeitsbereich->BeginTrans(); })) return;
+
+    int32_t i = 1;
+    std::vector<std::vector<Variante>> mitglieder;
+    while (i <= gAnzahlDubletten) {
+        const int32_t aktuelleGruppe = Dublettenliste[static_cast<size_t>(i - 1)].Gruppe;
+        mitglieder.clear();
+        while (i <= gAnzahlDubletten && Dublettenliste[static_cast<size_t>(i - 1)].Gruppe == aktuelleGruppe) {
+            const int32_t satz = Dublettenliste[static_cast<size_t>(i - 1)].Satz;
+            if (!schritt([&] { Positionieren(Cursor(rsZiel), nummer, positionZiel, satz); })) return;
+            if (Anreicherung) {
+                std::vector<Variante> werte(n);
+                if (!schritt([&] {
+                        for (size_t c = 0; c < n; ++c) werte[c] = felder[c]->Value();
+                    }))
+                    return;
+                mitglieder.push_back(std::move(werte));
+            }
+            if (!schritt([] { Cursor(rsZiel).Edit(); })) return;
+            if (!schritt([&] { status->Value(Variante(uint8_t{StatusDublette})); })) return;
+            if (!schritt([&] { gruppe->Value(Variante(aktuelleGruppe)); })) return;
+            if (!schritt([&] { Positionieren(Cursor(rsPuffer), nummerPuffer, positionPuffer, satz); })) return;
+            if (!schritt([&] { anmerkung->Value(anmerkungPuffer->Value()); })) return;
+            if (!Speichern(schritt)) return;
+            ++i;
+            if (i <= gAnzahlDubletten) gFortschrittPosition = i;
+            o.Ereignisse();
+            if (gAbbruch) return;
+        }
+        if (!Anreicherung) continue;
+
+        int32_t letzteNummer = 0;
+        if (!schritt([&] {
+                Cursor(rsZiel).MoveLast();
+                positionZiel = Cursor(rsZiel).RecordCount();
+                letzteNummer = nummer->Value().alsLong();
+            }))
+            return;
+        const std::vector<Variante> werte = AngereicherteWerte(spalten, mitglieder);
+        if (!schritt([] { Cursor(rsZiel).AddNew(); })) return;
+        for (size_t c = 0; c < n; ++c)
+            if (!spalten[c].Zähler && !schritt([&] { felder[c]->Value(werte[c]); })) return;
+        const uint8_t kennung = NeueDatenModus ? StatusAngereichertÜbernehmen : StatusAngereichert;
+        if (!schritt([&] { status->Value(Variante(kennung)); })) return;
+        if (!schritt([&] { nummer->Value(Variante(letzteNummer + 1)); })) return;
+        if (!schritt([&] { gruppe->Value(Variante(aktuelleGruppe)); })) return;
+        if (!schritt([&] { anmerkung->Value(Variante(u"Angereichert")); })) return;
+        if (!Speichern(schritt)) return;
+    }
+
+    if (!schritt([] { gArbeitsbereich->CommitTrans(); })) return;
+    FortschrittBeenden();
+    for (auto* rs : {&rsPuffer, &rsZiel}) {
+        Fehlerfalle::ohneFehler([&] { (*rs)->Close(); });
+        rs->reset();
+    }
+    DublettenlisteFreigeben();
+}
