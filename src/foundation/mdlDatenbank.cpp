@@ -13,18 +13,11 @@
 namespace {
 constexpr char16_t CR = u'\r';
 
-// An object reference that may be empty, as the runtime treats it: using an empty
-// one is error 91 into the caller's trap, never a crash.
-template <class T>
-T& Objekt(const std::shared_ptr<T>& p) {
-    if (!p) FehlerAuslösen(91, u"Objektvariable oder With-Blockvariable nicht festgelegt");
-    return *p;
-}
-
-dao::Database& Datenbank() { return Objekt(gDatenbank); }
-
 Variante V(const char16_t* text) { return Variante(text); }
 }  // namespace
+
+dao::Database& Datenbank() { return Objekt(gDatenbank); }
+dao::Workspace& Arbeitsbereich() { return Objekt(gArbeitsbereich); }
 
 // ---- Opening and closing ----
 
@@ -313,8 +306,7 @@ void IndexAnhängen(dao::TableDef& Tabelle, const Indexbild& Bild, bool Schlüss
 }  // namespace
 
 std::vector<Indexbild> IndizesEntschärfen(const Text& Tabelle) {
-    if (!gDatenbank) FehlerAuslösen(91, u"Objektvariable oder With-Blockvariable nicht festgelegt");
-    auto t = gDatenbank->TableDefs()[Tabelle];
+    auto t = Datenbank().TableDefs()[Tabelle];
     std::vector<Indexbild> bilder;
     for (const auto& ix : t->Indexes().liste()) {
         if (!ix->Unique() && !ix->Primary()) continue;
@@ -333,8 +325,7 @@ std::vector<Indexbild> IndizesEntschärfen(const Text& Tabelle) {
 }
 
 void IndizesWiederherstellen(const Text& Tabelle, const std::vector<Indexbild>& Bilder) {
-    if (!gDatenbank) FehlerAuslösen(91, u"Objektvariable oder With-Blockvariable nicht festgelegt");
-    auto t = gDatenbank->TableDefs()[Tabelle];
+    auto t = Datenbank().TableDefs()[Tabelle];
     for (const auto& b : Bilder) {
         t->Indexes().Delete(b.Name);
         try {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/mdlDeklarationen.h"
+#include "platform/basic/Fehler.h"
 #include "platform/basic/Text.h"
 #include "platform/basic/Variante.h"
 
@@ -18,6 +19,17 @@ class Recordset;
 // An optional argument: std::nullopt where the caller leaves it out, which is
 // distinct from every value, Empty and Null included.
 using Wahlweise = std::optional<Variante>;
+
+// An object reference that may be empty, as the runtime treats it: using an empty
+// one is error 91 into the caller's trap, never a crash.
+template <class T>
+T& Objekt(const std::shared_ptr<T>& p) {
+    if (!p) FehlerAuslösen(91, u"Objektvariable oder With-Blockvariable nicht festgelegt");
+    return *p;
+}
+// gDatenbank and gArbeitsbereich through Objekt.
+dao::Database& Datenbank();
+dao::Workspace& Arbeitsbereich();
 
 // Opens Pfad by its extension into Datenbank; gFehlerAbbruch is false when it opened.
 // The caller closes the previous database first.

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "foundation/mdlDatenbank.h"
 #include "foundation/mdlLaufTabellen.h"
 #include "foundation/Oberflaeche.h"
 #include "foundation/mdlAllgemeines.h"
@@ -11,16 +12,6 @@
 
 namespace {
 constexpr int32_t Stapelgröße = 1000;
-
-dao::Database& Datenbank() {
-    if (!gDatenbank) FehlerAuslösen(91, u"Objektvariable oder With-Blockvariable nicht festgelegt");
-    return *gDatenbank;
-}
-
-dao::Workspace& Arbeitsbereich() {
-    if (!gArbeitsbereich) FehlerAuslösen(91, u"Objektvariable oder With-Blockvariable nicht festgelegt");
-    return *gArbeitsbereich;
-}
 
 Wahlweise Wahl(const Variante& v) { return v; }
 }  // namespace

@@ -98,11 +98,6 @@ std::vector<Feldzuordnung> Zuordnung1, Zuordnung2, Ergebnis;
 
 Text Name(const Variante& v) { return v.istText() ? v.text() : Text(); }
 
-dao::Database& Datenbank() {
-    if (!gDatenbank) FehlerAuslösen(91, u"Objektvariable oder With-Blockvariable nicht festgelegt");
-    return *gDatenbank;
-}
-
 void MischenAbbrechen() {
     Lauf.Abbrechen(u"Breche Mischvorgang ab ...", true, {Lauf.Ziel}, Rückkehr::Keine);
 }

@@ -91,11 +91,6 @@ Vorgangslauf Lauf;
 bool SeiteGezeigt = false;
 const Text Verwaltungsspalten[] = {SpalteStatus, SpalteNummer, SpalteAnmerkung};
 
-dao::Database& Datenbank() {
-    if (!gDatenbank) FehlerAuslösen(91, u"Objektvariable oder With-Blockvariable nicht festgelegt");
-    return *gDatenbank;
-}
-
 bool Gestört() { return gAbbruch || gFehlerAbbruch; }
 
 Text Zahl(int64_t n) { return ausUtf8(std::to_string(n)); }

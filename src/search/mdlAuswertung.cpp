@@ -3,6 +3,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "foundation/mdlDatenbank.h"
 #include "foundation/Oberflaeche.h"
 #include "foundation/mdlFeldInhalte.h"
 #include "foundation/mdlFeldtypen.h"
@@ -15,7 +16,6 @@
 #include "search/mdlSuchpuffer.h"
 
 namespace {
-
 // How a typed column's enriched value is built from the normalised values of its
 // own field types: one type, or two or three joined by a separator.
 struct Regel {
@@ -118,11 +118,7 @@ std::vector<Variante> AngereicherteWerte(const std::vector<Anreicherungsspalte>&
 }
 
 namespace {
-
-dao::Recordset& Cursor(const dao::RecordsetPtr& rs) {
-    if (!rs) FehlerAuslösen(91, u"Objektvariable oder With-Blockvariable nicht festgelegt");
-    return *rs;
-}
+dao::Recordset& Cursor(const dao::RecordsetPtr& rs) { return Objekt(rs); }
 
 // Puts the cursor (ordered by TEMP_DSN) on the record numbered k. The remembered
 // position gives the move; the number read there confirms it, else the record
@@ -182,8 +178,7 @@ void DublettenAuswerten() {
     const Text ziel = Suchziel.alsText();
     auto öffnen = [&](dao::RecordsetPtr& rs, const Text& tabelle) {
         return schritt([&] {
-            if (!gDatenbank) FehlerAuslösen(91, u"Objektvariable oder With-Blockvariable nicht festgelegt");
-            rs = gDatenbank->OpenRecordset(u"SELECT * FROM [" + tabelle + u"] ORDER BY [" + SpalteNummer + u"]");
+            rs = Datenbank().OpenRecordset(u"SELECT * FROM [" + tabelle + u"] ORDER BY [" + SpalteNummer + u"]");
             if (!rs->EOF_()) rs->MoveFirst();
         });
     };

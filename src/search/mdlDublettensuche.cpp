@@ -12,16 +12,6 @@
 #include "search/mdlSuchpuffer.h"
 
 namespace {
-dao::Database& Datenbank() {
-    if (!gDatenbank) FehlerAuslösen(91, u"Objektvariable oder With-Blockvariable nicht festgelegt");
-    return *gDatenbank;
-}
-
-dao::Workspace& Arbeitsbereich() {
-    if (!gArbeitsbereich) FehlerAuslösen(91, u"Objektvariable oder With-Blockvariable nicht festgelegt");
-    return *gArbeitsbereich;
-}
-
 bool Abgebrochen() { return gAbbruch || gFehlerAbbruch; }
 }  // namespace
 

@@ -14,12 +14,6 @@
 #include "search/mdlSuchpuffer.h"
 
 namespace {
-
-dao::Database& Datenbank() {
-    if (!gDatenbank) FehlerAuslösen(91, u"Objektvariable oder With-Blockvariable nicht festgelegt");
-    return *gDatenbank;
-}
-
 std::vector<Text> Spaltennamen(const Text& Tabelle) {
     std::vector<Text> namen;
     for (const auto& f : Datenbank().TableDefs()[Tabelle]->Fields().liste()) namen.push_back(f->Name());

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/mdlDatenbank.h"
 #include "foundation/Oberflaeche.h"
 #include "foundation/mdlMeldungen.h"
 #include "platform/basic/Fehler.h"
@@ -24,15 +25,11 @@
 #include "search/mdlSuche.h"
 
 namespace {
-
 constexpr int32_t Fensterzeilen = 256;     // rows per quick-mode window
 constexpr int32_t Scannerzeilen = 1024;    // rows per read of the block scanner
 constexpr int64_t Zellenbudget = 1 << 20;  // cells of a block kept in memory at most
 
-dao::Recordset& Cursor(const dao::RecordsetPtr& rs) {
-    if (!rs) FehlerAuslösen(91, u"Objektvariable oder With-Blockvariable nicht festgelegt.");
-    return *rs;
-}
+dao::Recordset& Cursor(const dao::RecordsetPtr& rs) { return Objekt(rs); }
 
 void Bewegen(dao::Recordset& rs, int32_t n) {
     if (n != 0) rs.Move(n);
@@ -275,8 +272,7 @@ void SuchlaufDurchführen(int32_t Hauptspalte, int32_t Zeichen, const Text& Sort
 
     o.BeschriftungSetzen(u"lblInformation", u"Tabelle öffnen ...");
     if (!falle([&] {
-            if (!gDatenbank) FehlerAuslösen(91, u"Objektvariable oder With-Blockvariable nicht festgelegt.");
-            rsPuffer = gDatenbank->OpenRecordset(u"SELECT * FROM [" + Suchpuffername + u"] ORDER BY " + Sortierliste);
+            rsPuffer = Datenbank().OpenRecordset(u"SELECT * FROM [" + Suchpuffername + u"] ORDER BY " + Sortierliste);
         }))
         return;
     if (!falle([&] { Cursor(rsPuffer).MoveLast(); })) return;

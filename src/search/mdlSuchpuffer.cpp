@@ -13,20 +13,7 @@
 namespace {
 constexpr int32_t Stapelgröße = 1000;
 
-dao::Database& Datenbank() {
-    if (!gDatenbank) FehlerAuslösen(91, u"Objektvariable oder With-Blockvariable nicht festgelegt");
-    return *gDatenbank;
-}
-
-dao::Workspace& Arbeitsbereich() {
-    if (!gArbeitsbereich) FehlerAuslösen(91, u"Objektvariable oder With-Blockvariable nicht festgelegt");
-    return *gArbeitsbereich;
-}
-
-dao::Recordset& Cursor(const dao::RecordsetPtr& rs) {
-    if (!rs) FehlerAuslösen(91, u"Objektvariable oder With-Blockvariable nicht festgelegt");
-    return *rs;
-}
+dao::Recordset& Cursor(const dao::RecordsetPtr& rs) { return Objekt(rs); }
 
 // Steps 6 to 8 for one table: older bookkeeping columns removed, the four appended.
 bool BuchhaltungsspaltenAnhängen(Fehlerfalle& Falle, const Text& Tabelle) {
