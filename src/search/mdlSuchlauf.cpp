@@ -292,6 +292,9 @@ void SuchlaufDurchführen(int32_t Hauptspalte, int32_t Zeichen, const Text& Sort
         FortschrittStarten(gesamt, 0.3);
         if (!falle([&] { Cursor(rsPuffer).MoveFirst(); })) return;
         fensterCursor = 1;
+        // The remarks are written in batches: one commit per record would make the
+        // pass wait on the disk. A cancel rolls the open batch back with the tables.
+        if (!falle([] { Arbeitsbereich().BeginTrans(); })) return;
         for (;;) {
             int32_t anzahl = 0;
             if (!falle([&] { anzahl = Cursor(rsPuffer).RecordCount(); })) return;
@@ -299,7 +302,11 @@ void SuchlaufDurchführen(int32_t Hauptspalte, int32_t Zeichen, const Text& Sort
             QuicksucheVergleichen(PositionA);
             if (gFehlerAbbruch) return;
             if (gAbbruch) return;
+            if (PositionA % 1000 == 0 &&
+                !(falle([] { Arbeitsbereich().CommitTrans(); }) && falle([] { Arbeitsbereich().BeginTrans(); })))
+                return;
         }
+        if (!falle([] { Arbeitsbereich().CommitTrans(); })) return;
         FortschrittBeenden();
         if (!falle([&] { Cursor(rsVergleichB).Close(); })) return;
         if (!falle([&] { Cursor(rsPuffer).Close(); })) return;
