@@ -305,10 +305,9 @@ void IndexAnhängen(dao::TableDef& Tabelle, const Indexbild& Bild, bool Schlüss
 }
 }  // namespace
 
-std::vector<Indexbild> IndizesEntschärfen(const Text& Tabelle) {
-    auto t = Datenbank().TableDefs()[Tabelle];
+std::vector<Indexbild> Schlüsselindizes(const Text& Tabelle) {
     std::vector<Indexbild> bilder;
-    for (const auto& ix : t->Indexes().liste()) {
+    for (const auto& ix : Datenbank().TableDefs()[Tabelle]->Indexes().liste()) {
         if (!ix->Unique() && !ix->Primary()) continue;
         Indexbild b{ix->Name(), {}, {}, ix->Unique(), ix->Primary()};
         for (const auto& f : ix->Fields().liste()) {
@@ -317,6 +316,12 @@ std::vector<Indexbild> IndizesEntschärfen(const Text& Tabelle) {
         }
         bilder.push_back(std::move(b));
     }
+    return bilder;
+}
+
+std::vector<Indexbild> IndizesEntschärfen(const Text& Tabelle) {
+    auto t = Datenbank().TableDefs()[Tabelle];
+    const std::vector<Indexbild> bilder = Schlüsselindizes(Tabelle);
     for (const auto& b : bilder) {
         t->Indexes().Delete(b.Name);
         IndexAnhängen(*t, b, false);

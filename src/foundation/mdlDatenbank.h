@@ -66,6 +66,8 @@ struct Indexbild {
     bool Unique = false;
     bool Primary = false;
 };
+// The table's unique and primary indexes as they stand. Raises the engine's error.
+std::vector<Indexbild> Schlüsselindizes(const Text& Tabelle);
 // Replaces every unique or primary index of the table by a plain one on the same
 // columns and returns what was replaced. Raises the engine's error.
 std::vector<Indexbild> IndizesEntschärfen(const Text& Tabelle);
