@@ -279,6 +279,8 @@ void MüllsucheStarten(const Variante& Quelltabelle, const Variante& Zieltabelle
     o.RahmenWechseln(rahmen::Durchführung, rahmen::MüllNachbearbeitung, true, true);
     o.MüllBearbeiten();
     if (Gestört()) return MüllsucheAbbrechen();
+    // Every driver with a review dialog calls the main window's member after it.
+    o.NachDerBearbeitung();
     MüllsucheBeenden();
     if (Gestört()) return MüllsucheAbbrechen();
     o.RahmenWechseln(rahmen::MüllNachbearbeitung, rahmen::MüllProtokoll, true, true);

@@ -189,6 +189,7 @@ TEST_F(Müllsuche, NachbearbeitungBehältEinenDatensatz) {
     EXPECT_FALSE(gFehlerAbbruch);
     EXPECT_TRUE(ui.meldungen.empty());
     EXPECT_EQ(ui.wechsel, (std::vector<int16_t>{6, 22, 23}));
+    EXPECT_EQ(ui.nachDerBearbeitung, 1);
     EXPECT_EQ(ui.Beschriftung(u"lblDatensätze"), u"4 Datensätze insgesamt");
     EXPECT_EQ(gFortschrittPosition, 4);
     EXPECT_EQ(Felder(u"Ergebnis").size(), 3u);
@@ -231,6 +232,7 @@ TEST_F(Müllsuche, AbbruchInDerNachbearbeitung) {
     Starten();
     EXPECT_TRUE(ui.meldungen.empty());
     EXPECT_EQ(ui.wechsel, (std::vector<int16_t>{6, 22, 3}));
+    EXPECT_EQ(ui.nachDerBearbeitung, 0);
     ErwarteTabellenseite();
     EXPECT_EQ(Zeilen(u"Adressen").size(), 1u);
 }
