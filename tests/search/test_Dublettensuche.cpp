@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -6,6 +7,7 @@
 #include "platform/dao/Dao.h"
 #include "platform/dao/storage/dbase/DbaseTreiber.h"
 #include "search/Suchdatenbank.h"
+#include "foundation/mdlFeldInhalte.h"
 #include "search/mdlAuswertung.h"
 #include "search/mdlDublettensuche.h"
 #include "search/mdlSuchpuffer.h"
@@ -239,4 +241,53 @@ TEST_F(Dublettensuche, DbaseOrdner) {
     EXPECT_EQ(TabellenSpalte(u"Ergebnis", u"NR"), (S{"#3", "#2"}));
 }
 
+}  // namespace
+
+namespace {
+// A real dBase file (177 countries) with one country entered twice: the guessed
+// typing, a full-mode pass over the name; the two records give way to nothing
+// (neither is taken over), the other 176 stay, and the file keeps its columns.
+TEST_F(Dublettensuche, EchteDbaseDatei) {
+    const std::string ordner = tmp / "echt";
+    std::filesystem::create_directory(ordner);
+    for (const char* endung : {".dbf", ".cpg"})
+        std::filesystem::copy_file(std::string(PURIVO_FIXTURES) + "/dbase/naturalearth_lowres" + endung,
+                                   ordner + "/laender" + endung);
+    DatenbankSchließen(gDatenbank);
+    gDAOVerbindung = u"Dbase 5;";
+    const auto öffnen = [&] {
+        gDatenbank = gArbeitsbereich->OpenDatabase(dao::speicher::dbase::TreiberÖffnen(ausUtf8(ordner), false),
+                                                   ausUtf8(ordner));
+    };
+    öffnen();
+    {
+        auto rs = gDatenbank->OpenRecordset(u"laender");
+        rs->FindFirst(u"[name] = 'Germany'");
+        ASSERT_FALSE(rs->NoMatch());
+        std::vector<Variante> werte;
+        for (int32_t i = 0; i < rs->Fields().Count(); ++i) werte.push_back(rs->Fields()[i]->Value());
+        rs->AddNew();
+        for (int32_t i = 0; i < rs->Fields().Count(); ++i) rs->Fields()[i]->Value(werte[static_cast<size_t>(i)]);
+        rs->Update();
+        rs->Close();
+    }
+    int16_t anzahl = 0;
+    FeldtypenErraten(u"laender", gFelder1, anzahl, u"lstFelder", false);
+    oberfläche.WertSetzen(u"chkQuickSuche", 0);
+    const auto spalten = TabellenSpalten(u"laender");
+    const auto name = std::find(spalten.begin(), spalten.end(), "name");
+    ASSERT_NE(name, spalten.end());
+    Pass(0, {static_cast<int>(name - spalten.begin()) + 1}, 2);
+    Übernehmen({});
+    DublettensucheStarten(Variante(u"laender"), Variante(u"ergebnis"));
+    ASSERT_FALSE(gAbbruch || gFehlerAbbruch);
+    EXPECT_EQ(gAnzahlDubletten, 2);
+    DatenbankSchließen(gDatenbank);
+    öffnen();
+    EXPECT_EQ(TabellenSpalten(u"ergebnis"), spalten);
+    const auto namen = TabellenSpalte(u"ergebnis", u"name");
+    EXPECT_EQ(namen.size(), 176u);
+    EXPECT_EQ(std::count(namen.begin(), namen.end(), "Germany"), 0);
+    EXPECT_FALSE(std::filesystem::exists(ordner + "/TEMP_DS.dbf"));
+}
 }  // namespace
