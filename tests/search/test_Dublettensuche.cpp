@@ -291,3 +291,47 @@ TEST_F(Dublettensuche, EchteDbaseDatei) {
     EXPECT_FALSE(std::filesystem::exists(ordner + "/TEMP_DS.dbf"));
 }
 }  // namespace
+
+namespace {
+std::string Ausgabe(const std::string& befehl) {
+    std::string aus;
+    if (FILE* p = popen(befehl.c_str(), "r")) {
+        char puffer[4096];
+        size_t n;
+        while ((n = fread(puffer, 1, sizeof puffer, p)) > 0) aus.append(puffer, n);
+        pclose(p);
+    }
+    return aus;
+}
+
+// An Excel workbook (written by python3-xlwt): the corrected table becomes a sheet
+// of the workbook, TEMP_DS never reaches it, as python3-xlrd reads the file.
+TEST_F(Dublettensuche, ExcelMappe) {
+    if (std::system("/usr/bin/python3 -c 'import xlrd, xlwt' >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "python3-xlrd or python3-xlwt missing";
+    const std::string datei = tmp / "adressen.xls";
+    Ausgabe("/usr/bin/python3 -c \"import xlwt, sys\n"
+            "wb = xlwt.Workbook(encoding='utf-8'); s = wb.add_sheet('Adressen')\n"
+            "for r, z in enumerate([['Firma', 'Ort'], ['Müller GmbH', 'Köln'], ['Anders KG', 'Bonn'],"
+            " ['Müller GmbH', 'Köln'], ['Zander OHG', 'Aachen']]):\n"
+            "    [s.write(r, c, v) for c, v in enumerate(z)]\n"
+            "wb.save(sys.argv[1])\" '" + datei + "'");
+    ASSERT_TRUE(std::filesystem::exists(datei));
+    DatenbankSchließen(gDatenbank);
+    DatenbankÖffnen(Variante(ausUtf8(datei)), Variante(u""), gDatenbank);
+    ASSERT_FALSE(gFehlerAbbruch);
+    gFelder1 = {Firmenname, Ort};
+    Pass(0, {1});
+    Übernehmen({5});  // the enriched record
+    DublettensucheStarten(Variante(u"Adressen"), Variante(u"Ergebnis"));
+    ASSERT_FALSE(gAbbruch || gFehlerAbbruch);
+    DatenbankSchließen(gDatenbank);
+    EXPECT_EQ(Ausgabe("/usr/bin/python3 -c \"import xlrd, sys\n"
+                      "b = xlrd.open_workbook(sys.argv[1])\n"
+                      "print(b.sheet_names())\n"
+                      "print([b.sheet_by_name('Ergebnis').row_values(r) for r in range(b.sheet_by_name('Ergebnis').nrows)])"
+                      "\" '" + datei + "'"),
+              "['Adressen', 'Ergebnis']\n"
+              "[['Firma', 'Ort'], ['Anders KG', 'Bonn'], ['Zander OHG', 'Aachen'], ['Müller GmbH', 'Köln']]\n");
+}
+}  // namespace
