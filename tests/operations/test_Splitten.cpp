@@ -5,7 +5,7 @@
 #include "Tabellentest.h"
 #include "foundation/Oberflaeche.h"
 #include "operations/mdlSplitten.h"
-#include "platform/dao/storage/dbase/DbaseTreiber.h"
+#include "common/Dbaseordner.h"
 
 using namespace dao;
 
@@ -351,18 +351,12 @@ TEST_F(Splitten, FehlerMitAbbruch) {
 TEST_F(Splitten, DbaseOrdner) {
     const std::string ordner = tmp / "dbase";
     std::filesystem::create_directory(ordner);
-    // The folder through the dBase driver itself, as DatenbankÖffnen opens it once the
-    // engine picks the driver by the connect text.
-    const auto öffnen = [&] {
-        gDatenbank = gArbeitsbereich->OpenDatabase(speicher::dbase::TreiberÖffnen(ausUtf8(ordner), false), ausUtf8(ordner));
-    };
     DatenbankSchließen(gDatenbank);
-    gDAOVerbindung = u"Dbase 5;";
-    öffnen();
+    DbaseOrdnerÖffnen(ordner);
     Anlegen(u"Adressen", {{u"ID", dbLong}, {u"ORT", dbText, 30}},
             {{Variante(1), T(u"12345 Berlin-Mitte")}, {Variante(2), N()}, {Variante(3), T(u"Hamburg")}});
     DatenbankSchließen(gDatenbank);
-    öffnen();
+    DbaseOrdnerÖffnen(ordner);
 
     ui.Antworten(vb::OK, u"länger als 10 Zeichen");
     Seite(SplittenPostleitzahlOrt, u"ORT", {u"POSTLEITZAHL", u"STADT"}, u"/", true);
@@ -375,7 +369,7 @@ TEST_F(Splitten, DbaseOrdner) {
     DatenbankSchließen(gDatenbank);
     EXPECT_TRUE(std::filesystem::exists(ordner + "/Ergebnis.dbf"));
 
-    öffnen();
+    DbaseOrdnerÖffnen(ordner);
     const auto felder = Felder(u"Ergebnis");
     ASSERT_EQ(felder.size(), 3u);
     EXPECT_EQ(felder[1], (Feldbild{u"PLZ", dbText, 30}));

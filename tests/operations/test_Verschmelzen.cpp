@@ -7,7 +7,7 @@
 #include "Tabellentest.h"
 #include "foundation/Oberflaeche.h"
 #include "operations/mdlVerschmelzen.h"
-#include "platform/dao/storage/dbase/DbaseTreiber.h"
+#include "common/Dbaseordner.h"
 
 using namespace dao;
 
@@ -172,16 +172,12 @@ TEST_F(Verschmelzen, AbbruchUndAbgelehntesÜberschreiben) {
 TEST_F(Verschmelzen, DbaseOrdner) {
     const std::string ordner = tmp / "dbase";
     std::filesystem::create_directory(ordner);
-    const auto öffnen = [&] {
-        gDatenbank = gArbeitsbereich->OpenDatabase(speicher::dbase::TreiberÖffnen(ausUtf8(ordner), false), ausUtf8(ordner));
-    };
     const auto lesen = [](const std::string& datei) {
         std::ifstream f(datei, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
     };
     DatenbankSchließen(gDatenbank);
-    gDAOVerbindung = u"Dbase 5;";
-    öffnen();
+    DbaseOrdnerÖffnen(ordner);
     std::vector<std::vector<Variante>> zeilen;
     for (int32_t i = 1; i <= 1200; ++i) zeilen.push_back({T(u"Hans"), Variante(u"Nr" + ausUtf8(std::to_string(i)))});
     Anlegen(u"Adressen", {{u"VORNAME", dbText, 20}, {u"NAME", dbText, 20}}, zeilen);
@@ -189,7 +185,7 @@ TEST_F(Verschmelzen, DbaseOrdner) {
     const std::string quelle = lesen(ordner + "/Adressen.dbf");
     ASSERT_FALSE(quelle.empty());
 
-    öffnen();
+    DbaseOrdnerÖffnen(ordner);
     int gesehen = 0;
     ui.beiEreignissen = [&] {
         if (++gesehen == 1100) gAbbruch = true;
@@ -201,12 +197,12 @@ TEST_F(Verschmelzen, DbaseOrdner) {
     EXPECT_FALSE(std::filesystem::exists(ordner + "/Ergebnis.dbf"));
     EXPECT_EQ(lesen(ordner + "/Adressen.dbf"), quelle);
 
-    öffnen();
+    DbaseOrdnerÖffnen(ordner);
     ui.beiEreignissen = nullptr;
     Starten();
     ErwarteErfolg();
     DatenbankSchließen(gDatenbank);
-    öffnen();
+    DbaseOrdnerÖffnen(ordner);
     EXPECT_EQ(Felder(u"Ergebnis"), (std::vector<Feldbild>{{u"VORNAME", dbText, 20}, {u"KONTAKT", dbText, 41}, {u"NAME", dbText, 20}}));
     const auto werte = Spaltenwerte(u"Ergebnis", u"KONTAKT");
     ASSERT_EQ(werte.size(), 1200u);

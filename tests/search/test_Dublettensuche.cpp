@@ -5,7 +5,7 @@
 
 #include "foundation/Oberflaeche.h"
 #include "platform/dao/Dao.h"
-#include "platform/dao/storage/dbase/DbaseTreiber.h"
+#include "common/Dbaseordner.h"
 #include "search/Suchdatenbank.h"
 #include "foundation/mdlFeldInhalte.h"
 #include "search/mdlAuswertung.h"
@@ -220,13 +220,8 @@ TEST_F(Dublettensuche, AbbruchInDerAuswertung) {
 TEST_F(Dublettensuche, DbaseOrdner) {
     const std::string ordner = tmp / "dbase";
     std::filesystem::create_directory(ordner);
-    const auto öffnen = [&] {
-        gDatenbank = gArbeitsbereich->OpenDatabase(dao::speicher::dbase::TreiberÖffnen(ausUtf8(ordner), false),
-                                                   ausUtf8(ordner));
-    };
     DatenbankSchließen(gDatenbank);
-    gDAOVerbindung = u"Dbase 5;";
-    öffnen();
+    DbaseOrdnerÖffnen(ordner);
     TesttabelleAnlegen(u"Adressen", {{u"NR", dao::dbLong}, {u"FIRMA"}},
                        {{Variante(1), T(u"Müller GmbH")}, {Variante(2), T(u"Müller GmbH")}, {Variante(3), T(u"Anders")}});
     gFelder1 = {Index, Firmenname};
@@ -236,7 +231,7 @@ TEST_F(Dublettensuche, DbaseOrdner) {
     DatenbankSchließen(gDatenbank);
     EXPECT_TRUE(std::filesystem::exists(ordner + "/Ergebnis.dbf"));
     EXPECT_FALSE(std::filesystem::exists(ordner + "/TEMP_DS.dbf"));
-    öffnen();
+    DbaseOrdnerÖffnen(ordner);
     EXPECT_EQ(TabellenSpalten(u"Ergebnis"), (S{"NR", "FIRMA"}));
     EXPECT_EQ(TabellenSpalte(u"Ergebnis", u"NR"), (S{"#3", "#2"}));
 }
@@ -254,12 +249,7 @@ TEST_F(Dublettensuche, EchteDbaseDatei) {
         std::filesystem::copy_file(std::string(PURIVO_FIXTURES) + "/dbase/naturalearth_lowres" + endung,
                                    ordner + "/laender" + endung);
     DatenbankSchließen(gDatenbank);
-    gDAOVerbindung = u"Dbase 5;";
-    const auto öffnen = [&] {
-        gDatenbank = gArbeitsbereich->OpenDatabase(dao::speicher::dbase::TreiberÖffnen(ausUtf8(ordner), false),
-                                                   ausUtf8(ordner));
-    };
-    öffnen();
+    DbaseOrdnerÖffnen(ordner);
     {
         auto rs = gDatenbank->OpenRecordset(u"laender");
         rs->FindFirst(u"[name] = 'Germany'");
@@ -283,7 +273,7 @@ TEST_F(Dublettensuche, EchteDbaseDatei) {
     ASSERT_FALSE(gAbbruch || gFehlerAbbruch);
     EXPECT_EQ(gAnzahlDubletten, 2);
     DatenbankSchließen(gDatenbank);
-    öffnen();
+    DbaseOrdnerÖffnen(ordner);
     EXPECT_EQ(TabellenSpalten(u"ergebnis"), spalten);
     const auto namen = TabellenSpalte(u"ergebnis", u"name");
     EXPECT_EQ(namen.size(), 176u);

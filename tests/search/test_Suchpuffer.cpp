@@ -3,14 +3,13 @@
 #include <vector>
 
 #include "platform/dao/Dao.h"
-#include "platform/dao/storage/dbase/DbaseTreiber.h"
+#include "common/Dbaseordner.h"
 #include "search/Suchdatenbank.h"
 #include "search/mdlDublettenpaare.h"
 #include "search/mdlSuchpuffer.h"
 
 using dao::dbLong;
 using dao::CreateWorkspace;
-namespace speicher = dao::speicher;
 using S = std::vector<std::string>;
 
 namespace {
@@ -174,20 +173,15 @@ TEST_F(Suchpuffer, SortierspalteIgnoriert) {
 TEST_F(Suchpuffer, DbaseOrdner) {
     const std::string ordner = tmp / "dbase";
     std::filesystem::create_directory(ordner);
-    const auto öffnen = [&] {
-        gDatenbank = gArbeitsbereich->OpenDatabase(speicher::dbase::TreiberÖffnen(ausUtf8(ordner), false),
-                                                   ausUtf8(ordner));
-    };
     DatenbankSchließen(gDatenbank);
-    gDAOVerbindung = u"Dbase 5;";
-    öffnen();
+    DbaseOrdnerÖffnen(ordner);
     TesttabelleAnlegen(u"Adressen", {{u"NR", dbLong}, {u"FIRMA"}}, {{Variante(1), T(u"Müller GmbH")}, {Variante(2), N}});
     typen = {Index, Firmenname};
     DublettenSuchen(Variante(u"Adressen"), Variante(u"Ergebnis"), typen, true, false);
     ASSERT_FALSE(gAbbruch || gFehlerAbbruch);
     DatenbankSchließen(gDatenbank);
     EXPECT_TRUE(std::filesystem::exists(ordner + "/Ergebnis.dbf"));
-    öffnen();
+    DbaseOrdnerÖffnen(ordner);
     EXPECT_EQ(TabellenSpalte(u"Ergebnis", u"FIRMA"), (S{"Müller GmbH", "<Null>"}));
     EXPECT_EQ(TabellenSpalte(u"Ergebnis", u"TEMP_DSN"), (S{"#1", "#2"}));
     EXPECT_EQ(TabellenSpalte(u"TEMP_DS", u"FIRMA"), (S{"müller gmbh", "<Null>"}));
