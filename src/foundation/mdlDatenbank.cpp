@@ -19,6 +19,19 @@ Variante V(const char16_t* text) { return Variante(text); }
 dao::Database& Datenbank() { return Objekt(gDatenbank); }
 dao::Workspace& Arbeitsbereich() { return Objekt(gArbeitsbereich); }
 
+std::vector<Text> Spaltennamen(const Text& Tabelle) {
+    std::vector<Text> namen;
+    for (const auto& f : Datenbank().TableDefs()[Tabelle]->Fields().liste()) namen.push_back(f->Name());
+    return namen;
+}
+
+void RecordsetSchließen(std::shared_ptr<dao::Recordset>& rs) {
+    Fehlerfalle::ohneFehler([&] {
+        if (rs) rs->Close();
+    });
+    rs.reset();
+}
+
 // ---- Opening and closing ----
 
 void DatenbankÖffnen(const Variante& Pfad, const Variante& Passwort, std::shared_ptr<dao::Database>& Datenbank) {

@@ -30,6 +30,10 @@ T& Objekt(const std::shared_ptr<T>& p) {
 // gDatenbank and gArbeitsbereich through Objekt.
 dao::Database& Datenbank();
 dao::Workspace& Arbeitsbereich();
+// The column names of a table of gDatenbank, in order. Raises the engine's error.
+std::vector<Text> Spaltennamen(const Text& Tabelle);
+// Closes the recordset with every error ignored, as the clean-ups do, and clears it.
+void RecordsetSchließen(std::shared_ptr<dao::Recordset>& rs);
 
 // Opens Pfad by its extension into Datenbank; gFehlerAbbruch is false when it opened.
 // The caller closes the previous database first.

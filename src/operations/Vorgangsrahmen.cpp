@@ -121,12 +121,8 @@ bool Vorgangslauf::Beenden(Fehlerfalle& Falle) {
 }
 
 void Vorgangslauf::Schließen() {
-    for (auto* rs : {&rsQuelle, &rsZiel}) {
-        Fehlerfalle::ohneFehler([&] {
-            if (*rs) (*rs)->Close();
-        });
-        rs->reset();
-    }
+    RecordsetSchließen(rsQuelle);
+    RecordsetSchließen(rsZiel);
 }
 
 void Vorgangslauf::Abbrechen(TextSicht Status, bool FortschrittStoppen, const std::vector<Variante>& Tabellen,
@@ -173,19 +169,10 @@ Text FeldnameRegelVerletzt(const Text& Name) {
            format + u", oder ist länger als " + ausUtf8(std::to_string(länge)) + u" Zeichen.";
 }
 
-namespace {
-// The column names of a table of gDatenbank; a failure goes to the caller.
-std::vector<Text> Spaltennamen(const Variante& Tabelle) {
-    std::vector<Text> namen;
-    for (const auto& f : Datenbank().TableDefs()[Tabelle.alsText()]->Fields().liste()) namen.push_back(f->Name());
-    return namen;
-}
-}  // namespace
-
 bool FeldVorhanden(const Variante& Tabelle, const Text& Name) {
     bool da = false;
     Fehlerfalle::ohneFehler([&] {
-        for (const Text& n : Spaltennamen(Tabelle))
+        for (const Text& n : Spaltennamen(Tabelle.alsText()))
             if (n == Name) da = true;
     });
     return da;
@@ -198,7 +185,7 @@ bool NeueFeldnamenPrüfen(const Variante& Tabelle, const std::vector<Text>& Name
             return false;
         }
     std::vector<Text> spalten;
-    Fehlerfalle::ohneFehler([&] { spalten = Spaltennamen(Tabelle); });
+    Fehlerfalle::ohneFehler([&] { spalten = Spaltennamen(Tabelle.alsText()); });
     for (const Text& s : spalten)
         for (const Text& n : Namen)
             if (Großschreiben(Variante(s)) == Großschreiben(Variante(n))) {

@@ -146,13 +146,9 @@ bool Speichern(Schritt& schritt) {
 
 void Abbrechen() {
     gFehlerAbbruch = true;
-    Fehlerfalle::ohneFehler([] { gArbeitsbereich->Rollback(); });
-    for (auto* rs : {&rsPuffer, &rsZiel}) {
-        Fehlerfalle::ohneFehler([&] {
-            if (*rs) (*rs)->Close();
-        });
-        rs->reset();
-    }
+    Fehlerfalle::ohneFehler([] { Arbeitsbereich().Rollback(); });
+    RecordsetSchließen(rsPuffer);
+    RecordsetSchließen(rsZiel);
     Fehlerfalle::ohneFehler([] { FortschrittAnhalten(); });
 }
 
@@ -191,7 +187,7 @@ void DublettenAuswerten() {
     dao::FieldPtr status, nummer, gruppe, anmerkung, nummerPuffer, anmerkungPuffer;
     if (!schritt([&] {
             auto& f = Cursor(rsZiel).Fields();
-            auto t = gDatenbank->TableDefs()[ziel];
+            auto t = Datenbank().TableDefs()[ziel];
             for (size_t c = 0; c < n; ++c) {
                 felder.push_back(f[static_cast<int32_t>(c)]);
                 const auto& tf = t->Fields()[static_cast<int32_t>(c)];
@@ -209,7 +205,7 @@ void DublettenAuswerten() {
 
     FortschrittZurücksetzen();
     FortschrittStarten(gAnzahlDubletten, 0.1);
-    if (!schritt([] { gArbeitsbereich->BeginTrans(); })) return;
+    if (!schritt([] { Arbeitsbereich().BeginTrans(); })) return;
 
     int32_t i = 1;
     std::vector<std::vector<Variante>> mitglieder;
@@ -259,11 +255,9 @@ void DublettenAuswerten() {
         if (!Speichern(schritt)) return;
     }
 
-    if (!schritt([] { gArbeitsbereich->CommitTrans(); })) return;
+    if (!schritt([] { Arbeitsbereich().CommitTrans(); })) return;
     FortschrittBeenden();
-    for (auto* rs : {&rsPuffer, &rsZiel}) {
-        Fehlerfalle::ohneFehler([&] { (*rs)->Close(); });
-        rs->reset();
-    }
+    RecordsetSchließen(rsPuffer);
+    RecordsetSchließen(rsZiel);
     DublettenlisteFreigeben();
 }

@@ -59,22 +59,14 @@ void KorrigierteTabelleErstellen() {
         if (!falle([&] { Datenbank().TableDefs()[t]->Fields().Delete(s); })) return;
     if (!falle([] { Arbeitsbereich().CommitTrans(); })) return;
     // Keys the kept records break cannot be given back: the run ends instead of
-    // writing a table without them.
-    for (;;) {
-        try {
+    // writing a table without them, whether the box was answered abort or ignore.
+    bool zurück = false;
+    if (!falle([&] {
             IndizesWiederherstellen(t, Suchschlüssel);
-            return;
-        } catch (const std::exception& e) {
-            FehlerMerken(e);
-        }
-        Variante text(u"Fehler beim Erstellen der korrigierten Tabelle.");
-        const Fehlerreaktion r = FehlerAnzeigen(text);
-        Err().Clear();
-        if (r != ReaktionWiederholen) {
-            gFehlerAbbruch = true;
-            return;
-        }
-    }
+            zurück = true;
+        }))
+        return;
+    if (!zurück) gFehlerAbbruch = true;
 }
 
 void DublettensucheAbbrechen() {

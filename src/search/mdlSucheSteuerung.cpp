@@ -14,12 +14,6 @@
 #include "search/mdlSuchpuffer.h"
 
 namespace {
-std::vector<Text> Spaltennamen(const Text& Tabelle) {
-    std::vector<Text> namen;
-    for (const auto& f : Datenbank().TableDefs()[Tabelle]->Fields().liste()) namen.push_back(f->Name());
-    return namen;
-}
-
 // A table of this run (the mixed table of a two-table operation) may carry TEMP_DSQ;
 // the user's own tables are refused when they use the program's names.
 bool NamenZulässig() {
@@ -157,17 +151,9 @@ void SucheAbbrechen() {
     auto& o = Oberfläche();
     o.AktivSetzen(u"btnZurück", false);
     o.BeschriftungSetzen(u"lblInformation", u"Breche Suchvorgang ab ...");
-    Fehlerfalle::ohneFehler([] {
-        if (!gArbeitsbereich) FehlerAuslösen(91);
-        gArbeitsbereich->Rollback();
-    });
+    Fehlerfalle::ohneFehler([] { Arbeitsbereich().Rollback(); });
     Fehlerfalle::ohneFehler([] { FortschrittAnhalten(); });
-    for (auto* rs : {&rsQuelle, &rsZiel, &rsPuffer, &rsVergleichB, &rsBereich}) {
-        Fehlerfalle::ohneFehler([&] {
-            if (*rs) (*rs)->Close();
-        });
-        rs->reset();
-    }
+    for (auto* rs : {&rsQuelle, &rsZiel, &rsPuffer, &rsVergleichB, &rsBereich}) RecordsetSchließen(*rs);
     LaufTabelleLöschen(Suchpuffername);
     LaufTabelleLöschen(Suchziel.alsText());
     o.AktivSetzen(u"btnZurück", true);

@@ -36,13 +36,6 @@ bool BuchhaltungsspaltenAnhängen(Fehlerfalle& Falle, const Text& Tabelle) {
     return true;
 }
 
-void Schließen(dao::RecordsetPtr& rs) {
-    Fehlerfalle::ohneFehler([&] {
-        if (rs) rs->Close();
-    });
-    rs.reset();
-}
-
 // The copy of one source record into both tables; false when the build is to end.
 // A save ignored in the error box leaves the record out of both tables and gives
 // its serial number to the next record, so TEMP_DSN stays 1..n in both.
@@ -82,8 +75,8 @@ struct Kopie {
         DatensatzAufbereiten(Cursor(rsPuffer));
         if (gFehlerAbbruch) {
             Fehlerfalle::ohneFehler([] { Arbeitsbereich().Rollback(); });
-            Schließen(rsPuffer);
-            Schließen(rsZiel);
+            RecordsetSchließen(rsPuffer);
+            RecordsetSchließen(rsZiel);
             return false;
         }
         ++n;
@@ -200,9 +193,9 @@ void SuchpufferErstellen() {
     }
     FortschrittBeenden();
     if (!falle([] { Arbeitsbereich().CommitTrans(); })) return;
-    Schließen(rsPuffer);
-    Schließen(rsZiel);
-    Schließen(rsQuelle);
+    RecordsetSchließen(rsPuffer);
+    RecordsetSchließen(rsZiel);
+    RecordsetSchließen(rsQuelle);
     if (!falle([&] { RelationenErstellen(Suchquelle, Suchziel); })) return;
 }
 
