@@ -4,10 +4,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 pakete=(cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev libsqlite3-dev libicu-dev
-        mdbtools-dev libfreexl-dev libgsf-1-dev libglib2.0-dev)
+        mdbtools-dev libfreexl-dev libgsf-1-dev libglib2.0-dev fonts-liberation fonts-dejavu-core)
 if [ "${1:-}" = "--tests" ]; then
   # Independent readers and fixture makers, used only by the tests.
-  pakete+=(mdbtools gnumeric python3 python3-xlrd python3-xlwt python3-dbf python3-dbfread)
+  pakete+=(mdbtools gnumeric python3 python3-xlrd python3-xlwt python3-dbf python3-dbfread xvfb xauth)
 fi
 fehlend=()
 for p in "${pakete[@]}"; do

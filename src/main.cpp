@@ -1,6 +1,18 @@
-#include <cstdio>
+#include <QApplication>
 
-int main() {
-    std::puts("Purivo 1.0 – Bereinigung von Adresstabellen (das Hauptfenster ist noch nicht gebaut).");
-    return 0;
+#include "foundation/Oberflaeche.h"
+#include "platform/forms/Dialoge.h"
+#include "ui/frmHaupt.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Purivo"));
+    forms::QtDialoge dialoge;
+    frmHaupt haupt(dialoge);
+    OberflächeSetzen(&haupt);
+    if (!haupt.Form_Load()) return 1;
+    haupt.show();
+    const int ergebnis = QApplication::exec();
+    OberflächeSetzen(nullptr);
+    return ergebnis;
 }

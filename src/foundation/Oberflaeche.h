@@ -4,16 +4,10 @@
 // scripted fake. Controls are named as on the main window (lblInformation,
 // chkQuickSuche, cbxSuchFeld with an index, …).
 #include <cstdint>
+#include <optional>
 
 #include "platform/basic/Text.h"
-
-// Message box styles and answers, as the program's calls encode them.
-namespace vb {
-inline constexpr int OKOnly = 0, AbortRetryIgnore = 2, YesNoCancel = 3, YesNo = 4, RetryCancel = 5;
-inline constexpr int Critical = 16, Question = 32, Exclamation = 48, Information = 64;
-inline constexpr int DefaultButton2 = 256, DefaultButton3 = 512;
-inline constexpr int OK = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7;
-}  // namespace vb
+#include "platform/basic/VbKonstanten.h"
 
 // Wizard pages used by the core.
 namespace rahmen {
@@ -29,8 +23,9 @@ class Benutzeroberfläche {
 public:
     virtual ~Benutzeroberfläche() = default;
 
-    // A modal message box; returns the answer code (vb::OK, vb::Yes, …).
-    virtual int Meldung(const Text& text, int stil, const Text& titel) = 0;
+    // A modal message box; returns the answer code (vb::OK, vb::Yes, …). Without a
+    // title the box carries the program's; an empty title stays empty.
+    virtual int Meldung(const Text& text, int stil, const std::optional<Text>& titel) = 0;
     // Lets pending user input and the timers run.
     virtual void Ereignisse() = 0;
     // Screen mouse pointer: 0 default, 11 hourglass.

@@ -75,7 +75,7 @@ void DatenbankÖffnen(const Variante& Pfad, const Variante& Passwort, std::share
                     o.Meldung(Text(u"Bitte geben sie der Tabelle \"") + tabelle + u"\"" + CR +
                                   u"einen Namen mit maximal 8 Zeichen Länge, sonst" + CR +
                                   u"können bei diesen älteren Formaten Probleme auftreten.",
-                              vb::OKOnly, Text());
+                              vb::OKOnly, std::nullopt);
                     gFehlerAbbruch = true;
                     return;
                 }

@@ -14,10 +14,10 @@ FakeOberfläche::~FakeOberfläche() {
 
 void FakeOberfläche::Antworten(int antwort, Text enthält) { antworten_.push_back({antwort, std::move(enthält)}); }
 
-int FakeOberfläche::Meldung(const Text& text, int stil, const Text& titel) {
+int FakeOberfläche::Meldung(const Text& text, int stil, const std::optional<Text>& titel) {
     meldungen.push_back({text, stil, titel});
     if (antworten_.empty()) {
-        ADD_FAILURE() << "unerwartete Meldung: " << u8(titel) << " | " << u8(text);
+        ADD_FAILURE() << "unerwartete Meldung: " << u8(titel.value_or(u"(Programmtitel)")) << " | " << u8(text);
         return (stil & 7) == vb::AbortRetryIgnore ? vb::Abort : vb::No;
     }
     const Antwort a = antworten_.front();

@@ -5,6 +5,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,7 @@
 struct GezeigteMeldung {
     Text text;
     int stil;
-    Text titel;
+    std::optional<Text> titel;  // none: the program's title
 };
 
 class FakeOberfläche : public Benutzeroberfläche {
@@ -55,7 +56,7 @@ public:
     void InhaltSetzen(TextSicht name, Text inhalt, int index = -1) { inhalte[{Text(name), index}] = inhalt; }
     Text Beschriftung(TextSicht name) const;
 
-    int Meldung(const Text& text, int stil, const Text& titel) override;
+    int Meldung(const Text& text, int stil, const std::optional<Text>& titel) override;
     void Ereignisse() override;
     void Mauszeiger(int zeiger) override { mauszeiger = zeiger; }
     void BeschriftungSetzen(TextSicht steuerelement, const Text& text) override;

@@ -1,0 +1,210 @@
+#include "platform/forms/Steuerelemente.h"
+
+#include <cmath>
+
+#include "platform/basic/Fehler.h"
+#include "platform/forms/Dialoge.h"
+
+namespace forms {
+
+void Platzieren(QWidget* w, int links, int oben, int breite, int höhe) {
+    w->setGeometry(Pixel(links), Pixel(oben), Pixel(breite), Pixel(höhe));
+}
+
+QString Objektname(const QString& name, int index) {
+    return index < 0 ? name : name + QLatin1Char('(') + QString::number(index) + QLatin1Char(')');
+}
+
+void Steuerelementliste::Eintragen(Steuerelement* s, const QString& name, int index) {
+    QWidget* w = s->Widget();
+    const QString n = Objektname(name, index);
+    w->setObjectName(n);
+    // Qt 6.4 does not hand object names to assistive tools; the accessible name
+    // stays the visible text a screen reader reads out.
+    w->setAccessibleDescription(n);
+    elemente_[{name, index}] = s;
+}
+
+Steuerelement* Steuerelementliste::Finden(const QString& name, int index) const {
+    const auto it = elemente_.find({name, index});
+    return it == elemente_.end() ? nullptr : it->second;
+}
+
+std::map<int, Steuerelement*> Steuerelementliste::Feld(const QString& name) const {
+    std::map<int, Steuerelement*> feld;
+    for (auto it = elemente_.lower_bound({name, -1}); it != elemente_.end() && it->first.first == name; ++it)
+        if (it->first.second >= 0) feld[it->first.second] = it->second;
+    return feld;
+}
+
+// ---- captions ----
+
+Beschriftung::Beschriftung(QWidget* eltern) : QLabel(eltern) {
+    // VB labels wrap within their width.
+    setWordWrap(true);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setTextFormat(Qt::PlainText);
+}
+
+void Beschriftung::CaptionSetzen(const QString& c) {
+    caption_ = c;
+    setText(Zeilenumbrüche(c));
+}
+
+Schaltfläche::Schaltfläche(QWidget* eltern) : QPushButton(eltern) {
+    setAutoDefault(false);
+    connect(this, &QPushButton::clicked, this, [this] {
+        if (Click) Click();
+    });
+}
+
+void Schaltfläche::CaptionSetzen(const QString& c) {
+    caption_ = c;
+    setText(c);
+}
+
+Kontrollkästchen::Kontrollkästchen(QWidget* eltern) : QCheckBox(eltern) {
+    connect(this, &QCheckBox::stateChanged, this, [this](int) {
+        if (Click) Click();
+    });
+}
+
+void Kontrollkästchen::CaptionSetzen(const QString& c) {
+    caption_ = c;
+    setText(c);
+}
+
+int32_t Kontrollkästchen::Value() const {
+    switch (checkState()) {
+        case Qt::Checked: return 1;
+        case Qt::PartiallyChecked: return 2;
+        default: return 0;
+    }
+}
+
+void Kontrollkästchen::ValueSetzen(int32_t v) {
+    if (v == 2) setTristate(true);
+    setCheckState(v == 1 ? Qt::Checked : v == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
+}
+
+Optionsfeld::Optionsfeld(QWidget* eltern) : QRadioButton(eltern) {
+    connect(this, &QRadioButton::toggled, this, [this](bool an) {
+        if (an && Click) Click();
+    });
+}
+
+void Optionsfeld::CaptionSetzen(const QString& c) {
+    caption_ = c;
+    setText(c);
+}
+
+Textfeld::Textfeld(QWidget* eltern) : QLineEdit(eltern) {}
+
+// ---- lists ----
+
+Listenfeld::Listenfeld(QWidget* eltern) : QListWidget(eltern) {
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(this, &QListWidget::currentRowChanged, this, [this](int) {
+        if (!still_ && Click) Click();
+    });
+}
+
+void Listenfeld::AddItem(const QString& eintrag) {
+    still_ = true;
+    addItem(eintrag);
+    still_ = false;
+}
+
+void Listenfeld::Clear() {
+    still_ = true;
+    clear();
+    still_ = false;
+}
+
+QString Listenfeld::List(int i) const {
+    const QListWidgetItem* e = item(i);
+    return e ? e->text() : QString();
+}
+
+void Listenfeld::ListIndexSetzen(int i) {
+    if (i < -1 || i >= count()) FehlerAuslösen(380, u"Unzulässiger Eigenschaftswert");
+    if (i == currentRow()) {
+        if (Click) Click();
+        return;
+    }
+    setCurrentRow(i);
+    if (i >= 0) scrollToItem(item(i));
+}
+
+Kombinationsfeld::Kombinationsfeld(QWidget* eltern) : QComboBox(eltern) {
+    setEditable(false);
+    // The user's choice; changes by code call Click themselves.
+    connect(this, &QComboBox::activated, this, [this](int) {
+        if (!still_ && Click) Click();
+    });
+}
+
+void Kombinationsfeld::AddItem(const QString& eintrag) {
+    still_ = true;
+    const int vorher = currentIndex();
+    addItem(eintrag);
+    // Qt selects the first entry of an empty box; VB leaves it unselected.
+    if (vorher < 0) setCurrentIndex(-1);
+    still_ = false;
+}
+
+void Kombinationsfeld::Clear() {
+    still_ = true;
+    clear();
+    still_ = false;
+}
+
+void Kombinationsfeld::ListIndexSetzen(int i) {
+    if (i < -1 || i >= count()) FehlerAuslösen(380, u"Unzulässiger Eigenschaftswert");
+    setCurrentIndex(i);
+    if (Click) Click();
+}
+
+void Kombinationsfeld::TextSetzen(const QString& t) {
+    int i = findText(t, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (i < 0) i = findText(t, Qt::MatchFixedString);
+    if (i < 0) FehlerAuslösen(383, u"Die Eigenschaft 'Text' ist schreibgeschützt");
+    ListIndexSetzen(i);
+}
+
+Schieberegler::Schieberegler(QWidget* eltern) : QSlider(Qt::Horizontal, eltern) {
+    setTickPosition(QSlider::TicksBelow);
+    setPageStep(1);
+}
+
+Fortschrittsbalken::Fortschrittsbalken(QWidget* eltern) : QProgressBar(eltern) {
+    setRange(0, 100);
+    setValue(0);
+    setTextVisible(false);
+}
+
+void Fortschrittsbalken::ValueSetzen(float v) {
+    if (!(v >= 0 && v <= 100)) FehlerAuslösen(380, u"Unzulässiger Eigenschaftswert");
+    wert_ = v;
+    setValue(static_cast<int>(std::lround(v)));
+}
+
+Rahmenfeld::Rahmenfeld(QWidget* eltern) : QGroupBox(eltern) {}
+
+void Rahmenfeld::CaptionSetzen(const QString& c) {
+    caption_ = c;
+    setTitle(c);
+}
+
+Figur::Figur(QWidget* eltern) : QFrame(eltern) {
+    setFrameShape(QFrame::NoFrame);
+    setAutoFillBackground(true);
+}
+
+void Figur::FüllfarbeSetzen(const QColor& farbe) {
+    QPalette p = palette();
+    p.setColor(QPalette::Window, farbe);
+    setPalette(p);
+}
+
+}  // namespace forms

@@ -1,0 +1,121 @@
+#pragma once
+// The real main window on the offscreen platform, over a database of the test's
+// own, with scripted dialogs. Helpers walk the wizard as a user clicks it.
+#include <gtest/gtest.h>
+
+#include <QDate>
+#include <QTest>
+#include <memory>
+#include <string>
+
+#include "common/TempVerzeichnis.h"
+#include "common/Testtabelle.h"
+#include "foundation/Oberflaeche.h"
+#include "foundation/mdlAllgemeines.h"
+#include "foundation/mdlDatenbank.h"
+#include "foundation/mdlDeklarationen.h"
+#include "foundation/mdlLaufTabellen.h"
+#include "foundation/mdlMeldungen.h"
+#include "platform/basic/Fehler.h"
+#include "platform/dao/Dao.h"
+#include "platform/dao/DaoFehler.h"
+#include "platform/registry/Registry.h"
+#include "ui/SkriptDialoge.h"
+#include "ui/frmHaupt.h"
+#include "ui/mdlRahmen.h"
+
+// Address rows for the wizard's runs: two of them the same company.
+inline std::vector<Testspalte> Kundenspalten() {
+    return {{u"Firma"}, {u"Strasse"}, {u"PLZ", dao::dbText, 10}, {u"Ort"}, {u"Telefon"}};
+}
+inline std::vector<std::vector<Variante>> Kundenzeilen() {
+    return {
+        {Variante(u"Müller GmbH"), Variante(u"Hauptstraße 5"), Variante(u"10115"), Variante(u"Berlin"),
+         Variante(u"030 123456")},
+        {Variante(u"Müller GmbH"), Variante(u"Hauptstraße 5"), Variante(u"10115"), Variante(u"Berlin"),
+         Variante(u"030 123456")},
+        {Variante(u"Schmidt AG"), Variante(u"Marktplatz 1"), Variante(u"80331"), Variante(u"München"),
+         Variante(u"089 998877")},
+        {Variante(u"Weber KG"), Variante(u"Ringstraße 12"), Variante(u"50667"), Variante(u"Köln"),
+         Variante(u"0221 445566")},
+    };
+}
+
+class Fenstertest : public ::testing::Test {
+protected:
+    TempVerzeichnis tmp;
+    SkriptDialoge dialoge;
+    std::unique_ptr<frmHaupt> f;
+    std::string datenbank;  // path of the test's database
+
+    void SetUp() override {
+        vorher_ = ProgrammVerzeichnis();
+        ProgrammVerzeichnisSetzen(ausUtf8(tmp.pfad() + "/"));
+        registry::RegistryDateiSetzen(tmp / "registry");
+        f = std::make_unique<frmHaupt>(dialoge);
+        OberflächeSetzen(f.get());
+        ASSERT_TRUE(f->Form_Load());
+        f->Heute = [] { return QDate(2026, 12, 9); };
+        f->show();
+        datenbank = tmp / "kunden.db";
+    }
+    void TearDown() override {
+        DatenbankSchließen(gDatenbank);
+        f.reset();
+        OberflächeSetzen(nullptr);
+        gArbeitsbereich.reset();
+        registry::RegistryDateiSetzen("");
+        ProgrammVerzeichnisSetzen(vorher_);
+        gAbbruch = gFehlerAbbruch = false;
+        gTabelle1.clear();
+        gTabelle2.clear();
+        gZieltabelle.clear();
+        gFelder1.clear();
+        gFelder2.clear();
+        gZuordnung.clear();
+        gZuordnungNr = 0;
+        gDAOVerbindung.clear();
+        Err().Clear();
+        dao::FehlerSammlungLeeren();
+    }
+
+    // A native database at `datenbank` holding the tables, closed again.
+    void DatenbankAnlegen(const std::vector<std::pair<Text, std::vector<std::vector<Variante>>>>& tabellen,
+                          const std::vector<Testspalte>& spalten = Kundenspalten()) {
+        DatenbankÖffnen(Variante(ausUtf8(datenbank)), Variante(u""), gDatenbank);
+        ASSERT_FALSE(gFehlerAbbruch);
+        for (const auto& [name, zeilen] : tabellen) TesttabelleAnlegen(name, spalten, zeilen);
+        DatenbankSchließen(gDatenbank);
+    }
+
+    static void Klicken(QAbstractButton* b) {
+        ASSERT_TRUE(b->isVisible()) << b->objectName().toStdString() << " ist nicht sichtbar";
+        ASSERT_TRUE(b->isEnabled()) << b->objectName().toStdString() << " ist gesperrt";
+        QTest::mouseClick(b, Qt::LeftButton);
+    }
+    void Weiter() { Klicken(f->btnWeiter); }
+    void Zurück() { Klicken(f->btnZurück); }
+
+    // Pages 0 to 3 with the test's database opened and `tabelle` chosen on page 3 (not yet left).
+    void BisZurTabelle(const QString& tabelle = QStringLiteral("Kunden")) {
+        Weiter();
+        Weiter();
+        f->tbxDatenbankName->TextSetzen(QString::fromStdString(datenbank));
+        Weiter();
+        ASSERT_EQ(gAktuellerRahmen, 3);
+        const auto gefunden = f->lstTabellen->findItems(tabelle, Qt::MatchExactly);
+        ASSERT_EQ(gefunden.size(), 1) << tabelle.toStdString();
+        f->lstTabellen->ListIndexSetzen(f->lstTabellen->row(gefunden.front()));
+    }
+
+    // The frames shown: exactly the current page's.
+    std::vector<int> SichtbareRahmen() const {
+        std::vector<int> r;
+        for (const auto& [seite, rahmen] : f->freRahmen)
+            if (rahmen->isVisible()) r.push_back(seite);
+        return r;
+    }
+
+private:
+    Text vorher_;
+};
