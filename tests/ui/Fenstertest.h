@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QTest>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -23,6 +24,8 @@
 #include "ui/SkriptDialoge.h"
 #include "ui/frmHaupt.h"
 #include "ui/mdlRahmen.h"
+
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 // Address rows for the wizard's runs: two of them the same company.
 inline std::vector<Testspalte> Kundenspalten() {
@@ -57,7 +60,7 @@ protected:
         ASSERT_TRUE(f->Form_Load());
         f->Heute = [] { return QDate(2026, 12, 9); };
         f->show();
-        datenbank = tmp / "kunden.db";
+        datenbank = tmp / "kunden.sqlite";
     }
     void TearDown() override {
         DatenbankSchließen(gDatenbank);
@@ -82,6 +85,7 @@ protected:
     // A native database at `datenbank` holding the tables, closed again.
     void DatenbankAnlegen(const std::vector<std::pair<Text, std::vector<std::vector<Variante>>>>& tabellen,
                           const std::vector<Testspalte>& spalten = Kundenspalten()) {
+        if (!std::filesystem::exists(datenbank)) gArbeitsbereich->CreateDatabase(ausUtf8(datenbank))->Close();
         DatenbankÖffnen(Variante(ausUtf8(datenbank)), Variante(u""), gDatenbank);
         ASSERT_FALSE(gFehlerAbbruch);
         for (const auto& [name, zeilen] : tabellen) TesttabelleAnlegen(name, spalten, zeilen);
