@@ -38,7 +38,7 @@ public:
     std::vector<std::pair<Uhr::time_point, Text>> status;
     Uhr::time_point durchsicht{};
 
-    int Meldung(const Text& text, int, const Text&) override {
+    int Meldung(const Text& text, int, const std::optional<Text>&) override {
         std::fprintf(stderr, "message: %s\n", nachUtf8(text).c_str());
         return vb::Yes;
     }

@@ -9,6 +9,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Purivo"));
     forms::QtDialoge dialoge;
     frmHaupt haupt(dialoge);
+    dialoge.BesitzerSetzen(&haupt);
     OberflächeSetzen(&haupt);
     if (!haupt.Form_Load()) return 1;
     haupt.show();

@@ -71,6 +71,8 @@ void frmHaupt::SeitenBauen() {
     SeiteDurchführungBauen(*this);
     SeitenOptionenBauen(*this);
     SeitenProtokollBauen(*this);
+    FeldartenmenüBauen(*this);
+    OptionsregelnVerbinden(*this);
 }
 
 void frmHaupt::KnopfleisteBauen() {
@@ -247,6 +249,3 @@ void frmHaupt::MüllBearbeiten() {
     if (beiMüllBearbeiten) return beiMüllBearbeiten();
     ÜberprüfungAbbrechen();
 }
-
-// The run needs nothing of this member; the window has nothing to do here yet.
-void frmHaupt::NachDerBearbeitung() {}

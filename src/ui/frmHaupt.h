@@ -10,6 +10,7 @@
 
 #include <QDate>
 #include <QMainWindow>
+#include <QMenu>
 
 #include "foundation/Oberflaeche.h"
 #include "platform/forms/Anwendung.h"
@@ -17,7 +18,6 @@
 #include "platform/forms/Steuerelemente.h"
 
 class QAction;
-class QMenu;
 
 // Frame 0: where every page lies, in twips of the window's client area.
 namespace hauptmaße {
@@ -46,6 +46,9 @@ public:
     // Set by tests to act as a user in the review dialogs; unset, a review is cancelled.
     std::function<int32_t()> beiDublettenBearbeiten;
     std::function<void()> beiMüllBearbeiten;
+
+    // The enriched records of the last duplicate review (taken over or not).
+    int32_t azlAngereichert = 0;
 
     // Whether an operation runs (started by "Starten" and not yet returned).
     bool LaufAktiv() const { return laufAktiv_; }
@@ -79,6 +82,10 @@ public:
     forms::Zeitgeber tmrDauer, tmrFortschritt;
     QMenu* mnuProgramm = nullptr;
     QAction* mnuBeenden = nullptr;
+    QMenu* mnuFeldArten = nullptr;  // shown only as the popup of the field list
+    // Shows a popup menu at a global position and gives the entry chosen (null: none);
+    // tests choose without a real popup.
+    std::function<QAction*(QMenu&, const QPoint&)> MenüZeigen = [](QMenu& m, const QPoint& p) { return m.exec(p); };
 
     QLabel* Image1 = nullptr;                                            // 0
     forms::Textfeld *tbxDatenbankName = nullptr, *tbxDatenbankPasswort = nullptr;  // 2

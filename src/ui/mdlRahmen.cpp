@@ -369,6 +369,7 @@ bool SeiteEinrichten(frmHaupt& f, int16_t s, Fehlerfalle& falle) {
         case 41: return SpaltenlistenEinrichten(falle, f.cbxVerschmelzen1, f.cbxVerschmelzen2);
         case 51: return ZweiteTabelleEinrichten(f.cbxDatenabgleich, falle);
         case 61: return ZweiteTabelleEinrichten(f.cbxNeueDaten, falle);
+        case 13: case 23: case 53: case 63: return ProtokollEinrichten(f, s, falle);
         default: return true;
     }
 }

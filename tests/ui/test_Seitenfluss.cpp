@@ -104,6 +104,9 @@ TEST_F(Seitenfluss, JedeRouteVorUndZurück) {
                           QStringLiteral(" Zuordnung der Felder von '%1' ").arg(forms::Q(s.zuordnung)));
                 EXPECT_EQ(forms::Q(gZuordnungTabelle), forms::Q(s.zuordnung));
                 EXPECT_EQ(f->lstFelder->ListCount(), 5);
+                if (s.taste == 'W' || s.taste == 'A') {
+                    EXPECT_EQ(f->lstFelder->ListIndex(), 0);
+                }
             }
         }
     }

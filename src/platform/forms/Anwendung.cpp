@@ -10,6 +10,9 @@ Zeitgeber::Zeitgeber(QObject* eltern) : qt_(new QTimer(eltern)) {
     QObject::connect(qt_, &QTimer::timeout, qt_, [this] { Takt(); });
 }
 
+// The QTimer's tick calls back into this object, so it must not outlive it.
+Zeitgeber::~Zeitgeber() { delete qt_; }
+
 void Zeitgeber::IntervalSetzen(int32_t ms) {
     interval_ = ms < 0 ? 0 : ms;
     Anpassen();

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 
+#include <QPointer>
 #include <QString>
 
 #include "platform/basic/Text.h"
@@ -21,6 +22,9 @@ inline Text T(const QString& q) { return q.toStdU16String(); }
 class Zeitgeber {
 public:
     explicit Zeitgeber(QObject* eltern);
+    ~Zeitgeber();
+    Zeitgeber(const Zeitgeber&) = delete;
+    Zeitgeber& operator=(const Zeitgeber&) = delete;
     int32_t Interval() const { return interval_; }
     void IntervalSetzen(int32_t ms);
     bool Enabled() const { return enabled_; }
@@ -33,7 +37,8 @@ public:
 
 private:
     void Anpassen();
-    QTimer* qt_;
+    // Deleted with this object; guarded, as the parent may delete it first.
+    QPointer<QTimer> qt_;
     int32_t interval_ = 0;
     bool enabled_ = false;
 };

@@ -43,6 +43,8 @@ public:
 class QtDialoge : public Dialogdienst {
 public:
     explicit QtDialoge(QWidget* besitzer = nullptr) : besitzer_(besitzer) {}
+    // The window the dialogs stand over, once it exists.
+    void BesitzerSetzen(QWidget* besitzer) { besitzer_ = besitzer; }
     int MsgBox(const QString& prompt, int stil, const std::optional<QString>& titel) override;
     QString InputBox(const QString& prompt, const QString& titel, const QString& vorgabe) override;
     bool DateiÖffnen(Dateiauswahl& auswahl) override;

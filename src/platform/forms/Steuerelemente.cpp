@@ -8,6 +8,7 @@
 namespace forms {
 
 void Platzieren(QWidget* w, int links, int oben, int breite, int höhe) {
+    if (auto* figur = dynamic_cast<Figur*>(w)) return figur->TwipsSetzen(links, oben, breite, höhe);
     w->setGeometry(Pixel(links), Pixel(oben), Pixel(breite), Pixel(höhe));
 }
 
@@ -83,9 +84,13 @@ int32_t Kontrollkästchen::Value() const {
 }
 
 void Kontrollkästchen::ValueSetzen(int32_t v) {
+    if (v < 0 || v > 2) FehlerAuslösen(380, u"Unzulässiger Eigenschaftswert");
     if (v == 2) setTristate(true);
     setCheckState(v == 1 ? Qt::Checked : v == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
 }
+
+// Grey is for the program to set: a click ticks a grey box, as it does an empty one.
+void Kontrollkästchen::nextCheckState() { setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked); }
 
 Optionsfeld::Optionsfeld(QWidget* eltern) : QRadioButton(eltern) {
     connect(this, &QRadioButton::toggled, this, [this](bool an) {
@@ -96,6 +101,18 @@ Optionsfeld::Optionsfeld(QWidget* eltern) : QRadioButton(eltern) {
 void Optionsfeld::CaptionSetzen(const QString& c) {
     caption_ = c;
     setText(c);
+}
+
+void Optionsfeld::ValueSetzen(bool v) {
+    if (v || !isChecked()) {
+        setChecked(v);
+        return;
+    }
+    // Qt refuses to clear the chosen button of an exclusive group; code may leave none chosen.
+    const bool exklusiv = autoExclusive();
+    setAutoExclusive(false);
+    setChecked(false);
+    setAutoExclusive(exklusiv);
 }
 
 Textfeld::Textfeld(QWidget* eltern) : QLineEdit(eltern) {}
@@ -118,6 +135,16 @@ void Listenfeld::AddItem(const QString& eintrag) {
 void Listenfeld::Clear() {
     still_ = true;
     clear();
+    still_ = false;
+}
+
+void Listenfeld::focusInEvent(QFocusEvent* e) {
+    // Qt makes the first entry current when a list without one gets the focus,
+    // which would choose it and fire Click on showing the form.
+    const bool ohne = currentRow() < 0;
+    still_ = true;
+    QListWidget::focusInEvent(e);
+    if (ohne && currentRow() >= 0) selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
     still_ = false;
 }
 
@@ -199,6 +226,16 @@ void Rahmenfeld::CaptionSetzen(const QString& c) {
 Figur::Figur(QWidget* eltern) : QFrame(eltern) {
     setFrameShape(QFrame::NoFrame);
     setAutoFillBackground(true);
+}
+
+void Figur::TwipsSetzen(int links, int oben, int breite, int höhe) {
+    // A negative size is an error in the runtime, as it is in the original.
+    if (breite < 0 || höhe < 0) FehlerAuslösen(380, u"Unzulässiger Eigenschaftswert");
+    links_ = links;
+    oben_ = oben;
+    breite_ = breite;
+    höhe_ = höhe;
+    setGeometry(Pixel(links), Pixel(oben), Pixel(breite), Pixel(höhe));
 }
 
 void Figur::FüllfarbeSetzen(const QColor& farbe) {

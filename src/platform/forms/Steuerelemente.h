@@ -68,7 +68,8 @@ private:
     QString caption_;
 };
 
-// Value 0 unticked, 1 ticked, 2 grey. Click fires on every change of Value.
+// Value 0 unticked, 1 ticked, 2 grey (set by code only; a click ticks or
+// unticks), other values raise 380. Click fires on every change of Value.
 class Kontrollkästchen : public QCheckBox, public Steuerelement {
 public:
     explicit Kontrollkästchen(QWidget* eltern);
@@ -81,18 +82,21 @@ public:
     QWidget* Widget() override { return this; }
     std::function<void()> Click;
 
+protected:
+    void nextCheckState() override;
+
 private:
     QString caption_;
 };
 
-// Value -1 (True) when chosen, else 0.
+// Value -1 (True) when chosen, else 0; code may also clear the chosen one.
 class Optionsfeld : public QRadioButton, public Steuerelement {
 public:
     explicit Optionsfeld(QWidget* eltern);
     QString Caption() const { return caption_; }
     void CaptionSetzen(const QString& c);
     bool Value() const { return isChecked(); }
-    void ValueSetzen(bool v) { setChecked(v); }
+    void ValueSetzen(bool v);
     int32_t Wert() const override { return Value() ? -1 : 0; }
     QString Inhalt() const override { return caption_; }
     QWidget* Widget() override { return this; }
@@ -112,8 +116,8 @@ public:
     QWidget* Widget() override { return this; }
 };
 
-// ListIndex -1 means none. Click fires when ListIndex changes, by the user or
-// by code, but not when the list is cleared or filled.
+// ListIndex -1 means none, also once the list has the focus. Click fires when
+// ListIndex changes, by the user or by code, but not when the list is cleared or filled.
 class Listenfeld : public QListWidget, public Steuerelement {
 public:
     explicit Listenfeld(QWidget* eltern);
@@ -128,6 +132,9 @@ public:
     QString Inhalt() const override { return Text(); }
     QWidget* Widget() override { return this; }
     std::function<void()> Click;
+
+protected:
+    void focusInEvent(QFocusEvent* e) override;
 
 private:
     bool still_ = false;
@@ -191,11 +198,23 @@ private:
 };
 
 // A filled rectangle.
+// A filled rectangle whose geometry is kept in whole twips and turned into
+// pixels only where it is drawn, so that sizes computed in twips stay exact.
 class Figur : public QFrame, public Steuerelement {
 public:
     explicit Figur(QWidget* eltern);
     void FüllfarbeSetzen(const QColor& farbe);
     QWidget* Widget() override { return this; }
+    int Links() const { return links_; }
+    int Oben() const { return oben_; }
+    int Breite() const { return breite_; }
+    int Höhe() const { return höhe_; }
+    void TwipsSetzen(int links, int oben, int breite, int höhe);
+    void ObenSetzen(int oben) { TwipsSetzen(links_, oben, breite_, höhe_); }
+    void HöheSetzen(int höhe) { TwipsSetzen(links_, oben_, breite_, höhe); }
+
+private:
+    int links_ = 0, oben_ = 0, breite_ = 0, höhe_ = 0;
 };
 
 // The controls of one form by name and index (-1 for a control that is no array element).
