@@ -220,7 +220,7 @@ void VorgangBauen(frmHaupt& f) {
         k->setAccessibleName(forms::Q(namen[i]));
         k->Click = [i] { btnAuswahl_Click(i); };
         f.btnAuswahl[i] = k;
-        auto* l = b.Text(forms::Q(namen[i]), links + 1200, oben + 390, 3240, 255);
+        auto* l = b.Text(forms::Q(namen[i]), links + 1200, oben + 390, 3000, 255);
         l->setBuddy(k);
     }
 }

@@ -1,5 +1,6 @@
 // The option pages: search options, junk criteria, field split and field
 // merge, with the states their controls have when the window is created.
+#include <QApplication>
 #include <QFontMetrics>
 #include <QStyle>
 
@@ -10,10 +11,10 @@ namespace {
 
 QString Name(const char16_t* n) { return forms::Q(n); }
 
-// A small square in front of a line of the split and merge sentences.
+// A small square in front of a line of the split and merge sentences, centred on its letters.
 forms::Figur* Markierung(Seitenbau& b, int oben, const QString& name = {}) {
     forms::Figur* m = name.isEmpty() ? new forms::Figur(b.seite) : b.Element<forms::Figur>(name, 0, 0, 0, 0);
-    forms::Platzieren(m, 360, oben + 60, 120, 120);
+    forms::Platzieren(m, 360, oben + 45, 120, 120);
     m->FüllfarbeSetzen(QColor(0x1f, 0x4e, 0x79));
     return m;
 }
@@ -45,7 +46,10 @@ void SuchoptionenBauen(frmHaupt& f) {
     f.sdrZeichenRichtig[2]->setEnabled(false);
 
     b.Text(QStringLiteral("Nötige Über- einstimmung:"), 360, 3360, 1320, 480);
-    f.sdrToleranz = b.Element<forms::Schieberegler>(QStringLiteral("sdrToleranz"), 1800, 3300, 5040, 420);
+    // Under the sort lists, so that the outer scale labels keep clear of the two-line label.
+    const int regler = 2580, reglerbreite = 3 * 1740 - 90;
+    f.sdrToleranz =
+        b.Element<forms::Schieberegler>(QStringLiteral("sdrToleranz"), regler, 3300, reglerbreite, 420);
     f.sdrToleranz->setRange(0, 3);
     f.sdrToleranz->setValue(1);
     f.sdrToleranz->setAccessibleName(QStringLiteral("Nötige Übereinstimmung"));
@@ -53,7 +57,7 @@ void SuchoptionenBauen(frmHaupt& f) {
     // Each scale label centred under its tick; the ticks stand half a handle in from the ends.
     const int griff = forms::Twips(f.sdrToleranz->style()->pixelMetric(QStyle::PM_SliderLength, nullptr,
                                                                         f.sdrToleranz));
-    const int erste = 1800 + griff / 2, schritt = (5040 - griff) / 3;
+    const int erste = regler + griff / 2, schritt = (reglerbreite - griff) / 3;
     for (int k = 0; k < 4; ++k) {
         auto* l = b.Text(Name(stufen[k]), erste + k * schritt - 720, 3750, 1440, 255);
         l->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -113,9 +117,10 @@ void SplittenBauen(frmHaupt& f) {
 
     Markierung(b, 1920);
     f.lblSplitten1 = b.Label(QStringLiteral("lblSplitten1"), QStringLiteral("Das Feld"), 600, 1920, 1080, 255);
-    f.cbxSplitten1 = b.Element<forms::Kombinationsfeld>(QStringLiteral("cbxSplitten1"), 1740, 1875, 3000, 345);
-    f.lblSplitten3 = b.Label(QStringLiteral("lblSplitten3"), QStringLiteral("und"), 4860, 1920, 480, 255);
-    f.cbxSplitten2 = b.Element<forms::Kombinationsfeld>(QStringLiteral("cbxSplitten2"), 5400, 1875, 3000, 345);
+    // A list 75 twips above its label puts both texts on one baseline.
+    f.cbxSplitten1 = b.Element<forms::Kombinationsfeld>(QStringLiteral("cbxSplitten1"), 1740, 1845, 3000, 345);
+    f.lblSplitten3 = b.Label(QStringLiteral("lblSplitten3"), QStringLiteral("und"), 4920, 1920, 480, 255);
+    f.cbxSplitten2 = b.Element<forms::Kombinationsfeld>(QStringLiteral("cbxSplitten2"), 5400, 1845, 3000, 345);
     f.lblSplitten3->hide();
     f.cbxSplitten2->hide();
     f.lblSplitten2 = b.Label(QStringLiteral("lblSplitten2"), QStringLiteral("wird in mehrere Felder aufgespalten."),
@@ -136,12 +141,13 @@ void SplittenBauen(frmHaupt& f) {
     f.lblSplitten4 = b.Label(QStringLiteral("lblSplitten4"), satz, 600, 3840, 8640, 255);
     f.lblSplitten4->setWordWrap(false);
     f.lblSplitten4->hide();
-    // The separator box sits in the blanks of the sentence.
-    const QFontMetrics maße(f.lblSplitten4->font());
+    // The separator box sits in the blanks of the sentence. Measured in the font
+    // the label shows: its own is the window's old one until the font change arrives.
+    const QFontMetrics maße(QApplication::font(f.lblSplitten4));
     const int vor = forms::Twips(maße.horizontalAdvance(QStringLiteral("Die Felder sollen beim Trennzeichen ")));
     const int lücke = forms::Twips(maße.horizontalAdvance(QStringLiteral("       ")));
     f.tbxSplitten_Trennzeichen = b.Element<forms::Textfeld>(QStringLiteral("tbxSplitten_Trennzeichen"), 600 + vor,
-                                                           3795, std::max(lücke, 360), 330);
+                                                           3780, std::max(lücke, 360), 330);
     f.tbxSplitten_Trennzeichen->setMaxLength(1);
     f.tbxSplitten_Trennzeichen->TextSetzen(QStringLiteral("/"));
     f.tbxSplitten_Trennzeichen->setAlignment(Qt::AlignCenter);
@@ -158,14 +164,14 @@ void VerschmelzenBauen(frmHaupt& f) {
 
     Markierung(b, 960);
     b.Text(QStringLiteral("Die Felder"), 600, 960, 1080, 255);
-    f.cbxVerschmelzen1 = b.Element<forms::Kombinationsfeld>(QStringLiteral("cbxVerschmelzen1"), 1740, 915, 3000, 345);
-    b.Text(QStringLiteral("und"), 4860, 960, 480, 255);
-    f.cbxVerschmelzen2 = b.Element<forms::Kombinationsfeld>(QStringLiteral("cbxVerschmelzen2"), 5400, 915, 3000, 345);
+    f.cbxVerschmelzen1 = b.Element<forms::Kombinationsfeld>(QStringLiteral("cbxVerschmelzen1"), 1740, 885, 3000, 345);
+    b.Text(QStringLiteral("und"), 4920, 960, 480, 255);
+    f.cbxVerschmelzen2 = b.Element<forms::Kombinationsfeld>(QStringLiteral("cbxVerschmelzen2"), 5400, 885, 3000, 345);
     b.Text(QStringLiteral("werden zu einem Feld verschmolzen."), 600, 1350, 8640, 255);
 
     Markierung(b, 1920);
     b.Text(QStringLiteral("Das neue Feld heißt:"), 600, 1920, 1980, 255);
-    f.tbxVerschmolzen = b.Element<forms::Textfeld>(QStringLiteral("tbxVerschmolzen"), 2640, 1875, 3600, 330);
+    f.tbxVerschmolzen = b.Element<forms::Textfeld>(QStringLiteral("tbxVerschmolzen"), 2640, 1860, 3600, 330);
     f.tbxVerschmolzen->setAccessibleName(QStringLiteral("Name des neuen Feldes"));
 
     Markierung(b, 2640);
@@ -180,7 +186,8 @@ void VerschmelzenBauen(frmHaupt& f) {
     const QStyle* stil = f.otnTrennzeichen[0]->style();
     const int marke = stil->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, f.otnTrennzeichen[0]) +
                       stil->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, f.otnTrennzeichen[0]);
-    const int lücke = QFontMetrics(f.otnTrennzeichen[0]->font()).horizontalAdvance(QStringLiteral("           "));
+    const int lücke =
+        QFontMetrics(QApplication::font(f.otnTrennzeichen[0])).horizontalAdvance(QStringLiteral("           "));
     f.tbxTrennzeichen = b.Element<forms::Textfeld>(QStringLiteral("tbxTrennzeichen"), 600 + forms::Twips(marke) + 30,
                                                    2595, forms::Twips(lücke), 330);
     f.tbxTrennzeichen->setMaxLength(3);

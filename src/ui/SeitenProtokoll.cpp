@@ -14,8 +14,9 @@ void DiagrammBauen(frmHaupt& f, int seite, const QString& balken, const QString&
     for (int i = 0; i < 3; ++i) {
         auto* s = b.Element<forms::Figur>(balken + QString::number(i + 1), links[i], 600, 675, 3435);
         s->FüllfarbeSetzen(farben[i]);
+        // Each square centred on the letters of its label.
         auto* marke = new forms::Figur(b.seite);
-        forms::Platzieren(marke, 4200, 1080 + i * 480, 180, 180);
+        forms::Platzieren(marke, 4200, 1050 + i * 480, 180, 180);
         marke->FüllfarbeSetzen(farben[i]);
         b.Label(beschriftung + QString::number(i + 1), QString(), 4560, 1035 + i * 480, 4680, 255);
     }

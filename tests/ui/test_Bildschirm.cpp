@@ -9,14 +9,13 @@
 #include <QScrollBar>
 #include <QSet>
 #include <QStyleOptionComboBox>
-#include <functional>
 
 #include "ui/Fenstertest.h"
 
 namespace {
 
-// Sizes a style may round up by a pixel or two over the designed height.
-constexpr int Toleranz = 2;
+// A size hint keeps room for a focus frame; a control this much lower still shows its text whole.
+constexpr int Toleranz = 3;
 
 QString Benennung(const QWidget* w) {
     if (!w->objectName().isEmpty()) return w->objectName();
@@ -42,7 +41,7 @@ std::pair<int, int> Lücke(const QFontMetrics& m, const QString& text, int x0) {
     return {x0 + m.horizontalAdvance(text.left(anfang)), x0 + m.horizontalAdvance(text.left(ende))};
 }
 
-// Where the caption's text starts inside a host that embeds a text box; -1 when w embeds none.
+// Where the caption's text starts inside a host that embeds a text box; -1 for any other control.
 int TextAnfang(const QWidget* host) {
     if (const auto* l = qobject_cast<const QLabel*>(host)) return l->contentsRect().x() + std::max(0, l->indent());
     if (const auto* o = qobject_cast<const QRadioButton*>(host)) {
@@ -70,7 +69,10 @@ void EinbettungPrüfen(const QWidget* box, const QWidget* host, QStringList& feh
     const QRect g = box->geometry();
     const int x0 = TextAnfang(host);
     const auto [von, bis] = Lücke(host->fontMetrics(), host->property("text").toString(), host->x() + x0);
-    if (x0 < 0 || bis < von || g.left() < von - 1 || g.right() > bis + 1)
+    // A gap of a blank's width or so to the letters on either side, none needed at the caption's start.
+    const int luft = host->fontMetrics().horizontalAdvance(QLatin1Char(' ')) / 2 + 1;
+    const int links = von == host->x() + x0 ? von : von + luft;
+    if (x0 < 0 || bis < von || g.left() < links || g.x() + g.width() > bis - luft)
         fehler << QStringLiteral("%1 %2 liegt nicht in den Leerzeichen von %3 (x %4..%5)")
                       .arg(Benennung(box), Maße(g), Benennung(host))
                       .arg(von)
@@ -83,16 +85,18 @@ void TextPrüfen(const QWidget* w, QStringList& fehler) {
     if (const auto* l = qobject_cast<const QLabel*>(w)) {
         if (l->text().isEmpty() || !l->pixmap().isNull()) return;
         if (l->wordWrap()) {
-            if (l->heightForWidth(l->width()) > l->height())
-                fehler << QStringLiteral("%1: umbrochener Text braucht %2 px Höhe").arg(wer).arg(l->heightForWidth(l->width()));
+            const int nötig = l->heightForWidth(l->width());
+            if (nötig > l->height())
+                fehler << QStringLiteral("%1: umbrochener Text braucht %2 px Höhe").arg(wer).arg(nötig);
         } else {
             const QStringList zeilen = l->text().split(QLatin1Char('\n'));
             int breite = 0;
             for (const QString& z : zeilen) breite = std::max(breite, l->fontMetrics().horizontalAdvance(z));
             if (breite > l->contentsRect().width())
                 fehler << QStringLiteral("%1: Text braucht %2 px Breite").arg(wer).arg(breite);
-            if (zeilen.size() * l->fontMetrics().height() > l->contentsRect().height() + Toleranz)
-                fehler << QStringLiteral("%1: Text braucht %2 px Höhe").arg(wer).arg(zeilen.size() * l->fontMetrics().height());
+            const int höhe = int(zeilen.size()) * l->fontMetrics().height();
+            if (höhe > l->contentsRect().height())
+                fehler << QStringLiteral("%1: Text braucht %2 px Höhe").arg(wer).arg(höhe);
         }
     } else if (const auto* b = qobject_cast<const QAbstractButton*>(w)) {
         const QSize s = b->sizeHint();
@@ -235,7 +239,7 @@ protected:
         ASSERT_NE(s, nullptr) << name.toStdString();
         s->InhaltSetzen(text);
     }
-    // From the page of the operations over `Wege` clicks on "Weiter" to the operation's options.
+    // From the page of the operations: operation `index`, then `weiter` clicks on "Weiter" to page `ziel`.
     void Vorgang(int index, int weiter, int ziel) {
         ASSERT_EQ(gAktuellerRahmen, 5);
         btnAuswahl_Click(index);
@@ -306,6 +310,8 @@ TEST_F(Bildschirm, JedeSeiteSitztUndIstLesbar) {
     ZurückBis(5);
 
     Vorgang(1, 1, 31);
+    f->tbxSplitten1->TextSetzen(QStringLiteral("Postleitzahl"));
+    f->tbxSplitten2->TextSetzen(QStringLiteral("Ortsname"));
     Aufnehmen(QStringLiteral("seite_31.png"));
     // The states of the two-field type and the free type, once their handler shows them.
     if (f->cbxSplittenTypus->Click) {
@@ -318,6 +324,7 @@ TEST_F(Bildschirm, JedeSeiteSitztUndIstLesbar) {
     ZurückBis(5);
 
     Vorgang(0, 1, 41);
+    f->tbxVerschmolzen->TextSetzen(QStringLiteral("Ansprechpartner"));
     Aufnehmen(QStringLiteral("seite_41.png"));
     ZurückBis(5);
 
@@ -350,17 +357,15 @@ TEST_F(Bildschirm, JedeSeiteSitztUndIstLesbar) {
     };
     const Protokoll protokolle[] = {
         {13, "lblDubletten", "lblDublettenVerunreinigung",
-         {"12345 Datensätze untersucht", "345 Dubletten gefunden und entfernt", "12000 Datensätze verbleiben",
-          "Verunreinigung der Tabelle: 2,79 %"}},
+         {"12345 Datensätze", "345 Dubletten", "12000 Datensätze nach Korrektur", "2% Verunreinigung"}},
         {23, "lblMüll", "lblMüllVerunreinigung",
-         {"12345 Datensätze untersucht", "87 Mülldatensätze entfernt", "12258 Datensätze verbleiben",
-          "Verunreinigung der Tabelle: 0,70 %"}},
+         {"12345 Datensätze", "87 Mülldatensätze", "12258 Datensätze nach Bereinigung", "0% Verunreinigung"}},
         {53, "lblDatenabgleich", "lblDatenabgleich4",
-         {"12345 Datensätze abgeglichen", "1234 Datensätze auch in der 2. Tabelle", "11111 Datensätze verbleiben",
-          "Übereinstimmung: 10,00 %"}},
+         {"12345 Quelldatensätze", "davon 1234 in Referenz vorhanden", "11111 Datensätze nach Abgleich",
+          "9% Übereinstimmung"}},
         {63, "lblNeueDaten", "lblNeueDaten4",
-         {"12345 Datensätze vorhanden", "2345 neue Datensätze eingefügt", "567 schon vorhandene übersprungen",
-          "Zuwachs: 19,00 %"}},
+         {"12345 Quelldatensätze", "567 doppelt vorhanden", "14123 Datensätze nach Korrektur",
+          "4% Übereinstimmung"}},
     };
     for (const Protokoll& p : protokolle) {
         Zeigen(p.seite);
