@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Installs what building and testing need (Debian 12), then configures and builds.
+# Installs what building and testing need (Debian 12), then configures and builds:
+# the program alone, or with --tests everything.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 pakete=(cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev libsqlite3-dev libicu-dev
-        mdbtools-dev libfreexl-dev libgsf-1-dev libglib2.0-dev fonts-liberation fonts-dejavu-core)
+        mdbtools-dev libfreexl-dev libgsf-1-dev libglib2.0-dev fonts-liberation fonts-dejavu-core
+        qt6-translations-l10n)
 if [ "${1:-}" = "--tests" ]; then
   # Independent readers and fixture makers, used only by the tests.
-  pakete+=(mdbtools gnumeric python3 python3-xlrd python3-xlwt python3-dbf python3-dbfread xvfb xauth)
+  pakete+=(mdbtools gnumeric python3 python3-xlrd python3-xlwt python3-dbf python3-dbfread)
 fi
 fehlend=()
 for p in "${pakete[@]}"; do
@@ -21,4 +23,9 @@ if [ ${#fehlend[@]} -gt 0 ]; then
 fi
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)"
+if [ "${1:-}" = "--tests" ]; then
+  cmake --build build -j"$(nproc)"
+else
+  # Starting the program needs the program only, not the tests and benchmarks.
+  cmake --build build -j"$(nproc)" --target purivo
+fi

@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include "foundation/Oberflaeche.h"
 #include "platform/forms/Dialoge.h"
@@ -7,6 +9,12 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Purivo"));
+    // Qt's own dialogs (the file dialog's columns, context menus) speak German too.
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    QTranslator qtTexte;
+    if (qtTexte.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexte);
     forms::QtDialoge dialoge;
     frmHaupt haupt(dialoge);
     dialoge.BesitzerSetzen(&haupt);

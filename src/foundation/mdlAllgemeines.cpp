@@ -11,7 +11,8 @@
 #include "platform/shell/Shell.h"
 
 void EmailSenden(const Text& Adresse, const Text& Betreff, const Text& Text) {
-    shell::Öffnen(nachUtf8(u"mailto:" + Adresse + u"?Subject=" + Betreff + u"&Body=" + Text));
+    // The text is joined as the program always did; the opener gets it as a valid URI.
+    shell::Öffnen(shell::UriKodieren(nachUtf8(u"mailto:" + Adresse + u"?Subject=" + Betreff + u"&Body=" + Text)));
 }
 
 void InternetseiteÖffnen(const Text& URL) { shell::Öffnen(nachUtf8(URL)); }

@@ -26,6 +26,15 @@ void smnKontakt_Click(int Index);
 void smnKommunikation_Click(int Index);
 void smnInternet_Click(int Index);
 
+// The database and table pages' own controls.
+void DatenbankseitenVerbinden(frmHaupt& f);
+void btnDatenbankAuswählen_Click();
+void lstTabellen_Click();
+void cmdTabelleLöschen_Click();
+void cmdTabelleUmbenennen_Click();
+// "Zuletzt geändert am :" with the date and time of an engine date.
+Text GeändertText(double tage);
+
 // The option pages' handlers, joined to their controls.
 void OptionsregelnVerbinden(frmHaupt& f);
 void cbxSplittenTypus_Click();

@@ -7,13 +7,19 @@
 #include <QMenuBar>
 #include <QShortcut>
 
+#include "foundation/mdlAllgemeines.h"
 #include "foundation/mdlDatenbank.h"
+#include "foundation/mdlFeldInhalte.h"
 #include "foundation/mdlDeklarationen.h"
 #include "foundation/mdlMeldungen.h"
 #include "foundation/mdlStart.h"
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
 #include "ui/Seiten.h"
+#include "ui/frmDublettenBearbeiten.h"
+#include "ui/frmMuellBearbeiten.h"
+#include "ui/frmHilfe.h"
+#include "ui/frmInfo.h"
 #include "ui/mdlRahmen.h"
 
 using forms::Pixel;
@@ -37,6 +43,8 @@ frmHaupt::frmHaupt(forms::Dialogdienst& dialoge) : tmrDauer(this), tmrFortschrit
     schrift.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
     schrift.setPointSize(9);
     QApplication::setFont(schrift);
+    // The window's own font too, so controls measured while the pages are built use it already.
+    setFont(schrift);
 
     auto* fläche = new QWidget(this);
     fläche->setObjectName(QStringLiteral("Clientbereich"));
@@ -44,6 +52,7 @@ frmHaupt::frmHaupt(forms::Dialogdienst& dialoge) : tmrDauer(this), tmrFortschrit
     SeitenBauen();
     KnopfleisteBauen();
     MenüsBauen();
+    TestknöpfeBauen();
     tmrDauer.Timer = [] { tmrDauer_Timer(); };
     tmrFortschritt.Timer = [] { tmrFortschritt_Timer(); };
 
@@ -73,6 +82,7 @@ void frmHaupt::SeitenBauen() {
     SeitenProtokollBauen(*this);
     FeldartenmenüBauen(*this);
     OptionsregelnVerbinden(*this);
+    DatenbankseitenVerbinden(*this);
 }
 
 void frmHaupt::KnopfleisteBauen() {
@@ -100,6 +110,7 @@ void frmHaupt::KnopfleisteBauen() {
     btnWeiter->setDefault(true);
     btnWeiter->Click = [] { btnWeiter_Click(); };
     btnZurück->Click = [] { btnZurück_Click(); };
+    btnHilfe->Click = [] { HilfeZeigen(); };
     btnBeenden->Click = [this] { close(); };
 }
 
@@ -109,6 +120,57 @@ void frmHaupt::MenüsBauen() {
     mnuBeenden = mnuProgramm->addAction(QStringLiteral("&Beenden"));
     mnuBeenden->setObjectName(QStringLiteral("mnuBeenden"));
     connect(mnuBeenden, &QAction::triggered, this, [this] { close(); });
+
+    mnuInformation = menuBar()->addMenu(QStringLiteral("&?"));
+    mnuInformation->setObjectName(QStringLiteral("mnuInformation"));
+    struct Eintrag {
+        QAction** ziel;
+        const char16_t* name;
+        const char16_t* caption;
+        std::function<void()> handler;
+    };
+    const Eintrag einträge[] = {
+        {&mnuHilfe, u"mnuHilfe", u"&Hilfe", [] { HilfeZeigen(); }},
+        {nullptr, u"mnuLeer1", u"-", nullptr},
+        {&mnuInternetseite, u"mnuInternetseite", u"&Internetseite", [] { InternetseiteÖffnen(Internetseite); }},
+        {&mnuSupport, u"mnuSupport", u"&Support",
+         [] {
+             EmailSenden(Supportadresse, u"Supportanfrage für '" + Text(u"Purivo") + u" " + u"1.0" + u"'",
+                         u"Anfrage von %0D%0A%0D%0A");
+         }},
+        {nullptr, u"mnuLeer2", u"-", nullptr},
+        {&mnuInfo, u"mnuInfo", u"I&nfo", [] { mnuInfo_Click(); }},
+    };
+    for (const Eintrag& e : einträge) {
+        QAction* a = e.handler ? mnuInformation->addAction(Q(e.caption)) : mnuInformation->addSeparator();
+        a->setObjectName(Q(e.name));
+        if (e.ziel) *e.ziel = a;
+        if (e.handler) connect(a, &QAction::triggered, this, e.handler);
+    }
+}
+
+void frmHaupt::TestknöpfeBauen() {
+    // Buttons for trying the normalisers by hand; never shown.
+    const char16_t* captions[3] = {u"TEST - starten (neue daten)", u"Command2", u"TEST 2"};
+    for (int i = 0; i < 3; ++i) {
+        auto* k = elemente_.Anlegen<forms::Schaltfläche>(centralWidget(), Q(u"Command" + Text(1, u'1' + i)));
+        k->CaptionSetzen(Q(captions[i]));
+        k->hide();
+        (i == 0 ? Command1 : i == 1 ? Command2 : Command3) = k;
+    }
+    Command2->Click = [this] {
+        const Variante beispiel(u"Brunow-Systeme GmbH Incorp. AG");
+        Meldung(u"###" + FirmennameNormalisieren(beispiel).alsText() + u"###" +
+                    RechtsformNormalisieren(beispiel).alsText() + u"###",
+                vb::OKOnly, std::nullopt);
+    };
+    Command3->Click = [this] {
+        const Variante beispiel(u"+49 (030) 1234567");
+        Meldung(u"###" + LandesvorwahlErmitteln(beispiel).alsText() + u"###" +
+                    VorwahlNormalisieren(beispiel).alsText() + u"###" + TelefonNormalisieren(beispiel).alsText() +
+                    u"###",
+                vb::OKOnly, std::nullopt);
+    };
 }
 
 forms::Rahmenfeld* frmHaupt::Rahmen(int seite) const {
@@ -230,22 +292,18 @@ void frmHaupt::RahmenWechseln(int16_t von, int16_t nach, bool prüfen, bool einr
 
 bool frmHaupt::RahmenSchließen(int16_t seite, bool prüfen) { return ::RahmenSchließen(seite, prüfen); }
 
-namespace {
-// Until the review dialogs exist, a review is cancelled as their "Abbrechen"
-// does: nothing nobody reviewed is deleted.
-void ÜberprüfungAbbrechen() {
-    Fehlerfalle::ohneFehler([] { Objekt(gArbeitsbereich).Rollback(); });
-    gAbbruch = true;
-}
-}  // namespace
-
 int32_t frmHaupt::DublettenBearbeiten() {
     if (beiDublettenBearbeiten) return beiDublettenBearbeiten();
-    ÜberprüfungAbbrechen();
-    return 0;
+    frmDublettenBearbeiten dialog(this);
+    dialog.Hilfe = [] { HilfeZeigen(); };
+    // A load ended by its error box has closed the dialog already.
+    if (dialog.Form_Load()) dialog.exec();
+    return dialog.azlAngereichert;
 }
 
 void frmHaupt::MüllBearbeiten() {
     if (beiMüllBearbeiten) return beiMüllBearbeiten();
-    ÜberprüfungAbbrechen();
+    frmMüllBearbeiten dialog(this);
+    dialog.Hilfe = [] { HilfeZeigen(); };
+    if (dialog.Form_Load()) dialog.exec();
 }

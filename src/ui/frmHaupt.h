@@ -82,6 +82,9 @@ public:
     forms::Zeitgeber tmrDauer, tmrFortschritt;
     QMenu* mnuProgramm = nullptr;
     QAction* mnuBeenden = nullptr;
+    QMenu* mnuInformation = nullptr;
+    QAction *mnuHilfe = nullptr, *mnuInternetseite = nullptr, *mnuSupport = nullptr, *mnuInfo = nullptr;
+    forms::Schaltfläche *Command1 = nullptr, *Command2 = nullptr, *Command3 = nullptr;
     QMenu* mnuFeldArten = nullptr;  // shown only as the popup of the field list
     // Shows a popup menu at a global position and gives the entry chosen (null: none);
     // tests choose without a real popup.
@@ -130,6 +133,7 @@ private:
     void SeitenBauen();
     void KnopfleisteBauen();
     void MenüsBauen();
+    void TestknöpfeBauen();
     forms::Steuerelement& Element(TextSicht name, int index) const;
 
     forms::Dialogdienst& dialoge_;

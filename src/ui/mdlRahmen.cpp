@@ -122,8 +122,9 @@ bool TabellePrüfen(frmHaupt& f, Fehlerfalle& falle) {
     return true;
 }
 
-// The naming rule of the target table by the open database's format; empty when N passes.
-Text Namensregel(const Text& N) {
+}  // namespace
+
+Text TabellennamenRegel(const Text& N) {
     const Text& v = gDAOVerbindung;
     TextSicht verboten;
     int32_t länge;
@@ -151,6 +152,8 @@ Text Namensregel(const Text& N) {
     return u"Der Name enthält ungültige Zeichen " + zeichen + u" für die Bezeichnung" + CR + format;
 }
 
+namespace {
+
 bool ZieltabellePrüfen(frmHaupt& f, Fehlerfalle& falle) {
     Text N;
     if (!falle([&] {
@@ -158,7 +161,7 @@ bool ZieltabellePrüfen(frmHaupt& f, Fehlerfalle& falle) {
             N = T(f.tbxZielTabelle->Text());
         }))
         return false;
-    if (const Text regel = Namensregel(N); !regel.empty()) {
+    if (const Text regel = TabellennamenRegel(N); !regel.empty()) {
         AchtungAnzeigen(Variante(regel));
         return false;
     }

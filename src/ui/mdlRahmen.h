@@ -4,6 +4,8 @@
 // the buttons take for every operation.
 #include <cstdint>
 
+#include "platform/basic/Text.h"
+
 // Leaves page `Seite`, with its input checks when `Prüfen`; false when it stays.
 bool RahmenSchließen(int16_t Seite, bool Prüfen);
 // Enters page `Seite`, with its set-up when `Einrichten`.
@@ -21,3 +23,7 @@ void AbbruchFragen();
 // stands (gVorgang, gZuordnungNr); -1 where the button goes nowhere.
 int16_t NächsteSeite(int16_t Seite);
 int16_t VorigeSeite(int16_t Seite);
+
+// The naming rule for a table of the open database's format (by gDAOVerbindung);
+// empty when `Name` passes, else the message that says why not.
+Text TabellennamenRegel(const Text& Name);

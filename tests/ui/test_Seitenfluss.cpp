@@ -1,10 +1,12 @@
 // The wizard's pages and routes in the real window.
+#include <QApplication>
 #include <QCloseEvent>
 #include <QTimer>
 #include <filesystem>
 
 #include "foundation/mdlFeldInhalte.h"
 #include "ui/Fenstertest.h"
+#include "ui/frmDublettenBearbeiten.h"
 
 namespace {
 
@@ -512,15 +514,29 @@ TEST_F(Lauf, DublettensucheBisZurPrüfungOhneDiesenichtsGelöscht) {
     ASSERT_EQ(gAktuellerRahmen, 13);
     EXPECT_FALSE(f->LaufAktiv());
     EXPECT_EQ(TabellenSpalte(gZieltabelle, u"Firma"), (std::vector<std::string>{"Schmidt AG", "Weber KG"}));
+    // Two members and one enriched record: one record of four was redundant.
+    EXPECT_EQ(f->azlAngereichert, 1);
+    EXPECT_EQ(f->Elemente().Finden(QStringLiteral("lblDublettenVerunreinigung"))->Inhalt(),
+              QStringLiteral("25% Verunreinigung"));
     EXPECT_EQ(Tabellennamen(), (std::vector<std::string>{"Kunden", "Kunden _#1__9_12_2026", "Leer", "Lieferanten"}));
     Weiter();
     EXPECT_EQ(gAktuellerRahmen, 3);
     EXPECT_EQ(f->lstTabellen->ListCount(), 4);
 }
 
-TEST_F(Lauf, PrüfungOhneDialogBrichtAbUndLässtNichtsZurück) {
+TEST_F(Lauf, AbgebrochenePrüfungLässtNichtsZurück) {
     BisZuDenSuchoptionen();
+    // The user ends the review with "Abbrechen" as soon as it is open.
+    QTimer warten;
+    QObject::connect(&warten, &QTimer::timeout, [&] {
+        if (auto* d = dynamic_cast<frmDublettenBearbeiten*>(QApplication::activeModalWidget())) {
+            warten.stop();
+            QTest::mouseClick(d->btnAbbrechen, Qt::LeftButton);
+        }
+    });
+    warten.start(1);
     Weiter();
+    EXPECT_FALSE(warten.isActive());
     EXPECT_EQ(gAktuellerRahmen, 3);
     EXPECT_EQ(SichtbareRahmen(), std::vector<int>{3});
     EXPECT_EQ(Tabellennamen(), (std::vector<std::string>{"Kunden", "Leer", "Lieferanten"}));

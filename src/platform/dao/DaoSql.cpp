@@ -191,6 +191,14 @@ private:
         return p;
     }
 
+    Text vergleich() {
+        const Token& op = t_[p_];
+        if (op.art != Art::Zeichen || Text(u"= <> < > <= >=").find(op.text) == Text::npos || op.text == u" ")
+            Syntax(u"erwartet wird ein Vergleich");
+        ++p_;
+        return op.text;
+    }
+
     Text ausdruck(Abfrage& a) {
         Text s = und(a);
         while (wort(u"OR")) s += u" OR " + und(a);
@@ -208,6 +216,13 @@ private:
             if (!zeichen(u")")) Syntax(u"fehlende schließende Klammer ')'");
             return u"(" + s + u")";
         }
+        // Two numbers ("1 = 2"): the query of a list that is to show no rows.
+        if (t_[p_].art == Art::Zahl) {
+            const Text links = t_[p_++].text;
+            const Text op = vergleich();
+            if (t_[p_].art != Art::Zahl) Syntax(u"erwartet wird eine Zahl");
+            return links + u" " + op + u" " + t_[p_++].text;
+        }
         const auto& fd = a.tabelle->Fields().liste()[static_cast<size_t>(feld(*a.tabelle, name()))];
         const Text spalte = Bezeichner(fd->Name());
         if (wort(u"IS")) {
@@ -215,10 +230,7 @@ private:
             muss(u"NULL");
             return spalte + (nicht ? u" IS NOT NULL" : u" IS NULL");
         }
-        const Token& op = t_[p_];
-        if (op.art != Art::Zeichen || Text(u"= <> < > <= >=").find(op.text) == Text::npos || op.text == u" ")
-            Syntax(u"erwartet wird ein Vergleich");
-        ++p_;
+        const Text op = vergleich();
         const bool minus = zeichen(u"-");
         const Token& w = t_[p_];
         Variante wert;
@@ -237,7 +249,7 @@ private:
         } catch (const LaufzeitFehler&) {
             FehlerAuslösen(3464, u"Datentypen im Kriterienausdruck unverträglich (Feld '" + fd->Name() + u"').");
         }
-        return spalte + (IstTextTyp(fd->Type()) ? u" COLLATE PURIVO " : u" ") + op.text + u" ?";
+        return spalte + (IstTextTyp(fd->Type()) ? u" COLLATE PURIVO " : u" ") + op + u" ?";
     }
 
     Verbindung& v_;

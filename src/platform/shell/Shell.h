@@ -5,7 +5,14 @@
 #include <string>
 
 namespace shell {
+// The opener used when none is named: xdg-open unless set (tests capture with a script).
+void ÖffnerSetzen(std::string programm);
+const std::string& Öffner();
 // Starts `programm` with the one argument; false when it could not be started.
 // The child is not waited for beyond its start; its answer is not examined.
-bool Öffnen(const std::string& ziel, const std::string& programm = "xdg-open");
+bool Öffnen(const std::string& ziel, const std::string& programm = Öffner());
+// A mailto: or web address as an opener takes it: every byte outside the
+// characters a URI may carry percent-encoded (blanks, umlauts); "%" followed by
+// two hex digits stays, so a text that is encoded already keeps its meaning.
+std::string UriKodieren(const std::string& utf8);
 }  // namespace shell
