@@ -112,6 +112,16 @@ protected:
         f->lstTabellen->ListIndexSetzen(f->lstTabellen->row(gefunden.front()));
     }
 
+    // On to the search options of a duplicate search on Kunden.
+    void BisZuDenSuchoptionen() {
+        BisZurTabelle();
+        Weiter();
+        Klicken(f->btnAuswahl[3]);
+        Weiter();
+        Weiter();
+        ASSERT_EQ(gAktuellerRahmen, 11);
+    }
+
     // The frames shown: exactly the current page's.
     std::vector<int> SichtbareRahmen() const {
         std::vector<int> r;

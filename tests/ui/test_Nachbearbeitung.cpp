@@ -766,14 +766,6 @@ protected:
         EXPECT_EQ(geöffnet, 1);
         EXPECT_FALSE(f->LaufAktiv());
     }
-    void Dublettensuche() {
-        BisZurTabelle();
-        Weiter();
-        Klicken(f->btnAuswahl[3]);
-        Weiter();
-        Weiter();
-        ASSERT_EQ(gAktuellerRahmen, 11);
-    }
     // Matching or adding: the second table, both field assignments with a way back between them.
     void Zweitabellen(int knopf, int seite) {
         BisZurTabelle();
@@ -798,7 +790,7 @@ protected:
 };
 
 TEST_F(NachbearbeitungImFenster, DublettensucheMitÜbernommenerDublette) {
-    Dublettensuche();
+    BisZuDenSuchoptionen();
     WennOffen<frmDublettenBearbeiten>([&](frmDublettenBearbeiten& d) {
         EXPECT_EQ(gAktuellerRahmen, 12);
         EXPECT_FALSE(f->btnWeiter->isVisible());
@@ -822,7 +814,7 @@ TEST_F(NachbearbeitungImFenster, DublettensucheMitÜbernommenerDublette) {
 }
 
 TEST_F(NachbearbeitungImFenster, DublettensucheOhneÜbernahmeUndAbgebrochen) {
-    Dublettensuche();
+    BisZuDenSuchoptionen();
     WennOffen<frmDublettenBearbeiten>([&](frmDublettenBearbeiten& d) {
         dialoge.Antworten(vb::Yes, QStringLiteral("(beim Datenabgleich ist dies der Normalfall)"));
         dialoge.Antworten(vb::Yes, QStringLiteral("und 'Dubletten' befindliche"));

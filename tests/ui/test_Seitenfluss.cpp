@@ -485,18 +485,7 @@ TEST_F(Fenstertest, StrgFSchaltetDieSystemmeldungUm) {
 
 // ---- running an operation from "Starten" ----
 
-class Lauf : public Seitenfluss {
-protected:
-    // Pages up to the search options of a duplicate search on Kunden.
-    void BisZuDenSuchoptionen() {
-        BisZurTabelle();
-        Weiter();
-        Klicken(f->btnAuswahl[3]);
-        Weiter();
-        Weiter();
-        ASSERT_EQ(gAktuellerRahmen, 11);
-    }
-};
+using Lauf = Seitenfluss;
 
 TEST_F(Lauf, DublettensucheBisZurPrüfungOhneDiesenichtsGelöscht) {
     BisZuDenSuchoptionen();

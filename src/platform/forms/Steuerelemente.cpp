@@ -40,40 +40,28 @@ std::map<int, Steuerelement*> Steuerelementliste::Feld(const QString& name) cons
 
 // ---- captions ----
 
-Beschriftung::Beschriftung(QWidget* eltern) : QLabel(eltern) {
+Beschriftung::Beschriftung(QWidget* eltern) : MitCaption(eltern) {
     // VB labels wrap within their width.
     setWordWrap(true);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setTextFormat(Qt::PlainText);
 }
 
-void Beschriftung::CaptionSetzen(const QString& c) {
-    caption_ = c;
-    setText(Zeilenumbrüche(c));
-}
 
-Schaltfläche::Schaltfläche(QWidget* eltern) : QPushButton(eltern) {
+Schaltfläche::Schaltfläche(QWidget* eltern) : MitCaption(eltern) {
     setAutoDefault(false);
     connect(this, &QPushButton::clicked, this, [this] {
         if (Click) Click();
     });
 }
 
-void Schaltfläche::CaptionSetzen(const QString& c) {
-    caption_ = c;
-    setText(c);
-}
 
-Kontrollkästchen::Kontrollkästchen(QWidget* eltern) : QCheckBox(eltern) {
+Kontrollkästchen::Kontrollkästchen(QWidget* eltern) : MitCaption(eltern) {
     connect(this, &QCheckBox::stateChanged, this, [this](int) {
         if (Click) Click();
     });
 }
 
-void Kontrollkästchen::CaptionSetzen(const QString& c) {
-    caption_ = c;
-    setText(c);
-}
 
 int32_t Kontrollkästchen::Value() const {
     switch (checkState()) {
@@ -92,16 +80,12 @@ void Kontrollkästchen::ValueSetzen(int32_t v) {
 // Grey is for the program to set: a click ticks a grey box, as it does an empty one.
 void Kontrollkästchen::nextCheckState() { setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked); }
 
-Optionsfeld::Optionsfeld(QWidget* eltern) : QRadioButton(eltern) {
+Optionsfeld::Optionsfeld(QWidget* eltern) : MitCaption(eltern) {
     connect(this, &QRadioButton::toggled, this, [this](bool an) {
         if (an && Click) Click();
     });
 }
 
-void Optionsfeld::CaptionSetzen(const QString& c) {
-    caption_ = c;
-    setText(c);
-}
 
 void Optionsfeld::ValueSetzen(bool v) {
     if (v || !isChecked()) {
@@ -216,12 +200,8 @@ void Fortschrittsbalken::ValueSetzen(float v) {
     setValue(static_cast<int>(std::lround(v)));
 }
 
-Rahmenfeld::Rahmenfeld(QWidget* eltern) : QGroupBox(eltern) {}
+Rahmenfeld::Rahmenfeld(QWidget* eltern) : MitCaption(eltern) {}
 
-void Rahmenfeld::CaptionSetzen(const QString& c) {
-    caption_ = c;
-    setTitle(c);
-}
 
 Figur::Figur(QWidget* eltern) : QFrame(eltern) {
     setFrameShape(QFrame::NoFrame);

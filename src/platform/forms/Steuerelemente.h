@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <type_traits>
 #include <utility>
 
 #include <QCheckBox>
@@ -20,6 +21,8 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QString>
+
+#include "platform/forms/Dialoge.h"
 
 namespace forms {
 
@@ -41,11 +44,22 @@ public:
     virtual QWidget* Widget() = 0;
 };
 
-class Beschriftung : public QLabel, public Steuerelement {
+// A control with a caption: held verbatim (blanks, CR), shown as the widget shows
+// text (a label with CR and CR LF as line breaks, a frame as its title).
+template <class W>
+class MitCaption : public W, public Steuerelement {
 public:
-    explicit Beschriftung(QWidget* eltern);
+    explicit MitCaption(QWidget* eltern) : W(eltern) {}
     QString Caption() const { return caption_; }
-    void CaptionSetzen(const QString& c);
+    void CaptionSetzen(const QString& c) {
+        caption_ = c;
+        if constexpr (std::is_base_of_v<QGroupBox, W>)
+            this->setTitle(c);
+        else if constexpr (std::is_base_of_v<QLabel, W>)
+            this->setText(Zeilenumbrüche(c));
+        else
+            this->setText(c);
+    }
     QString Inhalt() const override { return caption_; }
     void InhaltSetzen(const QString& c) override { CaptionSetzen(c); }
     QWidget* Widget() override { return this; }
@@ -54,56 +68,39 @@ private:
     QString caption_;
 };
 
-class Schaltfläche : public QPushButton, public Steuerelement {
+class Beschriftung : public MitCaption<QLabel> {
+public:
+    explicit Beschriftung(QWidget* eltern);
+};
+
+class Schaltfläche : public MitCaption<QPushButton> {
 public:
     explicit Schaltfläche(QWidget* eltern);
-    QString Caption() const { return caption_; }
-    void CaptionSetzen(const QString& c);
-    QString Inhalt() const override { return caption_; }
-    void InhaltSetzen(const QString& c) override { CaptionSetzen(c); }
-    QWidget* Widget() override { return this; }
     std::function<void()> Click;
-
-private:
-    QString caption_;
 };
 
 // Value 0 unticked, 1 ticked, 2 grey (set by code only; a click ticks or
 // unticks), other values raise 380. Click fires on every change of Value.
-class Kontrollkästchen : public QCheckBox, public Steuerelement {
+class Kontrollkästchen : public MitCaption<QCheckBox> {
 public:
     explicit Kontrollkästchen(QWidget* eltern);
-    QString Caption() const { return caption_; }
-    void CaptionSetzen(const QString& c);
     int32_t Value() const;
     void ValueSetzen(int32_t v);
     int32_t Wert() const override { return Value(); }
-    QString Inhalt() const override { return caption_; }
-    QWidget* Widget() override { return this; }
     std::function<void()> Click;
 
 protected:
     void nextCheckState() override;
-
-private:
-    QString caption_;
 };
 
 // Value -1 (True) when chosen, else 0; code may also clear the chosen one.
-class Optionsfeld : public QRadioButton, public Steuerelement {
+class Optionsfeld : public MitCaption<QRadioButton> {
 public:
     explicit Optionsfeld(QWidget* eltern);
-    QString Caption() const { return caption_; }
-    void CaptionSetzen(const QString& c);
     bool Value() const { return isChecked(); }
     void ValueSetzen(bool v);
     int32_t Wert() const override { return Value() ? -1 : 0; }
-    QString Inhalt() const override { return caption_; }
-    QWidget* Widget() override { return this; }
     std::function<void()> Click;
-
-private:
-    QString caption_;
 };
 
 class Textfeld : public QLineEdit, public Steuerelement {
@@ -184,17 +181,9 @@ private:
 };
 
 // A frame with its caption shown as stored, blanks included.
-class Rahmenfeld : public QGroupBox, public Steuerelement {
+class Rahmenfeld : public MitCaption<QGroupBox> {
 public:
     explicit Rahmenfeld(QWidget* eltern);
-    QString Caption() const { return caption_; }
-    void CaptionSetzen(const QString& c);
-    QString Inhalt() const override { return caption_; }
-    void InhaltSetzen(const QString& c) override { CaptionSetzen(c); }
-    QWidget* Widget() override { return this; }
-
-private:
-    QString caption_;
 };
 
 // A filled rectangle.
