@@ -185,8 +185,8 @@ void TabelleBauen(frmHaupt& f) {
     Seitenbau b(f, 3);
     b.Text(QStringLiteral("Wählen sie die zu bearbeitende Tabelle."), 360, 480, 8880, 255);
     f.lstTabellen = b.Element<forms::Listenfeld>(QStringLiteral("lstTabellen"), 360, 840, 5640, 4560);
-    f.lblGeändert = b.Label(QStringLiteral("lblGeändert"), QStringLiteral("Geändert"), 6240, 840, 3120, 480);
-    f.lblGröße = b.Label(QStringLiteral("lblGröße"), QStringLiteral("Größe"), 6240, 1440, 3120, 480);
+    f.lblGeändert = b.Label(QStringLiteral("lblGeändert"), QStringLiteral("Geändert"), 6240, 840, 3120, 1080);
+    f.lblGröße = b.Label(QStringLiteral("lblGröße"), QStringLiteral("Größe"), 6240, 2040, 3120, 480);
     f.cmdTabelleUmbenennen =
         b.Element<forms::Schaltfläche>(QStringLiteral("cmdTabelleUmbenennen"), 6240, 4440, 3120, 375);
     f.cmdTabelleUmbenennen->CaptionSetzen(QStringLiteral("Tabelle umbenennen"));

@@ -286,8 +286,8 @@ TEST_F(Bildschirm, JedeSeiteSitztUndIstLesbar) {
     ASSERT_EQ(gAktuellerRahmen, 3);
     f->lstTabellen->ListIndexSetzen(f->lstTabellen->row(f->lstTabellen->findItems(QStringLiteral("Kunden"),
                                                                                   Qt::MatchExactly).value(0)));
-    f->lblGeändert->CaptionSetzen(QStringLiteral("Geändert: 09.12.2026 14:32:10"));
-    f->lblGröße->CaptionSetzen(QStringLiteral("Größe: 10 Felder, 3 Datensätze"));
+    // The selection shows the table's last change and size.
+    EXPECT_TRUE(f->lblGeändert->Caption().startsWith(QStringLiteral("Zuletzt geändert am :")));
     Aufnehmen(QStringLiteral("seite_03.png"));
     Weiter();
     ASSERT_EQ(gAktuellerRahmen, 5);
