@@ -94,11 +94,30 @@ void DatenbankÖffnen(const Variante& Pfad, const Variante& Passwort, std::share
     }
 }
 
+namespace {
+Text Speicherfehler() { return u"Fehler beim Speichern der Datenbank."; }
+}  // namespace
+
 void DatenbankSchließen(std::shared_ptr<dao::Database>& Datenbank) {
-    Fehlerfalle::ohneFehler([&] {
-        if (Datenbank) Datenbank->Close();
+    if (!Datenbank) return;
+    // Only the write-back can fail on a close that matters; a reference to a database
+    // that is already closed is cleared quietly.
+    bool geschlossen = false;
+    Fehlerfalle falle(Speicherfehler);
+    falle([&] {
+        try {
+            Datenbank->Close();
+        } catch (const LaufzeitFehler& e) {
+            if (e.Nummer() != 3420) throw;
+        }
+        geschlossen = true;
     });
-    Datenbank.reset();
+    if (geschlossen) Datenbank.reset();
+}
+
+bool DatenbankSpeichern() {
+    Fehlerfalle falle(Speicherfehler);
+    return falle([] { Datenbank().Flush(); });
 }
 
 int32_t DatensätzeZählen(const std::shared_ptr<dao::Recordset>& rs) {
@@ -158,18 +177,21 @@ void TabelleKopieren(const Variante& Quelle, const Variante& Ziel, bool MitRelat
                      const Wahlweise& /*Reserve*/, const Wahlweise& Name1, const Wahlweise& Typ1,
                      const Wahlweise& Größe1, const Wahlweise& Name2, const Wahlweise& Typ2, const Wahlweise& Größe2,
                      const Wahlweise& Name3, const Wahlweise& Typ3, const Wahlweise& Größe3) {
+    // Replacing the source by its own empty copy would lose its records: refused,
+    // and whatever the answer, the routine ends as after abort. The box says why
+    // in its own text, the system-message line being optional.
+    static constexpr const char16_t* dieselbeTabelle =
+        u"Quell- und Zieltabelle sind dieselbe Tabelle; sie wird nicht überschrieben.";
+    bool dieselbe = false;
     Fehlerfalle falle([&] {
-        return (V(u"Fehler beim Kopieren der Tabelle '") & Quelle & V(u"' nach '") & Ziel & V(u"'.")).alsText();
+        Variante t = V(u"Fehler beim Kopieren der Tabelle '") & Quelle & V(u"' nach '") & Ziel & V(u"'.");
+        if (dieselbe) t = t & Variante(Text(1, CR) + dieselbeTabelle);
+        return t.alsText();
     });
 
-    // Replacing the source by its own empty copy would lose its records: refused,
-    // and whatever the answer, the routine ends as after abort.
-    bool dieselbe = false;
     if (!falle([&] {
             dieselbe = Großschreiben(Quelle) == Großschreiben(Ziel);
-            if (dieselbe)
-                FehlerAuslösen(fehlernummer::UngueltigesArgument,
-                               u"Quell- und Zieltabelle sind dieselbe Tabelle; sie wird nicht überschrieben.");
+            if (dieselbe) FehlerAuslösen(fehlernummer::UngueltigesArgument, dieselbeTabelle);
         }))
         return;
     if (dieselbe) {

@@ -38,8 +38,15 @@ void RecordsetSchließen(std::shared_ptr<dao::Recordset>& rs);
 // Opens Pfad by its extension into Datenbank; gFehlerAbbruch is false when it opened.
 // The caller closes the previous database first.
 void DatenbankÖffnen(const Variante& Pfad, const Variante& Passwort, std::shared_ptr<dao::Database>& Datenbank);
-// Closes and clears the reference; never reports anything.
+// Closes and clears the reference. Only a failed write-back is reported, in the
+// box of DatenbankSpeichern; the database then stays open and the reference kept,
+// whatever the answer (abort also sets gFehlerAbbruch). Everything else is silent.
 void DatenbankSchließen(std::shared_ptr<dao::Database>& Datenbank);
+// Writes what changed in gDatenbank back to the user's file. A failure shows
+// "Fehler beim Speichern der Datenbank." with the driver's reason: retry writes
+// again, ignore goes on with the changes kept for the next try, abort sets
+// gFehlerAbbruch. False when the user chose abort.
+bool DatenbankSpeichern();
 // The records of rs; afterwards rs stands on its first record when it has any.
 int32_t DatensätzeZählen(const std::shared_ptr<dao::Recordset>& rs);
 // Position of the table named Name in gDatenbank.TableDefs (under Großschreiben), -1 when none.

@@ -223,7 +223,7 @@ Variante NachnameNormalisieren(const Variante& Wert) {
     if (ohneWert(Wert)) return Variante::Empty();
     const Text t = Wert.alsText();
     const int32_t p = InStrRev(t, u" ");
-    return Variante(p > 0 ? Mid(t, p + 1) : t);
+    return p > 0 ? Variante(Mid(t, p + 1)) : Wert;
 }
 
 Variante FeldinhaltNormalisieren(const Variante& Wert, Typcode Typ) {

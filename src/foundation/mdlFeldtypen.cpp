@@ -5,6 +5,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "foundation/mdlAllgemeines.h"
@@ -99,6 +100,13 @@ public:
     void Lesen(const Text& pfad) {
         std::ifstream datei(nachUtf8(pfad), std::ios::binary);
         if (!datei) return;
+        // An editor saving as UTF-8 may put a byte-order mark before the first item.
+        char kopf[3] = {};
+        datei.read(kopf, 3);
+        if (datei.gcount() != 3 || std::string_view(kopf, 3) != "\xEF\xBB\xBF") {
+            datei.clear();
+            datei.seekg(0);
+        }
         std::vector<char> puffer(pufferGröße);
         for (;;) {
             datei.read(puffer.data(), static_cast<std::streamsize>(puffer.size()));

@@ -61,7 +61,7 @@ bool ReservierteNamenPrüfen(const std::vector<Text>& Namen, const std::vector<T
         if (!ReservierterTabellenname(Name)) continue;
         AchtungAnzeigen(Variante(u"Der Tabellenname '" + Name +
                                  u"' ist für die Arbeitstabellen des Programms reserviert." + Text(1, 13) +
-                                 u"Bitte wählen Sie einen anderen Namen."));
+                                 u"Bitte wählen sie einen anderen Namen."));
         return false;
     }
     for (const Text& Quelle : Quellen) {
@@ -69,7 +69,7 @@ bool ReservierteNamenPrüfen(const std::vector<Text>& Namen, const std::vector<T
         if (Spalte.empty()) continue;
         AchtungAnzeigen(Variante(u"Die Tabelle '" + Quelle + u"' enthält die Spalte '" + Spalte +
                                  u"', deren Name für die Verwaltungsspalten des Programms reserviert ist." +
-                                 Text(1, 13) + u"Bitte benennen Sie die Spalte vorher um."));
+                                 Text(1, 13) + u"Bitte benennen sie die Spalte vorher um."));
         return false;
     }
     return true;

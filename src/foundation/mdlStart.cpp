@@ -32,10 +32,14 @@ bool ArbeitsbereichErstellen(int32_t Typ) {
     }
 }
 
-void ArbeitsbereichSchließen() {
+bool ArbeitsbereichSchließen() {
     DatenbankSchließen(gDatenbank);
+    if (gDatenbank) return false;
     // After a failed start-up there is no workspace to close.
-    if (!gArbeitsbereich) return;
+    if (!gArbeitsbereich) return true;
+    // Every database the program opened is closed by now; the workspace has nothing
+    // left to write back.
     gArbeitsbereich->Close();
     gArbeitsbereich.reset();
+    return true;
 }

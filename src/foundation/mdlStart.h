@@ -13,5 +13,7 @@
 [[nodiscard]] bool ArbeitsbereichErstellen(int32_t Typ = 2);
 
 // Called when the main window unloads outside a running operation: closes the
-// open database, quietly, then the workspace.
-void ArbeitsbereichSchließen();
+// open database, then the workspace. False when the database's write-back failed
+// and the user kept it open (DatenbankSchließen): the workspace stays too, so that
+// nothing is lost and the program must not end.
+bool ArbeitsbereichSchließen();

@@ -9,6 +9,7 @@
 #include "foundation/mdlMeldungen.h"
 #include "operations/Vorgangsrahmen.h"
 #include "operations/mdlMischen.h"
+#include "platform/dao/Dao.h"
 #include "search/mdlDublettensuche.h"
 #include "search/mdlSuche.h"
 #include "search/mdlSuchpuffer.h"
@@ -108,12 +109,13 @@ void Starten(const Zweitabellenvorgang& Art, const Variante& Tabelle1, const Var
              const Variante& Ziel, const std::vector<Feldzuordnung>& Felder1,
              const std::vector<Feldzuordnung>& Felder2) {
     auto& o = Oberfläche();
+    // Cleared first, so that a refused start does not report the last run's flags.
+    gAbbruch = false;
+    gFehlerAbbruch = false;
     if (!NamenPrüfen(Tabelle1, Tabelle2, Ziel)) {
         o.RahmenÖffnen(rahmen::Suchoptionen, false);
         return;
     }
-    gAbbruch = false;
-    gFehlerAbbruch = false;
     LaufTabellenLeeren();
     Lauf = Vorgangslauf();
     Lauf.Quelle = Tabelle1;
@@ -139,13 +141,15 @@ void Starten(const Zweitabellenvorgang& Art, const Variante& Tabelle1, const Var
     if (Gestört()) return Abbrechen();
     SuchpufferLöschen();
     if (Gestört()) return Abbrechen();
+    // The result reaches the user's file before the run reports it.
+    if (!DatenbankSpeichern()) return Abbrechen();
     o.RahmenWechseln(rahmen::DublettenNachbearbeitung, Art.Protokoll, true, true);
 }
 }  // namespace
 
 std::vector<Text> DatenabgleichLöschungen(const Text& Ziel) {
     return {StatusLöschen(Ziel, StatusDublette), StatusLöschen(Ziel, StatusAngereichert),
-            u"DELETE * FROM [" + Ziel + u"]" + u" WHERE ([" + SpalteQuelle + u"] = " + Zahl(QuelleTabelle2) +
+            u"DELETE * FROM " + dao::SqlBezeichner(Ziel) + u" WHERE ([" + SpalteQuelle + u"] = " + Zahl(QuelleTabelle2) +
                 u" AND NOT ([" + SpalteStatus + u"] = " + Zahl(StatusAngereichertÜbernehmen) + u" OR [" +
                 SpalteStatus + u"] = " + Zahl(StatusDubletteÜbernehmen) + u"))"};
 }

@@ -124,13 +124,14 @@ bool ZeileAbbilden(const std::vector<Mischspalte>& Spalten, const std::vector<Te
             return false;
         if (i == 0) erster = werte[0];
     }
-    std::vector<std::optional<Variante>> neu;
-    feld.clear();
-    if (!falle([&] { neu = DatensatzAbbilden(werte, Zuordnung1, Spalten, Typspalten); })) return false;
-    for (size_t i = 0; i < neu.size(); ++i) {
-        if (!neu[i]) continue;
-        feld = Namen[i];
-        if (!falle([&] { Lauf.rsZiel->Fields()[static_cast<int32_t>(i)]->Value(*neu[i]); })) return false;
+    // Column by column, so that an error names the mixed table's column and an
+    // ignored one costs only that column's value (it is then left without one).
+    for (size_t i = 0; i < Zuordnung1.size() && i < Spalten.size(); ++i) {
+        feld = i < Namen.size() ? Namen[i] : Text();
+        if (Unberührt(Spalten[i])) continue;
+        Variante wert = Variante::Null();
+        if (!falle([&] { wert = *FeldAbbilden(werte, Zuordnung1[i], Spalten[i], Typspalten); })) return false;
+        if (!falle([&] { Lauf.rsZiel->Fields()[static_cast<int32_t>(i)]->Value(wert); })) return false;
     }
     return true;
 }

@@ -11,6 +11,7 @@
 #include "foundation/mdlLaufTabellen.h"
 #include "foundation/mdlMeldungen.h"
 #include "operations/Vorgangsrahmen.h"
+#include "platform/dao/Dao.h"
 #include "platform/basic/Fehler.h"
 #include "platform/basic/Laufzeit.h"
 #include "search/mdlSuchpuffer.h"
@@ -164,7 +165,7 @@ void MüllsucheBeenden() {
     const Text ziel = Lauf.Ziel.alsText();
     if (!Lauf.Beginnen(falle)) return;
     if (!falle([&] {
-            Datenbank().Execute(u"DELETE * FROM [" + ziel + u"] WHERE [" + SpalteStatus + u"] = " +
+            Datenbank().Execute(u"DELETE * FROM " + dao::SqlBezeichner(ziel) + u" WHERE [" + SpalteStatus + u"] = " +
                                 Zahl(StatusMüll));
         }))
         return;
@@ -215,21 +216,35 @@ void DatensatzEntmüllen(dao::Recordset& rs) {
         return u"Fehler beim Entmüllen des Datensatzes '" + Spalteninhalt(rs, 0) + u"' im Feld '" +
                Spaltenname(rs, spalte) + u"' mit dem Wert '" + Spalteninhalt(rs, spalte) + u"'.";
     });
-    std::vector<Variante> werte(static_cast<size_t>(std::max(anzahl, int32_t(0))));
-    std::vector<int16_t> typen(werte.size(), 0);
+    Müllkriterien kriterien = 0;
+    if (!falle([&] { kriterien = MüllkriterienLesen(); })) return;
+    bool befund = false;
+    // Column by column, so that an error names its column and an ignored one
+    // loses only that column's remarks.
     for (spalte = 0; spalte < anzahl; ++spalte) {
         const auto i = static_cast<size_t>(spalte);
-        if (!falle([&] { typen[i] = rs.Fields()[spalte]->Type(); })) return;
-        if (Ungeprüft(typen[i])) continue;
-        if (!falle([&] { werte[i] = rs.Fields()[spalte]->Value(); })) return;
+        int16_t typ = 0;
+        if (!falle([&] { typ = rs.Fields()[spalte]->Type(); })) return;
+        if (Ungeprüft(typ)) continue;
+        Variante wert;
+        if (!falle([&] { wert = rs.Fields()[spalte]->Value(); })) return;
+        if (i >= gFelder1.size()) continue;
+        Text anmerkung;
+        if (!falle([&] { anmerkung = SpalteBeurteilen(wert, gFelder1[i], kriterien); })) return;
+        if (anmerkung.empty()) continue;
+        befund = true;
+        // Stored without the blank before the first remark; remarks beyond the
+        // column's size are cut, and the record stays marked.
+        if (!falle([&] {
+                auto& f = *rs.Fields()[SpalteAnmerkung];
+                const Text bisher = (f.Value() & Variante(Text())).text();
+                f.Value(Variante(Left(LTrim(bisher + anmerkung), AnmerkungLänge)));
+            }))
+            return;
     }
-    Müllbefund befund;
-    if (!falle([&] { befund = DatensatzBeurteilen(werte, typen, gFelder1, MüllkriterienLesen()); })) return;
-    if (!befund.Müll) return;
+    if (!befund) return;
     if (!falle([&] { rs.Fields()[SpalteStatus]->Value(Variante(uint8_t{StatusMüll})); })) return;
     ++gAnzahlMüll;
-    // The mark stays when the remarks are more than the column holds.
-    falle([&] { rs.Fields()[SpalteAnmerkung]->Value(Variante(Left(befund.Anmerkung, AnmerkungLänge))); });
 }
 
 void MüllsucheAbbrechen() {
@@ -239,13 +254,14 @@ void MüllsucheAbbrechen() {
 
 void MüllsucheStarten(const Variante& Quelltabelle, const Variante& Zieltabelle) {
     auto& o = Oberfläche();
+    // Cleared first, so that a refused start does not report the last run's flags.
+    gAbbruch = false;
+    gFehlerAbbruch = false;
     // A source column of a bookkeeping name would be dropped with the bookkeeping columns.
     if (!ReservierteNamenPrüfen({Zieltabelle.alsText()}, {Quelltabelle.alsText()})) {
         o.RahmenÖffnen(rahmen::MüllKriterien, false);
         return;
     }
-    gAbbruch = false;
-    gFehlerAbbruch = false;
     Lauf = Vorgangslauf();
     Lauf.Quelle = Quelltabelle;
     Lauf.Ziel = Zieltabelle;
@@ -283,5 +299,7 @@ void MüllsucheStarten(const Variante& Quelltabelle, const Variante& Zieltabelle
     o.NachDerBearbeitung();
     MüllsucheBeenden();
     if (Gestört()) return MüllsucheAbbrechen();
+    // The result reaches the user's file before the run reports it.
+    if (!DatenbankSpeichern()) return MüllsucheAbbrechen();
     o.RahmenWechseln(rahmen::MüllNachbearbeitung, rahmen::MüllProtokoll, true, true);
 }

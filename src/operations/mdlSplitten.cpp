@@ -5,6 +5,7 @@
 
 #include "foundation/Oberflaeche.h"
 #include "foundation/mdlAllgemeines.h"
+#include "foundation/mdlDatenbank.h"
 #include "foundation/mdlDeklarationen.h"
 #include "foundation/mdlFeldInhalte.h"
 #include "foundation/mdlMeldungen.h"
@@ -119,6 +120,9 @@ void SplittenAbbrechen() {
 
 void FelderSplitten(const Variante& Quelltabelle, const Variante& Zieltabelle) {
     auto& o = Oberfläche();
+    // Cleared first, so that a refused start does not report the last run's flags.
+    gAbbruch = false;
+    gFehlerAbbruch = false;
     if (!SplittenEingabenPrüfen(Quelltabelle)) {
         o.RahmenÖffnen(rahmen::Splitten, false);
         return;
@@ -177,5 +181,7 @@ void FelderSplitten(const Variante& Quelltabelle, const Variante& Zieltabelle) {
 
     if (!Lauf.Festschreiben(falle)) return SplittenAbbrechen();
     RelationenErstellen(Quelltabelle, Zieltabelle);
+    // The result reaches the user's file before the run reports it.
+    if (!DatenbankSpeichern()) return SplittenAbbrechen();
     o.RahmenWechseln(rahmen::Durchführung, rahmen::SplittenProtokoll, true, true);
 }

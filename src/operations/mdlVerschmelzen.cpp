@@ -5,6 +5,7 @@
 
 #include "foundation/Oberflaeche.h"
 #include "foundation/mdlAllgemeines.h"
+#include "foundation/mdlDatenbank.h"
 #include "foundation/mdlDeklarationen.h"
 #include "foundation/mdlMeldungen.h"
 #include "operations/Vorgangsrahmen.h"
@@ -62,6 +63,9 @@ void VerschmelzenAbbrechen() {
 
 void FelderVerschmelzen(const Variante& Quelltabelle, const Variante& Zieltabelle) {
     auto& o = Oberfläche();
+    // Cleared first, so that a refused start does not report the last run's flags.
+    gAbbruch = false;
+    gFehlerAbbruch = false;
     if (!VerschmelzenEingabenPrüfen(Quelltabelle)) {
         o.RahmenÖffnen(rahmen::Verschmelzen, false);
         return;
@@ -121,5 +125,7 @@ void FelderVerschmelzen(const Variante& Quelltabelle, const Variante& Zieltabell
 
     if (!Lauf.Festschreiben(falle)) return VerschmelzenAbbrechen();
     RelationenErstellen(Quelltabelle, Zieltabelle);
+    // The result reaches the user's file before the run reports it.
+    if (!DatenbankSpeichern()) return VerschmelzenAbbrechen();
     o.RahmenWechseln(rahmen::Durchführung, rahmen::VerschmelzenProtokoll, true, true);
 }

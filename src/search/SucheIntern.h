@@ -9,8 +9,14 @@
 
 namespace suche_intern {
 
-// A column value that takes no part in the comparison: Empty, Null or "".
-inline bool IstLeer(const Variante& v) { return v.istEmpty() || v.istNull() || (v.istText() && v.text().empty()); }
+// A text of blanks only, the empty text included: what the preparation leaves of
+// a combined column whose parts are all missing.
+inline bool NurLeerzeichen(TextSicht t) { return t.find_first_not_of(u' ') == TextSicht::npos; }
+
+// A column value that takes no part in the comparison: Empty, Null, "" or blanks only.
+inline bool IstLeer(const Variante& v) {
+    return v.istEmpty() || v.istNull() || (v.istText() && NurLeerzeichen(v.text()));
+}
 
 // A coarse set of the characters of a text (64 classes): a word whose class set
 // is not within that of a text cannot occur in it.

@@ -127,7 +127,7 @@ void Positionieren(dao::Recordset& rs, const dao::FieldPtr& Nummer, int32_t& Pos
     if (k != Position) rs.Move(k - Position);
     Position = k;
     if (!rs.EOF_() && !rs.BOF_() && Nummer->Value() == Variante(k)) return;
-    rs.FindFirst(Text(u"[") + SpalteNummer + u"] = " + ausUtf8(std::to_string(k)));
+    rs.FindFirst(dao::SqlBezeichner(SpalteNummer) + u" = " + ausUtf8(std::to_string(k)));
     if (rs.NoMatch()) FehlerAuslösen(3021, u"Kein aktueller Datensatz.");
 }
 
@@ -174,7 +174,8 @@ void DublettenAuswerten() {
     const Text ziel = Suchziel.alsText();
     auto öffnen = [&](dao::RecordsetPtr& rs, const Text& tabelle) {
         return schritt([&] {
-            rs = Datenbank().OpenRecordset(u"SELECT * FROM [" + tabelle + u"] ORDER BY [" + SpalteNummer + u"]");
+            rs = Datenbank().OpenRecordset(u"SELECT * FROM " + dao::SqlBezeichner(tabelle) + u" ORDER BY " +
+                                           dao::SqlBezeichner(SpalteNummer));
             if (!rs->EOF_()) rs->MoveFirst();
         });
     };

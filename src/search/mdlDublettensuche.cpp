@@ -16,7 +16,7 @@ bool Abgebrochen() { return gAbbruch || gFehlerAbbruch; }
 }  // namespace
 
 Text StatusLöschen(const Text& Tabelle, int Status) {
-    return u"DELETE * FROM [" + Tabelle + u"]" + u" WHERE [" + SpalteStatus + u"] = " +
+    return u"DELETE * FROM " + dao::SqlBezeichner(Tabelle) + u" WHERE " + dao::SqlBezeichner(SpalteStatus) + u" = " +
            ausUtf8(std::to_string(Status));
 }
 
@@ -44,6 +44,8 @@ void DublettensucheStarten(const Variante& Quelltabelle, const Variante& Zieltab
     if (Abgebrochen()) return DublettensucheAbbrechen();
     SuchpufferLöschen();
     if (Abgebrochen()) return DublettensucheAbbrechen();
+    // The result reaches the user's file before the run reports it.
+    if (!DatenbankSpeichern()) return DublettensucheAbbrechen();
     o.RahmenWechseln(rahmen::DublettenNachbearbeitung, rahmen::DublettenProtokoll, true, true);
 }
 

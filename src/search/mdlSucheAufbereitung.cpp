@@ -192,7 +192,18 @@ void DatensatzAufbereiten(dao::Recordset& rs) {
         const Feldzuordnung a = Suchzuordnung[j];
         if (Ignoriert(a)) continue;
         bool unverändert = false;
-        if (!falle([&] { F = rs.Fields().Item(feldposition); })) return;
+        // F still names the field before while the lookup fails; ignored, the
+        // column is passed over rather than prepared on that field.
+        bool gefunden = false;
+        if (!falle([&] {
+                F = rs.Fields().Item(feldposition);
+                gefunden = true;
+            }))
+            return;
+        if (!gefunden) {
+            ++feldposition;
+            continue;
+        }
         if (!falle([&] {
                 const int16_t t = feld(F).Type();
                 unverändert = (F->Attributes() & dao::dbAutoIncrField) != 0 || t == dao::dbBoolean ||

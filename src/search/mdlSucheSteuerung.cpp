@@ -61,7 +61,7 @@ bool SuchlaufEinrichten(int p, const std::vector<Text>& Quellspalten, const std:
             Lauf.Hauptspalte = position;
             Lauf.Zeichen = o.Wert(u"sdrZeichenRichtig", p);
         }
-        Lauf.Sortierliste += u"[" + name + u"],";
+        Lauf.Sortierliste += dao::SqlBezeichner(name) + u",";
     }
     if (!Lauf.Sortierliste.empty()) Lauf.Sortierliste.pop_back();
     return true;

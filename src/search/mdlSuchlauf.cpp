@@ -20,6 +20,7 @@
 #include "foundation/mdlMeldungen.h"
 #include "platform/basic/Fehler.h"
 #include "platform/basic/Laufzeit.h"
+#include "search/SucheIntern.h"
 #include "search/Suchzeilen.h"
 #include "search/mdlDublettenpaare.h"
 #include "search/mdlSuche.h"
@@ -110,7 +111,7 @@ void StückeLeeren() {
 
 struct Block {
     int32_t von, bis;
-    bool vergleichen;  // a key neither Null nor empty
+    bool vergleichen;  // a key neither Null nor empty (blanks only count as empty)
 };
 
 struct Blockschlüssel {
@@ -122,6 +123,8 @@ struct Blockschlüssel {
 
 Blockschlüssel SchlüsselBilden(const Variante& v, int32_t zeichen) {
     if (v.istNull()) return {true, {}};
+    // A value of blanks only has the empty key, like the empty text, so its block is skipped.
+    if (v.istText() && suche_intern::NurLeerzeichen(v.text())) return {false, {}};
     return {false, Left(v.alsText(), zeichen)};
 }
 
@@ -272,7 +275,8 @@ void SuchlaufDurchführen(int32_t Hauptspalte, int32_t Zeichen, const Text& Sort
 
     o.BeschriftungSetzen(u"lblInformation", u"Tabelle öffnen ...");
     if (!falle([&] {
-            rsPuffer = Datenbank().OpenRecordset(u"SELECT * FROM [" + Suchpuffername + u"] ORDER BY " + Sortierliste);
+            rsPuffer = Datenbank().OpenRecordset(u"SELECT * FROM " + dao::SqlBezeichner(Suchpuffername) + u" ORDER BY " +
+                                                 Sortierliste);
         }))
         return;
     if (!falle([&] { Cursor(rsPuffer).MoveLast(); })) return;

@@ -102,8 +102,8 @@ struct Kopie {
             Fehlerfalle::ohneFehler([] { Cursor(rsZiel).CancelUpdate(); });
             if (imPuffer)
                 Fehlerfalle::ohneFehler([&] {
-                    Datenbank().Execute(u"DELETE * FROM [" + Suchpuffername + u"] WHERE [" + SpalteNummer +
-                                        u"] = " + ausUtf8(std::to_string(n)));
+                    Datenbank().Execute(u"DELETE * FROM " + dao::SqlBezeichner(Suchpuffername) + u" WHERE " +
+                                        dao::SqlBezeichner(SpalteNummer) + u" = " + ausUtf8(std::to_string(n)));
                 });
             --n;
         }

@@ -114,7 +114,7 @@ void frmHaupt::NachDerBearbeitung() {
     // columns go: the result page subtracts one per group from the duplicates.
     azlAngereichert = 0;
     Fehlerfalle::ohneFehler([this] {
-        azlAngereichert = Zählen(u"SELECT * FROM [" + gZieltabelle + u"] WHERE [" + Text(SpalteStatus) +
+        azlAngereichert = Zählen(u"SELECT * FROM " + dao::SqlBezeichner(gZieltabelle) + u" WHERE [" + Text(SpalteStatus) +
                                  u"] = 12 OR [" + Text(SpalteStatus) + u"] = 21");
     });
 }

@@ -36,7 +36,7 @@ QString Anzeige(const Variante& v) {
 }  // namespace
 
 Text Anzeigeabfrage(const Datenquelle& q) {
-    Text s = u"SELECT [" + Text(SpalteAnmerkung) + u"],* FROM [" + q.tabelle + u"]WHERE ";
+    Text s = u"SELECT [" + Text(SpalteAnmerkung) + u"],* FROM " + dao::SqlBezeichner(q.tabelle) + u"WHERE ";
     if (q.status.empty()) return s + (q.leerOhneLeerzeichen ? u"1=2" : u"1 = 2");
     Text bedingung;
     for (int status : q.status) {

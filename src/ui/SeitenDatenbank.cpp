@@ -140,6 +140,7 @@ void cmdTabelleLöschen_Click() {
     // No later run may nest inside a transaction this handler left open.
     if (offen) Fehlerfalle::ohneFehler([] { Arbeitsbereich().Rollback(); });
     if (!weiter) return;
+    DatenbankSpeichern();
     falle([&] { TabellenlisteNeu(f); });
 }
 
@@ -172,6 +173,7 @@ void cmdTabelleUmbenennen_Click() {
         return;
     }
     if (!falle([&] { Datenbank().TableDefs()[name]->Name(neu); })) return;
+    DatenbankSpeichern();
     falle([&] { TabellenlisteNeu(f); });
 }
 

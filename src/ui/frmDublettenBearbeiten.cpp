@@ -35,7 +35,7 @@ int Zurücklegen(int status) {
 }
 
 Text Zahl(int64_t n) { return ausUtf8(std::to_string(n)); }
-Text Tabelle() { return u"[" + gZieltabelle + u"]"; }
+Text Tabelle() { return dao::SqlBezeichner(gZieltabelle); }
 Text Status(int s) { return u"[" + Text(SpalteStatus) + u"] = " + Zahl(s); }
 
 int Fragen(const Text& text, int stil) { return Oberfläche().Meldung(text, stil, Text()); }

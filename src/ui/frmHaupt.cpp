@@ -203,7 +203,8 @@ bool frmHaupt::Form_Unload() {
         AbbruchFragen();
         return true;
     }
-    ArbeitsbereichSchließen();
+    // A database whose results could not be written stays open, and so does the program.
+    if (!ArbeitsbereichSchließen()) return true;
     beendet_ = true;
     return false;
 }

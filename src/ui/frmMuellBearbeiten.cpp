@@ -28,7 +28,7 @@ int Beibehalten(int) { return StatusMüllBeibehalten; }
 int Zurücklegen(int status) { return status == StatusMüllBeibehalten ? StatusMüll : status; }
 
 Text Abfrage(int status) {
-    return u"SELECT * FROM [" + gZieltabelle + u"] WHERE [" + SpalteStatus + u"] = " + ausUtf8(std::to_string(status));
+    return u"SELECT * FROM " + dao::SqlBezeichner(gZieltabelle) + u" WHERE [" + SpalteStatus + u"] = " + ausUtf8(std::to_string(status));
 }
 
 }  // namespace

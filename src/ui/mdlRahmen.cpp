@@ -90,6 +90,9 @@ bool DatenbankPrüfen(frmHaupt& f, Fehlerfalle& falle) {
         !gut)
         return false;
     if (!falle([] { DatenbankSchließen(gDatenbank); })) return false;
+    // The old database could not write its results back and stays open: opening another
+    // one over it would lose them.
+    if (gDatenbank) return false;
     if (!falle([&] { DatenbankÖffnen(pfad, Variante(T(f.tbxDatenbankPasswort->Text())), gDatenbank); }))
         return false;
     if (gFehlerAbbruch) return false;

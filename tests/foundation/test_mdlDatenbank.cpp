@@ -9,10 +9,13 @@
 #include <vector>
 
 #include "common/FakeOberflaeche.h"
+#include "common/Stoertreiber.h"
 #include "common/TempVerzeichnis.h"
+#include "common/Testtabelle.h"
 #include "foundation/mdlDatenbank.h"
 #include "foundation/mdlDeklarationen.h"
 #include "foundation/mdlLaufTabellen.h"
+#include "foundation/mdlStart.h"
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
 
@@ -468,10 +471,13 @@ TEST_F(Datenbankzugriff, ÜberschreibenNurNachJa) {
 
 TEST_F(Datenbankzugriff, ZielGleichQuelleWirdAbgelehnt) {
     Öffnen(Anlegen("k.sqlite"));
+    // The box's own text gives the reason, also without the system-message line.
+    gSystemmeldung = false;
     for (int antwort : {vb::Abort, vb::Ignore}) {
         for (const char16_t* ziel : {u"Kunden", u"KUNDEN", u"kunden"}) {
             gFehlerAbbruch = false;
-            ui.Antworten(antwort, u"Fehler beim Kopieren der Tabelle 'Kunden' nach '" + Text(ziel) + u"'.");
+            ui.Antworten(antwort, u"Fehler beim Kopieren der Tabelle 'Kunden' nach '" + Text(ziel) +
+                                      u"'.\rQuell- und Zieltabelle sind dieselbe Tabelle; sie wird nicht überschrieben.");
             TabelleKopieren(Variante(u"Kunden"), Variante(ziel), false);
             EXPECT_TRUE(gFehlerAbbruch) << u8(ziel);
             EXPECT_EQ(ui.meldungen.back().stil, vb::AbortRetryIgnore + vb::Critical + vb::DefaultButton3);
@@ -667,4 +673,96 @@ TEST_F(Datenbankzugriff, LaufListeKenntNurAngelegteTabellen) {
     EXPECT_GE(TabellenIndexErmitteln(Variante(u"Orte")), 0);
     EXPECT_GE(TabellenIndexErmitteln(Variante(u"Kunden")), 0);
     EXPECT_FALSE(VomLaufAngelegt(u"Kopie"));
+}
+
+// ---- Writing the results back ----
+
+namespace {
+// A dBase folder with one new table of one row in the working store, not yet written.
+struct Rückschreiben : Datenbankzugriff {
+    std::unique_ptr<TempVerzeichnis> ordner;
+    std::shared_ptr<Schreibstörung> störung;
+    void SetUp() override {
+        Datenbankzugriff::SetUp();
+        ordner = std::make_unique<TempVerzeichnis>();
+        störung = GestörtenDbaseOrdnerÖffnen(ordner->pfad());
+        TesttabelleAnlegen(u"ERGEBNIS", {{u"NAME", dbText, 20}}, {{Variante(u"Müller")}});
+    }
+    // What a fresh open of the folder finds: the rows of ERGEBNIS, -1 without the table.
+    int32_t ImOrdner() const {
+        auto ws = CreateWorkspace(u"", u"Admin", u"", 2);
+        auto db = ws->OpenDatabase(speicher::dbase::TreiberÖffnen(ausUtf8(ordner->pfad()), true), u"x");
+        if (db->TableDefs().Position(u"ERGEBNIS") < 0) return -1;
+        auto rs = db->OpenRecordset(u"ERGEBNIS");
+        return rs->EOF_() ? 0 : (rs->MoveLast(), rs->RecordCount());
+    }
+    void BoxPrüfen(const GezeigteMeldung& m) const {
+        // The trap's own box: the message, then the driver's reason.
+        EXPECT_EQ(m.text.rfind(u"Fehler beim Speichern der Datenbank.\rSystemmeldung:\r" + kVollerDatenträger, 0), 0u)
+            << nachUtf8(m.text);
+        EXPECT_EQ(m.titel, std::optional<Text>(u" Fehler!"));
+        EXPECT_EQ(m.stil, vb::AbortRetryIgnore + vb::Critical + vb::DefaultButton3);
+    }
+};
+}  // namespace
+
+TEST_F(Rückschreiben, SpeichernSchreibtInDieDateiOderZeigtDenGrund) {
+    struct Fall {
+        const char* was;
+        int fehlschläge;
+        std::vector<int> antworten;
+        bool ergebnis;        // of DatenbankSpeichern
+        int32_t imOrdner;     // afterwards
+        bool fehlerAbbruch;
+    };
+    const std::vector<Fall> fälle = {
+        {"gelingt", 0, {}, true, 1, false},
+        {"Wiederholen nach einem Fehler", 1, {vb::Retry}, true, 1, false},
+        {"zweimal Wiederholen", 2, {vb::Retry, vb::Retry}, true, 1, false},
+        {"Ignorieren", 1, {vb::Ignore}, true, -1, false},
+        {"Abbrechen", 1, {vb::Abort}, false, -1, true},
+    };
+    for (const auto& f : fälle) {
+        SCOPED_TRACE(f.was);
+        TearDown();
+        SetUp();
+        störung->fehlschläge = f.fehlschläge;
+        for (int a : f.antworten) ui.Antworten(a);
+        ui.meldungen.clear();
+        EXPECT_EQ(DatenbankSpeichern(), f.ergebnis);
+        EXPECT_EQ(ImOrdner(), f.imOrdner);
+        EXPECT_EQ(gFehlerAbbruch, f.fehlerAbbruch);
+        ASSERT_EQ(ui.meldungen.size(), f.antworten.size());
+        for (const auto& m : ui.meldungen) BoxPrüfen(m);
+        // What was kept in the working store goes with the next write; nothing twice.
+        const int vorher = störung->versuche;
+        DatenbankSchließen(gDatenbank);
+        EXPECT_FALSE(gDatenbank);
+        EXPECT_EQ(ImOrdner(), 1);
+        EXPECT_EQ(störung->versuche, vorher + (f.imOrdner < 0 ? 1 : 0));
+        gFehlerAbbruch = false;
+    }
+}
+
+TEST_F(Rückschreiben, SchließenMitFehlerBleibtOffen) {
+    störung->fehlschläge = 3;
+    ui.Antworten(vb::Ignore);
+    DatenbankSchließen(gDatenbank);
+    ASSERT_TRUE(gDatenbank);
+    EXPECT_EQ(gDatenbank->TableDefs().Position(u"ERGEBNIS"), 0);  // still open, the result kept
+    EXPECT_EQ(ImOrdner(), -1);
+    ASSERT_EQ(ui.meldungen.size(), 1u);
+    BoxPrüfen(ui.meldungen[0]);
+    // The shutdown keeps the workspace while the database stays open; abort says so.
+    ui.Antworten(vb::Abort);
+    EXPECT_FALSE(ArbeitsbereichSchließen());
+    EXPECT_TRUE(gFehlerAbbruch);
+    ASSERT_TRUE(gDatenbank);
+    ASSERT_TRUE(gArbeitsbereich);
+    ui.Antworten(vb::Retry);  // the disk has room again after one more failure
+    DatenbankSchließen(gDatenbank);
+    EXPECT_EQ(ui.meldungen.size(), 3u);
+    EXPECT_FALSE(gDatenbank);
+    EXPECT_EQ(ImOrdner(), 1);
+    EXPECT_EQ(ui.offeneAntworten(), 0u);
 }

@@ -219,7 +219,10 @@ TEST(FeldInhalte, VorUndNachname) {
         {u"Beispiel", u"Beispiel"},
         {u"Beispiel ", u""},
         {u"", u""},
-        {Variante(42), u"42"},
+        // Without a blank the value comes back unchanged: a number stays a number.
+        {Variante(42), Variante(42)},
+        {Variante(2.5), Variante(2.5)},
+        {Variante(u"4 2"), u"2"},
     });
 }
 

@@ -161,6 +161,10 @@ TEST_F(FeldtypModell, ElementeUndTrenner) {
         {"21\nRelevanzFaktor = SignifikanzFaktor = 9", {{21, {0, 9}}}},
         {"61\nRelevanzFaktor = 10\nHinweis: Firmen\n\n\n,,,RelevanzFaktor = 11", {{61, {11, 0}}}},
         {"1\nRelevanzFaktor = 4\n69\nSignifikanzFaktor = 5", {{1, {4, 0}}, {69, {0, 5}}}},
+        // a UTF-8 byte-order mark before the first item is no part of it; anywhere else it is
+        {"\xEF\xBB\xBF" "21\nRelevanzFaktor = 5", {{21, {5, 0}}}},
+        {"\xEF\xBB\xBF" "\xEF\xBB\xBF" "21\nRelevanzFaktor = 5", {}},
+        {"21\n\xEF\xBB\xBF" "RelevanzFaktor = 5", {}},
     };
     for (const auto& f : fälle) {
         Laden(f.inhalt);

@@ -212,7 +212,8 @@ TEST_F(Zweitabellen, Zielname) {
     const std::pair<const char16_t*, const char16_t*> fälle[] = {
         {u"neu", u"Die Zieltabelle kann nicht identisch mit der zweiten Tabelle sein."},
         {u"KUNDEN", u"Die Zieltabelle kann nicht identisch mit der Ausgangstabelle sein."},
-        {u"temp_nd", u"Der Tabellenname 'temp_nd' ist für die Arbeitstabellen des Programms reserviert."},
+        {u"temp_nd", u"Der Tabellenname 'temp_nd' ist für die Arbeitstabellen des Programms reserviert.\r"
+                     u"Bitte wählen sie einen anderen Namen."},
         {u"TEMP_DS", u"Der Tabellenname 'TEMP_DS' ist für die Arbeitstabellen"},
     };
     Neu({Zander});
@@ -220,6 +221,7 @@ TEST_F(Zweitabellen, Zielname) {
         SCOPED_TRACE(u8(ziel));
         oberfläche.Antworten(vb::OK, meldung);
         oberfläche.geöffneteRahmen.clear();
+        gAbbruch = gFehlerAbbruch = true;  // as the run before left them
         Starten(Vorgang::Hinzufügen, ziel);
         EXPECT_EQ(oberfläche.meldungen.back().titel, u" Achtung!");
         EXPECT_EQ(oberfläche.geöffneteRahmen, (std::vector<std::pair<int16_t, bool>>{{rahmen::Suchoptionen, false}}));

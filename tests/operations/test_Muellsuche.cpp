@@ -272,6 +272,28 @@ TEST_F(Müllsuche, FehlerBeimEntmüllen) {
     ErwarteTabellenseite();
 }
 
+// Each column's remarks are one step: an error while they are written names that
+// column with its value, and "Ignorieren" loses only that column's remarks.
+TEST_F(Müllsuche, FehlerImFeldVerliertNurDessenAnmerkung) {
+    // A remark column too short for " k. Firmenn.;", long enough for " k. Ort;".
+    Anlegen(u"Arbeit",
+            {{u"ID", dbLong}, {u"Firma", dbText, 40}, {u"Ort", dbText, 40}, {u"TEMP_DSS", dbByte},
+             {u"TEMP_DSN", dbLong}, {u"TEMP_AMK", dbText, 10}},
+            {{Variante(7), N(), N(), Variante(uint8_t{StatusNormal}), Variante(1), T(u"")}});
+    gFelder1 = {Z({TypIndex}), Z({TypFirmenname}), Z({TypOrt})};
+    gAnzahlFelder = 3;
+    ui.Antworten(vb::Ignore, u"Fehler beim Entmüllen des Datensatzes '7' im Feld 'Firma' mit dem Wert ''.");
+    auto rs = gDatenbank->OpenRecordset(u"Arbeit");
+    rs->Edit();
+    DatensatzEntmüllen(*rs);
+    EXPECT_FALSE(gFehlerAbbruch);
+    EXPECT_EQ(gAnzahlMüll, 1);
+    EXPECT_TRUE(rs->Fields()[u"TEMP_DSS"]->Value().identisch(Variante(uint8_t{StatusMüll})));
+    EXPECT_TRUE(rs->Fields()[u"TEMP_AMK"]->Value().identisch(T(u"k. Ort;")));
+    rs->CancelUpdate();
+    rs->Close();
+}
+
 // Before any page is shown: a source with a bookkeeping column's name is refused
 // back to page 21; an empty source gets the hint and a source that cannot be
 // opened the error box, and then only page 3 is entered.
@@ -285,7 +307,10 @@ TEST_F(Müllsuche, VorDemLauf) {
         std::pair<int16_t, bool> seite;
     };
     const Fall fälle[] = {
-        {u"temp_amk", {{T(u"x")}}, vb::OK, u"enthält die Spalte 'temp_amk'", u" Achtung!", {21, false}},
+        {u"temp_amk", {{T(u"x")}}, vb::OK,
+         u"Die Tabelle 'Adressen' enthält die Spalte 'temp_amk', deren Name für die Verwaltungsspalten des "
+         u"Programms reserviert ist.\rBitte benennen sie die Spalte vorher um.",
+         u" Achtung!", {21, false}},
         {u"Firma", {}, vb::OK, u"Kein Datensatz vorhanden.\rEine Korrektur ist daher überflüssig.", u" Hinweis",
          {3, true}},
         {u"", {}, vb::Abort, u"Fehler beim Vorbereiten der Müllsuche.", u" Fehler!", {3, true}},
@@ -298,7 +323,12 @@ TEST_F(Müllsuche, VorDemLauf) {
         ui.Antworten(f.antwort, f.meldung);
         ui.geöffneteRahmen.clear();
         gAktuellerRahmen = -1;
+        gAbbruch = gFehlerAbbruch = true;  // as the run before left them
         Starten();
+        // A refused start leaves no flag of the run before.
+        if (!f.seite.second) {
+            EXPECT_FALSE(gAbbruch || gFehlerAbbruch);
+        }
         EXPECT_EQ(ui.meldungen.back().titel, f.titel);
         EXPECT_TRUE(ui.wechsel.empty());
         EXPECT_TRUE(ui.geschlosseneRahmen.empty());

@@ -133,7 +133,9 @@ TEST_F(Verschmelzen, EingabenWerdenGeprüft) {
         Seite(f.spalte1, f.spalte2, f.name, true);
         ui.Antworten(vb::OK, f.meldung);
         ui.geöffneteRahmen.clear();
+        gAbbruch = gFehlerAbbruch = true;  // as the run before left them
         Starten();
+        EXPECT_FALSE(gAbbruch || gFehlerAbbruch);
         EXPECT_EQ(ui.meldungen.back().titel, u" Achtung!");
         EXPECT_FALSE(Gibt(u"Ergebnis"));
         EXPECT_EQ(ui.geöffneteRahmen, (std::vector<std::pair<int16_t, bool>>{{41, false}}));

@@ -1,6 +1,7 @@
 // The Access driver against the real files in the shared fixtures, with mdbtools'
 // mdb-tables, mdb-schema and mdb-export as the independent reader.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <cmath>
@@ -19,6 +20,7 @@
 #include "platform/basic/Fehler.h"
 #include "platform/dao/storage/access/AccessKopf.h"
 #include "platform/dao/storage/access/AccessTreiber.h"
+#include "platform/shell/Shell.h"
 
 namespace {
 
@@ -557,3 +559,17 @@ TEST(AccessTreiber, IstSchreibgeschütztUndPrüftTabellennamen) {
 }
 
 }  // namespace
+
+TEST(AccessTreiber, ÖffnetNachEinemAufrufDerShell) {
+    ACCESS_FIXTUREN_NOETIG();
+    // Mail and web links start an opener; the driver's trial read then still waits for
+    // its own child, so the file opens.
+    ASSERT_TRUE(shell::Öffnen("mailto:a@b", "true"));
+    struct sigaction sa {};
+    ASSERT_EQ(sigaction(SIGCHLD, nullptr, &sa), 0);
+    EXPECT_EQ(sa.sa_flags & SA_NOCLDWAIT, 0);
+    EXPECT_EQ(sa.sa_handler, SIG_DFL);
+    auto t = Öffnen(kOrdner + "sample-adressen.mdb");
+    EXPECT_FALSE(t->StrukturLesen().tabellen.empty());
+    EXPECT_FALSE(shell::Öffnen("x", "/nicht/da/opener"));
+}

@@ -22,6 +22,7 @@ struct Datei {
     int schreibvorgänge = 0;
     std::map<Text, std::pair<Rückschrift::Zustand, Text>> zustände;  // name -> state, alterName
     std::vector<Text> gelöscht;
+    int fehlschläge = 0;  // so many writes fail as a full disk would
 };
 
 class Speichertreiber_ : public Speichertreiber {
@@ -38,6 +39,10 @@ public:
         if (name.size() > 12) dao::FehlerAuslösen(3125, u"Der Name ist für das Testformat zu lang.");
     }
     void Schreiben(const Rückschrift& r) override {
+        if (d_->fehlschläge > 0) {
+            --d_->fehlschläge;
+            dao::FehlerAuslösen(3043, u"Auf dem Datenträger ist kein Platz mehr.");
+        }
         ++d_->schreibvorgänge;
         d_->zustände.clear();
         d_->gelöscht = r.gelöscht;
@@ -270,4 +275,75 @@ TEST_F(Spiegel, ArbeitsbereichUndVergesseneDatenbankSchreibenZurück) {
     EXPECT_EQ(datei->zeilen[u"Kunden"].size(), 1u);
     EXPECT_EQ(FehlerVon([&] { rs->MoveFirst(); }), 3420);
     EXPECT_EQ(FehlerVon([&] { db->TableDefs(); }), 3420);
+}
+
+TEST_F(Spiegel, FlushSchreibtJedeÄnderungGenauEinmal) {
+    auto db = Öffnen();
+    db->Flush();  // nothing changed yet
+    EXPECT_EQ(datei->schreibvorgänge, 0);
+    db->TableDefs()[u"Orte"]->Name(u"Städte");  // never loaded before it is written
+    auto t = db->CreateTableDef(u"Ergebnis");
+    t->Fields().Append(t->CreateField(u"Wert", dbText, 10));
+    db->TableDefs().Append(t);
+    auto rs = db->OpenRecordset(u"Ergebnis");
+    rs->AddNew();
+    rs->Fields()[0]->Value(Variante(u"a"));
+    rs->Update();
+    db->Execute(u"DELETE * FROM [Kunden] WHERE [ID] = 1");
+    db->Flush();
+    ASSERT_EQ(datei->schreibvorgänge, 1);
+    EXPECT_EQ(datei->zustände[u"Städte"], std::make_pair(Rückschrift::Zustand::geändert, Text(u"Orte")));
+    EXPECT_EQ(datei->zustände[u"Ergebnis"].first, Rückschrift::Zustand::neu);
+    EXPECT_EQ(datei->zeilen[u"Städte"].size(), 2u);
+    EXPECT_EQ(datei->zeilen[u"Kunden"].size(), 1u);
+
+    db->Flush();  // the baseline is renewed: nothing to write twice
+    db->Close();
+    EXPECT_EQ(datei->schreibvorgänge, 1);
+
+    // After a flush the next change goes as a change of what the file now holds.
+    auto db2 = Öffnen();
+    db2->Execute(u"DELETE * FROM [Ergebnis]");
+    db2->Flush();
+    db2->TableDefs().Delete(u"Ergebnis");
+    db2->Flush();
+    EXPECT_EQ(datei->schreibvorgänge, 3);
+    EXPECT_EQ(datei->gelöscht, std::vector<Text>{u"Ergebnis"});
+    EXPECT_EQ(datei->zustände.count(u"Ergebnis"), 0u);
+    db2->Close();
+    EXPECT_EQ(datei->schreibvorgänge, 3);
+}
+
+TEST_F(Spiegel, FlushInEinerTransaktionWirdVerweigert) {
+    auto db = Öffnen();
+    ws->BeginTrans();
+    db->Execute(u"DELETE * FROM [Orte]");
+    EXPECT_EQ(FehlerVon([&] { db->Flush(); }), 3246);
+    EXPECT_EQ(db->OpenRecordset(u"Orte")->EOF_(), true);  // nothing rolled back
+    ws->CommitTrans();
+    db->Flush();
+    EXPECT_EQ(datei->schreibvorgänge, 1);
+    EXPECT_TRUE(datei->zeilen[u"Orte"].empty());
+}
+
+TEST_F(Spiegel, FehlgeschlagenerFlushBehältAllesFürDenNächstenVersuch) {
+    auto db = Öffnen();
+    db->Execute(u"DELETE * FROM [Orte] WHERE [Ort] = 'Köln'");
+    datei->fehlschläge = 2;
+    Text grund;
+    EXPECT_EQ(FehlerVon([&] { db->Flush(); }, &grund), 3043);
+    EXPECT_EQ(grund, u"Auf dem Datenträger ist kein Platz mehr.");
+    EXPECT_EQ(FehlerVon([&] { db->Close(); }), 3043);  // the close tries again and stays open
+    EXPECT_EQ(db->OpenRecordset(u"Orte")->RecordCount(), 1);
+    db->Flush();
+    EXPECT_EQ(datei->schreibvorgänge, 1);
+    EXPECT_EQ(datei->zeilen[u"Orte"].size(), 1u);
+    db->Close();
+    EXPECT_EQ(datei->schreibvorgänge, 1);
+}
+
+TEST_F(Spiegel, FlushEinerGeschlossenenDatenbankIst3420) {
+    auto db = Öffnen();
+    db->Close();
+    EXPECT_EQ(FehlerVon([&] { db->Flush(); }), 3420);
 }

@@ -210,3 +210,21 @@ TEST_F(Aufbereitung, FehlerfalleBrichtAb) {
     EXPECT_TRUE(rs_->Fields()[1]->Value().identisch(Variante(u"12345")));
     EXPECT_EQ(werte.size(), 2u);
 }
+
+// Ignored, a field that cannot be reached is passed over: the rule of its
+// column does not fall on the field before it, which the message still names.
+TEST_F(Aufbereitung, IgnorierteFehlendeSpalteTrifftNichtDasVorigeFeld) {
+    const auto werte = Aufbereiten({{Ort, u"Köln-Deutz"}});
+    ASSERT_EQ(werte.size(), 1u);
+    Suchzuordnung.push_back(Hausnummer);
+    Suchspaltenzahl = 2;
+    rs_->CancelUpdate();
+    rs_->AddNew();
+    rs_->Fields()[0]->Value(Variante(u"Köln-Deutz 5"));
+    oberfläche.Antworten(ReaktionIgnorieren,
+                         u"Fehler beim Aufbereiten des Datensatzes 'köln deutz 5' im Feld 'F0' mit dem Wert 'köln deutz 5'.");
+    DatensatzAufbereiten(*rs_);
+    EXPECT_FALSE(gFehlerAbbruch);
+    EXPECT_EQ(oberfläche.meldungen.size(), 1u);
+    EXPECT_TRUE(rs_->Fields()[0]->Value().identisch(Variante(u"köln deutz 5")));
+}

@@ -236,6 +236,75 @@ TEST_F(Dublettensuche, DbaseOrdner) {
     EXPECT_EQ(TabellenSpalte(u"Ergebnis", u"NR"), (S{"#3", "#2"}));
 }
 
+// Area code + telephone (or fax) without a value is prepared to one blank,
+// which counts as empty: in the comparison and as a block key.
+class OhneTelefon : public Dublettensuche {
+protected:
+    void Firmen(const std::vector<std::vector<Variante>>& zeilen) {
+        TesttabelleAnlegen(u"Adressen",
+                           {{u"Nr", dao::dbLong}, {u"Firma"}, {u"Straße"}, {u"Ort"}, {u"Telefon"}, {u"Fax"}}, zeilen);
+        gFelder1 = {Index, Firmenname, StraßeUndNummer, PlzUndOrt, VorwahlUndTelefon, VorwahlUndTelefax};
+    }
+    // The number of comparisons the full-mode pass counted.
+    int32_t Vergleiche() const { return vergleiche_; }
+    void VergleicheMitzählen() {
+        oberfläche.beiEreignissen = [this] {
+            if (oberfläche.Beschriftung(u"lblInformation").starts_with(u"Durchsuche die Tabelle nach Dubletten"))
+                vergleiche_ = gFortschrittGesamt;
+        };
+    }
+
+private:
+    int32_t vergleiche_ = -1;
+};
+
+TEST_F(OhneTelefon, GenaueKopieIstDublette) {
+    Firmen({{Variante(1), T(u"Müller GmbH"), T(u"Hauptstr. 5"), T(u"10115 Berlin"), N, N},
+            {Variante(2), T(u"Anders KG"), T(u"Talweg 9"), T(u"80331 München"), T(u"089 123456"), N},
+            {Variante(3), T(u"Müller GmbH"), T(u"Hauptstr. 5"), T(u"10115 Berlin"), N, N}});
+    Übernehmen({});
+    Starten();
+    ASSERT_FALSE(gAbbruch || gFehlerAbbruch);
+    EXPECT_EQ(gAnzahlDubletten, 2);
+    ASSERT_EQ(nachDerSuche.size(), 3u);
+    EXPECT_EQ(nachDerSuche[0], (S{"#13", "#11", "#13", "#12"}));
+    EXPECT_EQ(nachDerSuche[2][2], "100%");
+    EXPECT_EQ(TabellenSpalte(u"Ergebnis", u"Nr"), (S{"#2"}));
+}
+
+// Full mode sorted by the telephone: the records without one are no block of
+// their own to compare, whether they look alike or not.
+TEST_F(OhneTelefon, VollmodusOhneBlockDerFehlendenNummern) {
+    Firmen({{Variante(1), T(u"Müller GmbH"), T(u"Hauptstr. 5"), T(u"10115 Berlin"), N, N},
+            {Variante(2), T(u"Anders KG"), T(u"Talweg 9"), T(u"80331 München"), T(u"089 123456"), N},
+            {Variante(3), T(u"Müller GmbH"), T(u"Hauptstr. 5"), T(u"10115 Berlin"), N, N},
+            {Variante(4), T(u"Anders KG"), T(u"Talweg 9"), T(u"80331 München"), T(u"089 123456"), N},
+            {Variante(5), T(u"Zander OHG"), T(u"Seeweg 1"), T(u"01067 Dresden"), T(u""), N},
+            {Variante(6), T(u"Schmidt AG"), T(u"Ringweg 3"), T(u"20095 Hamburg"), N, T(u"040 98765")}});
+    oberfläche.WertSetzen(u"chkQuickSuche", 0);
+    Pass(0, {5}, 2);
+    VergleicheMitzählen();
+    Übernehmen({});
+    Starten();
+    ASSERT_FALSE(gAbbruch || gFehlerAbbruch);
+    EXPECT_EQ(Vergleiche(), 1);  // the two records "089 123456"
+    EXPECT_EQ(gAnzahlDubletten, 2);
+    EXPECT_EQ(TabellenSpalte(u"Ergebnis", u"Nr"), (S{"#1", "#3", "#5", "#6"}));
+
+}
+
+TEST_F(OhneTelefon, VollmodusOhneJedeNummerVergleichtNichts) {
+    Firmen({{Variante(1), T(u"Müller GmbH"), T(u"Hauptstr. 5"), T(u"10115 Berlin"), N, N},
+            {Variante(2), T(u"Müller GmbH"), T(u"Hauptstr. 5"), T(u"10115 Berlin"), N, T(u"0221 4711")},
+            {Variante(3), T(u"Anders KG"), T(u"Talweg 9"), T(u"80331 München"), N, N}});
+    oberfläche.WertSetzen(u"chkQuickSuche", 0);
+    Pass(0, {5}, 1);
+    oberfläche.Antworten(vb::OK, u"Kein Vergleich notwendig.");
+    Starten();
+    EXPECT_TRUE(gAbbruch);
+    ErwarteAbbruch();
+}
+
 }  // namespace
 
 namespace {

@@ -60,11 +60,15 @@ TEST_F(Vergleich, LeereSpaltenUndPositionen) {
         float erwartet;
     };
     const Fall fälle[] = {
-        // Empty, Null and "" in either record leave the column out; one blank counts.
+        // Empty, Null, "" and blanks only in either record leave the column out.
         {{Firmenname, Ort}, {u"abc", u""}, {u"abc", u"köln"}, 1.0f},
         {{Firmenname, Ort}, {u"abc", N}, {u"abc", u"köln"}, 1.0f},
         {{Firmenname, Ort}, {u"abc", Variante::Empty()}, {u"abc", u"köln"}, 1.0f},
-        {{Firmenname, Ort}, {u"abc", u" "}, {u"abc", u"x"}, static_cast<float>((20 + 80 * (2.0f / 3.0f)) / 100)},
+        {{Firmenname, Ort}, {u"abc", u" "}, {u"abc", u"x"}, 1.0f},
+        {{Firmenname, VorwahlUndTelefon}, {u"abc", u"   "}, {u"abc", u" "}, 1.0f},
+        // A blank before a number is no empty value: the missing area code scores 0.
+        {{Firmenname, VorwahlUndTelefon}, {u"abc", u" 123456"}, {u"abc", u"0221 123456"},
+         static_cast<float>((20 + 80) / 180.0)},
         // Nothing filled in both: W = 0.
         {{Firmenname, Ort}, {u"abc", N}, {N, u"köln"}, 0.0f},
         // An ignored column is absent from TEMP_DS and does not move the position.

@@ -5,7 +5,9 @@
 // A native database is an SQLite file; the engine keeps the Jet structure (types,
 // sizes, flags, indexes, relations, dates) in private tables of that file. Other
 // formats come through a storage driver (storage/Speichertreiber.h) and live in a
-// private working store while open; their changed tables are written back on Close.
+// private working store while open; their changed tables are written back on Flush
+// and Close. Users' table and column names are stored so that none can pass for the
+// engine's own or SQLite's (rowid, sqlite_…, the engine's __… tables).
 #include <cstdint>
 #include <functional>
 #include <utility>
@@ -35,6 +37,10 @@ inline constexpr int32_t dbRelationUpdateCascade = 0x100, dbRelationDeleteCascad
 
 // Jet's name rule: case-blind, "ß" equal to "SS".
 Text NamenSchlüssel(TextSicht name);
+
+// A name as the SQL the engine reads takes it: "[name]", a "]" inside doubled, so
+// that no name can change a statement. Every name put into SQL text goes through it.
+Text SqlBezeichner(TextSicht name);
 
 // An ordered collection with lookup by position (from 0) or by name (case-blind).
 // A missing item raises error 3265. Append/Delete run the owner's checks first.
@@ -282,6 +288,12 @@ public:
     void Execute(TextSicht sql);
     int32_t QueryTimeout() const { return zeitlimit_; }
     void QueryTimeout(int32_t s) { zeitlimit_ = s; }
+    // Writes back through the driver what changed since the open or the last flush;
+    // afterwards those changes count as written, so a second flush writes nothing.
+    // Inside an open transaction it refuses with 3246; when the driver fails its error
+    // is raised and every change is kept for the next flush or the close. A native
+    // database writes at once: nothing to do.
+    void Flush();
     // Changed tables of a driver-backed database are written back first; when that
     // fails the error is raised and the database stays open.
     void Close();
@@ -308,7 +320,7 @@ public:
     DatabasePtr OpenDatabase(TextSicht name, bool exklusiv = false, bool nurLesen = false,
                              TextSicht connect = {});
     // A database over a storage driver: its tables are mirrored into a private working
-    // store and the changed ones handed back to the driver on Close. `name` is what
+    // store and the changed ones handed back to the driver on Flush and Close. `name` is what
     // Database::Name reports.
     DatabasePtr OpenDatabase(std::unique_ptr<speicher::Speichertreiber> treiber, TextSicht name,
                              bool nurLesen = false);

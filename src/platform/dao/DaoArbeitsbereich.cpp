@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "platform/dao/DaoIntern.h"
+#include "platform/dao/storage/Dateisatz.h"
 
 namespace dao {
 
@@ -58,7 +59,8 @@ DatabasePtr Workspace::OpenDatabase(TextSicht name, bool exklusiv, bool nurLesen
     auto v = Verbinden(pfadText, nurLesen ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nurLesen);
     // SQLite would fall back to reading a file that is write-protected on disk; an open
     // for writing must fail instead, so the user learns it before any work is done.
-    if (!nurLesen && sqlite3_db_readonly(v->db, "main") == 1)
+    // The mode bits count too: root may write a file the user marked read-only.
+    if (!nurLesen && (sqlite3_db_readonly(v->db, "main") == 1 || !speicher::Beschreibbar(pfad)))
         FehlerAuslösen(3051, u"Die Datei '" + pfadText + u"' ist schreibgeschützt und kann nicht zum Schreiben "
                              u"geöffnet werden.");
     return anmelden(std::move(v), exklusiv);
@@ -167,12 +169,14 @@ void Database::Close() {
     db_.reset();
 }
 
+void Database::Flush() { offen()->flush(); }
+
 void Database::Execute(TextSicht sql) {
     auto v = offen();
     auto a = detail::SqlÜbersetzen(*v, sql);
     if (!a.löschen) FehlerAuslösen(3065, u"Eine Auswahlabfrage kann nicht ausgeführt werden.");
     v->schreibenVorbereiten(*a.tabelle);
-    Text text = u"DELETE FROM " + detail::Bezeichner(a.tabelle->Name());
+    Text text = u"DELETE FROM " + detail::SqlName(a.tabelle->Name());
     if (!a.bedingung.empty()) text += u" WHERE " + a.bedingung;
     detail::Anweisung st(v->db, text);
     for (size_t i = 0; i < a.parameter.size(); ++i) st.binden(static_cast<int>(i + 1), a.parameter[i]);

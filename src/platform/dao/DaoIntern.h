@@ -32,6 +32,15 @@ private:
 
 [[noreturn]] void SqlFehler(sqlite3* db, int rc);
 Text Bezeichner(TextSicht name);  // "name" with doubled quotes
+// The name under which a user's table or column is stored: the name itself, unless
+// SQLite or the engine could take it for their own (rowid, oid, _rowid_, sqlite_…,
+// __…) or it begins with the mark; such names get the mark "~" in front. So no
+// user name, in any spelling, reaches the store's own namespace, and the map is
+// one to one (Nutzername undoes it).
+Text Speichername(TextSicht name);
+Text Nutzername(TextSicht gespeichert);
+// Bezeichner of the Speichername: how every user name goes into SQL.
+inline Text SqlName(TextSicht name) { return Bezeichner(Speichername(name)); }
 bool IstTextTyp(int16_t typ);
 
 // A value as stored for field f: Null, an integer (Long/Variante int64), a double or a
@@ -99,9 +108,12 @@ struct Verbindung {
     void spiegelGelöscht(const TableDef& t);
     void spiegelUmbenannt(const Text& alt, const Text& neu);
     void spiegelAnlegen(const speicher::Struktur& s);
-    // Hands the changed tables to the driver (nothing when nothing changed). Uncommitted
-    // work is rolled back first, as closing a database does.
+    // Hands the changed tables to the driver (nothing when nothing changed), then
+    // counts them as written. Uncommitted work is rolled back first, as closing a
+    // database does.
     void zurückschreiben();
+    // The same outside a transaction only (3246 inside one); nothing is rolled back.
+    void flush();
     // Writes back (driver), then releases SQLite; the objects stay but refuse work.
     void schließen();
     void rückgängigGemacht();  // after a rollback: caches, structure when it changed

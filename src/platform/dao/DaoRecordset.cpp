@@ -5,6 +5,7 @@
 namespace dao {
 using detail::Anweisung;
 using detail::Bezeichner;
+using detail::SqlName;
 
 namespace {
 [[noreturn]] void KeinAktueller() { FehlerAuslösen(3021, u"Kein aktueller Datensatz."); }
@@ -28,7 +29,7 @@ RecordsetPtr Database::OpenRecordset(TextSicht quelle, int32_t typ) {
         auto a = detail::SqlÜbersetzen(*v, quelle);
         rs->tabelle_ = a.tabelle;
         rs->spalten_ = a.spalten;
-        rs->sql_ = u"SELECT rowid FROM " + Bezeichner(a.tabelle->Name());
+        rs->sql_ = u"SELECT rowid FROM " + SqlName(a.tabelle->Name());
         if (!a.bedingung.empty()) rs->sql_ += u" WHERE " + a.bedingung;
         rs->sql_ += u" ORDER BY " + (a.sortierung.empty() ? Text() : a.sortierung + u",") + u"rowid";
         rs->parameter_ = std::move(a.parameter);
@@ -45,9 +46,9 @@ RecordsetPtr Database::OpenRecordset(TextSicht quelle, int32_t typ) {
                         const int32_t p2 = rs->tabelle_->Fields().Position(f->Name());
                         if (p2 < 0) continue;
                         const auto& fd = rs->tabelle_->Fields().liste()[static_cast<size_t>(p2)];
-                        ordnung += Bezeichner(fd->Name()) + (detail::IstTextTyp(fd->Type()) ? u" COLLATE PURIVO," : u",");
+                        ordnung += SqlName(fd->Name()) + (detail::IstTextTyp(fd->Type()) ? u" COLLATE PURIVO," : u",");
                     }
-        rs->sql_ = u"SELECT rowid FROM " + Bezeichner(rs->tabelle_->Name()) + u" ORDER BY " + ordnung + u"rowid";
+        rs->sql_ = u"SELECT rowid FROM " + SqlName(rs->tabelle_->Name()) + u" ORDER BY " + ordnung + u"rowid";
     }
     rs->füllen();
     for (size_t i = 0; i < rs->spalten_.size(); ++i) {
@@ -264,7 +265,7 @@ void Recordset::Update() {
             auto key = std::make_pair(tabelle_.get(), static_cast<int32_t>(i));
             auto it = v.autoWert.find(key);
             if (it == v.autoWert.end()) {
-                Anweisung m(v.db, u"SELECT max(" + Bezeichner(f.Name()) + u") FROM " + Bezeichner(tabelle_->Name()));
+                Anweisung m(v.db, u"SELECT max(" + SqlName(f.Name()) + u") FROM " + SqlName(tabelle_->Name()));
                 m.schritt();
                 it = v.autoWert.emplace(key, sqlite3_column_int64(m.s(), 0) + 1).first;
             }
@@ -288,14 +289,14 @@ void Recordset::Update() {
     if (modus_ == 1) {
         auto& a = vorrat.einfügen[schlüssel];
         if (!a) {
-            Text sql = u"INSERT INTO " + Bezeichner(tabelle_->Name());
+            Text sql = u"INSERT INTO " + SqlName(tabelle_->Name());
             if (werte.empty()) {
                 sql += u" DEFAULT VALUES";
             } else {
                 Text namen, fragen;
                 for (size_t i = 0; i < felder.size(); ++i)
                     if (schlüssel[i] == '1') {
-                        namen += (namen.empty() ? u"" : u",") + Bezeichner(felder[i]->Name());
+                        namen += (namen.empty() ? u"" : u",") + SqlName(felder[i]->Name());
                         fragen += fragen.empty() ? u"?" : u",?";
                     }
                 sql += u"(" + namen + u") VALUES(" + fragen + u")";
@@ -311,11 +312,11 @@ void Recordset::Update() {
     } else if (!werte.empty()) {
         auto& a = vorrat.ändern[schlüssel];
         if (!a) {
-            Text sql = u"UPDATE " + Bezeichner(tabelle_->Name()) + u" SET ";
+            Text sql = u"UPDATE " + SqlName(tabelle_->Name()) + u" SET ";
             bool erstes = true;
             for (size_t i = 0; i < felder.size(); ++i)
                 if (schlüssel[i] == '1') {
-                    sql += (erstes ? u"" : u",") + Bezeichner(felder[i]->Name()) + u"=?";
+                    sql += (erstes ? u"" : u",") + SqlName(felder[i]->Name()) + u"=?";
                     erstes = false;
                 }
             a = std::make_unique<Anweisung>(v.db, sql + u" WHERE rowid=?");
@@ -345,7 +346,7 @@ void Recordset::Delete() {
     brauchtAktuellen();
     db_->schreibenVorbereiten(*tabelle_);
     CancelUpdate();
-    Anweisung a(db_->db, u"DELETE FROM " + Bezeichner(tabelle_->Name()) + u" WHERE rowid=?");
+    Anweisung a(db_->db, u"DELETE FROM " + SqlName(tabelle_->Name()) + u" WHERE rowid=?");
     a.bindenGanz(1, zeilen_[static_cast<size_t>(pos_)]);
     a.schritt();
     db_->markieren(*tabelle_);
@@ -363,7 +364,7 @@ void Recordset::suchen(TextSicht kriterium, int64_t ab, int schritt) {
     offen();
     CancelUpdate();
     auto a = detail::BedingungÜbersetzen(*db_, tabelle_, kriterium);
-    Anweisung q(db_->db, u"SELECT rowid FROM " + Bezeichner(tabelle_->Name()) + u" WHERE " + a.bedingung);
+    Anweisung q(db_->db, u"SELECT rowid FROM " + SqlName(tabelle_->Name()) + u" WHERE " + a.bedingung);
     for (size_t i = 0; i < a.parameter.size(); ++i) q.binden(static_cast<int>(i + 1), a.parameter[i]);
     std::set<int64_t> treffer;
     while (q.schritt()) treffer.insert(sqlite3_column_int64(q.s(), 0));

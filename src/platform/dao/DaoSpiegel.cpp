@@ -100,7 +100,7 @@ void Verbindung::laden(const TableDef& t) {
         auto quelle = quellen.find(alt);
         if (quelle == quellen.end()) FehlerAuslösen(3000, u"Die Tabelle '" + name + u"' ist dem Speicher unbekannt.");
         const auto& felder = const_cast<TableDef&>(t).Fields().liste();
-        Text sql = u"INSERT INTO " + Bezeichner(name) + u" VALUES(";
+        Text sql = u"INSERT INTO " + SqlName(name) + u" VALUES(";
         for (size_t i = 0; i < felder.size(); ++i) sql += i ? u",?" : u"?";
         ausführenInSicherung(*this, [&] {
             Anweisung ein(db, sql + u")");
@@ -245,8 +245,8 @@ void Verbindung::zurückschreiben() {
             laden(*tabelle);
             const auto& felder = tabelle->Fields().liste();
             Text sql = u"SELECT ";
-            for (size_t i = 0; i < felder.size(); ++i) sql += (i ? u"," : u"") + Bezeichner(felder[i]->Name());
-            Anweisung a(db, sql + u" FROM " + Bezeichner(tabelle->Name()) + u" ORDER BY rowid");
+            for (size_t i = 0; i < felder.size(); ++i) sql += (i ? u"," : u"") + SqlName(felder[i]->Name());
+            Anweisung a(db, sql + u" FROM " + SqlName(tabelle->Name()) + u" ORDER BY rowid");
             std::vector<Variante> zeile(felder.size());
             while (a.schritt()) {
                 for (size_t i = 0; i < felder.size(); ++i) zeile[i] = Lesen(*felder[i], a.s(), static_cast<int>(i));
@@ -255,9 +255,39 @@ void Verbindung::zurückschreiben() {
         };
         r.tabellen.push_back(std::move(t));
     }
-    Anweisung g(db, u"SELECT name FROM __purivo_geloescht ORDER BY rowid");
-    while (g.schritt()) r.gelöscht.push_back(SpaltenText(g.s(), 0));
+    {
+        Anweisung g(db, u"SELECT name FROM __purivo_geloescht ORDER BY rowid");
+        while (g.schritt()) r.gelöscht.push_back(SpaltenText(g.s(), 0));
+    }
+    // A renamed table that was never read: its rows are loaded under the name the
+    // driver knows, before the driver's listing changes.
+    for (auto& t : r.tabellen)
+        if (t.zustand != speicher::Rückschrift::Zustand::unverändert)
+            laden(*tabellen.Item(t.beschreibung.name));
     treiber->Schreiben(r);
+    // What was written is the new baseline: the file now holds every table under
+    // its present name, and nothing is new, changed or deleted any more.
+    ausführenInSicherung(*this, [&] {
+        ausführen(u"UPDATE __purivo_spiegel SET altname=name, geaendert=0, neu=0");
+        ausführen(u"DELETE FROM __purivo_geloescht");
+    });
+    bekanntGeändert.clear();
+    std::map<Text, speicher::TabellenBeschreibung> jetzt;
+    for (auto& t : r.tabellen) {
+        auto alt = quellen.find(t.alterName);
+        if (t.zustand == speicher::Rückschrift::Zustand::unverändert && alt != quellen.end())
+            jetzt[t.beschreibung.name] = alt->second;  // never loaded: read later as the driver listed it
+        else
+            jetzt[t.beschreibung.name] = t.beschreibung;
+    }
+    quellen = std::move(jetzt);
+}
+
+void Verbindung::flush() {
+    offen();
+    if (!sqlite3_get_autocommit(db))
+        FehlerAuslösen(3246, u"Die Datenbank kann nicht gespeichert werden, solange eine Transaktion offen ist.");
+    zurückschreiben();
 }
 
 void Verbindung::schließen() {

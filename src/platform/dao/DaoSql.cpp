@@ -29,10 +29,23 @@ std::vector<Token> Zerlegen(TextSicht s) {
         if (c == u' ' || c == u'\t' || c == u'\r' || c == u'\n') {
             ++i;
         } else if (c == u'[') {
-            const size_t e = s.find(u']', i + 1);
-            if (e == TextSicht::npos) Syntax(u"fehlende schließende Klammer ']'");
-            t.push_back({Art::Klammername, Text(s.substr(i + 1, e - i - 1))});
-            i = e + 1;
+            // "]]" stands for a "]" of the name (SqlBezeichner).
+            Text name;
+            size_t e = i + 1;
+            for (;;) {
+                const size_t z = s.find(u']', e);
+                if (z == TextSicht::npos) Syntax(u"fehlende schließende Klammer ']'");
+                name += s.substr(e, z - e);
+                e = z + 1;
+                if (e < s.size() && s[e] == u']') {
+                    name += u']';
+                    ++e;
+                    continue;
+                }
+                break;
+            }
+            t.push_back({Art::Klammername, std::move(name)});
+            i = e;
         } else if (c == u'\'' || c == u'"') {
             Text wert;
             ++i;
@@ -114,7 +127,7 @@ public:
                     const int32_t f = feld(*a.tabelle, name());
                     const auto& fd = a.tabelle->Fields().liste()[static_cast<size_t>(f)];
                     if (!a.sortierung.empty()) a.sortierung += u",";
-                    a.sortierung += Bezeichner(fd->Name());
+                    a.sortierung += SqlName(fd->Name());
                     if (IstTextTyp(fd->Type())) a.sortierung += u" COLLATE PURIVO";
                     if (wort(u"DESC")) a.sortierung += u" DESC";
                     else wort(u"ASC");
@@ -224,7 +237,7 @@ private:
             return links + u" " + op + u" " + t_[p_++].text;
         }
         const auto& fd = a.tabelle->Fields().liste()[static_cast<size_t>(feld(*a.tabelle, name()))];
-        const Text spalte = Bezeichner(fd->Name());
+        const Text spalte = SqlName(fd->Name());
         if (wort(u"IS")) {
             const bool nicht = wort(u"NOT");
             muss(u"NULL");
@@ -265,3 +278,16 @@ Abfrage BedingungÜbersetzen(Verbindung& v, const TableDefPtr& t, TextSicht krit
 }
 
 }  // namespace dao::detail
+
+namespace dao {
+
+Text SqlBezeichner(TextSicht name) {
+    Text s = u"[";
+    for (const char16_t c : name) {
+        s += c;
+        if (c == u']') s += u']';
+    }
+    return s + u"]";
+}
+
+}  // namespace dao

@@ -4,6 +4,7 @@
 
 namespace dao {
 using detail::Bezeichner;
+using detail::SqlName;
 
 namespace {
 int32_t FesteGröße(int16_t typ) {
@@ -27,13 +28,13 @@ Text SqlIndexName(const Text& tabelle, const Text& index) { return u"__pix\x1F" 
 void IndexAnlegen(detail::Verbindung& v, const TableDef& t, const Index& ix) {
     if (ix.Fields().Count() == 0) FehlerAuslösen(3264, u"Der Index '" + ix.Name() + u"' hat keine Felder.");
     Text sql = Text(ix.Unique() ? u"CREATE UNIQUE INDEX " : u"CREATE INDEX ") +
-               Bezeichner(SqlIndexName(t.Name(), ix.Name())) + u" ON " + Bezeichner(t.Name()) + u"(";
+               Bezeichner(SqlIndexName(t.Name(), ix.Name())) + u" ON " + SqlName(t.Name()) + u"(";
     bool erstes = true;
     auto& felder = const_cast<TableDef&>(t).Fields();
     for (auto& f : ix.Fields().liste()) {
         const int32_t p = felder.Position(f->Name());
         if (p < 0) FehlerAuslösen(3265, u"Das Feld '" + f->Name() + u"' des Index ist nicht in der Tabelle.");
-        sql += (erstes ? u"" : u",") + Bezeichner(felder.liste()[static_cast<size_t>(p)]->Name());
+        sql += (erstes ? u"" : u",") + SqlName(felder.liste()[static_cast<size_t>(p)]->Name());
         // Jet compares text keys case-blind: "Meier" and "MEIER" collide in a unique index.
         if (detail::IstTextTyp(felder.liste()[static_cast<size_t>(p)]->Type())) sql += u" COLLATE PURIVO";
         erstes = false;
@@ -88,9 +89,9 @@ void Field::Name(Text n) {
     try {
         detail::ausführenInSicherung(*v, [&] {
             // Two steps, since SQLite sees a change of case only as the same name.
-            const Text tabelle = Bezeichner(t->name_), zwischen = Bezeichner(u"__purivo_umbenennung");
-            v->ausführen(u"ALTER TABLE " + tabelle + u" RENAME COLUMN " + Bezeichner(alt) + u" TO " + zwischen);
-            v->ausführen(u"ALTER TABLE " + tabelle + u" RENAME COLUMN " + zwischen + u" TO " + Bezeichner(n));
+            const Text tabelle = SqlName(t->name_), zwischen = Bezeichner(u"__purivo_umbenennung");
+            v->ausführen(u"ALTER TABLE " + tabelle + u" RENAME COLUMN " + SqlName(alt) + u" TO " + zwischen);
+            v->ausführen(u"ALTER TABLE " + tabelle + u" RENAME COLUMN " + zwischen + u" TO " + SqlName(n));
             umbenennen(alt, n);
             t->geändert_ = detail::Jetzt();
             v->strukturSchreiben();
@@ -190,8 +191,8 @@ void TableDef::Name(Text n) {
         detail::ausführenInSicherung(*v, [&] {
             for (auto& ix : indizes_.liste()) v->ausführen(u"DROP INDEX " + Bezeichner(SqlIndexName(alt, ix->Name())));
             const Text zwischen = Bezeichner(u"__purivo_umbenennung");
-            v->ausführen(u"ALTER TABLE " + Bezeichner(alt) + u" RENAME TO " + zwischen);
-            v->ausführen(u"ALTER TABLE " + zwischen + u" RENAME TO " + Bezeichner(n));
+            v->ausführen(u"ALTER TABLE " + SqlName(alt) + u" RENAME TO " + zwischen);
+            v->ausführen(u"ALTER TABLE " + zwischen + u" RENAME TO " + SqlName(n));
             umbenennen(n);
             for (auto& ix : indizes_.liste()) IndexAnlegen(*v, *this, *ix);
             v->spiegelUmbenannt(alt, n);
@@ -228,7 +229,7 @@ void TableDef::einrichten() {
                 if (GleicherName(g->Name(), f->Name()))
                     FehlerAuslösen(3191, u"Das Feld '" + f->Name() + u"' ist in der Tabelle bereits vorhanden.");
             v->ändern(*this);
-            v->ausführen(u"ALTER TABLE " + Bezeichner(name_) + u" ADD COLUMN " + Bezeichner(f->Name()));
+            v->ausführen(u"ALTER TABLE " + SqlName(name_) + u" ADD COLUMN " + SqlName(f->Name()));
             v->vorrat.erase(this);
         }
         f->tabelle_ = weak_from_this();
@@ -240,7 +241,7 @@ void TableDef::einrichten() {
                                          u"' und kann nicht gelöscht werden.");
         if (auto v = db_.lock()) {
             v->ändern(*this);
-            v->ausführen(u"ALTER TABLE " + Bezeichner(name_) + u" DROP COLUMN " + Bezeichner(f->Name()));
+            v->ausführen(u"ALTER TABLE " + SqlName(name_) + u" DROP COLUMN " + SqlName(f->Name()));
             v->vorrat.erase(this);
         }
     };
@@ -297,14 +298,14 @@ namespace detail {
 void TabelleAnlegen(Verbindung& v, const TableDef& t) {
     auto& felder = const_cast<TableDef&>(t).Fields();
     if (felder.Count() == 0) FehlerAuslösen(3264, u"Die Tabelle '" + t.Name() + u"' hat keine Felder.");
-    Text sql = u"CREATE TABLE " + Bezeichner(t.Name()) + u"(";
+    Text sql = u"CREATE TABLE " + SqlName(t.Name()) + u"(";
     for (int32_t i = 0; i < felder.Count(); ++i) {
         const Text& n = felder.liste()[static_cast<size_t>(i)]->Name();
         if (n.empty()) FehlerAuslösen(3264, u"Ein Feld der Tabelle '" + t.Name() + u"' hat keinen Namen.");
         for (int32_t j = 0; j < i; ++j)
             if (GleicherName(felder.liste()[static_cast<size_t>(j)]->Name(), n))
                 FehlerAuslösen(3191, u"Das Feld '" + n + u"' ist mehrfach definiert.");
-        sql += (i ? u"," : u"") + Bezeichner(n);
+        sql += (i ? u"," : u"") + SqlName(n);
     }
     v.ausführen(sql + u")");
     int primär = 0;
@@ -336,7 +337,7 @@ void Verbindung::strukturHaken() {
                 FehlerAuslösen(3303, u"Die Tabelle '" + t->Name() + u"' gehört zur Beziehung '" + r->Name() +
                                          u"' und kann nicht gelöscht werden.");
         ausführenInSicherung(v, [&] {
-            v.ausführen(u"DROP TABLE " + Bezeichner(t->Name()));
+            v.ausführen(u"DROP TABLE " + SqlName(t->Name()));
             v.spiegelGelöscht(*t);
         });
         v.vorrat.erase(t.get());

@@ -77,6 +77,33 @@ Text Bezeichner(TextSicht name) {
     return aus + u"\"";
 }
 
+namespace {
+constexpr char16_t kMarke = u'~';
+
+bool BeginntAsciiBlind(TextSicht name, std::u16string_view vorn) {
+    if (name.size() < vorn.size()) return false;
+    for (size_t i = 0; i < vorn.size(); ++i) {
+        char16_t c = name[i];
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+        if (c != vorn[i]) return false;
+    }
+    return true;
+}
+}  // namespace
+
+Text Speichername(TextSicht name) {
+    // SQLite folds only ASCII letters in names, so these checks do the same.
+    auto gleich = [&](std::u16string_view w) { return name.size() == w.size() && BeginntAsciiBlind(name, w); };
+    const bool eigen = (!name.empty() && name[0] == kMarke) || BeginntAsciiBlind(name, u"__") ||
+                       BeginntAsciiBlind(name, u"sqlite_") || gleich(u"rowid") || gleich(u"oid") || gleich(u"_rowid_");
+    return eigen ? kMarke + Text(name) : Text(name);
+}
+
+Text Nutzername(TextSicht gespeichert) {
+    if (!gespeichert.empty() && gespeichert[0] == kMarke) return Text(gespeichert.substr(1));
+    return Text(gespeichert);
+}
+
 bool IstTextTyp(int16_t typ) { return typ == dbText || typ == dbMemo; }
 
 namespace {
@@ -224,8 +251,8 @@ Anweisung& Verbindung::zeilenLeser(const TableDef& t) {
     if (!a) {
         Text sql = u"SELECT ";
         const auto& felder = const_cast<TableDef&>(t).Fields().liste();
-        for (size_t i = 0; i < felder.size(); ++i) sql += (i ? u"," : u"") + Bezeichner(felder[i]->Name());
-        sql += u" FROM " + Bezeichner(t.Name()) + u" WHERE rowid=?";
+        for (size_t i = 0; i < felder.size(); ++i) sql += (i ? u"," : u"") + SqlName(felder[i]->Name());
+        sql += u" FROM " + SqlName(t.Name()) + u" WHERE rowid=?";
         a = std::make_unique<Anweisung>(db, sql);
     }
     return *a;
@@ -340,16 +367,16 @@ void Verbindung::strukturLaden() {
     if (struct stat st {}; ::stat(nachUtf8(pfad).c_str(), &st) == 0)
         dateizeit = 25569.0 + static_cast<double>(st.st_mtime) / 86400.0;
     while (m.schritt()) {
-        const Text name = SpaltenText(m.s(), 0);
+        const Text gespeichert = SpaltenText(m.s(), 0), name = Nutzername(gespeichert);
         if (nachName.count(name)) continue;
         auto td = TableDef::Neu();
         td->name_ = name;
         td->erstellt_ = td->geändert_ = dateizeit;  // SQLite keeps no dates of its own
         Anweisung info(db, u"SELECT name, type FROM pragma_table_info(?)");
-        info.binden(1, Variante(name));
+        info.binden(1, Variante(gespeichert));
         while (info.schritt()) {
             auto fd = std::make_shared<Field>();
-            fd->name_ = SpaltenText(info.s(), 0);
+            fd->name_ = Nutzername(SpaltenText(info.s(), 0));
             fd->typ_ = TypAusDeklaration(SpaltenText(info.s(), 1));
             fd->größe_ = fd->typ_ == dbLong ? 4 : fd->typ_ == dbDouble ? 8 : 0;
             fd->leerErlaubt_ = true;

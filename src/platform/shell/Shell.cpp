@@ -1,10 +1,11 @@
 #include "platform/shell/Shell.h"
 
-#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -40,18 +41,20 @@ std::string UriKodieren(const std::string& utf8) {
 }
 
 bool Öffnen(const std::string& ziel, const std::string& programm) {
-    // Reap the opener by itself: the program never waits for it.
-    static const bool kinderIgnoriert = [] {
-        struct sigaction sa {};
-        sa.sa_handler = SIG_DFL;
-        sa.sa_flags = SA_NOCLDWAIT;
-        sigemptyset(&sa.sa_mask);
-        return sigaction(SIGCHLD, &sa, nullptr) == 0;
-    }();
-    (void)kinderIgnoriert;
+    // The opener is started by a short-lived middle child, which is reaped here at
+    // once; the opener itself is then init's to reap. Nothing process-wide changes:
+    // other parts wait for children of their own (the Access driver's trial read).
     std::vector<char*> argv{const_cast<char*>(programm.c_str()), const_cast<char*>(ziel.c_str()), nullptr};
-    pid_t pid;
-    return posix_spawnp(&pid, programm.c_str(), nullptr, nullptr, argv.data(), environ) == 0;
+    const pid_t mitte = fork();
+    if (mitte < 0) return false;
+    if (mitte == 0) {
+        pid_t pid;
+        _exit(posix_spawnp(&pid, programm.c_str(), nullptr, nullptr, argv.data(), environ) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    while (waitpid(mitte, &status, 0) < 0)
+        if (errno != EINTR) return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace shell

@@ -1,8 +1,8 @@
 #pragma once
 // A storage driver: one file format (dBase folder, Excel workbook, Access file) seen
 // as a set of tables. The engine mirrors each table into its private SQLite working
-// store on first use and hands the changed tables back when the database is closed;
-// the driver only translates between its format and rows of values.
+// store on first use and hands the changed tables back when the database is flushed
+// or closed; the driver only translates between its format and rows of values.
 //
 // Values are typed by the Jet field type as the engine reads them: Text/Memo as
 // text, Boolean as bool, Byte/Integer/Long as integers, Currency as Variante::Währung,
@@ -60,7 +60,7 @@ using Zeilenziel = std::function<void(const std::vector<Variante>& zeile)>;
 // Fills the next row and returns true, or returns false at the end.
 using Zeilenquelle = std::function<bool(std::vector<Variante>& zeile)>;
 
-// What the engine hands back when the database is closed.
+// What the engine hands back when the database is flushed or closed.
 struct Rückschrift {
     enum class Zustand { unverändert, geändert, neu };
     struct Tabelle {
@@ -83,13 +83,18 @@ public:
     // Every row of one listed table, in the file's order.
     virtual void ZeilenLesen(const TabellenBeschreibung& tabelle, const Zeilenziel& ziel) = 0;
     // false: the engine raises its read-only error (3027) at the first change, with
-    // SchreibschutzGrund() as the description when it is not empty.
+    // SchreibschutzGrund() as the description when it is not empty. A file or folder
+    // is read-only by its mode bits as well as by the process's rights.
     virtual bool Schreibbar() const = 0;
     virtual Text SchreibschutzGrund() const { return {}; }
     // Refuses (engine error) a table name the format cannot hold, before it is created.
     virtual void TabellennamePrüfen(TextSicht name) const { (void)name; }
     // Writes what changed; each file is replaced atomically (temporary file in the same
-    // folder, then renamed). Called only when something changed.
+    // folder, then renamed; the files of one write-back as one set, see Dateisatz.h). A
+    // file another program changed or replaced since it was read is not overwritten
+    // (3197, naming the file). Called only when something changed, and again after each
+    // later change: afterwards the driver lists and reads the file as now written.
+    // A failure raises its error and the engine keeps everything for the next call.
     virtual void Schreiben(const Rückschrift& rückschrift) = 0;
 };
 

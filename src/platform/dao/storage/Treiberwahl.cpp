@@ -45,6 +45,16 @@ Inhalt Dateiinhalt(const Text& pfad) {
     return n == sizeof kopf && std::memcmp(kopf, "SQLite format 3", 16) == 0 ? Inhalt::SQLite : Inhalt::Fremd;
 }
 
+bool AccessEndung(const Text& pfad) {
+    const Text k = Grossbuchstaben(pfad);
+    return k.ends_with(u".MDB") || k.ends_with(u".MDE");
+}
+
+bool Leer(const Text& pfad) {
+    struct stat st {};
+    return ::stat(nachUtf8(pfad).c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
+}
+
 }  // namespace
 
 std::unique_ptr<Speichertreiber> TreiberÖffnen(TextSicht connect, const Text& pfad, const Text& passwort,
@@ -53,6 +63,8 @@ std::unique_ptr<Speichertreiber> TreiberÖffnen(TextSicht connect, const Text& p
     const bool nativ = c.empty() || Grossbuchstaben(c).rfind(u";PWD=", 0) == 0;
     if (nativ) {
         const Inhalt inhalt = Dateiinhalt(pfad);
+        // An empty file named as an Access file is a damaged one, not a new native database.
+        if (inhalt == Inhalt::Unbestimmt && AccessEndung(pfad) && Leer(pfad)) return access::TreiberÖffnen(pfad, passwort, nurLesen);
         if (inhalt != Inhalt::Fremd) return nullptr;
         // Any other file goes to the Access driver, which refuses what is not Jet.
         struct stat st {};

@@ -437,6 +437,8 @@ std::unique_ptr<Speichertreiber> TreiberÖffnen(const Text& datei, const Text& p
     const uintmax_t größe = fs::file_size(pfad, ec);
     std::ifstream ein(pfad, std::ios::binary);
     if (ec || !ein) dao::FehlerAuslösen(3051, u"Die Datei '" + datei + u"' kann nicht gelesen werden.");
+    if (größe == 0)
+        dao::FehlerAuslösen(3343, u"Die Datei '" + datei + u"' ist leer (0 Bytes) und keine Access-Datenbank.");
 
     std::vector<uint8_t> seite0(4096);
     ein.read(reinterpret_cast<char*>(seite0.data()), static_cast<std::streamsize>(seite0.size()));

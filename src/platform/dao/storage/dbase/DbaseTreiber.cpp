@@ -15,6 +15,7 @@
 
 #include "platform/dao/Dao.h"
 #include "platform/dao/DaoFehler.h"
+#include "platform/dao/storage/Dateisatz.h"
 #include "platform/dao/storage/dbase/DbfDatei.h"
 
 namespace dao::speicher::dbase {
@@ -28,93 +29,13 @@ std::string klein(std::string s) {
 
 Text systemFehler() { return ausUtf8(std::strerror(errno)); }
 
-// The whole file, or its first `max` bytes; `größe` receives the file's length.
-std::string DateiLesen(const std::string& pfad, uint64_t& größe, size_t max = SIZE_MAX) {
-    const int fd = ::open(pfad.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0) {
-        const Text grund = systemFehler();
-        if (fd >= 0) ::close(fd);
-        FehlerAuslösen(kFehlerEinAusgabe, u"Die Datei '" + ausUtf8(pfad) + u"' kann nicht gelesen werden (" + grund + u").");
-    }
-    größe = static_cast<uint64_t>(st.st_size);
-    std::string d(static_cast<size_t>(std::min<uint64_t>(größe, max)), '\0');
-    size_t gelesen = 0;
-    while (gelesen < d.size()) {
-        const ssize_t n = ::read(fd, d.data() + gelesen, d.size() - gelesen);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            const Text grund = systemFehler();
-            ::close(fd);
-            FehlerAuslösen(kFehlerEinAusgabe, u"Die Datei '" + ausUtf8(pfad) + u"' kann nicht gelesen werden (" + grund + u").");
-        }
-        if (n == 0) break;
-        gelesen += static_cast<size_t>(n);
-    }
-    ::close(fd);
-    d.resize(gelesen);
-    return d;
-}
-
-[[noreturn]] void SchreibFehler(const std::string& pfad) {
-    FehlerAuslösen(kFehlerEinAusgabe,
-                   u"Die Datei '" + ausUtf8(pfad) + u"' kann nicht geschrieben werden (" + systemFehler() + u").");
-}
-
-// Temporary files beside their targets; those not yet renamed are removed when it goes out of scope.
-class Zwischendateien {
-public:
-    explicit Zwischendateien(std::string ordner) : ordner_(std::move(ordner)) {}
-    ~Zwischendateien() {
-        for (const auto& p : offen_) ::unlink(p.c_str());
-    }
-    // Writes `inhalt` to a new temporary file (with the mode of `ziel` when it exists).
-    std::string Schreiben(const std::string& ziel, const std::string& inhalt) {
-        struct stat st {};
-        const bool gibt = ::stat(ziel.c_str(), &st) == 0;
-        std::string pfad;
-        int fd = -1;
-        for (int versuch = 0; fd < 0; ++versuch) {
-            pfad = ordner_ + "/.purivo-" + std::to_string(::getpid()) + "-" + std::to_string(++zähler_) + ".tmp";
-            fd = ::open(pfad.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd < 0 && (errno != EEXIST || versuch > 100)) SchreibFehler(pfad);
-        }
-        offen_.push_back(pfad);
-        if (gibt) ::fchmod(fd, st.st_mode & 07777);
-        size_t geschrieben = 0;
-        while (geschrieben < inhalt.size()) {
-            const ssize_t n = ::write(fd, inhalt.data() + geschrieben, inhalt.size() - geschrieben);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                ::close(fd);
-                SchreibFehler(ziel);
-            }
-            geschrieben += static_cast<size_t>(n);
-        }
-        if (::fsync(fd) != 0) {
-            ::close(fd);
-            SchreibFehler(ziel);
-        }
-        if (::close(fd) != 0) SchreibFehler(ziel);
-        return pfad;
-    }
-    void Umbenennen(const std::string& temp, const std::string& ziel) {
-        if (::rename(temp.c_str(), ziel.c_str()) != 0) SchreibFehler(ziel);
-        offen_.erase(std::remove(offen_.begin(), offen_.end(), temp), offen_.end());
-    }
-
-private:
-    std::string ordner_;
-    std::vector<std::string> offen_;
-    uint64_t zähler_ = 0;
-};
-
 struct Eintrag {
     Text name;  // the file's name without extension, as on disk
     std::string dbf, memo, cpg;  // paths; "" when there is no such file
     std::string codepage;
     DbfKopf kopf;
     double geändert = 0;  // the file's time as a date value
+    Dateikennung dbfKennung, memoKennung, cpgKennung;  // the files as they were read
 };
 
 double DatumAusZeit(std::time_t zeit) {
@@ -132,7 +53,7 @@ DbfFeld Standardfeld(const FeldBeschreibung& f) {
     switch (f.typ) {
     case dbText:
         d.typ = 'C';
-        d.breite = static_cast<uint16_t>(std::clamp(f.größe > 0 ? f.größe : 50, 1, 254));
+        d.breite = static_cast<uint16_t>(std::clamp(f.größe > 0 ? f.größe : 50, 1, 255));
         break;
     case dbBoolean: d.typ = 'L'; d.breite = 1; break;
     case dbByte: d.typ = 'N'; d.breite = 3; break;
@@ -158,6 +79,7 @@ public:
                                             u"geschrieben ist und dass eine Verbindung mit dem Server besteht, auf dem "
                                             u"sich die Datei befindet.");
         while (ordner_.size() > 1 && ordner_.back() == '/') ordner_.pop_back();
+        OrdnerAufräumen(ordner_);
     }
 
     Struktur StrukturLesen() override {
@@ -184,15 +106,20 @@ public:
         Eintrag* e = finden(tabelle.name);
         if (!e) FehlerAuslösen(3011, u"Das Objekt '" + tabelle.name + u"' wurde nicht gefunden.");
         const Text datei = ausUtf8(e->dbf);
-        uint64_t größe = 0;
-        const std::string daten = DateiLesen(e->dbf, größe);
+        const std::string daten = DateiLesen(e->dbf, e->dbfKennung);
         const Zeichensatz zs(e->codepage);
-        e->kopf = KopfLesen(daten, größe, datei, zs);  // the file as it is now
+        e->kopf = KopfLesen(daten, e->dbfKennung.größe, datei, zs);  // the file as it is now
+        // Read-only, a cut file gives what it holds; open for writing, the missing records
+        // would be lost at the write-back.
+        if (!nurLesen_ && e->kopf.anzahl < e->kopf.anzahlKopf)
+            FehlerAuslösen(kFehlerFormat, u"Die Datei '" + datei + u"' ist beschädigt oder abgeschnitten: ihr Kopf nennt " +
+                                              ausUtf8(std::to_string(e->kopf.anzahlKopf)) + u" Datensätze, vollständig "
+                                              u"lesbar sind nur " + ausUtf8(std::to_string(e->kopf.anzahl)) +
+                                              u". Sie kann nur schreibgeschützt geöffnet werden.");
         Memodaten memo;
         std::string memoBytes;
         if (!e->memo.empty()) {
-            uint64_t g = 0;
-            memoBytes = DateiLesen(e->memo, g);
+            memoBytes = DateiLesen(e->memo, e->memoKennung);
             memo.vorhanden = true;
             memo.daten = memoBytes;
             memo.datei = ausUtf8(e->memo);
@@ -214,11 +141,19 @@ public:
         });
     }
 
-    bool Schreibbar() const override { return !nurLesen_ && ::access(ordner_.c_str(), W_OK) == 0; }
+    bool Schreibbar() const override { return !nurLesen_ && SchreibschutzGrund().empty(); }
 
     Text SchreibschutzGrund() const override {
-        if (nurLesen_ || Schreibbar()) return {};
-        return u"Der Ordner '" + ausUtf8(ordner_) + u"' ist schreibgeschützt; seine dBase-Tabellen können nur gelesen werden.";
+        if (nurLesen_) return {};
+        if (!Beschreibbar(ordner_))
+            return u"Der Ordner '" + ausUtf8(ordner_) + u"' ist schreibgeschützt; seine dBase-Tabellen können nur gelesen werden.";
+        // A write-back replaces whole files: one marked read-only makes the folder read-only.
+        for (const auto& e : tabellen_)
+            for (const std::string* p : {&e.dbf, &e.memo, &e.cpg})
+                if (!p->empty() && ::access(p->c_str(), F_OK) == 0 && !Beschreibbar(*p))
+                    return u"Die Datei '" + ausUtf8(*p) + u"' ist schreibgeschützt; die dBase-Tabellen des Ordners '" +
+                           ausUtf8(ordner_) + u"' können nur gelesen werden.";
+        return {};
     }
 
     void TabellennamePrüfen(TextSicht name) const override {
@@ -234,11 +169,8 @@ public:
 
     void Schreiben(const Rückschrift& r) override {
         if (nurLesen_) FehlerAuslösen(3027, u"Die Datenbank oder das Objekt ist schreibgeschützt.");
-        struct Ersetzung {
-            std::string temp, ziel;
-        };
-        Zwischendateien zwischen(ordner_);
-        std::vector<Ersetzung> ersetzungen;  // memo and .cpg before their .dbf
+        if (const Text grund = SchreibschutzGrund(); !grund.empty()) FehlerAuslösen(3027, grund);
+        Dateisatz satz(ordner_);
         std::vector<std::string> entfernen;
 
         for (const auto& t : r.tabellen) {
@@ -255,25 +187,40 @@ public:
                 memoZiel = alt->memo.empty() ? dbfZiel.substr(0, dbfZiel.size() - 4) + dbt : alt->memo;
                 if (klein(memoZiel).ends_with(".fpt")) memoZiel.replace(memoZiel.size() - 4, 4, dbt);  // FoxPro becomes dBase IV
             }
-            const std::string codepage = alt ? alt->codepage : "windows-1252";
+            // A new table takes what its source holds, when it is a structure copy of one.
+            const Eintrag* vorlage = alt ? alt : vorlageFür(t.beschreibung);
+            const std::string codepage = vorlage ? vorlage->codepage : "windows-1252";
             const Zeichensatz zs(codepage);
             uint8_t treiber = SprachtreiberFür(codepage);
-            const bool altDbase = alt && (alt->kopf.format == Format::dBase3 || alt->kopf.format == Format::dBase4);
-            if (altDbase && CodepageAusSprachtreiber(alt->kopf.sprachtreiber) == codepage) treiber = alt->kopf.sprachtreiber;
+            const bool altDbase =
+                vorlage && (vorlage->kopf.format == Format::dBase3 || vorlage->kopf.format == Format::dBase4);
+            // The byte stays as it was, also a 0 (no language driver: the default or the .cpg decides).
+            if (altDbase &&
+                (vorlage->kopf.sprachtreiber == 0 || CodepageAusSprachtreiber(vorlage->kopf.sprachtreiber) == codepage))
+                treiber = vorlage->kopf.sprachtreiber;
 
             std::vector<DbfFeld> felder;
-            for (const auto& f : t.beschreibung.felder) felder.push_back(feldFür(f, alt));
-            DbfSchreiber s(std::move(felder), treiber, alt && alt->kopf.version == 0x83, zs, ausUtf8(dbfZiel),
+            for (const auto& f : t.beschreibung.felder) felder.push_back(feldFür(f, vorlage));
+            DbfSchreiber s(std::move(felder), treiber, vorlage && vorlage->kopf.version == 0x83, zs, ausUtf8(dbfZiel),
                            nachUtf8(t.beschreibung.name));
             t.zeilen([&](const std::vector<Variante>& zeile) { s.Zeile(zeile); });
 
-            if (s.HatMemo()) ersetzungen.push_back({zwischen.Schreiben(memoZiel, s.MemoBytes()), memoZiel});
-            if (umbenannt && !alt->cpg.empty()) {
-                uint64_t g = 0;
-                const std::string cpgZiel = stamm + ".cpg";
-                ersetzungen.push_back({zwischen.Schreiben(cpgZiel, DateiLesen(alt->cpg, g)), cpgZiel});
+            if (s.HatMemo()) {
+                zielPrüfen(memoZiel);
+                satz.Ersetzen(memoZiel, s.MemoBytes());
             }
-            ersetzungen.push_back({zwischen.Schreiben(dbfZiel, s.DbfBytes()), dbfZiel});
+            // A renamed table and a structure copy carry the .cpg that names their code page.
+            const Eintrag* cpgQuelle = umbenannt ? alt : alt ? nullptr : vorlage;
+            if (cpgQuelle && !cpgQuelle->cpg.empty()) {
+                const std::string cpgZiel = stamm + ".cpg";
+                zielPrüfen(cpgZiel);
+                Dateikennung k;
+                const std::string cpg = DateiLesen(cpgQuelle->cpg, k);
+                KennungPrüfen(cpgQuelle->cpg, cpgQuelle->cpgKennung);
+                satz.Ersetzen(cpgZiel, cpg);
+            }
+            zielPrüfen(dbfZiel);
+            satz.Ersetzen(dbfZiel, s.DbfBytes());
             if (alt) {
                 if (umbenannt) entfernen.insert(entfernen.end(), {alt->dbf, alt->cpg});
                 entfernen.push_back(alt->memo);  // kept below when it was just written
@@ -282,20 +229,13 @@ public:
         for (const auto& name : r.gelöscht)
             if (const Eintrag* e = finden(name)) entfernen.insert(entfernen.end(), {e->dbf, e->memo, e->cpg});
 
-        // Every new file stands complete before the first one is renamed into place.
-        std::set<std::string> geschrieben;
-        for (const auto& e : ersetzungen) {
-            zwischen.Umbenennen(e.temp, e.ziel);
-            geschrieben.insert(e.ziel);
-        }
         for (const auto& p : entfernen)
-            if (!p.empty() && !geschrieben.count(p) && ::unlink(p.c_str()) != 0 && errno != ENOENT)
-                FehlerAuslösen(kFehlerEinAusgabe,
-                               u"Die Datei '" + ausUtf8(p) + u"' kann nicht gelöscht werden (" + systemFehler() + u").");
-        if (const int fd = ::open(ordner_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); fd >= 0) {
-            ::fsync(fd);
-            ::close(fd);
-        }
+            if (!p.empty()) {
+                zielPrüfen(p);
+                satz.Entfernen(p);
+            }
+        // Every file of every table as one set: after a kill the next open completes it.
+        satz.Ausführen();
         auflisten();
     }
 
@@ -308,6 +248,41 @@ private:
     }
     const Eintrag* finden(TextSicht name) const { return const_cast<DbaseTreiber*>(this)->finden(name); }
 
+    // A structure copy (the work and result tables) holds every field of its source, in
+    // the source's order and with the same types, maybe with fields of its own between
+    // them: the largest listed table so contained, none when two tie.
+    const Eintrag* vorlageFür(const TabellenBeschreibung& b) const {
+        const Eintrag* beste = nullptr;
+        size_t besteZahl = 0;
+        bool gleichstand = false;
+        for (const auto& e : tabellen_) {
+            size_t j = 0;
+            for (const auto& f : b.felder)
+                if (j < e.kopf.felder.size() && NamenSchlüssel(f.name) == NamenSchlüssel(e.kopf.felder[j].name) &&
+                    JetTypVon(e.kopf.felder[j]).typ == f.typ)
+                    ++j;
+            if (j == 0 || j != e.kopf.felder.size()) continue;
+            if (j > besteZahl) {
+                beste = &e;
+                besteZahl = j;
+                gleichstand = false;
+            } else if (j == besteZahl) {
+                gleichstand = true;
+            }
+        }
+        return gleichstand ? nullptr : beste;
+    }
+
+    // A file about to be replaced or removed must be the one read; one not listed must not exist.
+    void zielPrüfen(const std::string& pfad) const {
+        for (const auto& e : tabellen_) {
+            if (pfad == e.dbf) return KennungPrüfen(pfad, e.dbfKennung);
+            if (pfad == e.memo) return KennungPrüfen(pfad, e.memoKennung);
+            if (pfad == e.cpg) return KennungPrüfen(pfad, e.cpgKennung);
+        }
+        KennungPrüfen(pfad, Dateikennung{});
+    }
+
     // The file's own layout for a field it had with the same type, else the standard one.
     static DbfFeld feldFür(const FeldBeschreibung& f, const Eintrag* alt) {
         if (alt) {
@@ -315,7 +290,7 @@ private:
             for (const auto& d : alt->kopf.felder) {
                 if (NamenSchlüssel(d.name) != k) continue;
                 const JetTyp j = JetTypVon(d);
-                const bool writable = d.typ != 'C' || d.breite <= 254;
+                const bool writable = d.typ != 'C' || d.breite <= 255;
                 if (j.typ == f.typ && writable && (f.typ != dbText || j.größe == f.größe)) {
                     DbfFeld n = d;
                     n.name = f.name;
@@ -362,21 +337,19 @@ private:
                 return it == dateien.end() ? std::string{} : ordner_ + "/" + it->second;
             };
             const Text datei = ausUtf8(pfad);
-            uint64_t größe = 0;
-            const std::string kopf = DateiLesen(pfad, größe, 65536 + 68);
+            const std::string kopf = DateiLesen(pfad, e.dbfKennung, 65536 + 68);
+            const uint64_t größe = e.dbfKennung.größe;
             const Vorkopf v = VorkopfLesen(kopf, datei);
             e.cpg = nebendatei(".cpg");
             std::string codepage;
-            if (!e.cpg.empty()) {
-                uint64_t g = 0;
-                codepage = CodepageAusCpg(DateiLesen(e.cpg, g, 256));
-            }
+            if (!e.cpg.empty()) codepage = CodepageAusCpg(DateiLesen(e.cpg, e.cpgKennung, 256));
             e.codepage = codepage.empty() ? v.codepage : codepage;
             const Zeichensatz zs(e.codepage);
             e.codepage = zs.name();
             e.kopf = KopfLesen(kopf, größe, datei, zs);
             const bool fox = e.kopf.format == Format::FoxPro || e.kopf.format == Format::VisualFoxPro;
             e.memo = nebendatei(fox ? ".fpt" : ".dbt");
+            if (!e.memo.empty()) e.memoKennung = KennungLesen(e.memo);
             neu.push_back(std::move(e));
         }
         tabellen_ = std::move(neu);

@@ -335,9 +335,14 @@ DbfKopf KopfLesen(std::string_view daten, uint64_t dateiGröße, const Text& dat
     if (k.satzLänge < versatz)
         Kaputt(datei, u"die Satzlänge von " + zahlText(k.satzLänge) + u" Bytes ist kleiner als die Felder (" +
                           zahlText(versatz) + u" Bytes)");
+    // Longer than its fields, a record would be read with every later one shifted.
+    if (k.satzLänge > versatz)
+        Kaputt(datei, u"die Satzlänge von " + zahlText(k.satzLänge) + u" Bytes passt nicht zu den Feldern (" +
+                          zahlText(versatz) + u" Bytes)");
     // The header's count only as far as the file's length holds whole records.
     const uint64_t platz = (dateiGröße - k.kopfLänge) / k.satzLänge;
     k.anzahl = static_cast<uint32_t>(std::min<uint64_t>(anzahlKopf, platz));
+    k.anzahlKopf = anzahlKopf;
     return k;
 }
 
@@ -483,7 +488,8 @@ void SätzeLesen(const DbfKopf& k, std::string_view daten, const Memodaten& memo
 
 DbfSchreiber::DbfSchreiber(std::vector<DbfFeld> felder, uint8_t sprachtreiber, bool dBase3Memo, const Zeichensatz& zs,
                            Text datei, std::string memoName)
-    : felder_(std::move(felder)), sprachtreiber_(sprachtreiber), dBase3_(dBase3Memo), zs_(zs), datei_(std::move(datei)) {
+    : felder_(std::move(felder)), sprachtreiber_(sprachtreiber), dBase3_(dBase3Memo), zs_(zs), datei_(std::move(datei)),
+      tabelle_(ausUtf8(memoName)) {
     for (auto& f : felder_) {
         f.versatz = satzLänge_;
         satzLänge_ += f.breite;
@@ -501,8 +507,20 @@ DbfSchreiber::DbfSchreiber(std::vector<DbfFeld> felder, uint8_t sprachtreiber, b
     }
 }
 
-void DbfSchreiber::Memo(TextSicht text, char* feld) {
-    const std::string b = zs_.kodieren(text);
+std::string DbfSchreiber::Kodieren(TextSicht text, const DbfFeld& f) const {
+    std::string b = zs_.kodieren(text);
+    if (zs_.dekodieren(b) == text) return b;
+    // Never a '?' in place of what the code page lacks: the first such character is named.
+    size_t i = 0;
+    while (i < text.size() && zs_.dekodieren(zs_.kodieren(text.substr(0, i + 1))) == text.substr(0, i + 1)) ++i;
+    const size_t n = i < text.size() && (text[i] & 0xFC00) == 0xD800 && i + 1 < text.size() ? 2 : 1;
+    FehlerAuslösen(kFehlerZeichen, u"Tabelle '" + tabelle_ + u"', Feld '" + f.name + u"': Das Zeichen '" +
+                                       Text(text.substr(std::min(i, text.size() - 1), n)) + u"' kann in der Codepage " +
+                                       ausUtf8(zs_.name()) + u" der Datei '" + datei_ + u"' nicht gespeichert werden.");
+}
+
+void DbfSchreiber::Memo(TextSicht text, char* feld, const DbfFeld& f) {
+    const std::string b = Kodieren(text, f);
     const size_t block = memoDaten_.size() / 512;
     if (dBase3_) {
         memoDaten_ += b;
@@ -539,7 +557,9 @@ void DbfSchreiber::Zeile(const std::vector<Variante>& werte) {
         };
         switch (f.typ) {
         case 'C': {
-            const std::string b = zs_.kodieren(v.istText() ? TextSicht(v.text()) : TextSicht(v.alsText()), f.breite);
+            const Text text = v.istText() ? v.text() : v.alsText();
+            Kodieren(text, f);
+            const std::string b = zs_.kodieren(text, f.breite);
             std::memcpy(feld, b.data(), b.size());
             break;
         }
@@ -589,7 +609,7 @@ void DbfSchreiber::Zeile(const std::vector<Variante>& werte) {
         case 'L': *feld = v.alsBool() ? 'T' : 'F'; break;
         default: {  // M: "" and Null are both no block
             const Text t = v.istText() ? v.text() : v.alsText();
-            if (!t.empty()) Memo(t, feld);
+            if (!t.empty()) Memo(t, feld, f);
             break;
         }
         }

@@ -23,6 +23,7 @@ inline constexpr int32_t kFehlerEinAusgabe = 3040;
 inline constexpr int32_t kFehlerÜberlauf = 3349;    // number too wide for its field
 inline constexpr int32_t kFehlerName = 3125;
 inline constexpr int32_t kFehlerPfad = 3044;
+inline constexpr int32_t kFehlerZeichen = 3000;   // a character the code page cannot hold (as the Excel driver)
 
 // A code page: windows-1252 through the text layer (every byte round-trips), all
 // others through ICU with '?' for what they lack.
@@ -64,6 +65,7 @@ struct DbfKopf {
     Format format = Format::dBase4;
     uint8_t sprachtreiber = 0;
     uint32_t anzahl = 0;       // complete records the file holds (header count, bounded by the length)
+    uint32_t anzahlKopf = 0;   // what the header says
     uint32_t kopfLänge = 0;
     uint32_t satzLänge = 0;
     std::vector<DbfFeld> felder;
@@ -113,13 +115,16 @@ public:
     std::string MemoBytes() const;
 
 private:
-    void Memo(TextSicht text, char* feld);
+    void Memo(TextSicht text, char* feld, const DbfFeld& f);
+    // Refuses a text the code page cannot hold, naming table and field.
+    std::string Kodieren(TextSicht text, const DbfFeld& f) const;
     std::vector<DbfFeld> felder_;
     uint8_t sprachtreiber_;
     bool memo_ = false;
     bool dBase3_;
     const Zeichensatz& zs_;
     Text datei_;
+    Text tabelle_;
     uint32_t satzLänge_ = 1;
     uint32_t anzahl_ = 0;
     std::string sätze_;

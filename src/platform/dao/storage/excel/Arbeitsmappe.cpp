@@ -18,7 +18,7 @@ enum : uint16_t {
     kFilepass = 0x002F, kContinue = 0x003C, kWindow1 = 0x003D, kCodepage = 0x0042, kDatemode = 0x0022,
     kFilesharing = 0x005B, kBoundsheet = 0x0085, kWriteprot = 0x0086, kTabid = 0x013D, kSupbook = 0x01AE,
     kExtsst = 0x00FF, kXf = 0x00E0, kFormat = 0x041E, kDimensions = 0x0200, kNumber = 0x0203,
-    kLabel = 0x0204, kBoolerr = 0x0205, kString = 0x0207, kIndex = 0x020B, kWindow2 = 0x023E, kBof = 0x0809,
+    kLabel = 0x0204, kBoolerr = 0x0205, kRk = 0x027E, kMulrk = 0x00BD, kString = 0x0207, kIndex = 0x020B, kWindow2 = 0x023E, kBof = 0x0809,
 };
 
 void an16(std::string& d, uint16_t w) {
@@ -167,9 +167,20 @@ std::string InCodepage(TextSicht text, uint16_t codepage) {
     std::string s(text.size() * 4 + 4, '\0');
     const int32_t n = ucnv_fromUChars(k.get(), s.data(), static_cast<int32_t>(s.size()), text.data(),
                                       static_cast<int32_t>(text.size()), &st);
-    if (U_FAILURE(st))
-        throw Verweigerung{u"Der Text '" + Text(text) + u"' kann in der Codepage " + ausUtf8(std::to_string(codepage)) +
-                           u" der Arbeitsmappe nicht gespeichert werden."};
+    if (U_FAILURE(st)) {
+        // The first character that fails, as for code page 1252.
+        size_t i = 0;
+        while (i + 1 < text.size()) {
+            UErrorCode e = U_ZERO_ERROR;
+            ucnv_resetFromUnicode(k.get());
+            std::string t(4 * (i + 1) + 4, '\0');
+            ucnv_fromUChars(k.get(), t.data(), static_cast<int32_t>(t.size()), text.data(), static_cast<int32_t>(i + 1), &e);
+            if (U_FAILURE(e)) break;
+            ++i;
+        }
+        throw Verweigerung{u"Das Zeichen '" + Text(text.substr(i, 1)) + u"' kann in der Codepage " +
+                           ausUtf8(std::to_string(codepage)) + u" der Arbeitsmappe nicht gespeichert werden."};
+    }
     s.resize(n);
     return s;
 }
@@ -322,6 +333,43 @@ std::vector<Sonderzelle> Arbeitsmappe::Sonderzellen(size_t blatt) const {
             continue;
         }
         textFolgt = false;
+        // Dates by their serial number: the reader library's date text loses the end of the range.
+        auto datum = [&](uint16_t zeile, uint16_t spalte, uint16_t xf, double serie) {
+            if (!XfIstDatum(xf)) return;
+            Sonderzelle z;
+            z.zeile = zeile;
+            z.spalte = spalte;
+            z.art = Sonderzelle::Art::datum;
+            z.zahl = serie;
+            zellen.push_back(std::move(z));
+        };
+        auto rk = [](uint32_t w) {
+            double d;
+            if (w & 0x02) {
+                d = static_cast<double>(static_cast<int32_t>(w) >> 2);
+            } else {
+                const uint64_t roh = static_cast<uint64_t>(w & 0xFFFFFFFCu) << 32;
+                std::memcpy(&d, &roh, 8);
+            }
+            return (w & 0x01) ? d / 100 : d;
+        };
+        if (typ == kNumber && länge >= 14) {
+            double w;
+            const uint64_t roh = le32(k, 6) | (uint64_t{le32(k, 10)} << 32);
+            std::memcpy(&w, &roh, 8);
+            datum(le16(k, 0), le16(k, 2), le16(k, 4), w);
+            continue;
+        }
+        if (typ == kRk && länge >= 10) {
+            datum(le16(k, 0), le16(k, 2), le16(k, 4), rk(le32(k, 6)));
+            continue;
+        }
+        if (typ == kMulrk && länge >= 6) {
+            const uint16_t zeile = le16(k, 0), erste = le16(k, 2);
+            for (size_t i = 0; 4 + 6 * i + 6 <= länge - 2u; ++i)
+                datum(zeile, static_cast<uint16_t>(erste + i), le16(k, 4 + 6 * i), rk(le32(k, 6 + 6 * i)));
+            continue;
+        }
         if ((typ == kBoolerr && länge >= 8) || (typ == kFormula && länge >= 14)) {
             Sonderzelle z;
             z.zeile = le16(k, 0);

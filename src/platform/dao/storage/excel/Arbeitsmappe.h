@@ -60,7 +60,7 @@ public:
     bool Kennwortschutz() const { return kennwortschutz_; }
     const std::vector<Blatt>& Blätter() const { return blätter_; }
 
-    // Booleans, errors and cached formula results of one sheet.
+    // Booleans, errors, cached formula results and date cells (by serial number) of one sheet.
     std::vector<Sonderzelle> Sonderzellen(size_t blatt) const;
 
     // Cell formats for written values (appended to the globals when missing).

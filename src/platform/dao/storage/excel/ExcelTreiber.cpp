@@ -15,6 +15,7 @@
 
 #include "platform/basic/Laufzeit.h"
 #include "platform/dao/Dao.h"
+#include "platform/dao/storage/Dateisatz.h"
 #include "platform/dao/storage/excel/Arbeitsmappe.h"
 #include "platform/dao/storage/excel/Verbunddatei.h"
 
@@ -48,28 +49,47 @@ double DatumAusText(const char* t, int art) {
     return OleDatum(j, m, d) + (h * 3600 + mi * 60 + s) / 86400.0;
 }
 
+// Serial numbers run from 1.1.1900 (1) or 1.1.1904 (0) to 31.12.9999; below 1 a
+// serial is a time of day only, so that 1.1.1904 itself cannot be told from a time and
+// is refused. Excel counts a 29.02.1900 (serial 60).
+constexpr double kOleLetzterTag = 2958465;  // 31.12.9999
 double OleAusSerie(double serie, bool datum1904) {
+    if (serie < 1 && serie >= 0) return serie;
     if (datum1904) return serie + 1462;
-    return serie < 60 && serie >= 1 ? serie + 1 : serie;  // Excel counts a 29.02.1900
+    return serie < 61 ? serie + 1 : serie;
 }
-double SerieAusOle(double ole, bool datum1904) {
-    if (datum1904) return ole - 1462;
-    return ole < 61 && ole >= 2 ? ole - 1 : ole;
+// The serial of a date; false when the workbook's date system cannot hold it.
+bool SerieAusOle(double ole, bool datum1904, double& serie) {
+    if (ole >= 0 && ole < 1) {
+        serie = ole;
+        return true;
+    }
+    if (ole >= kOleLetzterTag + 1) return false;
+    if (datum1904) {
+        serie = ole - 1462;
+        return serie >= 1;
+    }
+    if (ole < 2) return false;
+    serie = ole < 61 ? ole - 1 : ole;
+    return true;
 }
 
 struct Tabelle {
     TabellenBeschreibung beschreibung;
+    std::vector<Text> köpfe;  // each field's header as the sheet holds it
     std::vector<std::vector<Zelle>> zeilen;  // the data rows, without the names
 };
 
 class ExcelSpeicher final : public Speichertreiber {
 public:
     ExcelSpeicher(const Text& datei, bool nurLesen) : datei_(datei), nurLesen_(nurLesen) {
-        std::ifstream ein(std::filesystem::path(nachUtf8(datei)), std::ios::binary);
-        if (!ein) FehlerAuslösen(kÖffnenFehler, u"Die Datei '" + datei_ + u"' kann nicht geöffnet werden.");
-        std::ostringstream puffer;
-        puffer << ein.rdbuf();
-        Einlesen(puffer.str());
+        const std::string pfad = nachUtf8(datei);
+        OrdnerAufräumen(Ordner());
+        struct stat st {};
+        if (::stat(pfad.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            FehlerAuslösen(kÖffnenFehler, u"Die Datei '" + datei_ + u"' kann nicht geöffnet werden.");
+        std::string inhalt = DateiLesen(pfad, kennung_);
+        Einlesen(std::move(inhalt));
     }
 
     Struktur StrukturLesen() override {
@@ -94,6 +114,12 @@ public:
     bool Schreibbar() const override { return !nurLesen_ && SchreibschutzGrund().empty(); }
 
     Text SchreibschutzGrund() const override {
+        if (nurLesen_) return {};
+        if (!Beschreibbar(nachUtf8(datei_)))
+            return u"Die Arbeitsmappe '" + datei_ + u"' ist schreibgeschützt und kann nur gelesen werden.";
+        if (!Beschreibbar(Ordner()))
+            return u"Der Ordner der Arbeitsmappe '" + datei_ + u"' ist schreibgeschützt; die Arbeitsmappe kann nur "
+                                                            u"gelesen werden.";
         if (mappe_->Verschlüsselt())
             return u"Die Arbeitsmappe '" + datei_ + u"' ist verschlüsselt und kann nur gelesen werden.";
         if (mappe_->Kennwortschutz())
@@ -127,13 +153,18 @@ public:
         } catch (const Formatfehler& f) {
             FehlerAuslösen(kFormatFehler, u"Die Arbeitsmappe '" + datei_ + u"' wurde nicht geändert: " + f.grund + u".");
         }
-        Ersetzen(datei);
+        KennungPrüfen(nachUtf8(datei_), kennung_);
+        Dateisatz satz(Ordner());
+        satz.Ersetzen(nachUtf8(datei_), datei);
+        satz.Ausführen();
+        kennung_ = KennungLesen(nachUtf8(datei_));
         Einlesen(std::move(datei));
     }
 
 private:
     Text datei_;
     bool nurLesen_;
+    Dateikennung kennung_;  // the file as it was read
     std::unique_ptr<Verbunddatei> container_;
     int strom_ = -1;
     std::unique_ptr<Arbeitsmappe> mappe_;
@@ -141,6 +172,12 @@ private:
     double geändert_ = 0;  // the file's time, as the tables' last change
     std::vector<Tabelle> tabellen_;
     std::vector<int> blattDerTabelle_;  // index in mappe_->Blätter(), -1 when unknown (old formats)
+
+    std::string Ordner() const {
+        const std::string p = nachUtf8(datei_);
+        const size_t s = p.rfind('/');
+        return s == std::string::npos ? std::string(".") : s == 0 ? std::string("/") : p.substr(0, s);
+    }
 
     [[noreturn]] void Kaputt(const Text& grund) const {
         FehlerAuslösen(kFormatFehler, u"Die Datei '" + datei_ + u"' ist keine lesbare Excel-Arbeitsmappe: " + grund + u".");
@@ -185,6 +222,7 @@ private:
     void Laden() {
         if (geladen_) return;
         if (mappe_->Verschlüsselt()) Kaputt(u"sie ist verschlüsselt");
+        KennungPrüfen(nachUtf8(datei_), kennung_);
         const void* h = nullptr;
         const int rc = freexl_open(nachUtf8(datei_).c_str(), &h);
         if (rc != FREEXL_OK) {
@@ -195,15 +233,20 @@ private:
             const void* h;
             ~Schließen() { freexl_close(h); }
         } schließen{h};
+        // Every return code counts: freexl opens a workbook with a damaged string table
+        // and only then fails, which must not read as an empty workbook.
         unsigned int anzahl = 0;
-        freexl_get_info(h, FREEXL_BIFF_SHEET_COUNT, &anzahl);
+        if (const int info = freexl_get_info(h, FREEXL_BIFF_SHEET_COUNT, &anzahl); info != FREEXL_OK)
+            Kaputt(u"ihre Blattliste oder Zeichenkettentabelle ist beschädigt (freexl meldet den Fehler " +
+                   ausUtf8(std::to_string(info)) + u")");
         const auto& blätter = mappe_->Blätter();
         std::vector<bool> vergeben(blätter.size(), false);
         std::vector<Tabelle> tabellen;
         std::vector<int> zuordnung;
         for (unsigned int i = 0; i < anzahl; ++i) {
             const char* roh = nullptr;
-            if (freexl_get_worksheet_name(h, static_cast<unsigned short>(i), &roh) != FREEXL_OK || !roh) continue;
+            if (freexl_get_worksheet_name(h, static_cast<unsigned short>(i), &roh) != FREEXL_OK || !roh)
+                Kaputt(u"der Name des Blatts Nr. " + ausUtf8(std::to_string(i + 1)) + u" kann nicht gelesen werden");
             const Text name = ausUtf8(roh);
             int blatt = -1;
             for (size_t b = 0; b < blätter.size(); ++b)
@@ -227,7 +270,10 @@ private:
             for (unsigned int r = 0; r < zeilen; ++r)
                 for (unsigned short c = 0; c < spalten; ++c) {
                     FreeXL_CellValue v;
-                    if (freexl_get_cell_value(h, r, c, &v) != FREEXL_OK) continue;
+                    if (const int fehler = freexl_get_cell_value(h, r, c, &v); fehler != FREEXL_OK)
+                        Kaputt(u"die Zelle " + ausUtf8(std::to_string(r + 1)) + u"/" + ausUtf8(std::to_string(c + 1)) +
+                               u" des Blatts '" + name + u"' kann nicht gelesen werden (freexl meldet den Fehler " +
+                               ausUtf8(std::to_string(fehler)) + u")");
                     Zelle& z = gitter[r][c];
                     switch (v.type) {
                         case FREEXL_CELL_INT: z.art = Zelle::Art::zahl; z.zahl = v.value.int_value; break;
@@ -297,8 +343,9 @@ private:
             FeldBeschreibung f;
             const Zelle kopf = !gitter.empty() && c < gitter[0].size() ? gitter[0][c] : Zelle{};
             f.name = AlsText(kopf);
+            t.köpfe.push_back(f.name);
             for (char16_t& z : f.name)
-                if (z == u'.') z = u'#';  // a field name cannot hold a dot
+                if (z == u'.' || z == u'!' || z == u'[' || z == u']') z = u'#';  // what a field name cannot hold
             if (f.name.size() > 64) f.name.resize(64);
             const Text ersatz = u"F" + ausUtf8(std::to_string(c + 1));
             if (f.name.empty() || std::find(schlüssel.begin(), schlüssel.end(), NamenSchlüssel(f.name)) != schlüssel.end())
@@ -347,7 +394,22 @@ private:
         const auto& felder = t.beschreibung.felder;
         if (felder.size() > 256)
             throw Verweigerung{u"Die Tabelle '" + t.beschreibung.name + u"' hat mehr als 256 Spalten."};
-        for (size_t c = 0; c < felder.size(); ++c) b.Text_(0, static_cast<uint16_t>(c), felder[c].name);
+        // A sheet written back keeps the headers it had; a new one gets the field names.
+        const Tabelle* alt = t.zustand == Rückschrift::Zustand::neu || t.alterName.empty() ? nullptr : Suchen(t.alterName);
+        for (size_t c = 0; c < felder.size(); ++c) {
+            Text kopf = felder[c].name;
+            if (alt)
+                for (size_t a = 0; a < alt->beschreibung.felder.size() && a < alt->köpfe.size(); ++a)
+                    if (NamenSchlüssel(alt->beschreibung.felder[a].name) == NamenSchlüssel(kopf) && !alt->köpfe[a].empty()) {
+                        kopf = alt->köpfe[a];
+                        break;
+                    }
+            try {
+                b.Text_(0, static_cast<uint16_t>(c), kopf);
+            } catch (const Verweigerung& w) {
+                throw Verweigerung{u"Tabelle '" + t.beschreibung.name + u"', Feld '" + felder[c].name + u"': " + w.grund};
+            }
+        }
         uint32_t zeile = 0;
         if (t.zeilen)
             t.zeilen([&](const std::vector<Variante>& werte) {
@@ -360,13 +422,25 @@ private:
                         case VTyp::Empty:
                         case VTyp::Null: break;
                         case VTyp::Text:
-                            if (!v.text().empty()) b.Text_(zeile, spalte, v.text());
+                            try {
+                                if (!v.text().empty()) b.Text_(zeile, spalte, v.text());
+                            } catch (const Verweigerung& w) {
+                                // Named as the dBase driver names it.
+                                throw Verweigerung{u"Tabelle '" + t.beschreibung.name + u"', Feld '" + felder[c].name + u"': " + w.grund};
+                            }
                             break;
                         case VTyp::Boolean: b.Wahrheit(zeile, spalte, v.zahl() != 0); break;
                         case VTyp::Date: {
                             const double ole = v.zahl();
                             const bool mitZeit = ole != std::floor(ole);
-                            b.Zahl(zeile, spalte, SerieAusOle(ole, mappe_->Datum1904()), mappe_->DatumXf(mitZeit));
+                            double serie = 0;
+                            if (!SerieAusOle(ole, mappe_->Datum1904(), serie))
+                                throw Verweigerung{u"Tabelle '" + t.beschreibung.name + u"', Feld '" + felder[c].name +
+                                                   u"': Das Datum " + DatumAlsText(ole) + u" kann im Datumssystem " +
+                                                   (mappe_->Datum1904() ? u"1904 der Arbeitsmappe nicht gespeichert werden (2.1.1904"
+                                                                        : u"1900 der Arbeitsmappe nicht gespeichert werden (1.1.1900") +
+                                                   u" bis 31.12.9999)."};
+                            b.Zahl(zeile, spalte, serie, mappe_->DatumXf(mitZeit));
                             break;
                         }
                         default: b.Zahl(zeile, spalte, v.alsDouble(), mappe_->StandardXf()); break;
@@ -441,29 +515,6 @@ private:
         std::string datei = container_->Schreiben();
         container_->StromErsetzen(strom_, std::move(alt));
         return datei;
-    }
-
-    // A temporary file in the same folder, then renamed over the workbook.
-    void Ersetzen(const std::string& inhalt) const {
-        const std::string ziel = nachUtf8(datei_);
-        std::string vorlage = ziel + ".XXXXXX";
-        const int fd = mkstemp(vorlage.data());
-        if (fd < 0) FehlerAuslösen(kSchreibFehler, u"Die Arbeitsmappe '" + datei_ + u"' kann nicht geschrieben werden (keine temporäre Datei im Ordner).");
-        struct stat st {};
-        if (::stat(ziel.c_str(), &st) == 0) fchmod(fd, st.st_mode & 07777);
-        size_t geschrieben = 0;
-        bool gut = true;
-        while (gut && geschrieben < inhalt.size()) {
-            const ssize_t n = ::write(fd, inhalt.data() + geschrieben, inhalt.size() - geschrieben);
-            if (n <= 0) gut = false;
-            else geschrieben += static_cast<size_t>(n);
-        }
-        gut = gut && ::fsync(fd) == 0;
-        gut = ::close(fd) == 0 && gut;
-        if (!gut || std::rename(vorlage.c_str(), ziel.c_str()) != 0) {
-            ::unlink(vorlage.c_str());
-            FehlerAuslösen(kSchreibFehler, u"Die Arbeitsmappe '" + datei_ + u"' kann nicht geschrieben werden.");
-        }
     }
 };
 
