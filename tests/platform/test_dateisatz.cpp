@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/Dateiinhalt.h"
 #include "common/TempVerzeichnis.h"
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
@@ -25,13 +26,6 @@ using Zeilen = std::vector<std::vector<Variante>>;
 
 namespace {
 
-std::string lesen(const std::string& pfad) {
-    std::ifstream f(pfad, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-}
-void schreiben(const std::string& pfad, const std::string& inhalt) {
-    std::ofstream(pfad, std::ios::binary | std::ios::trunc) << inhalt;
-}
 std::vector<std::string> dateien(const std::string& ordner) {
     std::vector<std::string> n;
     for (const auto& e : fs::directory_iterator(ordner)) n.push_back(e.path().filename().string());

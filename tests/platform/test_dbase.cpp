@@ -13,6 +13,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/Dateiinhalt.h"
+#include "common/DbfBau.h"
 #include "common/TempVerzeichnis.h"
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
@@ -23,15 +25,6 @@ using namespace dao::speicher;
 using Zeilen = std::vector<std::vector<Variante>>;
 
 namespace {
-
-std::string lesen(const std::string& pfad) {
-    std::ifstream f(pfad, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-}
-void schreiben(const std::string& pfad, const std::string& inhalt) {
-    std::ofstream f(pfad, std::ios::binary | std::ios::trunc);
-    f << inhalt;
-}
 
 // Runs a python3 script with the Debian interpreter (where python3-dbf lives); its stdout.
 std::string python(const std::string& skript, int* rc = nullptr) {
@@ -161,35 +154,11 @@ std::vector<std::string> dateien(const std::string& ordner) {
 
 // A small dBase III file built byte by byte, for the faults a writer would never make.
 struct Roh {
-    struct F {
-        std::string name;
-        char typ;
-        uint8_t breite, dez;
-    };
+    using F = DbfFeld;
     std::vector<F> felder;
     std::vector<std::string> sätze;  // without the deletion flag
     uint8_t version = 0x03, treiber = 0x57;
-    std::string bauen() const {
-        std::string d(32, '\0');
-        d[0] = static_cast<char>(version);
-        d[1] = 124, d[2] = 1, d[3] = 1;
-        const uint32_t n = static_cast<uint32_t>(sätze.size()), kopf = 33 + 32 * static_cast<uint32_t>(felder.size());
-        uint32_t satz = 1;
-        for (const auto& f : felder) satz += f.breite;
-        for (int i = 0; i < 4; ++i) d[4 + i] = static_cast<char>(n >> (8 * i));
-        d[8] = static_cast<char>(kopf & 0xFF), d[9] = static_cast<char>(kopf >> 8);
-        d[10] = static_cast<char>(satz & 0xFF), d[11] = static_cast<char>(satz >> 8);
-        d[29] = static_cast<char>(treiber);
-        for (const auto& f : felder) {
-            std::string b(32, '\0');
-            b.replace(0, f.name.size(), f.name);
-            b[11] = f.typ, b[16] = static_cast<char>(f.breite), b[17] = static_cast<char>(f.dez);
-            d += b;
-        }
-        d += '\x0D';
-        for (const auto& s : sätze) d += " " + s;
-        return d + '\x1A';
-    }
+    std::string bauen() const { return DbfBauen(version, treiber, felder, sätze); }
 };
 
 }  // namespace

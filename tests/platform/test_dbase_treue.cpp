@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/Dateiinhalt.h"
+#include "common/DbfBau.h"
 #include "common/TempVerzeichnis.h"
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
@@ -14,37 +16,10 @@ using namespace dao::speicher;
 
 namespace {
 
-std::string lesen(const std::string& pfad) {
-    std::ifstream f(pfad, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-}
-
-struct Feld {
-    std::string name;
-    char typ;
-    uint8_t breite, dez;
-};
+using Feld = DbfFeld;
 // A dBase file without memo, built byte by byte; records without the deletion flag.
 std::string dbf(uint8_t version, uint8_t treiber, const std::vector<Feld>& felder, const std::vector<std::string>& sätze) {
-    std::string d(32, '\0');
-    d[0] = static_cast<char>(version);
-    d[1] = 124, d[2] = 1, d[3] = 1;
-    const uint32_t n = static_cast<uint32_t>(sätze.size()), kopf = 33 + 32 * static_cast<uint32_t>(felder.size());
-    uint32_t satz = 1;
-    for (const auto& f : felder) satz += f.breite;
-    for (int i = 0; i < 4; ++i) d[4 + i] = static_cast<char>(n >> (8 * i));
-    d[8] = static_cast<char>(kopf & 0xFF), d[9] = static_cast<char>(kopf >> 8);
-    d[10] = static_cast<char>(satz & 0xFF), d[11] = static_cast<char>(satz >> 8);
-    d[29] = static_cast<char>(treiber);
-    for (const auto& f : felder) {
-        std::string b(32, '\0');
-        b.replace(0, f.name.size(), f.name);
-        b[11] = f.typ, b[16] = static_cast<char>(f.breite), b[17] = static_cast<char>(f.dez);
-        d += b;
-    }
-    d += '\x0D';
-    for (const auto& s : sätze) d += " " + s;
-    return d + '\x1A';
+    return DbfBauen(version, treiber, felder, sätze);
 }
 
 // Version, language driver and the field descriptors' name, type, width and decimals.

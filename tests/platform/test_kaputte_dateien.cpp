@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/Dateiinhalt.h"
 #include "common/TempVerzeichnis.h"
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
@@ -14,14 +15,6 @@
 using namespace dao::speicher;
 
 namespace {
-
-std::string lesen(const std::string& pfad) {
-    std::ifstream f(pfad, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-}
-void schreiben(const std::string& pfad, const std::string& inhalt) {
-    std::ofstream(pfad, std::ios::binary | std::ios::trunc) << inhalt;
-}
 
 // One N(3,0) field, `n` records (deletion flag, then the field); the header's record count and
 // record length as given.

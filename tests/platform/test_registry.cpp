@@ -7,23 +7,13 @@
 #include <optional>
 #include <sstream>
 
+#include "common/Dateiinhalt.h"
 #include "common/TempVerzeichnis.h"
 #include "platform/registry/Registry.h"
 
 using namespace registry;
 
 namespace {
-
-std::string lesen(const std::string& pfad) {
-    std::ifstream ein(pfad, std::ios::binary);
-    std::ostringstream s;
-    s << ein.rdbuf();
-    return s.str();
-}
-
-void schreiben(const std::string& pfad, const std::string& inhalt) {
-    std::ofstream(pfad, std::ios::binary | std::ios::trunc) << inhalt;
-}
 
 std::vector<uint8_t> bytes(const std::string& s) { return {s.begin(), s.end()}; }
 
