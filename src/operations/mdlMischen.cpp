@@ -247,10 +247,11 @@ void MischenStarten(const Variante& Tabelle1, const Variante& Tabelle2, const Va
     }
 
     Fehlerfalle falle([] { return Text(u"Fehler beim Erstellen der gemischten Tabelle."); });
-    for (auto [tabelle, anzahl] : {std::pair{&tabellen[0], &Anzahl1}, std::pair{&tabellen[1], &Anzahl2}})
+    // Plain pair members, not structured bindings: clang 14 cannot capture those in a lambda.
+    for (const auto& paar : {std::pair{&tabellen[0], &Anzahl1}, std::pair{&tabellen[1], &Anzahl2}})
         if (!falle([&] {
-                auto rs = Datenbank().OpenRecordset(*tabelle);
-                *anzahl = DatensätzeZählen(rs);
+                auto rs = Datenbank().OpenRecordset(*paar.first);
+                *paar.second = DatensätzeZählen(rs);
                 rs->Close();
             }))
             return MischenAbbrechen();

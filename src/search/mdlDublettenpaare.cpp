@@ -165,7 +165,7 @@ bool DublettenpaarVorhanden(const int32_t& a, const int32_t& b) {
 }
 
 void DublettenpaarEintragen(int32_t a, int32_t b) {
-    if (Dublettenpaare.size() > static_cast<size_t>(DublettenpaareHöchstzahl)) {
+    if (Dublettenpaare.size() > static_cast<size_t>(DublettenpaareSchranke)) {
         if (!ZuVieleDublettenGemeldet) {
             HinweisAnzeigen(Variante(u"Es wurden zu viele Dubletten gefunden!\rFühren sie die Suche nach Beendigung "
                                      u"erneut aus."));

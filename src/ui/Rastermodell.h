@@ -109,7 +109,9 @@ public:
     void ZeileSetzen(int zeile);
     // No current row: the data control is at its end.
     bool EOF_() const { return Zeile() < 0; }
-    // Field `name` of the current row; raises 3021 without one.
+    // Field `name` of the current row; raises 3021 without one. The control's own
+    // Wert() stays visible beside it.
+    using forms::Steuerelement::Wert;
     Variante Wert(TextSicht name) const;
 
     // The grid's events: the current row changed by the user; a key pressed (VB key

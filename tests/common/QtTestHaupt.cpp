@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "common/Testlauf.h"
+
 #include <QApplication>
 #include <clocale>
 #include <cstdlib>
@@ -10,5 +12,5 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     std::setlocale(LC_ALL, "C");
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return testlauf::AlleTestsLaufen();
 }

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "common/Testlauf.h"
+
 #include <clocale>
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "C");
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return testlauf::AlleTestsLaufen();
 }

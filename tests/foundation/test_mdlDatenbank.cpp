@@ -245,7 +245,7 @@ TEST_F(Datenbankzugriff, SchreibgeschützteDateiGibtDieÖffnungsmeldung) {
     EXPECT_FALSE(gDatenbank);
 }
 
-// dBase folders need the dBase storage driver; until the engine has it these skip.
+// A dBase folder opens through the engine's dBase driver.
 TEST_F(Datenbankzugriff, DbaseOrdnerUndNamenslänge) {
     const std::filesystem::path quelle = std::filesystem::path(PURIVO_SHARED) / "fixtures/dbase/sids.dbf";
     if (!std::filesystem::exists(quelle)) GTEST_SKIP() << "no " << quelle << " (shared folder absent)";
@@ -254,12 +254,6 @@ TEST_F(Datenbankzugriff, DbaseOrdnerUndNamenslänge) {
     std::filesystem::copy_file(quelle, ordner + "/kunden.dbf");
     std::filesystem::copy_file(quelle, ordner + "/achtzehn.dbf");   // 8 characters
     std::filesystem::copy_file(quelle, ordner + "/neunzehn9.dbf");  // 9 characters
-    try {
-        gArbeitsbereich->OpenDatabase(ausUtf8(ordner), false, false, u"Dbase 5;")->Close();
-    } catch (const LaufzeitFehler& e) {
-        if (e.Nummer() == 3170) GTEST_SKIP() << "the engine has no dBase driver yet";
-        throw;
-    }
     // .dbf: the folder without its separator, always "Dbase 5;", no length check.
     gDAOVerbindung = u"Dbase IV;";
     DatenbankÖffnen(Variante(ausUtf8(ordner + "/kunden.dbf")), Variante(u""), gDatenbank);

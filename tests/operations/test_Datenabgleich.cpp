@@ -162,7 +162,10 @@ TEST_F(Zweitabellen, Abbrüche) {
         {Vorgang::Abgleich, Überschreiben},
     };
     Neu({Zander, Müller});
-    for (auto [vorgang, ort] : fälle) {
+    for (const auto& fall : fälle) {
+        // Named copies: clang 14 cannot capture structured bindings in a lambda.
+        const Vorgang vorgang = fall.first;
+        const Ort ort = fall.second;
         SCOPED_TRACE(ort);
         oberfläche.beiEreignissen = [this, ort] {
             if (ort == Suche && oberfläche.Beschriftung(u"lblInformation").starts_with(u"Durchsuche die Tabelle"))

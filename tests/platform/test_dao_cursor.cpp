@@ -364,3 +364,79 @@ TEST_F(Cursor, SuchenUndLesezeichen) {
     rs->Delete();
     EXPECT_EQ(FehlerVon([&] { rs->Bookmark(lesezeichen); }), 3159);
 }
+
+// A sorted read in chunks sees every change made between the chunks: values edited
+// and rows deleted through a clone, a rollback, rows appended, a structure change
+// of another table, and moves back and forth in between.
+TEST_F(Cursor, GetRowsInChunksSeesChangesBetweenThem) {
+    std::vector<Variante> namen;
+    for (int i = 0; i < 40; ++i)
+        namen.push_back(Variante(ausUtf8(std::string(1, static_cast<char>('a' + (i * 7) % 26)) + std::to_string(i))));
+    {
+        auto rs = db->OpenRecordset(u"T");
+        for (int i = 0; i < 40; ++i) {
+            rs->AddNew();
+            rs->Fields()[0]->Value(namen[static_cast<size_t>(i)]);
+            rs->Fields()[1]->Value(Variante(i + 1));
+            rs->Update();
+        }
+    }
+    Tabelle(u"Andere");
+    auto rs = db->OpenRecordset(u"SELECT * FROM [T] ORDER BY [Name]");
+    auto klon = rs->Clone();
+    // The reference for every chunk: the rows' values field by field.
+    auto erwartet = [&](int32_t ab, int32_t n) {
+        auto ref = rs->Clone();
+        ref->Move(ab);
+        std::vector<std::vector<Variante>> werte(2);
+        for (; n > 0 && !ref->EOF_(); --n, ref->MoveNext())
+            for (int c = 0; c < 2; ++c) werte[static_cast<size_t>(c)].push_back(ref->Fields()[c]->Value());
+        return werte;
+    };
+    std::vector<std::vector<Variante>> z = rs->GetRows(5);
+    EXPECT_EQ(z, erwartet(0, 5));
+    // Edited ahead of the read, through a clone.
+    klon->Move(7);
+    klon->Edit();
+    klon->Fields()[1]->Value(Variante(1000));
+    klon->Update();
+    z = rs->GetRows(5);
+    EXPECT_EQ(z[1][2].alsLong(), 1000);
+    EXPECT_EQ(z, erwartet(5, 5));
+    // A rollback undoes an edit made after the read began.
+    ws->BeginTrans();
+    klon->MoveFirst();
+    klon->Move(12);
+    klon->Edit();
+    klon->Fields()[0]->Value(Variante(u"zz"));
+    klon->Update();
+    ws->Rollback();
+    z = rs->GetRows(5);
+    EXPECT_NE(z[0][2].text(), u"zz");
+    EXPECT_EQ(z, erwartet(10, 5));
+    // Another table's structure changes while the read is half way.
+    db->TableDefs().Delete(u"Andere");
+    // Back, then forward past rows.
+    rs->Move(-8);
+    z = rs->GetRows(3);
+    EXPECT_EQ(z, erwartet(7, 3));
+    rs->Move(5);
+    z = rs->GetRows(4);
+    EXPECT_EQ(z, erwartet(15, 4));
+    // A row deleted through the clone ahead of the read is gone for the read too.
+    klon->MoveFirst();
+    klon->Move(20);
+    klon->Delete();
+    EXPECT_EQ(FehlerVon([&] { rs->GetRows(5); }), 3167);
+    // Rows appended through the set come after its rows.
+    rs->AddNew();
+    rs->Fields()[0]->Value(Variante(u"aaa"));
+    rs->Fields()[1]->Value(Variante(99));
+    rs->Update();
+    rs->MoveFirst();
+    rs->Move(21);
+    z = rs->GetRows(100);
+    ASSERT_EQ(z[1].size(), 20u);
+    EXPECT_EQ(z[1].back().alsLong(), 99);
+    EXPECT_EQ(z, erwartet(21, 100));
+}

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/AlsNobody.h"
 #include "common/TempVerzeichnis.h"
 #include "common/Fehlerfang.h"
 #include "platform/basic/Fehler.h"
@@ -111,19 +112,22 @@ TEST_F(Dateien, GesperrteGeschützteUndUnlesbareDateien) {
         db->Close();
         EXPECT_EQ(Inhalt(ordner / "f.db"), vorher);
     }
-    if (::geteuid() == 0) GTEST_SKIP() << "als root gelten keine Dateirechte";
     // Write-protected on disk: an open for writing fails, reading still works, nothing written.
-    ::chmod((ordner / "f.db").c_str(), 0444);
-    const std::string vorher = Inhalt(ordner / "f.db");
-    auto [nummer, text] = FehlerMitText([&] { ws->OpenDatabase(Pfad("f.db")); });
-    EXPECT_EQ(nummer, 3051);
-    EXPECT_NE(text.find(u"schreibgeschützt"), Text::npos);
-    auto db = ws->OpenDatabase(Pfad("f.db"), false, true);
-    EXPECT_EQ(db->OpenRecordset(u"kunden")->RecordCount(), 1);
-    db->Close();
-    EXPECT_EQ(Inhalt(ordner / "f.db"), vorher);
-    ::chmod((ordner / "f.db").c_str(), 0);
-    EXPECT_EQ(FehlerMitText([&] { ws->OpenDatabase(Pfad("f.db")); }).first, 3044);
+    EXPECT_TRUE(OhneRootRechte(
+        [&] {
+            ::chmod((ordner / "f.db").c_str(), 0444);
+            const std::string vorher = Inhalt(ordner / "f.db");
+            auto [nummer, text] = FehlerMitText([&] { ws->OpenDatabase(Pfad("f.db")); });
+            EXPECT_EQ(nummer, 3051);
+            EXPECT_NE(text.find(u"schreibgeschützt"), Text::npos);
+            auto db = ws->OpenDatabase(Pfad("f.db"), false, true);
+            EXPECT_EQ(db->OpenRecordset(u"kunden")->RecordCount(), 1);
+            db->Close();
+            EXPECT_EQ(Inhalt(ordner / "f.db"), vorher);
+            ::chmod((ordner / "f.db").c_str(), 0);
+            EXPECT_EQ(FehlerMitText([&] { ws->OpenDatabase(Pfad("f.db")); }).first, 3044);
+        },
+        {ordner.pfad(), ordner / "f.db"}));
 }
 
 TEST_F(Dateien, VerbindungstexteUndPasswörter) {

@@ -3,7 +3,6 @@
 // another program changed is not overwritten; read-only files and folders open read-only.
 #include <gtest/gtest.h>
 #include <fcntl.h>
-#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/AlsNobody.h"
 #include "common/Dateiinhalt.h"
 #include "common/TempVerzeichnis.h"
 #include "platform/basic/Fehler.h"
@@ -113,24 +113,6 @@ bool GetötetNach(int nach, const std::function<void()>& arbeit) {
     int status = 0;
     ::waitpid(kind, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 42;
-}
-
-// Runs `prüfen` in a child process as the unprivileged user nobody; its exit code.
-int AlsNobody(const std::function<int()>& prüfen) {
-    const pid_t kind = ::fork();
-    if (kind == 0) {
-        if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0)
-            ::_exit(99);
-        int rc = 98;
-        try {
-            rc = prüfen();
-        } catch (...) {
-        }
-        ::_exit(rc);
-    }
-    int status = 0;
-    ::waitpid(kind, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace

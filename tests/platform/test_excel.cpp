@@ -266,26 +266,42 @@ TEST(ExcelLesen, SpaltentypenWieJet) {
     EXPECT_TRUE(Zeilen(*t, u"Frei").empty());
 }
 
+namespace {
+
+// One case per workbook, so that ctest runs them side by side.
+struct Mappenfall {
+    const char* name;
+    std::string (*machen)(const TempVerzeichnis&);
+    int blätter;
+    bool umlaute;
+};
+const Mappenfall kMappen[] = {
+    {"xlwt8", [](const TempVerzeichnis& t) { return Xlwt(t, "xlwt8.xls"); }, 4, true},
+    {"ss8", [](const TempVerzeichnis& t) { return Ssconvert(t, "ss8.xls", "excel_biff8"); }, 2, true},
+    {"ss5", [](const TempVerzeichnis& t) { return Ssconvert(t, "ss5.xls", "excel_biff7"); }, 2, true},
+    {"Test95", [](const TempVerzeichnis& t) { return Kopie(t, "Test95.xls"); }, 2, false},  // code page 932
+    {"Test97", [](const TempVerzeichnis& t) { return Kopie(t, "Test97.xls"); }, 2, true},
+    {"Test1904", [](const TempVerzeichnis& t) { return Kopie(t, "Test1904.xls"); }, 1, true},
+    {"namesdemo", [](const TempVerzeichnis& t) { return Kopie(t, "namesdemo.xls"); }, 4, true},
+};
+void PrintTo(const Mappenfall& f, std::ostream* aus) { *aus << f.name; }
+class NeuesBlatt : public ::testing::TestWithParam<Mappenfall> {};
+
+}  // namespace
+
 // A new sheet goes into the workbook in its own BIFF version; every other sheet
 // reads as before and every other stream keeps its bytes.
-TEST(ExcelSchreiben, NeuesBlattInJedeMappe) {
+TEST_P(NeuesBlatt, InJedeMappe) {
     WERKZEUGE_NÖTIG();
     TempVerzeichnis tmp;
+    const Mappenfall& fall = GetParam();
     struct Fall {
         std::string datei;
         int blätter;
         bool umlaute;
     };
-    const std::vector<Fall> fälle = {
-        {Xlwt(tmp, "xlwt8.xls"), 4, true},
-        {Ssconvert(tmp, "ss8.xls", "excel_biff8"), 2, true},
-        {Ssconvert(tmp, "ss5.xls", "excel_biff7"), 2, true},
-        {Kopie(tmp, "Test95.xls"), 2, false},  // code page 932
-        {Kopie(tmp, "Test97.xls"), 2, true},
-        {Kopie(tmp, "Test1904.xls"), 1, true},
-        {Kopie(tmp, "namesdemo.xls"), 4, true},
-    };
-    for (const Fall& f : fälle) {
+    {
+        const Fall f{fall.machen(tmp), fall.blätter, fall.umlaute};
         SCOPED_TRACE(f.datei);
         const std::string vorher = Xlrd(f.datei);
         ASSERT_EQ(vorher.find("Traceback"), std::string::npos) << vorher;
@@ -333,6 +349,8 @@ TEST(ExcelSchreiben, NeuesBlattInJedeMappe) {
         EXPECT_NE(Csv(f.datei, f.blätter + 1).find("zwei"), std::string::npos);
     }
 }
+INSTANTIATE_TEST_SUITE_P(ExcelSchreiben, NeuesBlatt, ::testing::ValuesIn(kMappen),
+                         [](const ::testing::TestParamInfo<Mappenfall>& i) { return std::string(i.param.name); });
 
 TEST(ExcelSchreiben, LöschenUmbenennenÄndern) {
     WERKZEUGE_NÖTIG();

@@ -21,6 +21,7 @@
 namespace dao {
 namespace detail {
 struct Verbindung;
+struct Strom;
 }
 namespace speicher {
 class Speichertreiber;
@@ -270,6 +271,9 @@ private:
     mutable int64_t geladen_ = -1;       // rowid of the cached row
     mutable std::vector<Variante> zeile_;
     Sammlung<Field> felder_;
+    std::unique_ptr<detail::Strom> strom_;  // GetRows in order, see DaoIntern.h
+    bool stromAus_ = false;                 // the stream lost step with the set: lookups only
+    void stromBeenden();
 };
 using RecordsetPtr = std::shared_ptr<Recordset>;
 

@@ -15,6 +15,10 @@ WorkspacePtr CreateWorkspace(Text name, Text, Text, int32_t typ) {
 }
 
 namespace {
+// A search pass sorts and reads whole tables of a million records: 64 MiB of
+// pages (SQLite's default is 2 MiB) keep them and the sorter in memory.
+constexpr const char16_t* kSeitenspeicher = u"PRAGMA cache_size=-65536";
+
 bool Existiert(const std::string& pfad) {
     struct stat st {};
     return ::stat(pfad.c_str(), &st) == 0;
@@ -29,6 +33,7 @@ std::shared_ptr<detail::Verbindung> Verbinden(const Text& name, int flags, bool 
     if (rc != SQLITE_OK) detail::SqlFehler(v->db, rc);
     sqlite3_extended_result_codes(v->db, 0);
     sqlite3_busy_timeout(v->db, 1000);
+    v->ausführen(kSeitenspeicher);
     v->einrichten();
     v->strukturLaden();  // also proves the file is a database; reads only
     v->strukturHaken();
@@ -80,6 +85,7 @@ DatabasePtr Workspace::OpenDatabase(std::unique_ptr<speicher::Speichertreiber> t
     v->ausführen(u"PRAGMA encoding='UTF-16le'");
     v->ausführen(u"PRAGMA journal_mode=MEMORY");
     v->ausführen(u"PRAGMA synchronous=OFF");
+    v->ausführen(kSeitenspeicher);
     v->einrichten();
     const speicher::Struktur struktur = treiber->StrukturLesen();
     v->treiber = std::move(treiber);
@@ -176,6 +182,7 @@ void Database::Execute(TextSicht sql) {
     auto a = detail::SqlÜbersetzen(*v, sql);
     if (!a.löschen) FehlerAuslösen(3065, u"Eine Auswahlabfrage kann nicht ausgeführt werden.");
     v->schreibenVorbereiten(*a.tabelle);
+    v->strömeBeenden();  // rows leave the table under the running reads
     Text text = u"DELETE FROM " + detail::SqlName(a.tabelle->Name());
     if (!a.bedingung.empty()) text += u" WHERE " + a.bedingung;
     detail::Anweisung st(v->db, text);

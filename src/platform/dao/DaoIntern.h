@@ -60,6 +60,17 @@ struct Tabellenvorrat {
     bool primärBekannt = false;
 };
 
+// A recordset's sorted rows read as one statement stepping in order. `pos` is the
+// set position of the row the next step delivers; rows changed after `seit` are
+// read again by rowid, since a sorted statement holds the values of its start.
+struct Strom {
+    std::unique_ptr<Anweisung> a;
+    const TableDef* tabelle = nullptr;
+    int64_t pos = 0;
+    uint64_t seit = 0;
+    int starts = 0;
+};
+
 struct Verbindung {
     sqlite3* db = nullptr;
     UCollator* sortierung = nullptr;
@@ -71,6 +82,14 @@ struct Verbindung {
     Sammlung<Relation> relationen;
     std::map<std::pair<const TableDef*, int32_t>, int64_t> autoWert;  // next auto number
     std::map<const TableDef*, Tabellenvorrat> vorrat;
+    // Running streams, and while any runs, the rows changed since (row -> stand).
+    std::set<Strom*> ströme;
+    uint64_t änderungsStand = 0;
+    std::map<const TableDef*, std::map<int64_t, uint64_t>> geänderteZeilen;
+    // Ends every stream: before anything but a row change or a savepoint, which
+    // SQLite may refuse beside a running read or which the streams could not follow.
+    void strömeBeenden();
+    void zeileGeändert(const TableDef& t, int64_t rowid);
 
     // A database over a storage driver: the tables live in a private working store
     // and their mirror state in __purivo_spiegel / __purivo_geloescht of that store,
@@ -134,6 +153,7 @@ void ausführenInSicherung(Verbindung& v, F f) {
     try {
         f();
     } catch (...) {
+        v.strömeBeenden();
         sqlite3_exec(v.db, "ROLLBACK TO purivo_schritt; RELEASE purivo_schritt", nullptr, nullptr, nullptr);
         throw;
     }

@@ -67,13 +67,22 @@ RecordsetPtr Database::OpenRecordset(TextSicht quelle, int32_t typ) {
     return rs;
 }
 
-Recordset::~Recordset() = default;
+Recordset::~Recordset() { stromBeenden(); }
+
+void Recordset::stromBeenden() {
+    if (!strom_) return;
+    if (db_) db_->ströme.erase(strom_.get());
+    strom_->a.reset();
+}
 
 void Recordset::füllen() {
     db_->laden(*tabelle_);
     Anweisung a(db_->db, sql_);
     for (size_t i = 0; i < parameter_.size(); ++i) a.binden(static_cast<int>(i + 1), parameter_[i]);
     zeilen_.clear();
+    stromBeenden();
+    strom_.reset();
+    stromAus_ = false;
     while (a.schritt()) zeilen_.push_back(sqlite3_column_int64(a.s(), 0));
     pos_ = zeilen_.empty() ? 0 : 0;  // on the first record, or BOF and EOF at once when empty
     gelöscht_ = false;
@@ -193,12 +202,56 @@ std::vector<std::vector<Variante>> Recordset::GetRows(int32_t n) {
     CancelUpdate();
     const auto ende = std::min<int64_t>(pos_ + n, static_cast<int64_t>(zeilen_.size()));
     for (auto& s : feld) s.reserve(static_cast<size_t>(ende - pos_));
-    // Straight from the statement into the result, without the row cache.
+    // Straight from the statement into the result, without the row cache. Reading
+    // forward goes through the stream; a row it cannot give is looked up by rowid.
     auto& a = db_->zeilenLeser(*tabelle_);
     const auto& felder = tabelle_->Fields().liste();
     geladen_ = -1;
+    auto& v = *db_;
+    if (!stromAus_ && (!strom_ || !strom_->a) && (!strom_ || strom_->starts < 4)) {
+        if (!strom_) strom_ = std::make_unique<detail::Strom>();
+        Text sql = u"SELECT rowid";
+        for (auto& f : felder) sql += u"," + SqlName(f->Name());
+        strom_->a = std::make_unique<Anweisung>(v.db, sql + sql_.substr(12));  // after "SELECT rowid"
+        for (size_t i = 0; i < parameter_.size(); ++i) strom_->a->binden(static_cast<int>(i + 1), parameter_[i]);
+        strom_->tabelle = tabelle_.get();
+        strom_->pos = 0;
+        strom_->seit = v.änderungsStand;
+        ++strom_->starts;
+        v.ströme.insert(strom_.get());
+    }
+    detail::Strom* s = strom_ && strom_->a && strom_->pos <= pos_ ? strom_.get() : nullptr;
+    while (s && s->pos < pos_) {  // skipping forward costs a step, not a lookup
+        if (!s->a->schritt()) {
+            stromBeenden();
+            s = nullptr;
+            break;
+        }
+        ++s->pos;
+    }
     for (; pos_ < ende; ++pos_) {
-        a.bindenGanz(1, zeilen_[static_cast<size_t>(pos_)]);
+        const int64_t rowid = zeilen_[static_cast<size_t>(pos_)];
+        if (s) {
+            bool frisch = false;
+            if (s->a->schritt() && sqlite3_column_int64(s->a->s(), 0) == rowid) {
+                ++s->pos;
+                frisch = true;
+                if (auto g = v.geänderteZeilen.find(tabelle_.get()); g != v.geänderteZeilen.end())
+                    if (auto z = g->second.find(rowid); z != g->second.end() && z->second > s->seit) frisch = false;
+            } else {
+                stromBeenden();  // the table changed under the set: its order no longer holds
+                stromAus_ = true;
+                s = nullptr;
+            }
+            if (frisch) {
+                for (size_t c = 0; c < spalten_.size(); ++c) {
+                    const auto f = static_cast<size_t>(spalten_[c]);
+                    feld[c].push_back(detail::Lesen(*felder[f], s->a->s(), static_cast<int>(f) + 1));
+                }
+                continue;
+            }
+        }
+        a.bindenGanz(1, rowid);
         if (!a.schritt()) {
             a.zurück();
             FehlerAuslösen(3167, u"Der Datensatz ist gelöscht.");
@@ -325,6 +378,7 @@ void Recordset::Update() {
         a->bindenGanz(static_cast<int>(werte.size() + 1), zeilen_[static_cast<size_t>(pos_)]);
         a->schritt();
         a->zurück();
+        v.zeileGeändert(*tabelle_, zeilen_[static_cast<size_t>(pos_)]);
     }
     v.markieren(*tabelle_);
     // Auto numbers continue above every value written.
@@ -350,6 +404,8 @@ void Recordset::Delete() {
     a.bindenGanz(1, zeilen_[static_cast<size_t>(pos_)]);
     a.schritt();
     db_->markieren(*tabelle_);
+    db_->zeileGeändert(*tabelle_, zeilen_[static_cast<size_t>(pos_)]);
+    stromBeenden();  // the set's positions move up behind the stream's
     zeilen_.erase(zeilen_.begin() + pos_);
     gelöscht_ = true;
     geladen_ = -1;
@@ -434,6 +490,7 @@ void Recordset::Close() {
     offen();
     CancelUpdate();
     geschlossen_ = true;
+    stromBeenden();
     zeilen_.clear();
 }
 

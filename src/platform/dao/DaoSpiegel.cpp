@@ -206,6 +206,7 @@ void Verbindung::spiegelUmbenannt(const Text& alt, const Text& neu) {
 }
 
 void Verbindung::rückgängigGemacht() {
+    strömeBeenden();
     bekanntGeladen.clear();
     bekanntGeändert.clear();
     autoWert.clear();
@@ -215,6 +216,7 @@ void Verbindung::rückgängigGemacht() {
 void Verbindung::zurückschreiben() {
     if (!treiber || geschlossen || !db) return;
     if (!sqlite3_get_autocommit(db)) {  // work of open transactions is discarded
+        strömeBeenden();
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         sicherungsStände.clear();
         rückgängigGemacht();
@@ -294,6 +296,7 @@ void Verbindung::schließen() {
     if (geschlossen) return;
     zurückschreiben();
     geschlossen = true;
+    strömeBeenden();
     for (auto& td : tabellen.liste()) td->db_.reset();
     vorrat.clear();
     if (db) sqlite3_close_v2(db);

@@ -227,7 +227,24 @@ Verbindung::~Verbindung() {
     if (sortierung) ucol_close(sortierung);
 }
 
+void Verbindung::strömeBeenden() {
+    for (Strom* s : ströme) s->a.reset();
+    ströme.clear();
+    geänderteZeilen.clear();
+}
+
+void Verbindung::zeileGeändert(const TableDef& t, int64_t rowid) {
+    for (const Strom* s : ströme)
+        if (s->tabelle == &t) {
+            geänderteZeilen[&t][rowid] = ++änderungsStand;
+            return;
+        }
+}
+
 void Verbindung::ausführen(TextSicht sql) {
+    // Savepoints and their release leave running reads alone; anything else
+    // (structure, rollback, pragmas) ends them first.
+    if (!ströme.empty() && !sql.starts_with(u"SAVEPOINT ") && !sql.starts_with(u"RELEASE ")) strömeBeenden();
     Anweisung a(db, sql);
     while (a.schritt()) {
     }

@@ -22,7 +22,7 @@
 namespace dao::speicher::excel {
 namespace {
 
-constexpr int32_t kFormatFehler = 3274, kÖffnenFehler = 3044, kSchreibFehler = 3040, kVerweigert = 3000,
+constexpr int32_t kFormatFehler = 3274, kÖffnenFehler = 3044, kVerweigert = 3000,
                   kUngültigerName = 3125, kSchreibgeschützt = 3027;
 
 struct Zelle {
