@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/Rueckschrift.h"
 #include "common/AlsNobody.h"
 #include "common/Dateiinhalt.h"
 #include "common/TempVerzeichnis.h"
@@ -38,27 +39,10 @@ bool hatZwischendateien(const std::string& ordner) {
     return false;
 }
 
-FeldBeschreibung feld(Text name, int16_t typ, int32_t größe = 0) {
-    FeldBeschreibung f;
-    f.name = std::move(name);
-    f.typ = typ;
-    f.größe = größe;
-    return f;
-}
 TabellenBeschreibung memotabelle(Text name) {
     TabellenBeschreibung t;
     t.name = std::move(name);
     t.felder = {feld(u"nr", dao::dbLong, 4), feld(u"notiz", dao::dbMemo)};
-    return t;
-}
-Rückschrift::Tabelle eintrag(TabellenBeschreibung b, Rückschrift::Zustand zustand, Text alterName, Zeilen zeilen) {
-    Rückschrift::Tabelle t;
-    t.beschreibung = std::move(b);
-    t.zustand = zustand;
-    t.alterName = std::move(alterName);
-    t.zeilen = [zeilen = std::move(zeilen)](const Zeilenziel& ziel) {
-        for (const auto& z : zeilen) ziel(z);
-    };
     return t;
 }
 // Rows whose memos differ in length, so that old block numbers over a new memo file show.

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/Rueckschrift.h"
 #include "common/Dateiinhalt.h"
 #include "common/DbfBau.h"
 #include "common/TempVerzeichnis.h"
@@ -114,23 +115,6 @@ Zeilen alle(Speichertreiber& t, TextSicht name) {
     return z;
 }
 
-FeldBeschreibung feld(Text name, int16_t typ, int32_t größe = 0) {
-    FeldBeschreibung f;
-    f.name = std::move(name);
-    f.typ = typ;
-    f.größe = größe;
-    return f;
-}
-Rückschrift::Tabelle eintrag(TabellenBeschreibung b, Rückschrift::Zustand zustand, Text alterName, Zeilen zeilen) {
-    Rückschrift::Tabelle t;
-    t.beschreibung = std::move(b);
-    t.zustand = zustand;
-    t.alterName = std::move(alterName);
-    t.zeilen = [zeilen = std::move(zeilen)](const Zeilenziel& ziel) {
-        for (const auto& z : zeilen) ziel(z);
-    };
-    return t;
-}
 
 // The engine's error: number and a description that names the file and says what is wrong.
 template <class F>

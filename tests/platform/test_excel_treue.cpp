@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/Rueckschrift.h"
 #include "common/TempVerzeichnis.h"
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
@@ -32,24 +33,8 @@ std::string xlrd(const std::string& skript) {
     return aus;
 }
 
-FeldBeschreibung feld(Text name, int16_t typ) {
-    FeldBeschreibung f;
-    f.name = std::move(name);
-    f.typ = typ;
-    f.größe = typ == dao::dbText ? 255 : 8;
-    return f;
-}
-Rückschrift::Tabelle eintrag(TabellenBeschreibung b, Rückschrift::Zustand z, Text alt,
-                             std::vector<std::vector<Variante>> zeilen) {
-    Rückschrift::Tabelle t;
-    t.beschreibung = std::move(b);
-    t.zustand = z;
-    t.alterName = std::move(alt);
-    t.zeilen = [zeilen = std::move(zeilen)](const Zeilenziel& ziel) {
-        for (const auto& r : zeilen) ziel(r);
-    };
-    return t;
-}
+// A field as the workbook reports it: text 255 wide, numbers and dates 8 bytes.
+FeldBeschreibung blattfeld(Text name, int16_t typ) { return feld(std::move(name), typ, typ == dao::dbText ? 255 : 8); }
 Rückschrift unverändert(Speichertreiber& d) {
     Rückschrift r;
     for (const auto& b : d.StrukturLesen().tabellen) r.tabellen.push_back(eintrag(b, Rückschrift::Zustand::unverändert, b.name, {}));
@@ -88,7 +73,7 @@ TEST(ExcelTreue, DatenÜberDenGanzenBereichBeiderDatumssysteme) {
         fs::copy_file(kFixtures + "/" + f.mappe, datei);
         TabellenBeschreibung b;
         b.name = u"Tage";
-        b.felder = {feld(u"Tag", dao::dbDate)};
+        b.felder = {blattfeld(u"Tag", dao::dbDate)};
         {
             auto d = excel::TreiberÖffnen(ausUtf8(datei), false);
             std::vector<std::vector<Variante>> z;
@@ -162,7 +147,7 @@ TEST(ExcelTreue, KöpfeBleibenWieSieGelesenWurden) {
         auto d = excel::TreiberÖffnen(ausUtf8(datei), false);
         TabellenBeschreibung b;
         b.name = u"Liste";
-        for (const auto& k : köpfe) b.felder.push_back(feld(k, dao::dbText));
+        for (const auto& k : köpfe) b.felder.push_back(blattfeld(k, dao::dbText));
         Rückschrift r = unverändert(*d);
         r.tabellen.push_back(eintrag(b, Rückschrift::Zustand::neu, u"", {{Variante(u"1"), Variante(u"2"), Variante(u"3"), Variante(u"4")}}));
         d->Schreiben(r);
@@ -200,7 +185,7 @@ TEST(ExcelTreue, ZeichenAusserhalbDerCodepageNenntTabelleUndFeld) {
     auto d = excel::TreiberÖffnen(ausUtf8(datei), false);
     TabellenBeschreibung b;
     b.name = u"Neu";
-    b.felder = {feld(u"Ort", dao::dbText)};
+    b.felder = {blattfeld(u"Ort", dao::dbText)};
     Rückschrift r = unverändert(*d);
     r.tabellen.push_back(eintrag(b, Rückschrift::Zustand::neu, u"", {{Variante(u"abc")}, {Variante(u"5 €")}}));
     try {
