@@ -1,14 +1,12 @@
 #include "platform/dao/storage/access/AccessKopf.h"
 
-#include <unicode/ucnv.h>
-
 #include <cmath>
 #include <cstring>
-#include <map>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/dao/storage/Zeichensatz.h"
 
 namespace dao::speicher::access {
 namespace {
@@ -21,27 +19,6 @@ uint32_t doppelwort(const uint8_t* p) {
 
 constexpr char kSignaturJet[] = "Standard Jet DB";  // with its NUL: 16 bytes
 constexpr char kSignaturAce[] = "Standard ACE DB";
-
-struct Konverterfreigabe {
-    void operator()(UConverter* k) const { ucnv_close(k); }
-};
-
-UConverter* konverter(uint16_t codepage) {
-    // One converter per code page for the whole run; files of one code page are the rule.
-    static std::map<uint16_t, std::unique_ptr<UConverter, Konverterfreigabe>> vorrat;
-    auto it = vorrat.find(codepage);
-    if (it != vorrat.end()) return it->second.get();
-    UConverter* k = nullptr;
-    for (const std::string& name : {"windows-" + std::to_string(codepage), "cp" + std::to_string(codepage)}) {
-        UErrorCode fehler = U_ZERO_ERROR;
-        k = ucnv_open(name.c_str(), &fehler);
-        if (U_SUCCESS(fehler) && k) break;
-        if (k) ucnv_close(k);
-        k = nullptr;
-    }
-    vorrat.emplace(codepage, std::unique_ptr<UConverter, Konverterfreigabe>(k));
-    return k;
-}
 
 }  // namespace
 
@@ -116,17 +93,6 @@ Kopfbefund KopfLesen(const uint8_t* daten, size_t länge, JetKopf& kopf) {
     return Kopfbefund::gültig;
 }
 
-Text TextAusCodepage(std::string_view bytes, uint16_t codepage) {
-    if (codepage == 0 || codepage == 1252) return TextAusAnsi(bytes);
-    UConverter* k = konverter(codepage);
-    if (!k) return TextAusAnsi(bytes);
-    Text aus(bytes.size() * 2 + 2, u'\0');
-    UErrorCode fehler = U_ZERO_ERROR;
-    const int32_t n = ucnv_toUChars(k, reinterpret_cast<UChar*>(aus.data()), static_cast<int32_t>(aus.size()),
-                                    bytes.data(), static_cast<int32_t>(bytes.size()), &fehler);
-    if (U_FAILURE(fehler)) return TextAusAnsi(bytes);
-    aus.resize(static_cast<size_t>(n));
-    return aus;
-}
+Text TextAusCodepage(std::string_view bytes, uint16_t codepage) { return ZeichensatzDerCodepage(codepage).dekodieren(bytes); }
 
 }  // namespace dao::speicher::access

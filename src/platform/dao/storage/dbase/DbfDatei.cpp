@@ -1,8 +1,6 @@
 #include "platform/dao/storage/dbase/DbfDatei.h"
 #include "platform/dao/storage/Bytes.h"
 
-#include <unicode/ucnv.h>
-
 #include <algorithm>
 #include <charconv>
 #include <chrono>
@@ -118,81 +116,10 @@ constexpr Treiberbyte kTreiber[] = {
     {0xCC, "windows-1257"},
 };
 
-bool icuKennt(const std::string& name) {
-    UErrorCode e = U_ZERO_ERROR;
-    UConverter* k = ucnv_open(name.c_str(), &e);
-    if (k) ucnv_close(k);
-    return U_SUCCESS(e) && k;
-}
-
-// A Windows/DOS code page number as ICU names it.
-std::string codepageNummer(unsigned n) {
-    if (n == 65001) return "UTF-8";
-    if (n >= 28591 && n <= 28599) return "ISO-8859-" + std::to_string(n - 28590);
-    if (n == 874 || (n >= 932 && n <= 950) || (n >= 1250 && n <= 1258)) return "windows-" + std::to_string(n);
-    if (n >= 437 && n <= 869) return "ibm-" + std::to_string(n);
-    return {};
-}
+// A Windows/DOS code page number as ICU names it; "" when none.
+std::string codepageNummer(unsigned n) { return n == 0 ? std::string() : CodepageName(n); }
 
 }  // namespace
-
-Zeichensatz::Zeichensatz(std::string icuName) : name_(std::move(icuName)) {
-    if (name_ != "windows-1252" && !name_.empty()) {
-        UErrorCode e = U_ZERO_ERROR;
-        konverter_ = ucnv_open(name_.c_str(), &e);
-        if (U_FAILURE(e)) konverter_ = nullptr;
-    }
-    if (!konverter_) {
-        name_ = "windows-1252";
-        return;
-    }
-    UErrorCode e = U_ZERO_ERROR;
-    ucnv_setSubstChars(konverter_, "?", 1, &e);
-}
-
-Zeichensatz::~Zeichensatz() {
-    if (konverter_) ucnv_close(konverter_);
-}
-
-Text Zeichensatz::dekodieren(std::string_view bytes) const {
-    if (!konverter_) return TextAusAnsi(bytes);
-    if (bytes.empty()) return {};
-    Text t(bytes.size() + 1, u'\0');
-    UErrorCode e = U_ZERO_ERROR;
-    int32_t n = ucnv_toUChars(konverter_, t.data(), static_cast<int32_t>(t.size()), bytes.data(),
-                              static_cast<int32_t>(bytes.size()), &e);
-    if (e == U_BUFFER_OVERFLOW_ERROR) {
-        t.assign(static_cast<size_t>(n) + 1, u'\0');
-        e = U_ZERO_ERROR;
-        n = ucnv_toUChars(konverter_, t.data(), static_cast<int32_t>(t.size()), bytes.data(),
-                          static_cast<int32_t>(bytes.size()), &e);
-    }
-    t.resize(U_SUCCESS(e) ? static_cast<size_t>(n) : 0);
-    return t;
-}
-
-std::string Zeichensatz::kodieren(TextSicht text, size_t max) const {
-    if (!konverter_) {
-        std::string s = AnsiAusText(text);
-        if (s.size() > max) s.resize(max);
-        return s;
-    }
-    // With the source position of every byte, so that a cut falls between characters.
-    std::string s(text.size() * static_cast<size_t>(ucnv_getMaxCharSize(konverter_)) + 16, '\0');
-    std::vector<int32_t> herkunft(s.size());
-    ucnv_resetFromUnicode(konverter_);
-    char* ziel = s.data();
-    const UChar* quelle = text.data();
-    UErrorCode e = U_ZERO_ERROR;
-    ucnv_fromUnicode(konverter_, &ziel, s.data() + s.size(), &quelle, text.data() + text.size(), herkunft.data(), true,
-                     &e);
-    s.resize(U_SUCCESS(e) ? static_cast<size_t>(ziel - s.data()) : 0);
-    if (s.size() <= max) return s;
-    size_t schnitt = max;
-    while (schnitt > 0 && herkunft[schnitt] == herkunft[schnitt - 1]) --schnitt;
-    s.resize(schnitt);
-    return s;
-}
 
 std::string CodepageAusSprachtreiber(uint8_t byte) {
     for (const auto& t : kTreiber)
@@ -221,7 +148,7 @@ std::string CodepageAusCpg(std::string_view inhalt) {
         if (!rest.empty() && rest.size() <= 2 && rest.find_first_not_of("0123456789") == std::string::npos)
             return "ISO-8859-" + rest;
     }
-    return icuKennt(s) ? s : std::string{};
+    return IcuKennt(s) ? s : std::string{};
 }
 
 uint8_t SprachtreiberFür(const std::string& codepage) {

@@ -11,8 +11,7 @@
 
 #include "platform/basic/Text.h"
 #include "platform/basic/Variante.h"
-
-struct UConverter;
+#include "platform/dao/storage/Zeichensatz.h"
 
 namespace dao::speicher::dbase {
 
@@ -24,24 +23,6 @@ inline constexpr int32_t kFehlerÜberlauf = 3349;    // number too wide for its 
 inline constexpr int32_t kFehlerName = 3125;
 inline constexpr int32_t kFehlerPfad = 3044;
 inline constexpr int32_t kFehlerZeichen = 3000;   // a character the code page cannot hold (as the Excel driver)
-
-// A code page: windows-1252 through the text layer (every byte round-trips), all
-// others through ICU with '?' for what they lack.
-class Zeichensatz {
-public:
-    explicit Zeichensatz(std::string icuName);  // an unknown name gives windows-1252
-    ~Zeichensatz();
-    Zeichensatz(const Zeichensatz&) = delete;
-    Zeichensatz& operator=(const Zeichensatz&) = delete;
-    const std::string& name() const { return name_; }
-    Text dekodieren(std::string_view bytes) const;
-    // At most `max` bytes, cut at a character boundary.
-    std::string kodieren(TextSicht text, size_t max = SIZE_MAX) const;
-
-private:
-    std::string name_;
-    UConverter* konverter_ = nullptr;  // null for windows-1252
-};
 
 // ICU name of a language driver byte; "" when the byte names none we know.
 std::string CodepageAusSprachtreiber(uint8_t byte);

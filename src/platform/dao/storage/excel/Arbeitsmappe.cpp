@@ -1,8 +1,6 @@
 #include "platform/dao/storage/excel/Arbeitsmappe.h"
 #include "platform/dao/storage/Bytes.h"
-
-#include <unicode/ucnv.h>
-#include <unicode/ucnv_err.h>
+#include "platform/dao/storage/Zeichensatz.h"
 
 #include <algorithm>
 #include <array>
@@ -38,29 +36,6 @@ std::string satz(uint16_t typ, std::string_view körper) {
 }
 
 [[noreturn]] void kaputt(Text grund) { throw Formatfehler{std::move(grund)}; }
-
-std::string konverterName(uint16_t cp) {
-    switch (cp) {
-        case 367: return "US-ASCII";
-        case 1200: return "UTF-16LE";
-        case 10000: case 32768: return "macintosh";
-        case 32769: return "windows-1252";
-        default: return "cp" + std::to_string(cp);
-    }
-}
-
-struct KonverterLöschen {
-    void operator()(UConverter* k) const { ucnv_close(k); }
-};
-std::unique_ptr<UConverter, KonverterLöschen> konverter(uint16_t cp) {
-    UErrorCode st = U_ZERO_ERROR;
-    UConverter* k = ucnv_open(konverterName(cp).c_str(), &st);
-    if (U_FAILURE(st)) {
-        st = U_ZERO_ERROR;
-        k = ucnv_open("windows-1252", &st);
-    }
-    return std::unique_ptr<UConverter, KonverterLöschen>(k);
-}
 
 // An XLUnicodeString's characters (BIFF8): compressed (Latin-1) or UTF-16.
 Text unicodeZeichen(std::string_view d, size_t p, size_t anzahl, bool hoch) {
@@ -140,49 +115,17 @@ bool eingebautIstDatum(uint16_t f) { return (f >= 14 && f <= 22) || (f >= 45 && 
 
 }  // namespace
 
-Text AusCodepage(std::string_view bytes, uint16_t codepage) {
-    if (codepage == 1252 || codepage == 32769) return TextAusAnsi(bytes);
-    auto k = konverter(codepage);
-    if (!k) return TextAusAnsi(bytes);
-    Text t(bytes.size() * 2 + 2, u'\0');
-    UErrorCode st = U_ZERO_ERROR;
-    const int32_t n = ucnv_toUChars(k.get(), t.data(), static_cast<int32_t>(t.size()), bytes.data(),
-                                    static_cast<int32_t>(bytes.size()), &st);
-    if (U_FAILURE(st)) return TextAusAnsi(bytes);
-    t.resize(n);
-    return t;
-}
+Text AusCodepage(std::string_view bytes, uint16_t codepage) { return ZeichensatzDerCodepage(codepage).dekodieren(bytes); }
 
 std::string InCodepage(TextSicht text, uint16_t codepage) {
-    if (codepage == 1252 || codepage == 32769) {
-        std::string s = AnsiAusText(text);
-        for (size_t i = 0; i < text.size(); ++i)
-            if (s[i] == '?' && text[i] != u'?')
-                throw Verweigerung{u"Das Zeichen '" + Text(1, text[i]) + u"' kann in der Codepage 1252 der Arbeitsmappe nicht gespeichert werden."};
-        return s;
+    const Zeichensatz& zs = ZeichensatzDerCodepage(codepage);
+    if (const size_t i = zs.ersterFremder(text); i != TextSicht::npos) {
+        const size_t n = i + 1 < text.size() && (text[i] & 0xFC00) == 0xD800 ? 2 : 1;
+        throw Verweigerung{u"Das Zeichen '" + Text(text.substr(i, n)) + u"' kann in der Codepage " +
+                           ausUtf8(std::to_string(codepage == 32769 ? 1252 : codepage)) +
+                           u" der Arbeitsmappe nicht gespeichert werden."};
     }
-    auto k = konverter(codepage);
-    UErrorCode st = U_ZERO_ERROR;
-    ucnv_setFromUCallBack(k.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &st);
-    std::string s(text.size() * 4 + 4, '\0');
-    const int32_t n = ucnv_fromUChars(k.get(), s.data(), static_cast<int32_t>(s.size()), text.data(),
-                                      static_cast<int32_t>(text.size()), &st);
-    if (U_FAILURE(st)) {
-        // The first character that fails, as for code page 1252.
-        size_t i = 0;
-        while (i + 1 < text.size()) {
-            UErrorCode e = U_ZERO_ERROR;
-            ucnv_resetFromUnicode(k.get());
-            std::string t(4 * (i + 1) + 4, '\0');
-            ucnv_fromUChars(k.get(), t.data(), static_cast<int32_t>(t.size()), text.data(), static_cast<int32_t>(i + 1), &e);
-            if (U_FAILURE(e)) break;
-            ++i;
-        }
-        throw Verweigerung{u"Das Zeichen '" + Text(text.substr(i, 1)) + u"' kann in der Codepage " +
-                           ausUtf8(std::to_string(codepage)) + u" der Arbeitsmappe nicht gespeichert werden."};
-    }
-    s.resize(n);
-    return s;
+    return zs.kodieren(text);
 }
 
 bool Arbeitsmappe::NameZulässig(TextSicht name) {
