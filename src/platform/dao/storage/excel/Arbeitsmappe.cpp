@@ -456,258 +456,299 @@ std::string Arbeitsmappe::Blattschreiber::Fertig() const {
 
 // --- rebuilding the stream ---------------------------------------------------
 
-std::string Arbeitsmappe::Umbauen(const std::vector<BlattPlan>& plan) const {
-    const std::string_view d = strom_;
-    const size_t alt = blätter_.size();
-    std::vector<int> neuerIndex(alt, -1);
-    std::vector<const BlattPlan*> planFür(alt, nullptr);
-    int neu = 0;
-    for (const BlattPlan& p : plan) {
-        if (p.alt >= 0) {
-            if (static_cast<size_t>(p.alt) >= alt || planFür[p.alt]) throw Verweigerung{u"Ungültige Blattfolge."};
-            neuerIndex[p.alt] = neu;
-            planFür[p.alt] = &p;
+// One rebuild, phase by phase: the new sheet order, the references that forbid it,
+// the globals, then the sheets' substreams.
+struct Arbeitsmappe::Umbau {
+    const Arbeitsmappe& m;
+    const std::vector<BlattPlan>& plan;
+    const std::string_view d;
+    const size_t alt;                       // sheets before
+    std::vector<int> neuerIndex;            // old sheet -> new position, -1 when removed
+    std::vector<const BlattPlan*> planFür;  // old sheet -> its plan
+    int neu = 0;                            // sheets after
+    int selbst = -1;                        // the SUPBOOK of this workbook's own sheets
+    std::vector<std::pair<size_t, int>> zeiger;  // position of a BOUNDSHEET offset field, new sheet index
+
+    Umbau(const Arbeitsmappe& mappe, const std::vector<BlattPlan>& p)
+        : m(mappe), plan(p), d(mappe.strom_), alt(mappe.blätter_.size()), neuerIndex(alt, -1), planFür(alt, nullptr) {
+        for (const BlattPlan& b : plan) {
+            if (b.alt >= 0) {
+                if (static_cast<size_t>(b.alt) >= alt || planFür[b.alt]) throw Verweigerung{u"Ungültige Blattfolge."};
+                neuerIndex[b.alt] = neu;
+                planFür[b.alt] = &b;
+            }
+            ++neu;
         }
-        ++neu;
+        if (neu == 0) throw Verweigerung{u"Eine Arbeitsmappe muss mindestens ein Blatt behalten."};
     }
-    if (neu == 0) throw Verweigerung{u"Eine Arbeitsmappe muss mindestens ein Blatt behalten."};
+
+    bool Entfernt(int itab) const { return itab >= 0 && static_cast<size_t>(itab) < alt && neuerIndex[itab] < 0; }
+
+    [[noreturn]] void Verweigern(int itab, const char16_t* was) const {
+        throw Verweigerung{u"Das Blatt '" + m.blätter_[itab].name + u"' kann nicht gelöscht werden: " + was +
+                           u" verweisen darauf."};
+    }
+
     // A removed sheet must not be the target of any reference.
-    auto entfernt = [&](int itab) { return itab >= 0 && static_cast<size_t>(itab) < alt && neuerIndex[itab] < 0; };
-    auto verweigern = [&](int itab, const char16_t* was) {
-        throw Verweigerung{u"Das Blatt '" + blätter_[itab].name + u"' kann nicht gelöscht werden: " + was + u" verweisen darauf."};
-    };
-    int supbook = -1, selbst = -1;
-    for (const Satzstelle& s : globale_) {
-        const std::string_view k = Körper(s);
-        if (s.typ == kSupbook) {
-            ++supbook;
-            if (s.länge == 4 && le16(k, 2) == 0x0401) selbst = supbook;
-        } else if (s.typ == kName && s.länge >= 10) {
-            const int itab = le16(k, 8) - 1;
-            if (entfernt(itab)) verweigern(itab, u"Namen");
-        } else if (s.typ == kExternsheet && version_ >= 8 && s.länge >= 2) {
-            const size_t n = std::min<size_t>(le16(k, 0), (s.länge - 2) / 6);
-            for (size_t i = 0; i < n; ++i) {
-                if (le16(k, 2 + 6 * i) != selbst) continue;
-                const int von = static_cast<int16_t>(le16(k, 4 + 6 * i)), bis = static_cast<int16_t>(le16(k, 6 + 6 * i));
-                for (int t = std::max(von, 0); t <= bis && t < static_cast<int>(alt); ++t)
-                    if (entfernt(t)) verweigern(t, u"Formeln oder Namen");
-                if (von >= 0 && bis >= von)
-                    for (int t = von + 1; t < bis; ++t)
-                        if (t < static_cast<int>(alt) && neuerIndex[t] < 0) verweigern(t, u"Formeln oder Namen");
+    void VerweisePrüfen() {
+        int supbook = -1;
+        for (const Satzstelle& s : m.globale_) {
+            const std::string_view k = m.Körper(s);
+            if (s.typ == kSupbook) {
+                ++supbook;
+                if (s.länge == 4 && le16(k, 2) == 0x0401) selbst = supbook;
+            } else if (s.typ == kName && s.länge >= 10) {
+                const int itab = le16(k, 8) - 1;
+                if (Entfernt(itab)) Verweigern(itab, u"Namen");
+            } else if (s.typ == kExternsheet && m.version_ >= 8 && s.länge >= 2) {
+                const size_t n = std::min<size_t>(le16(k, 0), (s.länge - 2) / 6);
+                for (size_t i = 0; i < n; ++i) {
+                    if (le16(k, 2 + 6 * i) != selbst) continue;
+                    const int von = static_cast<int16_t>(le16(k, 4 + 6 * i)), bis = static_cast<int16_t>(le16(k, 6 + 6 * i));
+                    for (int t = std::max(von, 0); t <= bis && t < static_cast<int>(alt); ++t)
+                        if (Entfernt(t)) Verweigern(t, u"Formeln oder Namen");
+                    if (von >= 0 && bis >= von)
+                        for (int t = von + 1; t < bis; ++t)
+                            if (t < static_cast<int>(alt) && neuerIndex[t] < 0) Verweigern(t, u"Formeln oder Namen");
+                }
             }
         }
+        if (m.version_ < 8) Biff5VerweisePrüfen();
     }
+
     // BIFF5 keeps EXTERNSHEET lists in the globals and in each sheet, and its formulas
     // hold sheet positions: refuse when a referenced sheet would go or move.
-    std::vector<std::string_view> verweise5;
-    if (version_ < 8) {
-        for (const Satzstelle& s : globale_)
-            if (s.typ == kExternsheet) verweise5.push_back(Körper(s));
-        for (const Blatt& b : blätter_) {
+    void Biff5VerweisePrüfen() const {
+        std::vector<std::string_view> verweise;
+        for (const Satzstelle& s : m.globale_)
+            if (s.typ == kExternsheet) verweise.push_back(m.Körper(s));
+        for (const Blatt& b : m.blätter_) {
             int tiefe = 0;
             for (size_t p = b.von; p < b.bis; p += 4 + le16(d, p + 2)) {
                 const uint16_t typ = le16(d, p);
                 if (typ == kBof) ++tiefe;
                 else if (typ == kEof) --tiefe;
-                if (typ == kExternsheet && tiefe == 1) verweise5.push_back(d.substr(p + 4, le16(d, p + 2)));
+                if (typ == kExternsheet && tiefe == 1) verweise.push_back(d.substr(p + 4, le16(d, p + 2)));
             }
         }
+        for (std::string_view k : verweise) {
+            if (!eigenesBlatt(k)) continue;
+            const Text ziel = AusCodepage(*eigenesBlatt(k), m.codepage_);
+            for (size_t t = 0; t < alt; ++t)
+                if (m.blätter_[t].name == ziel) {
+                    if (neuerIndex[t] < 0) Verweigern(static_cast<int>(t), u"Formeln oder Namen");
+                    if (neuerIndex[t] != static_cast<int>(t))
+                        throw Verweigerung{u"Ein Blatt vor '" + ziel + u"' kann nicht gelöscht werden: Formeln verweisen auf '" +
+                                           ziel + u"'."};
+                }
+        }
     }
-    for (std::string_view k : verweise5) {
-        if (!eigenesBlatt(k)) continue;
-        const Text ziel = AusCodepage(*eigenesBlatt(k), codepage_);
-        for (size_t t = 0; t < alt; ++t)
-            if (blätter_[t].name == ziel) {
-                if (neuerIndex[t] < 0) verweigern(static_cast<int>(t), u"Formeln oder Namen");
-                if (neuerIndex[t] != static_cast<int>(t))
-                    throw Verweigerung{u"Ein Blatt vor '" + ziel + u"' kann nicht gelöscht werden: Formeln verweisen auf '" + ziel + u"'."};
-            }
-    }
+
     // A BIFF5 reference to a renamed sheet names it anew.
-    auto verweisUmbenennen = [&](std::string& k) {
-        if (version_ >= 8 || !eigenesBlatt(k)) return;
+    void VerweisUmbenennen(std::string& k) const {
+        if (m.version_ >= 8 || !eigenesBlatt(k)) return;
         const std::string_view altName = *eigenesBlatt(k);
-        const Text ziel = AusCodepage(altName, codepage_);
+        const Text ziel = AusCodepage(altName, m.codepage_);
         const bool mitTyp = static_cast<uint8_t>(k[0]) == altName.size() + 1;
         for (size_t t = 0; t < alt; ++t)
-            if (blätter_[t].name == ziel && planFür[t] && planFür[t]->name != ziel) {
-                const std::string b = InCodepage(planFür[t]->name, codepage_);
+            if (m.blätter_[t].name == ziel && planFür[t] && planFür[t]->name != ziel) {
+                const std::string b = InCodepage(planFür[t]->name, m.codepage_);
                 k = std::string(1, static_cast<char>(b.size() + (mitTyp ? 1 : 0))) + '\x03' + b + k.substr(2 + altName.size());
                 return;
             }
-    };
+    }
 
-    // The globals, record by record.
-    std::string g;
-    std::vector<std::array<size_t, 2>> stellen;  // old and new position of each record copied
-    std::vector<std::pair<size_t, int>> zeiger;  // position of a BOUNDSHEET offset field, new sheet index
-    std::vector<size_t> extsst;
-    size_t letztesBlatt = 0, letztesXf = 0;
-    for (size_t i = 0; i < globale_.size(); ++i) {
-        if (globale_[i].typ == kBoundsheet) letztesBlatt = i;
-        if (globale_[i].typ == kXf) letztesXf = i;
-    }
-    size_t blattNr = 0;
-    supbook = -1;
-    auto blattSatz = [&](const Text& name, uint16_t grbit, int index) {
-        std::string k(6, '\0');
-        setze16(k, 4, grbit);
-        k += BlattnameKodieren(name);
-        zeiger.emplace_back(g.size() + 4, index);
-        g += satz(kBoundsheet, k);
-    };
-    for (size_t i = 0; i < globale_.size(); ++i) {
-        const Satzstelle& s = globale_[i];
-        std::string k(Körper(s));
-        bool weg = false;
-        switch (s.typ) {
-            case kBoundsheet: {
-                const size_t b = blattNr++;
-                if (neuerIndex[b] < 0) weg = true;
-                else {
-                    const Text& name = planFür[b]->name;
-                    if (name != blätter_[b].name) {
-                        k = k.substr(0, 6) + BlattnameKodieren(name);
+    // The globals, record by record, with the sheet indexes, counts and names of the new order.
+    std::string GlobaleBauen() {
+        std::string g;
+        std::vector<std::array<size_t, 2>> stellen;  // old and new position of each record copied
+        std::vector<size_t> extsst;
+        size_t letztesBlatt = 0, letztesXf = 0;
+        for (size_t i = 0; i < m.globale_.size(); ++i) {
+            if (m.globale_[i].typ == kBoundsheet) letztesBlatt = i;
+            if (m.globale_[i].typ == kXf) letztesXf = i;
+        }
+        size_t blattNr = 0;
+        int supbook = -1;
+        auto blattSatz = [&](const Text& name, uint16_t grbit, int index) {
+            std::string k(6, '\0');
+            setze16(k, 4, grbit);
+            k += m.BlattnameKodieren(name);
+            zeiger.emplace_back(g.size() + 4, index);
+            g += satz(kBoundsheet, k);
+        };
+        for (size_t i = 0; i < m.globale_.size(); ++i) {
+            const Satzstelle& s = m.globale_[i];
+            std::string k(m.Körper(s));
+            bool weg = false;
+            switch (s.typ) {
+                case kBoundsheet: {
+                    const size_t b = blattNr++;
+                    if (neuerIndex[b] < 0) weg = true;
+                    else {
+                        const Text& name = planFür[b]->name;
+                        if (name != m.blätter_[b].name) k = k.substr(0, 6) + m.BlattnameKodieren(name);
+                        zeiger.emplace_back(g.size() + 4, neuerIndex[b]);
                     }
-                    zeiger.emplace_back(g.size() + 4, neuerIndex[b]);
+                    break;
                 }
-                break;
-            }
-            case kSupbook:
-                if (++supbook == selbst && k.size() == 4) setze16(k, 0, static_cast<uint16_t>(neu));
-                break;
-            case kName:
-                if (k.size() >= 10) {
-                    const int itab = le16(k, 8) - 1;
-                    if (itab >= 0 && static_cast<size_t>(itab) < alt) setze16(k, 8, static_cast<uint16_t>(neuerIndex[itab] + 1));
-                }
-                break;
-            case kExternsheet:
-                if (version_ >= 8 && k.size() >= 2) {
-                    const size_t n = std::min<size_t>(le16(k, 0), (k.size() - 2) / 6);
-                    for (size_t x = 0; x < n; ++x) {
-                        if (le16(k, 2 + 6 * x) != selbst) continue;
-                        for (size_t f = 4; f <= 6; f += 2) {
-                            const int t = static_cast<int16_t>(le16(k, f + 6 * x));
-                            if (t >= 0 && static_cast<size_t>(t) < alt) setze16(k, f + 6 * x, static_cast<uint16_t>(neuerIndex[t]));
+                case kSupbook:
+                    if (++supbook == selbst && k.size() == 4) setze16(k, 0, static_cast<uint16_t>(neu));
+                    break;
+                case kName:
+                    if (k.size() >= 10) {
+                        const int itab = le16(k, 8) - 1;
+                        if (itab >= 0 && static_cast<size_t>(itab) < alt)
+                            setze16(k, 8, static_cast<uint16_t>(neuerIndex[itab] + 1));
+                    }
+                    break;
+                case kExternsheet:
+                    if (m.version_ >= 8 && k.size() >= 2) {
+                        const size_t n = std::min<size_t>(le16(k, 0), (k.size() - 2) / 6);
+                        for (size_t x = 0; x < n; ++x) {
+                            if (le16(k, 2 + 6 * x) != selbst) continue;
+                            for (size_t f = 4; f <= 6; f += 2) {
+                                const int t = static_cast<int16_t>(le16(k, f + 6 * x));
+                                if (t >= 0 && static_cast<size_t>(t) < alt)
+                                    setze16(k, f + 6 * x, static_cast<uint16_t>(neuerIndex[t]));
+                            }
                         }
+                    } else {
+                        VerweisUmbenennen(k);
                     }
-                } else {
-                    verweisUmbenennen(k);
-                }
-                break;
-            case kTabid: {
-                std::string t;
-                uint16_t höchste = 0;
-                for (size_t x = 0; x + 1 < k.size(); x += 2) höchste = std::max(höchste, le16(k, x));
-                for (size_t b = 0; b < alt; ++b)
-                    if (neuerIndex[b] >= 0) t.append(2 * b + 2 <= k.size() ? k.substr(2 * b, 2) : std::string(2, '\0'));
-                for (const BlattPlan& p : plan)
-                    if (p.alt < 0) an16(t, ++höchste);
-                k = t;
-                break;
+                    break;
+                case kTabid: k = Tabid(k); break;
+                case kWindow1: Fenster(k); break;
+                case kExtsst: extsst.push_back(g.size()); break;
+                default: break;
             }
-            case kWindow1:
-                if (k.size() >= 14) {
-                    for (size_t f = 10; f <= 12; f += 2) {
-                        const int t = le16(k, f);
-                        int n = 0;
-                        if (static_cast<size_t>(t) < alt) {
-                            for (int x = 0; x <= t; ++x) n += neuerIndex[x] >= 0;
-                            n = std::max(0, neuerIndex[t] >= 0 ? neuerIndex[t] : n - 1);
-                        }
-                        setze16(k, f, static_cast<uint16_t>(n));
-                    }
-                }
-                break;
-            case kExtsst: extsst.push_back(g.size()); break;
-            default: break;
-        }
-        if (!weg) {
-            stellen.push_back({s.pos, g.size()});
-            g += satz(s.typ, k);
-        }
-        if (i == letztesBlatt) {
-            int index = 0;
-            for (const BlattPlan& p : plan) {
-                if (p.alt < 0) blattSatz(p.name, 0, index);
-                ++index;
+            if (!weg) {
+                stellen.push_back({s.pos, g.size()});
+                g += satz(s.typ, k);
             }
+            if (i == letztesBlatt) {
+                int index = 0;
+                for (const BlattPlan& p : plan) {
+                    if (p.alt < 0) blattSatz(p.name, 0, index);
+                    ++index;
+                }
+            }
+            if (i == letztesXf)
+                for (const std::string& xf : m.neueXf_) g += satz(kXf, xf);
         }
-        if (i == letztesXf)
-            for (const std::string& xf : neueXf_) g += satz(kXf, xf);
+        ExtsstVerschieben(g, stellen, extsst);
+        return g;
     }
+
+    std::string Tabid(std::string_view k) const {
+        std::string t;
+        uint16_t höchste = 0;
+        for (size_t x = 0; x + 1 < k.size(); x += 2) höchste = std::max(höchste, le16(k, x));
+        for (size_t b = 0; b < alt; ++b)
+            if (neuerIndex[b] >= 0) t.append(2 * b + 2 <= k.size() ? k.substr(2 * b, 2) : std::string(2, '\0'));
+        for (const BlattPlan& p : plan)
+            if (p.alt < 0) an16(t, ++höchste);
+        return t;
+    }
+
+    // The active and the first visible sheet of WINDOW1, moved with the order.
+    void Fenster(std::string& k) const {
+        if (k.size() < 14) return;
+        for (size_t f = 10; f <= 12; f += 2) {
+            const int t = le16(k, f);
+            int n = 0;
+            if (static_cast<size_t>(t) < alt) {
+                for (int x = 0; x <= t; ++x) n += neuerIndex[x] >= 0;
+                n = std::max(0, neuerIndex[t] >= 0 ? neuerIndex[t] : n - 1);
+            }
+            setze16(k, f, static_cast<uint16_t>(n));
+        }
+    }
+
     // EXTSST points at strings inside SST/CONTINUE records, which moved as a whole.
-    for (size_t e : extsst) {
-        const uint16_t länge = le16(g, e + 2);
-        const size_t n = länge >= 2 ? (länge - 2u) / 8 : 0;
-        for (size_t x = 0; x < n; ++x) {
-            const size_t feld = e + 6 + 8 * x;
-            const uint32_t altPos = le32(g, feld);
-            auto it = std::upper_bound(stellen.begin(), stellen.end(), altPos,
-                                       [](size_t p, const std::array<size_t, 2>& st) { return p < st[0]; });
-            if (it == stellen.begin()) continue;
-            --it;
-            setze32(g, feld, static_cast<uint32_t>((*it)[1] + (altPos - (*it)[0])));
+    static void ExtsstVerschieben(std::string& g, const std::vector<std::array<size_t, 2>>& stellen,
+                                  const std::vector<size_t>& extsst) {
+        for (size_t e : extsst) {
+            const uint16_t länge = le16(g, e + 2);
+            const size_t n = länge >= 2 ? (länge - 2u) / 8 : 0;
+            for (size_t x = 0; x < n; ++x) {
+                const size_t feld = e + 6 + 8 * x;
+                const uint32_t altPos = le32(g, feld);
+                auto it = std::upper_bound(stellen.begin(), stellen.end(), altPos,
+                                           [](size_t p, const std::array<size_t, 2>& st) { return p < st[0]; });
+                if (it == stellen.begin()) continue;
+                --it;
+                setze32(g, feld, static_cast<uint32_t>((*it)[1] + (altPos - (*it)[0])));
+            }
         }
     }
 
-    // The sheets in the order they lie in the stream, gaps and trailing bytes kept.
-    std::vector<size_t> lage(alt);
-    for (size_t i = 0; i < alt; ++i) lage[i] = i;
-    std::sort(lage.begin(), lage.end(), [&](size_t a, size_t b) { return blätter_[a].von < blätter_[b].von; });
-    std::string neu_ = g;
-    std::vector<size_t> beginn(plan.size(), 0);
-    size_t pos = globalEnde_;
-    for (size_t b : lage) {
-        neu_.append(d.substr(pos, blätter_[b].von - pos));
-        pos = blätter_[b].bis;
-        if (neuerIndex[b] < 0) continue;
-        beginn[neuerIndex[b]] = neu_.size();
-        if (planFür[b]->inhalt) {
-            neu_ += *planFür[b]->inhalt;
-            continue;
+    // The sheets in the order they lie in the stream, gaps and trailing bytes kept; new
+    // sheets before the trailing bytes; then every BOUNDSHEET points at its sheet.
+    void BlätterAnhängen(std::string& aus) {
+        std::vector<size_t> lage(alt);
+        for (size_t i = 0; i < alt; ++i) lage[i] = i;
+        std::sort(lage.begin(), lage.end(), [&](size_t a, size_t b) { return m.blätter_[a].von < m.blätter_[b].von; });
+        std::vector<size_t> beginn(plan.size(), 0);
+        size_t pos = m.globalEnde_;
+        for (size_t b : lage) {
+            aus.append(d.substr(pos, m.blätter_[b].von - pos));
+            pos = m.blätter_[b].bis;
+            if (neuerIndex[b] < 0) continue;
+            beginn[neuerIndex[b]] = aus.size();
+            if (planFür[b]->inhalt) aus += *planFür[b]->inhalt;
+            else BlattKopieren(b, aus);
         }
-        // Record by record: BIFF5 references renamed, and the INDEX records' stream
-        // positions of the sheet's DEFCOLWIDTH and DBCELL records moved with them.
+        std::string rest(d.substr(pos));
+        int index = 0;
+        for (const BlattPlan& p : plan) {
+            if (p.alt < 0) {
+                beginn[index] = aus.size();
+                aus += *p.inhalt;
+            }
+            ++index;
+        }
+        aus += rest;
+        for (const auto& [feld, i] : zeiger) setze32(aus, feld, static_cast<uint32_t>(beginn[i]));
+    }
+
+    // Record by record: BIFF5 references renamed, and the INDEX records' stream
+    // positions of the sheet's DEFCOLWIDTH and DBCELL records moved with them.
+    void BlattKopieren(size_t b, std::string& aus) const {
+        const size_t anfang = aus.size();
         std::map<size_t, size_t> lageNeu;  // old record position -> new
         std::vector<size_t> indizes;
         int tiefe = 0;
-        for (size_t p = blätter_[b].von; p < blätter_[b].bis;) {
+        for (size_t p = m.blätter_[b].von; p < m.blätter_[b].bis;) {
             const uint16_t typ = le16(d, p), länge = le16(d, p + 2);
             if (typ == kBof) ++tiefe;
             else if (typ == kEof) --tiefe;
-            lageNeu[p] = neu_.size();
+            lageNeu[p] = aus.size();
             std::string k(d.substr(p + 4, länge));
-            if (tiefe == 1 && typ == kExternsheet) verweisUmbenennen(k);
-            if (tiefe == 1 && typ == kIndex) indizes.push_back(neu_.size());
-            neu_ += satz(typ, k);
+            if (tiefe == 1 && typ == kExternsheet) VerweisUmbenennen(k);
+            if (tiefe == 1 && typ == kIndex) indizes.push_back(aus.size());
+            aus += satz(typ, k);
             p += 4 + länge;
         }
-        const int64_t versatz = static_cast<int64_t>(beginn[neuerIndex[b]]) - static_cast<int64_t>(blätter_[b].von);
+        const int64_t versatz = static_cast<int64_t>(anfang) - static_cast<int64_t>(m.blätter_[b].von);
         for (size_t p : indizes) {
-            const uint16_t länge = le16(neu_, p + 2);
-            for (size_t f = version_ >= 8 ? 12 : 8; f + 4 <= länge; f += 4) {
-                const uint32_t w = le32(neu_, p + 4 + f);
+            const uint16_t länge = le16(aus, p + 2);
+            for (size_t f = m.version_ >= 8 ? 12 : 8; f + 4 <= länge; f += 4) {
+                const uint32_t w = le32(aus, p + 4 + f);
                 if (w == 0) continue;
                 const auto it = lageNeu.find(w);
-                setze32(neu_, p + 4 + f, static_cast<uint32_t>(it != lageNeu.end() ? it->second : w + versatz));
+                setze32(aus, p + 4 + f, static_cast<uint32_t>(it != lageNeu.end() ? it->second : w + versatz));
             }
         }
     }
-    std::string rest(d.substr(pos));
-    int index = 0;
-    for (const BlattPlan& p : plan) {
-        if (p.alt < 0) {
-            beginn[index] = neu_.size();
-            neu_ += *p.inhalt;
-        }
-        ++index;
-    }
-    neu_ += rest;
-    for (const auto& [feld, i] : zeiger) setze32(neu_, feld, static_cast<uint32_t>(beginn[i]));
-    return neu_;
+};
+
+std::string Arbeitsmappe::Umbauen(const std::vector<BlattPlan>& plan) const {
+    Umbau umbau(*this, plan);
+    umbau.VerweisePrüfen();
+    std::string strom = umbau.GlobaleBauen();
+    umbau.BlätterAnhängen(strom);
+    return strom;
 }
 
 }  // namespace dao::speicher::excel

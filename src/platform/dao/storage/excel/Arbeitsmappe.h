@@ -91,6 +91,7 @@ public:
     static bool NameZulässig(TextSicht name);
 
 private:
+    struct Umbau;
     struct Satzstelle {
         uint16_t typ;
         size_t pos;  // of the record header
