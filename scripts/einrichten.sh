@@ -11,6 +11,8 @@ pakete=(cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev libsqlite3-de
 if [ "${1:-}" = "--tests" ] || [ "${1:-}" = "--pakete" ]; then
   # Independent readers and fixture makers, used only by the tests.
   pakete+=(mdbtools gnumeric python3 python3-xlrd python3-xlwt python3-dbf python3-dbfread)
+  # The second independent Access reader runs on node (Debian's, unless one is there).
+  command -v node >/dev/null 2>&1 || pakete+=(nodejs npm)
 fi
 if [ "${1:-}" = "--pakete" ]; then
   pakete+=(clang libclang-rt-14-dev)
@@ -24,6 +26,14 @@ if [ ${#fehlend[@]} -gt 0 ]; then
   [ "$(id -u)" -eq 0 ] || als_root=(sudo)
   "${als_root[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${als_root[@]}" apt-get install -y -qq --no-install-recommends "${fehlend[@]}"
+fi
+
+if [ "${1:-}" = "--tests" ] || [ "${1:-}" = "--pakete" ]; then
+  # mdb-reader as package-lock.json pins it, again whenever the lock changed.
+  if [ ! -f tests/leser/node_modules/.package-lock.json ] ||
+     [ tests/leser/package-lock.json -nt tests/leser/node_modules/.package-lock.json ]; then
+    (cd tests/leser && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+  fi
 fi
 
 [ "${1:-}" = "--pakete" ] && exit 0

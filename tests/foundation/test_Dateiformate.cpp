@@ -67,7 +67,7 @@ TEST_F(Dateiformate, ArbeitsmappeNeuesBlattBleibtNachDemSchließen) {
     EXPECT_EQ(DatensätzeZählen(gDatenbank->OpenRecordset(u"Sheet1-ASC")), zeilen);
 }
 
-TEST_F(Dateiformate, AccessDateiWirdGelesenAberNichtGeschrieben) {
+TEST_F(Dateiformate, SchreibgeschützteAccessDateiWirdGelesenAberNichtGeschrieben) {
     const fs::path ordner = fs::path(PURIVO_SHARED) / "fixtures/access";
     if (!fs::exists(ordner)) GTEST_SKIP() << "no " << ordner << " (shared folder absent)";
     const fs::path datei = ordner / "sample-adressen.mdb";
@@ -80,7 +80,7 @@ TEST_F(Dateiformate, AccessDateiWirdGelesenAberNichtGeschrieben) {
     EXPECT_EQ(rs->Fields()[u"Ort"]->Value().alsText(), u"München");
     try {
         rs->AddNew();
-        ADD_FAILURE() << "an Access file must refuse changes";
+        ADD_FAILURE() << "a read-only Access file must refuse changes";
     } catch (const LaufzeitFehler& e) {
         EXPECT_EQ(e.Nummer(), 3027);
     }

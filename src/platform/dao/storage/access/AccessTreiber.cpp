@@ -16,11 +16,15 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/dao/Dao.h"
+#include "platform/dao/DaoIntern.h"
+#include "platform/dao/storage/Dateisatz.h"
 #include "platform/dao/storage/access/AccessKopf.h"
+#include "platform/dao/storage/access/jet4/Jet4Schreiber.h"
 
 namespace dao::speicher::access {
 namespace {
@@ -122,7 +126,21 @@ MdbColumn* Spalte(MdbTableDef* t, unsigned int i) { return static_cast<MdbColumn
 
 class AccessTreiber final : public Speichertreiber {
 public:
-    AccessTreiber(Text datei, JetKopf kopf, MdbHandle* mdb) : datei_(std::move(datei)), kopf_(std::move(kopf)), mdb_(mdb) {
+    AccessTreiber(Text datei, JetKopf kopf, MdbHandle* mdb, bool nurLesen = true)
+        : datei_(std::move(datei)), kopf_(std::move(kopf)), mdb_(mdb), nurLesen_(nurLesen) {
+        KatalogLesen();
+    }
+    ~AccessTreiber() override { mdb_close(mdb_); }
+
+    // What was read at opening; a write-back refuses a file that changed since.
+    void KennungMerken(const Dateikennung& kennung, std::optional<Text> hindernis) {
+        kennung_ = kennung;
+        hindernis_ = std::move(hindernis);
+    }
+
+    void KatalogLesen() {
+        tabellen_.clear();
+        relationen_ = nullptr;
         GPtrArray* katalog = mdb_read_catalog(mdb_, MDB_ANY);
         if (!katalog) Beschädigt(datei_);
         for (unsigned int i = 0; i < katalog->len; ++i) {
@@ -135,7 +153,6 @@ public:
             tabellen_.push_back({Name(e->object_name), e});
         }
     }
-    ~AccessTreiber() override { mdb_close(mdb_); }
 
     Struktur StrukturLesen() override {
         Struktur s;
@@ -151,10 +168,18 @@ public:
         Zeilen(e, felder, ziel);
     }
 
-    bool Schreibbar() const override { return false; }
+    bool Schreibbar() const override { return !nurLesen_ && SchreibschutzGrund().empty(); }
     Text SchreibschutzGrund() const override {
-        return u"Access-Dateien werden gelesen, aber noch nicht geschrieben; die Datei '" + datei_ +
-               u"' bleibt unverändert.";
+        if (nurLesen_) return {};
+        if (kopf_.version == 3)
+            return u"Access-97-Dateien (Jet 3) werden gelesen, aber noch nicht geschrieben; die Datei '" + datei_ +
+                   u"' bleibt unverändert.";
+        if (hindernis_) return u"Die Datei '" + datei_ + u"' kann nur gelesen werden. " + *hindernis_;
+        if (!Beschreibbar(nachUtf8(datei_)))
+            return u"Die Datei '" + datei_ + u"' ist schreibgeschützt und kann nur gelesen werden.";
+        if (!Beschreibbar(Ordner()))
+            return u"Der Ordner der Datei '" + datei_ + u"' ist schreibgeschützt; die Datei kann nur gelesen werden.";
+        return {};
     }
 
     void TabellennamePrüfen(TextSicht name) const override {
@@ -166,9 +191,62 @@ public:
                                      u"' ist kein zulässiger Tabellenname: höchstens 64 Zeichen, ohne ! . [ ] ' und \".");
     }
 
-    void Schreiben(const Rückschrift&) override { dao::FehlerAuslösen(3027, SchreibschutzGrund()); }
+    void Schreiben(const Rückschrift& rückschrift) override {
+        if (!Schreibbar()) {
+            const Text grund = SchreibschutzGrund();
+            dao::FehlerAuslösen(3027, grund.empty() ? u"Die Datei '" + datei_ + u"' ist schreibgeschützt geöffnet." : grund);
+        }
+        std::vector<const Rückschrift::Tabelle*> neu;
+        for (const auto& t : rückschrift.tabellen) {
+            if (t.zustand == Rückschrift::Zustand::neu) {
+                neu.push_back(&t);
+            } else if (t.zustand == Rückschrift::Zustand::geändert || t.beschreibung.name != t.alterName) {
+                dao::FehlerAuslösen(3027, u"Die Datei '" + datei_ + u"' wurde nicht geändert: In Access-Dateien legt "
+                                         u"Purivo nur neue Tabellen an; die Tabelle '" + t.alterName +
+                                         u"' bleibt, wie sie ist.");
+            }
+        }
+        if (!rückschrift.gelöscht.empty())
+            dao::FehlerAuslösen(3027, u"Die Datei '" + datei_ + u"' wurde nicht geändert: In Access-Dateien legt Purivo "
+                                     u"nur neue Tabellen an; die Tabelle '" + rückschrift.gelöscht.front() +
+                                     u"' bleibt erhalten.");
+        if (neu.empty()) return;
+
+        const std::string pfad = nachUtf8(datei_);
+        KennungPrüfen(pfad, kennung_);
+        Dateikennung gelesen;
+        const std::string roh = DateiLesen(pfad, gelesen);
+        KennungPrüfen(pfad, kennung_);
+        std::vector<uint8_t> inhalt;
+        try {
+            jet4::Datei datei(std::vector<uint8_t>(roh.begin(), roh.end()));
+            const double jetzt = dao::detail::Jetzt();
+            for (const Rückschrift::Tabelle* t : neu) jet4::TabelleHinzufügen(datei, t->beschreibung, t->zeilen, jetzt);
+            inhalt = datei.Inhalt();
+        } catch (const jet4::NichtSchreibbar& n) {
+            dao::FehlerAuslösen(3027, u"Die Datei '" + datei_ + u"' wurde nicht geändert: " + n.grund);
+        } catch (const jet4::Formatfehler&) {
+            Beschädigt(datei_);
+        }
+        Dateisatz satz(Ordner());
+        satz.Ersetzen(pfad, std::string_view(reinterpret_cast<const char*>(inhalt.data()), inhalt.size()));
+        satz.Ausführen();
+        kennung_ = KennungLesen(pfad);
+        // From now on the driver lists and reads the file as written.
+        MdbHandle* wieder = mdb_open(pfad.c_str(), MDB_NOFLAGS);
+        if (!wieder) dao::FehlerAuslösen(3051, u"Die Datei '" + datei_ + u"' kann nicht wieder geöffnet werden.");
+        mdb_close(mdb_);
+        mdb_ = wieder;
+        KatalogLesen();
+    }
 
 private:
+    std::string Ordner() const {
+        const std::string p = nachUtf8(datei_);
+        const size_t s = p.rfind('/');
+        return s == std::string::npos ? std::string(".") : s == 0 ? std::string("/") : p.substr(0, s);
+    }
+
     MdbCatalogEntry* Eintrag(const Text& name) const {
         for (const auto& [n, e] : tabellen_)
             if (n == name) return e;
@@ -382,6 +460,9 @@ private:
     Text datei_;
     JetKopf kopf_;
     MdbHandle* mdb_;
+    bool nurLesen_ = true;
+    Dateikennung kennung_;
+    std::optional<Text> hindernis_;  // why the writer must leave this file alone
     std::vector<std::pair<Text, MdbCatalogEntry*>> tabellen_;  // user tables in catalog order
     MdbCatalogEntry* relationen_ = nullptr;
 };
@@ -426,9 +507,13 @@ bool LiestSauber(const std::string& pfad, const Text& datei, const JetKopf& kopf
 }  // namespace
 
 std::unique_ptr<Speichertreiber> TreiberÖffnen(const Text& datei, const Text& passwort, bool nurLesen) {
-    (void)nurLesen;
     namespace fs = std::filesystem;
     const std::string pfad = nachUtf8(datei);
+    {
+        const size_t s = pfad.rfind('/');
+        OrdnerAufräumen(s == std::string::npos ? std::string(".") : s == 0 ? std::string("/") : pfad.substr(0, s));
+    }
+    const Dateikennung kennung = KennungLesen(pfad);
     std::error_code ec;
     const fs::file_status status = fs::status(pfad, ec);
     if (ec || !fs::exists(status)) dao::FehlerAuslösen(3024, u"Die Datei '" + datei + u"' wurde nicht gefunden.");
@@ -479,7 +564,22 @@ std::unique_ptr<Speichertreiber> TreiberÖffnen(const Text& datei, const Text& p
         Beschädigt(datei);
     }
     try {
-        return std::make_unique<AccessTreiber>(datei, std::move(kopf), mdb);
+        std::optional<Text> hindernis;
+        if (kopf.version == 4) {
+            // The writer's header checks need only the first pages.
+            std::vector<uint8_t> anfang(3 * static_cast<size_t>(kopf.seitengröße));
+            std::ifstream wieder(pfad, std::ios::binary);
+            if (wieder.read(reinterpret_cast<char*>(anfang.data()), static_cast<std::streamsize>(anfang.size()))) {
+                try {
+                    hindernis = jet4::Hindernis(jet4::Datei(std::move(anfang)));
+                } catch (const jet4::Formatfehler&) {
+                    // found again, and reported, when a write-back reads the whole file
+                }
+            }
+        }
+        auto treiber = std::make_unique<AccessTreiber>(datei, std::move(kopf), mdb, nurLesen);
+        treiber->KennungMerken(kennung, std::move(hindernis));
+        return treiber;
     } catch (...) {
         // The driver's destructor did not run; the handle is still ours.
         mdb_close(mdb);

@@ -1,0 +1,37 @@
+#pragma once
+// The system catalogue of a Jet 4 file: MSysObjects (its definition on page 2) lists
+// every object; MSysACEs holds the access-control rows. A new table needs its row in
+// the one and copies of the Tables container's rows in the other, with both tables'
+// indexes and row counts kept right.
+#include <cstdint>
+
+#include "platform/dao/storage/Speichertreiber.h"
+#include "platform/dao/storage/access/jet4/Jet4Tabelle.h"
+
+namespace dao::speicher::access::jet4 {
+
+inline constexpr uint32_t kKatalogSeite = 2;
+// ParentId of the containers (Tables, Databases, Relationships) in MSysObjects.
+inline constexpr int32_t kKatalogWurzel = 0x0F000000;
+// Access allows at most this many characters in a table name.
+inline constexpr size_t kTabellennameHöchstens = 64;
+
+// Checks, without changing anything, that `name` can be entered: the catalogue is as
+// TabelleEintragen expects it and no object of the Tables container has that name (as
+// Access compares names: case and the General sort order's equal spellings alike).
+// NichtSchreibbar with the German reason otherwise; a caller checks before it creates
+// the table's pages.
+void EintragPrüfen(const Datei& datei, TextSicht name);
+
+// Enters the new table whose definition is at `def.seite` under `beschreibung.name`,
+// created and changed at `jetzt` (Variante::Datum days): its MSysObjects row with the
+// column properties (Required, AllowZeroLength) in its property blob, and the access
+// rows Access copies from the Tables container. NichtSchreibbar when the catalogue is
+// not as the writer expects it (checked before anything is written).
+void TabelleEintragen(Datei& datei, const Tabellendef& def, const TabellenBeschreibung& beschreibung, double jetzt);
+
+// The property blob Access keeps for a new table: per field, in the order of the
+// description, Required and (Text and Memo only) AllowZeroLength.
+std::vector<uint8_t> SpalteneigenschaftenKodieren(const TabellenBeschreibung& beschreibung);
+
+}  // namespace dao::speicher::access::jet4

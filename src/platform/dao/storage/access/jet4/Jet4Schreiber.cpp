@@ -1,0 +1,140 @@
+#include "platform/dao/storage/access/jet4/Jet4Schreiber.h"
+
+#include <algorithm>
+
+#include "platform/dao/storage/access/jet4/Jet4Index.h"
+#include "platform/dao/storage/access/jet4/Jet4Karte.h"
+#include "platform/dao/storage/access/jet4/Jet4Katalog.h"
+#include "platform/dao/storage/access/jet4/Jet4Zeilen.h"
+
+namespace dao::speicher::access::jet4 {
+namespace {
+
+constexpr uint16_t kAllgemein = 1033;
+constexpr uint8_t kEindeutig = 0x01;
+
+// Collects the index entries of a table's rows, old and new, and builds its trees
+// once at the end: one bulk load per index instead of an insert per row.
+class Anfüger {
+public:
+    Anfüger(Datei& datei, Tabellendef& def) : datei_(datei), def_(def), schreiber_(datei, def) {
+        einträge_.resize(def.realeIndizes.size());
+        if (einträge_.empty() || def.zeilen == 0) return;
+        ZeilenDurchgehen(datei, def, [&](Zeilenort ort, std::span<const uint8_t> zeile) {
+            Eintragen(ZeileLesen(datei, def, zeile), ort);
+        });
+    }
+
+    void Zeile(std::vector<Variante>& werte) { Eintragen(werte, schreiber_.Einfügen(werte)); }
+
+    void Abschließen() {
+        for (size_t i = 0; i < def_.realeIndizes.size(); ++i) {
+            RealerIndex& index = def_.realeIndizes[i];
+            auto& liste = einträge_[i];
+            std::sort(liste.begin(), liste.end(), Vor);
+            if (index.flags & kEindeutig) EindeutigPrüfen(index, liste);
+            Nutzungskarte karte(datei_, index.karte);
+            IndexBauen(datei_, def_, index, karte, liste);
+        }
+        ZählerSchreiben(datei_, def_);
+    }
+
+private:
+    Datei& datei_;
+    Tabellendef& def_;
+    Zeilenschreiber schreiber_;
+    std::vector<std::vector<Indexeintrag>> einträge_;
+
+    bool EinNull(const RealerIndex& index, const std::vector<Variante>& werte) const {
+        for (const IndexSpalte& s : index.spalten)
+            if (Wert(s.nummer, werte).istNull()) return true;
+        return false;
+    }
+
+    const Variante& Wert(uint16_t nummer, const std::vector<Variante>& werte) const {
+        for (size_t k = 0; k < def_.spalten.size(); ++k)
+            if (def_.spalten[k].nummer == nummer) return werte.at(k);
+        throw Formatfehler("jet4: index column " + std::to_string(nummer) + " is not in the table");
+    }
+
+    void Eintragen(const std::vector<Variante>& werte, Zeilenort ort) {
+        for (size_t i = 0; i < def_.realeIndizes.size(); ++i) {
+            const RealerIndex& index = def_.realeIndizes[i];
+            if (OhneEintrag(def_, index, werte)) continue;
+            Indexeintrag e{Schlüssel(def_, index, werte), ort};
+            // Nulls may repeat in a unique index, as the engine's own tables allow it.
+            if ((index.flags & kEindeutig) && EinNull(index, werte)) nullhaltig_.push_back({i, ort});
+            einträge_[i].push_back(std::move(e));
+        }
+    }
+
+    // A unique index with a repeated key would be a file Access reports as damaged.
+    void EindeutigPrüfen(const RealerIndex& index, const std::vector<Indexeintrag>& liste) const {
+        const size_t nr = static_cast<size_t>(&index - def_.realeIndizes.data());
+        for (size_t k = 1; k < liste.size(); ++k) {
+            if (liste[k].schlüssel != liste[k - 1].schlüssel) continue;
+            const bool mitNull = std::any_of(nullhaltig_.begin(), nullhaltig_.end(), [&](const auto& n) {
+                return n.first == nr && n.second == liste[k].ort;
+            });
+            if (!mitNull)
+                throw NichtSchreibbar(u"Ein eindeutiger Index der Tabelle enthält einen Wert doppelt; die Tabelle "
+                                      u"wurde nicht geschrieben.");
+        }
+    }
+
+    std::vector<std::pair<size_t, Zeilenort>> nullhaltig_;
+};
+
+}  // namespace
+
+std::optional<Text> Hindernis(const Datei& datei) {
+    if (datei.Verschlüsselt())
+        return Text(u"Die Datei ist verschlüsselt; Purivo schreibt nur unverschlüsselte Access-Dateien.");
+    if (datei.Sortierung() != kAllgemein || datei.Sortierversion() != 0)
+        return Text(u"Die Datei verwendet nicht die Sortierreihenfolge \"Allgemein\" von Access 2000 bis 2003; "
+                    u"Purivo schreibt nur Dateien mit dieser Sortierreihenfolge.");
+    return std::nullopt;
+}
+
+void ZeilenAnfügen(Datei& datei, Tabellendef& def, const Zeilenquelle& quelle) {
+    Anfüger anfüger(datei, def);
+    std::vector<Variante> werte(def.spalten.size());
+    while (quelle(werte)) {
+        werte.resize(def.spalten.size());
+        anfüger.Zeile(werte);
+    }
+    anfüger.Abschließen();
+}
+
+void IndizesNeuBauen(Datei& datei, Tabellendef& def) {
+    ZeilenAnfügen(datei, def, [](std::vector<Variante>&) { return false; });
+}
+
+void TabelleHinzufügen(Datei& datei, const TabellenBeschreibung& beschreibung,
+                       const std::function<void(const Zeilenziel&)>& zeilen, double jetzt) {
+    if (const auto grund = Hindernis(datei)) throw NichtSchreibbar(*grund);
+    EintragPrüfen(datei, beschreibung.name);
+    Tabellendef def = EntwurfAus(beschreibung, datei.Sortierung(), datei.Sortierversion());
+    // The definition may order its columns otherwise than the description.
+    std::vector<size_t> spalteDesFelds(beschreibung.felder.size());
+    for (size_t f = 0; f < beschreibung.felder.size(); ++f) {
+        const auto it = std::find_if(def.spalten.begin(), def.spalten.end(),
+                                     [&](const Spalte& s) { return s.name == beschreibung.felder[f].name; });
+        if (it == def.spalten.end()) throw Formatfehler("jet4: a field is missing from the new definition");
+        spalteDesFelds[f] = static_cast<size_t>(it - def.spalten.begin());
+    }
+    TabelleAnlegen(datei, def);
+    {
+        Anfüger anfüger(datei, def);
+        std::vector<Variante> werte(def.spalten.size());
+        zeilen([&](const std::vector<Variante>& zeile) {
+            std::fill(werte.begin(), werte.end(), Variante::Null());
+            for (size_t f = 0; f < zeile.size() && f < spalteDesFelds.size(); ++f) werte[spalteDesFelds[f]] = zeile[f];
+            anfüger.Zeile(werte);
+        });
+        anfüger.Abschließen();
+    }
+    TabelleEintragen(datei, def, beschreibung, jetzt);
+}
+
+}  // namespace dao::speicher::access::jet4

@@ -1,0 +1,491 @@
+// New tables written into copies of the Access-made files through the driver's
+// write-back, read back by the driver itself (libmdb), by mdbtools and by mdb-reader,
+// and walked by the structural checker.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "common/FremdeLeser.h"
+#include "common/Jet4Pruefer.h"
+#include "common/Rueckschrift.h"
+#include "common/TempVerzeichnis.h"
+#include "platform/basic/Fehler.h"
+#include "platform/dao/Dao.h"
+#include "platform/dao/storage/Dateisatz.h"
+#include "platform/dao/storage/access/AccessTreiber.h"
+#include "platform/dao/storage/access/jet4/Jet4Datei.h"
+#include "platform/dao/storage/access/jet4/Jet4Schreiber.h"
+
+namespace {
+
+using namespace dao::speicher;
+namespace fs = std::filesystem;
+using Zustand = Rückschrift::Zustand;
+using namespace dao;
+
+const std::string kOrdner = std::string(PURIVO_SHARED) + "/fixtures/access/";
+
+#define ACCESS_FIXTUREN_NOETIG()                                                                     \
+    do {                                                                                             \
+        if (!fs::is_directory(kOrdner))                                                              \
+            GTEST_SKIP() << "Access-Testdateien fehlen (" << kOrdner << "): ../shared ist nicht da"; \
+    } while (0)
+
+struct Vorlage {
+    const char* datei;
+    const char16_t* passwort;
+};
+const Vorlage kJet4[] = {
+    {"V2000_no-password.mdb", u""},       {"V2000_with-password.mdb", u"password"},
+    {"V2003_with-password.mdb", u"password"}, {"empty.mdb", u""},
+    {"indexTestV2000.mdb", u""},          {"sample-adressen.mdb", u""},
+    {"test2V2000.mdb", u""},              {"testUnicodeCompV2003.mdb", u""},
+};
+
+std::string Lesen(const std::string& pfad) {
+    std::ifstream ein(pfad, std::ios::binary);
+    return {std::istreambuf_iterator<char>(ein), {}};
+}
+
+// A writable copy of a fixture in the test's folder.
+std::string Kopie(const TempVerzeichnis& t, const std::string& name) {
+    const std::string ziel = t / name;
+    fs::copy_file(kOrdner + name, ziel);
+    fs::permissions(ziel, fs::perms::owner_read | fs::perms::owner_write);
+    return ziel;
+}
+
+std::unique_ptr<Speichertreiber> Öffnen(const std::string& pfad, const Text& passwort) {
+    return access::TreiberÖffnen(ausUtf8(pfad), passwort, false);
+}
+
+FeldBeschreibung Feld(Text name, int16_t typ, int32_t größe = 0, bool pflicht = false, bool leer = true) {
+    FeldBeschreibung f = feld(std::move(name), typ, größe);
+    f.pflicht = pflicht;
+    f.leerErlaubt = leer;
+    return f;
+}
+
+// Every field type the engine has, with a primary key on the counter and a unique
+// index over two columns.
+TabellenBeschreibung Prüftabelle(Text name) {
+    TabellenBeschreibung b;
+    b.name = std::move(name);
+    FeldBeschreibung id = Feld(u"Nr", dbLong, 4, true);
+    id.attribute = dbAutoIncrField;
+    b.felder = {id,
+                Feld(u"Ja", dbBoolean, 1),
+                Feld(u"Klein", dbByte, 1),
+                Feld(u"Ganz", dbInteger, 2),
+                Feld(u"Lang", dbLong, 4),
+                Feld(u"Betrag", dbCurrency, 8),
+                Feld(u"Einfach", dbSingle, 4),
+                Feld(u"Doppelt", dbDouble, 8),
+                Feld(u"Wann", dbDate, 8),
+                Feld(u"Straße", dbText, 255, false, false),
+                Feld(u"K", dbText, 1, true),
+                Feld(u"Notiz", dbMemo)};
+    IndexBeschreibung primär{u"PrimaryKey", {u"Nr"}, true, true};
+    IndexBeschreibung eindeutig{u"OrtUndZahl", {u"Straße", u"Lang"}, true, false};
+    IndexBeschreibung schlicht{u"Datum", {u"Wann"}, false, false};
+    b.indizes = {primär, eindeutig, schlicht};
+    return b;
+}
+
+const Text kUmlaute = u"Größenwahn Ärger Übermut ßüöä ÄÖÜ — Привет Ελλάδα";
+
+std::vector<Variante> Prüfzeile(int i) {
+    auto oderNull = [&](int k, Variante v) { return (i % 7 == k) ? Variante::Null() : v; };
+    Text straße = i == 1 ? Text(255, u'ä') : u"Straße " + ausUtf8(std::to_string(i)) + (i % 3 ? kUmlaute : Text());
+    Text notiz;
+    if (i == 2) notiz = Text(70000, u'x') + kUmlaute;  // a chain of long-value pages
+    else if (i == 3) notiz = Text(3000, u'ö');          // one long-value page
+    else if (i == 4) notiz = u"";
+    else notiz = u"kurz " + ausUtf8(std::to_string(i));
+    return {Variante(int32_t(i + 1)),
+            Variante(i % 2 == 0),  // a Boolean is never Null in Jet
+            oderNull(2, Variante(uint8_t(i == 5 ? 255 : i % 256))),
+            oderNull(3, Variante(int16_t(i == 5 ? -32768 : i * 3 - 100))),
+            oderNull(4, Variante(int32_t(i == 5 ? INT32_MIN : i * 100003))),
+            oderNull(5, Variante::Währung(i == 5 ? -9223372036854775807LL : int64_t(i) * 12345 - 99999)),
+            oderNull(6, Variante(float(i) / 8.0f)),
+            oderNull(0, Variante(i == 6 ? 1.7976931348623157e308 : -i / 3.0)),
+            oderNull(1, Variante::Datum(i == 6 ? -657434.0 : 45000.25 + i)),
+            i == 0 ? Variante(u"") : Variante(straße),
+            Variante(Text(1, char16_t(u'a' + i % 26))),
+            oderNull(3, Variante(notiz))};
+}
+
+std::vector<std::vector<Variante>> Prüfzeilen(int n) {
+    std::vector<std::vector<Variante>> z;
+    for (int i = 0; i < n; ++i) z.push_back(Prüfzeile(i));
+    return z;
+}
+
+std::vector<std::vector<Variante>> AlleZeilen(Speichertreiber& t, const Text& name) {
+    for (const auto& b : t.StrukturLesen().tabellen)
+        if (b.name == name) {
+            std::vector<std::vector<Variante>> z;
+            t.ZeilenLesen(b, [&](const std::vector<Variante>& zeile) { z.push_back(zeile); });
+            return z;
+        }
+    ADD_FAILURE() << "table missing: " << nachUtf8(name);
+    return {};
+}
+
+void GleicheZeilen(const std::vector<std::vector<Variante>>& ist, const std::vector<std::vector<Variante>>& soll) {
+    ASSERT_EQ(ist.size(), soll.size());
+    for (size_t r = 0; r < ist.size(); ++r) {
+        ASSERT_EQ(ist[r].size(), soll[r].size());
+        for (size_t c = 0; c < ist[r].size(); ++c)
+            EXPECT_TRUE(ist[r][c].identisch(soll[r][c]))
+                << "row " << r << " column " << c << ": " << ist[r][c] << " instead of " << soll[r][c];
+    }
+}
+
+std::vector<uint8_t> Bytes(const std::string& pfad) {
+    const std::string s = Lesen(pfad);
+    return {s.begin(), s.end()};
+}
+
+void StrukturGesund(const std::string& pfad) {
+    Jet4Prüfbericht bericht;
+    const auto probleme = Jet4Prüfen(Bytes(pfad), &bericht);
+    for (const auto& p : probleme) ADD_FAILURE() << p;
+    EXPECT_GT(bericht.schlüsselVerglichen, 0u);
+}
+
+// A foreign reader's cell against the value written: texts exact, numbers and dates as
+// numbers (the readers print them each in their own way).
+double DatumAusText(const std::string& t) {
+    int j = 0, mo = 0, ta = 0, h = 0, mi = 0;
+    double se = 0;
+    if (std::sscanf(t.c_str(), "%d-%d-%d%*c%d:%d:%lf", &j, &mo, &ta, &h, &mi, &se) < 3) return NAN;
+    // Days from 1899-12-30 by the civil calendar (negative dates count back, time forward).
+    auto tage = [](int y, int m, int d) {
+        y -= m <= 2;
+        const int era = (y >= 0 ? y : y - 399) / 400;
+        const int yoe = y - era * 400;
+        const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+        const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+        return era * 146097 + doe - 719468;
+    };
+    const double tag = tage(j, mo, ta) - tage(1899, 12, 30);
+    const double zeit = (h * 3600 + mi * 60 + se) / 86400.0;
+    return tag >= 0 ? tag + zeit : tag - zeit;
+}
+
+int64_t WährungAusText(const std::string& t) {
+    const bool minus = !t.empty() && t[0] == '-';
+    int64_t ganz = 0, bruch = 0;
+    int stellen = 0;
+    bool nachKomma = false;
+    for (char c : t.substr(minus ? 1 : 0)) {
+        if (c == '.') nachKomma = true;
+        else if (!nachKomma) ganz = ganz * 10 + (c - '0');
+        else if (stellen < 4) bruch = bruch * 10 + (c - '0'), ++stellen;
+    }
+    while (stellen++ < 4) bruch *= 10;
+    const int64_t betrag = ganz * 10000 + bruch;
+    return minus ? -betrag : betrag;
+}
+
+void ZelleGleich(const fremd::Zelle& ist, const Variante& soll, bool leerIstNull, const std::string& wo) {
+    if (soll.istNull() || (leerIstNull && soll.istText() && soll.text().empty())) {
+        EXPECT_EQ(ist, std::nullopt) << wo;
+        return;
+    }
+    ASSERT_TRUE(ist.has_value()) << wo << ": Null instead of " << soll;
+    switch (soll.typ()) {
+        case VTyp::Text: EXPECT_EQ(*ist, nachUtf8(soll.text())) << wo; break;
+        case VTyp::Boolean: EXPECT_TRUE(*ist == (soll.alsBool() ? "true" : "false") || *ist == (soll.alsBool() ? "1" : "0")) << wo << ": " << *ist; break;
+        case VTyp::Currency: EXPECT_EQ(WährungAusText(*ist), soll.währungRoh()) << wo << ": " << *ist; break;
+        case VTyp::Date:
+            // mdbtools prints the days before 1900 wrong ("1900-01-00").
+            if (ist->rfind("1900-01-00", 0) == 0 && soll.zahl() < 1) break;
+            EXPECT_NEAR(DatumAusText(*ist), soll.zahl(), 1.0 / 86400) << wo << ": " << *ist; break;
+        case VTyp::Single: EXPECT_FLOAT_EQ(static_cast<float>(std::strtod(ist->c_str(), nullptr)), static_cast<float>(soll.zahl())) << wo; break;
+        case VTyp::Double: EXPECT_DOUBLE_EQ(std::strtod(ist->c_str(), nullptr), soll.zahl()) << wo << ": " << *ist; break;
+        default: EXPECT_EQ(std::strtoll(ist->c_str(), nullptr, 10), static_cast<long long>(soll.zahl())) << wo; break;
+    }
+}
+
+// mdb-export and mdb-reader read the table as written.
+void FremdGleich(const std::string& pfad, const Text& tabelle, const std::vector<std::vector<Variante>>& soll,
+                 const std::string& passwort = "") {
+    if (!fremd::MdbtoolsDa() || !fremd::MdbReaderDa()) {
+        ADD_FAILURE() << "mdbtools oder mdb-reader fehlen";
+        return;
+    }
+    const std::string name = nachUtf8(tabelle);
+    const fremd::Tabelleninhalt export_ = fremd::MdbExport(pfad, name);
+    ASSERT_EQ(export_.zeilen.size(), soll.size()) << "mdb-export " << name;
+    const auto leser = fremd::MdbReaderLesen(pfad, name, passwort);
+    ASSERT_EQ(leser.size(), 1u) << "mdb-reader " << name;
+    ASSERT_EQ(leser[0].zeilen.size(), soll.size()) << "mdb-reader " << name;
+    EXPECT_EQ(leser[0].zeilenzahl, static_cast<long>(soll.size()));
+    for (size_t z = 0; z < soll.size(); ++z)
+        for (size_t s = 0; s < soll[z].size(); ++s) {
+            const std::string wo = name + " row " + std::to_string(z) + " column " + std::to_string(s);
+            ZelleGleich(export_.zeilen[z].at(s), soll[z][s], true, "mdb-export " + wo);
+            ZelleGleich(leser[0].zeilen[z].at(s), soll[z][s], false, "mdb-reader " + wo);
+        }
+}
+
+Rückschrift NeueTabelle(const TabellenBeschreibung& b, std::vector<std::vector<Variante>> zeilen) {
+    Rückschrift r;
+    r.tabellen.push_back(eintrag(b, Zustand::neu, u"", std::move(zeilen)));
+    return r;
+}
+
+// The other tables as they were: the write-back lists them unchanged beside the new one.
+Rückschrift MitBestand(Speichertreiber& t, const TabellenBeschreibung& b, std::vector<std::vector<Variante>> zeilen) {
+    Rückschrift r;
+    for (const auto& alt : t.StrukturLesen().tabellen) {
+        Rückschrift::Tabelle e;
+        e.beschreibung = alt;
+        e.alterName = alt.name;
+        e.zustand = Zustand::unverändert;
+        e.zeilen = [&t, alt](const Zeilenziel& ziel) { t.ZeilenLesen(alt, ziel); };
+        r.tabellen.push_back(std::move(e));
+    }
+    r.tabellen.push_back(eintrag(b, Zustand::neu, u"", std::move(zeilen)));
+    return r;
+}
+
+TEST(Jet4Schreiben, JedeFeldartKommtInJederDateiGleichZurück) {
+    ACCESS_FIXTUREN_NOETIG();
+    for (const Vorlage& v : kJet4) {
+        SCOPED_TRACE(v.datei);
+        TempVerzeichnis t;
+        const std::string pfad = Kopie(t, v.datei);
+        std::vector<std::pair<Text, std::vector<std::vector<Variante>>>> vorher;
+        {
+            auto treiber = Öffnen(pfad, v.passwort);
+            ASSERT_TRUE(treiber->Schreibbar()) << nachUtf8(treiber->SchreibschutzGrund());
+            for (const auto& b : treiber->StrukturLesen().tabellen) vorher.emplace_back(b.name, AlleZeilen(*treiber, b.name));
+            Rückschrift r = MitBestand(*treiber, Prüftabelle(u"Prüfung Ä"), Prüfzeilen(40));
+            r.tabellen.push_back(eintrag(Prüftabelle(u"leer"), Zustand::neu, u"", {}));
+            r.tabellen.push_back(eintrag(Prüftabelle(u"eins"), Zustand::neu, u"", Prüfzeilen(1)));
+            treiber->Schreiben(r);
+            // The driver reads what it wrote.
+            GleicheZeilen(AlleZeilen(*treiber, u"Prüfung Ä"), Prüfzeilen(40));
+        }
+        auto wieder = Öffnen(pfad, v.passwort);
+        const auto struktur = wieder->StrukturLesen();
+        ASSERT_EQ(struktur.tabellen.size(), vorher.size() + 3);
+        for (size_t i = 0; i < vorher.size(); ++i) {
+            EXPECT_EQ(struktur.tabellen[i].name, vorher[i].first);
+            GleicheZeilen(AlleZeilen(*wieder, vorher[i].first), vorher[i].second);
+        }
+        GleicheZeilen(AlleZeilen(*wieder, u"Prüfung Ä"), Prüfzeilen(40));
+        GleicheZeilen(AlleZeilen(*wieder, u"leer"), {});
+        GleicheZeilen(AlleZeilen(*wieder, u"eins"), Prüfzeilen(1));
+        StrukturGesund(pfad);
+        FremdGleich(pfad, u"Prüfung Ä", Prüfzeilen(40), nachUtf8(v.passwort));
+        FremdGleich(pfad, u"leer", {}, nachUtf8(v.passwort));
+        for (const auto& [name, zeilen] : vorher) {
+            // The tables that were there read as before through the foreign readers too.
+            if (fremd::MdbExport(pfad, nachUtf8(name)).zeilen.size() != zeilen.size()) ADD_FAILURE() << nachUtf8(name);
+        }
+        for (const auto& b : struktur.tabellen) {
+            if (b.name != u"Prüfung Ä") continue;
+            const TabellenBeschreibung soll = Prüftabelle(u"Prüfung Ä");
+            ASSERT_EQ(b.felder.size(), soll.felder.size());
+            for (size_t f = 0; f < soll.felder.size(); ++f) {
+                EXPECT_EQ(b.felder[f].name, soll.felder[f].name);
+                EXPECT_EQ(b.felder[f].typ, soll.felder[f].typ);
+                EXPECT_EQ(b.felder[f].größe, soll.felder[f].größe) << nachUtf8(soll.felder[f].name);
+                EXPECT_EQ(b.felder[f].attribute & dbAutoIncrField, soll.felder[f].attribute & dbAutoIncrField);
+                EXPECT_EQ(b.felder[f].pflicht, soll.felder[f].pflicht) << nachUtf8(soll.felder[f].name);
+                EXPECT_EQ(b.felder[f].leerErlaubt, soll.felder[f].leerErlaubt) << nachUtf8(soll.felder[f].name);
+            }
+            ASSERT_EQ(b.indizes.size(), soll.indizes.size());
+            for (const auto& ix : soll.indizes) {
+                bool gefunden = false;
+                for (const auto& ist : b.indizes)
+                    if (ist.name == ix.name) {
+                        gefunden = true;
+                        EXPECT_EQ(ist.felder, ix.felder);
+                        EXPECT_EQ(ist.eindeutig, ix.eindeutig);
+                        EXPECT_EQ(ist.primär, ix.primär);
+                    }
+                EXPECT_TRUE(gefunden) << nachUtf8(ix.name);
+            }
+        }
+    }
+}
+
+// Page 0 stays as it was: the password, the header, the creation date.
+TEST(Jet4Schreiben, KopfUndKennwortBleiben) {
+    ACCESS_FIXTUREN_NOETIG();
+    TempVerzeichnis t;
+    const std::string pfad = Kopie(t, "V2003_with-password.mdb");
+    const std::string vorher = Lesen(pfad);
+    Öffnen(pfad, u"password")->Schreiben(NeueTabelle(Prüftabelle(u"neu"), Prüfzeilen(3)));
+    const std::string nachher = Lesen(pfad);
+    EXPECT_EQ(nachher.substr(0, 4096), vorher.substr(0, 4096));
+    try {
+        Öffnen(pfad, u"falsch");
+        ADD_FAILURE() << "opened with a wrong password";
+    } catch (const LaufzeitFehler& e) {
+        EXPECT_EQ(e.Nummer(), 3031);
+    }
+    GleicheZeilen(AlleZeilen(*Öffnen(pfad, u"password"), u"neu"), Prüfzeilen(3));
+}
+
+TEST(Jet4Schreiben, HunderttausendZeilen) {
+    ACCESS_FIXTUREN_NOETIG();
+    TempVerzeichnis t;
+    const std::string pfad = Kopie(t, "empty.mdb");
+    auto zeilen = Prüfzeilen(100000);
+    for (auto& z : zeilen) z[11] = Variante::Null();  // the memo's long pages are tested above
+    Öffnen(pfad, u"")->Schreiben(NeueTabelle(Prüftabelle(u"Adressen"), zeilen));
+    GleicheZeilen(AlleZeilen(*Öffnen(pfad, u""), u"Adressen"), zeilen);
+    StrukturGesund(pfad);
+    EXPECT_EQ(fremd::MdbExport(pfad, "Adressen").zeilen.size(), zeilen.size());
+}
+
+// One write-back after the other, each adding tables, until the catalogue's index pages
+// have split several times.
+TEST(Jet4Schreiben, VieleTabellenNacheinander) {
+    ACCESS_FIXTUREN_NOETIG();
+    TempVerzeichnis t;
+    const std::string pfad = Kopie(t, "sample-adressen.mdb");
+    int nr = 0;
+    for (int runde = 0; runde < 6; ++runde) {
+        auto treiber = Öffnen(pfad, u"");
+        Rückschrift r;
+        for (int k = 0; k < 40; ++k, ++nr) {
+            TabellenBeschreibung b;
+            b.name = u"Tabelle mit einem recht langen Namen Nummer " + ausUtf8(std::to_string(nr)) + u" äöü";
+            b.felder = {Feld(u"Wert", dbText, 100)};
+            r.tabellen.push_back(eintrag(b, Zustand::neu, u"", {{Variante(b.name)}}));
+        }
+        treiber->Schreiben(r);
+    }
+    auto treiber = Öffnen(pfad, u"");
+    EXPECT_EQ(treiber->StrukturLesen().tabellen.size(), 1u + 240u);
+    const Text letzte = u"Tabelle mit einem recht langen Namen Nummer 239 äöü";
+    GleicheZeilen(AlleZeilen(*treiber, letzte), {{Variante(letzte)}});
+    StrukturGesund(pfad);
+    EXPECT_EQ(fremd::MdbTabellen(pfad).size(), 241u);
+    EXPECT_EQ(fremd::MdbReaderLesen(pfad, nachUtf8(letzte)).at(0).zeilen.size(), 1u);
+}
+
+TEST(Jet4Schreiben, WasNichtGeschriebenWirdSagtWarum) {
+    ACCESS_FIXTUREN_NOETIG();
+    TempVerzeichnis t;
+    {
+        const std::string pfad = Kopie(t, "testV1997.mdb");
+        auto treiber = Öffnen(pfad, u"");
+        EXPECT_FALSE(treiber->Schreibbar());
+        EXPECT_NE(treiber->SchreibschutzGrund().find(u"Jet 3"), Text::npos) << nachUtf8(treiber->SchreibschutzGrund());
+    }
+    {
+        // The fixtures themselves are marked read-only.
+        auto treiber = Öffnen(kOrdner + "sample-adressen.mdb", u"");
+        EXPECT_FALSE(treiber->Schreibbar());
+        EXPECT_NE(treiber->SchreibschutzGrund().find(u"schreibgeschützt"), Text::npos);
+    }
+    {
+        // Opened read-only: no reason of its own, the engine says it.
+        const std::string pfad = Kopie(t, "empty.mdb");
+        EXPECT_FALSE(access::TreiberÖffnen(ausUtf8(pfad), u"", true)->Schreibbar());
+    }
+    {
+        // A change to a table of the user's is refused, the file untouched.
+        const std::string pfad = Kopie(t, "sample-adressen.mdb");
+        const std::string vorher = Lesen(pfad);
+        auto treiber = Öffnen(pfad, u"");
+        const auto b = treiber->StrukturLesen().tabellen.front();
+        Rückschrift r;
+        r.tabellen.push_back(eintrag(b, Zustand::geändert, b.name, {}));
+        try {
+            treiber->Schreiben(r);
+            ADD_FAILURE() << "changed a table";
+        } catch (const LaufzeitFehler& e) {
+            EXPECT_EQ(e.Nummer(), 3027);
+            EXPECT_NE(e.Beschreibung().find(b.name), Text::npos);
+        }
+        EXPECT_EQ(Lesen(pfad), vorher);
+    }
+}
+
+// A write-back ended at any step leaves the file as it was or complete, never between.
+TEST(Jet4Schreiben, EinAbbruchLässtDieDateiGanz) {
+    ACCESS_FIXTUREN_NOETIG();
+    for (int nach = 1; nach <= 4; ++nach) {
+        SCOPED_TRACE("killed after step " + std::to_string(nach));
+        TempVerzeichnis t;
+        const std::string pfad = Kopie(t, "sample-adressen.mdb");
+        const std::string vorher = Lesen(pfad);
+        std::fflush(nullptr);
+        const pid_t kind = fork();
+        ASSERT_GE(kind, 0);
+        if (kind == 0) {
+            int schritt = 0;
+            gSchreibHaken = [&](std::string_view) {
+                if (++schritt == nach) _exit(0);
+            };
+            try {
+                Öffnen(pfad, u"")->Schreiben(NeueTabelle(Prüftabelle(u"neu"), Prüfzeilen(20)));
+            } catch (...) {
+                _exit(2);
+            }
+            _exit(1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(kind, &status, 0), kind);
+        ASSERT_TRUE(WIFEXITED(status));
+        auto treiber = Öffnen(pfad, u"");  // completes or discards what the kill left
+        const bool vollständig = Lesen(pfad) != vorher;
+        if (vollständig) GleicheZeilen(AlleZeilen(*treiber, u"neu"), Prüfzeilen(20));
+        else EXPECT_EQ(treiber->StrukturLesen().tabellen.size(), 1u);
+        for (const auto& e : fs::directory_iterator(t.pfad()))
+            EXPECT_EQ(e.path().filename().string().find(".purivo-"), std::string::npos) << e.path();
+    }
+}
+
+// Through the engine, as the program writes its result tables.
+TEST(Jet4Schreiben, ErgebnistabelleÜberDieEngine) {
+    ACCESS_FIXTUREN_NOETIG();
+    TempVerzeichnis t;
+    const std::string pfad = Kopie(t, "sample-adressen.mdb");
+    auto ws = dao::CreateWorkspace(u"", u"admin", u"");
+    {
+        auto db = ws->OpenDatabase(ausUtf8(pfad), false, false, u";PWD=;");
+        auto quelle = db->TableDefs()[u"Adressen"];
+        auto ziel = db->CreateTableDef(u"Adressen korrigiert");
+        for (int32_t i = 0; i < quelle->Fields().Count(); ++i) {
+            const auto f = quelle->Fields()[i];
+            auto neu = ziel->CreateField(f->Name(), f->Type(), f->Size());
+            neu->AllowZeroLength(f->AllowZeroLength());
+            neu->Required(f->Required());
+            ziel->Fields().Append(neu);
+        }
+        db->TableDefs().Append(ziel);
+        auto von = db->OpenRecordset(u"Adressen");
+        auto nach = db->OpenRecordset(u"Adressen korrigiert");
+        for (; !von->EOF_(); von->MoveNext()) {
+            nach->AddNew();
+            for (int32_t i = 0; i < quelle->Fields().Count(); ++i) nach->Fields()[i]->Value(von->Fields()[i]->Value());
+            nach->Update();
+        }
+        von->Close();
+        nach->Close();
+        db->Close();
+    }
+    auto treiber = Öffnen(pfad, u"");
+    GleicheZeilen(AlleZeilen(*treiber, u"Adressen korrigiert"), AlleZeilen(*treiber, u"Adressen"));
+}
+
+}  // namespace
