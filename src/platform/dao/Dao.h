@@ -296,7 +296,8 @@ public:
     // afterwards those changes count as written, so a second flush writes nothing.
     // Inside an open transaction it refuses with 3246; when the driver fails its error
     // is raised and every change is kept for the next flush or the close. A native
-    // database writes at once: nothing to do.
+    // database writes at once; its log is checkpointed into the file with a sync, so
+    // that every committed change is on disk.
     void Flush();
     // Changed tables of a driver-backed database are written back first; when that
     // fails the error is raised and the database stays open.

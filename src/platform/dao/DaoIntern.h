@@ -103,6 +103,31 @@ struct Verbindung {
     uint64_t strukturStand = 0;
     std::vector<uint64_t> sicherungsStände;
 
+    // A native file writes through a write-ahead log while the engine holds it, so a
+    // commit needs no sync. Switched on before the first write or transaction (a run
+    // that only reads leaves the file as it was), never for a read-only open; where the
+    // log cannot work the file keeps its own mode. Every flush checkpoints it with a
+    // sync; the close restores the file's own journal mode, leaving no -wal or -shm.
+    bool protokollVersucht = false;
+    bool protokollAn = false;
+    std::string eigenesJournal;  // the mode before ("delete", "wal", ...)
+    void protokollEinschalten();
+    void protokollSichern();
+    void protokollBeenden();
+
+    // Columns dropped from a table's Fields but still in the table: consecutive drops
+    // on one table are carried out together, in one savepoint that writes the table's
+    // pages once, before the engine's next statement of its own (savepoint, structure,
+    // pragma) and at flush and close. Rows are read and written by naming their
+    // columns, so nobody sees the columns meanwhile.
+    std::weak_ptr<TableDef> löschTabelle;
+    std::vector<Text> gelöschteSpalten;  // stored names
+    bool strukturSchreibt = false;       // writing the structure keeps them waiting
+    // Records the drop of field f (3280 and the read-only check come first, at the
+    // call); drops at once where SQLite could refuse the drop later.
+    void spalteLöschen(TableDef& t, const Field& f);
+    void spaltenEntfernen();
+
     ~Verbindung();
     void ausführen(TextSicht sql);
     void strukturLaden();
@@ -112,7 +137,7 @@ struct Verbindung {
     std::weak_ptr<Verbindung> selbst;
     Tabellenvorrat& vorratVon(const TableDef& t);
     Anweisung& zeilenLeser(const TableDef& t);
-    void schreibbar() const;   // read-only: 3027
+    void schreibbar();         // read-only: 3027; else the log is switched on (below)
     void offen() const;        // closed: 3420
 
     // Mirror: the rows of a listed table into the working store on first use.

@@ -289,16 +289,23 @@ void Verbindung::flush() {
     offen();
     if (!sqlite3_get_autocommit(db))
         FehlerAuslösen(3246, u"Die Datenbank kann nicht gespeichert werden, solange eine Transaktion offen ist.");
+    spaltenEntfernen();
     zurückschreiben();
+    protokollSichern();
 }
 
 void Verbindung::schließen() {
     if (geschlossen) return;
+    try {
+        spaltenEntfernen();
+    } catch (...) {  // the columns stay in the file; the stored structure no longer lists them
+    }
     zurückschreiben();
     geschlossen = true;
     strömeBeenden();
     for (auto& td : tabellen.liste()) td->db_.reset();
     vorrat.clear();
+    protokollBeenden();
     if (db) sqlite3_close_v2(db);
     db = nullptr;
 }

@@ -241,7 +241,7 @@ void TableDef::einrichten() {
                                          u"' und kann nicht gelöscht werden.");
         if (auto v = db_.lock()) {
             v->ändern(*this);
-            v->ausführen(u"ALTER TABLE " + SqlName(name_) + u" DROP COLUMN " + SqlName(f->Name()));
+            v->spalteLöschen(*this, *f);
             v->vorrat.erase(this);
         }
     };
@@ -295,6 +295,80 @@ RelationPtr Database::CreateRelation(Text name, Text tabelle, Text fremdTabelle,
 }
 
 namespace detail {
+namespace {
+Text SpaltenText(sqlite3_stmt* s, int i) {
+    const auto* t = static_cast<const char16_t*>(sqlite3_column_text16(s, i));
+    return t ? Text(t, static_cast<size_t>(sqlite3_column_bytes16(s, i)) / 2) : Text();
+}
+
+// A table as the engine makes it: untyped columns without constraints, only the
+// engine's own indexes, no trigger or view in the file. SQLite drops any of its
+// columns that no index holds, so a drop can wait without an error coming later.
+bool SchlichteTabelle(Verbindung& v, const TableDef& t) {
+    const Text name = Speichername(t.Name());
+    Text sql;
+    {
+        Anweisung a(v.db, u"SELECT sql FROM sqlite_master WHERE type='table' AND name=?");
+        a.binden(1, Variante(name));
+        if (!a.schritt()) return false;
+        sql = SpaltenText(a.s(), 0);
+    }
+    // Without its quoted names and blanks the statement must read CREATE TABLE(,,…).
+    Text rest;
+    for (size_t i = 0; i < sql.size(); ++i) {
+        if (sql[i] == u'"') {
+            for (++i; i < sql.size(); ++i)
+                if (sql[i] == u'"') {
+                    if (i + 1 < sql.size() && sql[i + 1] == u'"') ++i;
+                    else break;
+                }
+            continue;
+        }
+        if (sql[i] != u' ' && sql[i] != u'\t' && sql[i] != u'\n' && sql[i] != u'\r') rest.push_back(sql[i]);
+    }
+    rest = Grossbuchstaben(rest);
+    const TextSicht kopf = u"CREATETABLE(";
+    if (!rest.starts_with(kopf) || !rest.ends_with(u")")) return false;
+    for (size_t i = kopf.size(); i + 1 < rest.size(); ++i)
+        if (rest[i] != u',') return false;
+    Anweisung z(v.db, u"SELECT count(*) FROM sqlite_master WHERE type IN ('trigger','view') OR (type='index' AND "
+                      u"tbl_name=? AND (sql IS NULL OR substr(name,1,6)<>'__pix'||char(31)))");
+    z.binden(1, Variante(name));
+    z.schritt();
+    return sqlite3_column_int(z.s(), 0) == 0;
+}
+}  // namespace
+
+void Verbindung::spalteLöschen(TableDef& t, const Field& f) {
+    const Text spalte = Speichername(f.Name());
+    if (löschTabelle.lock().get() != &t) spaltenEntfernen();
+    strömeBeenden();  // a running read holds the former columns
+    // Dropping the last column fails in SQLite; that error belongs to the call.
+    if (t.Fields().Count() > 1 && (!gelöschteSpalten.empty() || SchlichteTabelle(*this, t))) {
+        löschTabelle = t.weak_from_this();
+        gelöschteSpalten.push_back(spalte);
+        return;
+    }
+    spaltenEntfernen();
+    ausführen(u"ALTER TABLE " + SqlName(t.Name()) + u" DROP COLUMN " + Bezeichner(spalte));
+}
+
+void Verbindung::spaltenEntfernen() {
+    auto t = löschTabelle.lock();
+    std::vector<Text> spalten = std::move(gelöschteSpalten);
+    gelöschteSpalten.clear();
+    löschTabelle.reset();
+    if (!t || spalten.empty() || !db || geschlossen) return;
+    // One savepoint: SQLite rewrites the rows in place for each column, in the page
+    // cache, and the table's pages reach the file once. (A copy into a new table costs
+    // more: every page new, the old ones freed, every index sorted again.) A failure
+    // is raised once; the columns then stay in the table, unseen.
+    ausführenInSicherung(*this, [&] {
+        for (const Text& s : spalten) ausführen(u"ALTER TABLE " + SqlName(t->Name()) + u" DROP COLUMN " + Bezeichner(s));
+    });
+    vorrat.erase(t.get());
+}
+
 void TabelleAnlegen(Verbindung& v, const TableDef& t) {
     auto& felder = const_cast<TableDef&>(t).Fields();
     if (felder.Count() == 0) FehlerAuslösen(3264, u"Die Tabelle '" + t.Name() + u"' hat keine Felder.");
@@ -336,10 +410,25 @@ void Verbindung::strukturHaken() {
             if (GleicherName(r->Table(), t->Name()) || GleicherName(r->ForeignTable(), t->Name()))
                 FehlerAuslösen(3303, u"Die Tabelle '" + t->Name() + u"' gehört zur Beziehung '" + r->Name() +
                                          u"' und kann nicht gelöscht werden.");
-        ausführenInSicherung(v, [&] {
-            v.ausführen(u"DROP TABLE " + SqlName(t->Name()));
-            v.spiegelGelöscht(*t);
-        });
+        // Drops waiting on a table about to go are void, unless it stays.
+        std::vector<Text> wartend;
+        if (v.löschTabelle.lock() == t) {
+            wartend = std::move(v.gelöschteSpalten);
+            v.gelöschteSpalten.clear();
+            v.löschTabelle.reset();
+        }
+        try {
+            ausführenInSicherung(v, [&] {
+                v.ausführen(u"DROP TABLE " + SqlName(t->Name()));
+                v.spiegelGelöscht(*t);
+            });
+        } catch (...) {
+            if (!wartend.empty()) {
+                v.löschTabelle = t;
+                v.gelöschteSpalten = std::move(wartend);
+            }
+            throw;
+        }
         v.vorrat.erase(t.get());
         t->db_.reset();
     };

@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <limits>
@@ -242,6 +244,8 @@ void Verbindung::zeileGeändert(const TableDef& t, int64_t rowid) {
 }
 
 void Verbindung::ausführen(TextSicht sql) {
+    if (!strukturSchreibt && !gelöschteSpalten.empty()) spaltenEntfernen();
+    if (!protokollVersucht && sql.starts_with(u"SAVEPOINT ")) protokollEinschalten();
     // Savepoints and their release leave running reads alone; anything else
     // (structure, rollback, pragmas) ends them first.
     if (!ströme.empty() && !sql.starts_with(u"SAVEPOINT ") && !sql.starts_with(u"RELEASE ")) strömeBeenden();
@@ -250,11 +254,82 @@ void Verbindung::ausführen(TextSicht sql) {
     }
 }
 
-void Verbindung::schreibbar() const {
+void Verbindung::schreibbar() {
     offen();
     if (nurLesen)
         FehlerAuslösen(3027, schreibschutzGrund.empty() ? Text(u"Die Datenbank ist schreibgeschützt geöffnet.")
                                                         : schreibschutzGrund);
+    if (!protokollVersucht) protokollEinschalten();
+}
+
+namespace {
+// The text of the first column of the pragma's first row; false when SQLite refused.
+bool Pragma(sqlite3* db, const char* sql, std::string* aus = nullptr) {
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) != SQLITE_OK) return false;
+    const int rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW && aus) {
+        const auto* t = sqlite3_column_text(s, 0);
+        *aus = t ? reinterpret_cast<const char*>(t) : "";
+    }
+    return sqlite3_finalize(s) == SQLITE_OK && (rc == SQLITE_ROW || rc == SQLITE_DONE);
+}
+}  // namespace
+
+void Verbindung::protokollEinschalten() {
+    // Inside a transaction SQLite cannot change the mode; the next chance comes.
+    if (protokollVersucht || !db || geschlossen || !sqlite3_get_autocommit(db)) return;
+    protokollVersucht = true;
+    const char* datei = sqlite3_db_filename(db, "main");
+    if (treiber || nurLesen || !datei || !*datei || sqlite3_db_readonly(db, "main") != 0) return;
+    strömeBeenden();  // a running read holds the mode
+    std::string alt, neu;
+    if (!Pragma(db, "PRAGMA journal_mode", &alt)) return;
+    if (alt != "wal") {
+        if (!Pragma(db, "PRAGMA journal_mode=WAL", &neu) || neu != "wal") return;
+        // The shared index of the log is made at the first read: where the file system
+        // cannot give it, the file goes back to its own mode.
+        if (!Pragma(db, "SELECT count(*) FROM sqlite_master")) {
+            Pragma(db, ("PRAGMA journal_mode=" + alt).c_str());
+            return;
+        }
+    }
+    eigenesJournal = alt;
+    protokollAn = true;
+    Pragma(db, "PRAGMA synchronous=NORMAL");
+}
+
+void Verbindung::protokollSichern() {
+    if (!protokollAn || !db) return;
+    strömeBeenden();
+    sqlite3_stmt* s = nullptr;
+    bool fertig = false;
+    if (sqlite3_prepare_v2(db, "PRAGMA wal_checkpoint(FULL)", -1, &s, nullptr) == SQLITE_OK &&
+        sqlite3_step(s) == SQLITE_ROW)
+        fertig = sqlite3_column_int(s, 0) == 0;
+    sqlite3_finalize(s);
+    if (fertig) return;
+    // Another process reads from the log and holds the checkpoint back: then the log
+    // itself is made durable, from where SQLite recovers it.
+    const std::string log = std::string(sqlite3_db_filename(db, "main")) + "-wal";
+    const int fd = ::open(log.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0) {
+        if (fd >= 0) ::close(fd);
+        FehlerAuslösen(3000, u"Die Datenbank konnte nicht auf den Datenträger geschrieben werden.");
+    }
+    ::close(fd);
+}
+
+void Verbindung::protokollBeenden() {
+    if (!protokollAn || !db) return;
+    protokollAn = false;
+    strömeBeenden();
+    vorrat.clear();
+    if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    Pragma(db, "PRAGMA synchronous=FULL");
+    Pragma(db, "PRAGMA wal_checkpoint(TRUNCATE)");
+    // Refused while another process holds the file: it removes the log when it closes.
+    if (eigenesJournal != "wal") Pragma(db, ("PRAGMA journal_mode=" + eigenesJournal).c_str());
 }
 
 void Verbindung::offen() const {
@@ -309,6 +384,8 @@ int16_t TypAusDeklaration(const Text& d) {
 
 void Verbindung::strukturLaden() {
     vorrat.clear();
+    löschTabelle.reset();  // a rollback brought the columns back with their fields
+    gelöschteSpalten.clear();
     tabellen.liste_.clear();
     relationen.liste_.clear();
     bool mitStruktur = false;
@@ -408,6 +485,12 @@ void Verbindung::strukturLaden() {
 void Verbindung::strukturSchreiben() {
     vorrat.clear();
     ++strukturStand;
+    struct Merker {
+        bool& b;
+        bool alt;
+        ~Merker() { b = alt; }
+    } merker{strukturSchreibt, strukturSchreibt};
+    strukturSchreibt = true;
     ausführen(u"SAVEPOINT purivo_struktur");
     try {
         ausführen(u"DROP TABLE IF EXISTS __purivo_tabellen");
