@@ -9,8 +9,6 @@
 
 namespace fremd {
 
-namespace {
-
 // The output of a shell command; throws when it does not exit with 0.
 std::string Ausgabe(const std::string& befehl) {
     std::string text;
@@ -25,6 +23,9 @@ std::string Ausgabe(const std::string& befehl) {
                                  std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : status));
     return text;
 }
+
+namespace {
+
 
 bool Vorhanden(const std::string& programm) {
     return std::system(("command -v " + programm + " >/dev/null 2>&1").c_str()) == 0;

@@ -18,6 +18,9 @@ struct Tabelleninhalt {
     std::vector<Zeile> zeilen;
 };
 
+// The output of a shell command; throws when it does not exit with 0.
+std::string Ausgabe(const std::string& befehl);
+
 // The file name quoted for sh.
 std::string Shell(const std::string& s);
 

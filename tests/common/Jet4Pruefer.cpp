@@ -10,6 +10,7 @@
 #include <span>
 
 #include "platform/dao/storage/access/jet4/Jet4Datei.h"
+#include "platform/dao/storage/Bytes.h"
 #include "platform/dao/storage/access/jet4/Jet4Index.h"
 #include "platform/dao/storage/access/jet4/Jet4Katalog.h"
 #include "platform/dao/storage/access/jet4/Jet4Tabelle.h"
@@ -18,6 +19,8 @@
 namespace {
 
 using namespace dao::speicher::access::jet4;
+using dao::speicher::le16;
+using dao::speicher::le32;
 
 constexpr uint32_t P = kSeitengröße;
 constexpr size_t kDatenKopf = 14;          // data page: header before the row table
@@ -25,8 +28,6 @@ constexpr size_t kIndexMaske = 27, kIndexDaten = 480;
 constexpr size_t kHöchstensProbleme = 200;  // a garbage file says enough after that
 constexpr uint32_t kLval = 0x4C41564C;      // "LVAL" where a data page has its TDEF pointer
 
-uint16_t L16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t L32(const uint8_t* p) { return static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16) | uint32_t(p[3]) << 24; }
 
 std::string Hex(unsigned v) {
     static const char* ziffern = "0123456789abcdef";
@@ -162,7 +163,7 @@ private:
     // The row table of a data page; empty with a problem when the count cannot be.
     std::vector<Zeilenlage> Zeilentabelle(uint32_t nr, const std::string& wer) {
         const uint8_t* s = Seite(nr);
-        const size_t n = L16(s + 12);
+        const size_t n = le16(s + 12);
         std::vector<Zeilenlage> lagen;
         if (n > 256 || kDatenKopf + 2 * n > P) {
                 Melden("Seite " + std::to_string(nr) + " (" + wer + "): " + std::to_string(n) +
@@ -172,7 +173,7 @@ private:
         size_t ende = P;
         for (size_t i = 0; i < n; ++i) {
             Zeilenlage z;
-            z.roh = L16(s + kDatenKopf + 2 * i);
+            z.roh = le16(s + kDatenKopf + 2 * i);
             z.anfang = z.roh & 0x1FFF;
             z.ende = ende;
             lagen.push_back(z);
@@ -230,7 +231,7 @@ private:
                     }
         };
         if (b.size() >= 5 && b[0] == 0x00) {
-            const uint64_t start = L32(b.data() + 1);
+            const uint64_t start = le32(b.data() + 1);
             bitsLesen(b.data() + 5, b.size() - 5, start);
             // Pages past the reach of the global map count as free, so no used page may lie there.
             if (global)
@@ -238,7 +239,7 @@ private:
                     k.seiten.insert(static_cast<uint32_t>(s));
         } else if (b.size() >= 1 && b[0] == 0x01) {
             for (size_t j = 0; 1 + 4 * j + 4 <= b.size(); ++j) {
-                const uint32_t mp = L32(b.data() + 1 + 4 * j);
+                const uint32_t mp = le32(b.data() + 1 + 4 * j);
                 if (mp == 0) continue;
                 if (mp >= seiten_ || Seite(mp)[0] != static_cast<uint8_t>(Seitentyp::Karte)) {
                     Melden("Karte von " + wer + ": Kartenseite " + std::to_string(mp) +
@@ -275,7 +276,7 @@ private:
             const auto owned = KarteLesen(def.belegt, "MSysObjects", false);
             if (!owned) return tabellen;
             for (uint32_t s : owned->seiten) {
-                if (Seite(s)[0] != static_cast<uint8_t>(Seitentyp::Daten) || L32(Seite(s) + 4) != kKatalogSeite)
+                if (Seite(s)[0] != static_cast<uint8_t>(Seitentyp::Daten) || le32(Seite(s) + 4) != kKatalogSeite)
                     continue;
                 const auto lagen = Zeilentabelle(s, "MSysObjects");
                 for (size_t r = 0; r < lagen.size(); ++r) {
@@ -317,7 +318,7 @@ private:
                 return;
             }
             Erfassen(s, Art::Tdef, "Definition von " + wer);
-            s = L32(Seite(s) + 4);
+            s = le32(Seite(s) + 4);
         }
         Tabellendef def;
         try {
@@ -382,8 +383,8 @@ private:
                 Melden(wo + ": Typ " + Hex(p[0]) + " statt Datenseite");
                 continue;
             }
-            if (L32(p + 4) != seite) {
-                Melden(wo + ": gehört laut Seitenkopf zu Seite " + std::to_string(L32(p + 4)));
+            if (le32(p + 4) != seite) {
+                Melden(wo + ": gehört laut Seitenkopf zu Seite " + std::to_string(le32(p + 4)));
                 continue;
             }
             const auto lagen = Zeilentabelle(s, wer);
@@ -414,7 +415,7 @@ private:
                     if (z.ende - z.anfang < 4)
                         Melden(wo + ", Zeile " + std::to_string(r) + ": Überlaufzeile ohne Zeiger");
                     else
-                        überläufe.emplace_back(ort, Zeilenort::AusZeiger(L32(p + z.anfang)));
+                        überläufe.emplace_back(ort, Zeilenort::AusZeiger(le32(p + z.anfang)));
                 }
             }
             if (heil && Freiraumfeld(p) != P - kopf - belegtBytes)
@@ -470,17 +471,17 @@ private:
                         werteVollständig ? &zeilen : nullptr);
     }
 
-    static size_t Freiraumfeld(const uint8_t* p) { return L16(p + 2); }
+    static size_t Freiraumfeld(const uint8_t* p) { return le16(p + 2); }
 
     // The bytes of variable column `varIndex` of a row, nullopt when it has none.
     static std::optional<std::span<const uint8_t>> VariableSpalte(std::span<const uint8_t> z, uint16_t varIndex) {
         if (z.size() < 2) return std::nullopt;
-        const size_t maske = (L16(z.data()) + 7) / 8;
+        const size_t maske = (le16(z.data()) + 7) / 8;
         if (z.size() < maske + 2) return std::nullopt;
         const size_t zahlOrt = z.size() - maske - 2;
-        const size_t anzahl = L16(z.data() + zahlOrt);
+        const size_t anzahl = le16(z.data() + zahlOrt);
         if (varIndex >= anzahl || zahlOrt < 2 * (anzahl + 1)) return std::nullopt;
-        auto eintrag = [&](size_t i) { return L16(z.data() + zahlOrt - 2 * (i + 1)); };
+        auto eintrag = [&](size_t i) { return le16(z.data() + zahlOrt - 2 * (i + 1)); };
         const size_t von = eintrag(varIndex), bis = eintrag(varIndex + 1);
         if (von > bis || bis > zahlOrt - 2 * (anzahl + 1)) return std::nullopt;
         return z.subspan(von, bis - von);
@@ -488,7 +489,7 @@ private:
 
     static bool NichtNull(std::span<const uint8_t> z, uint16_t nummer) {
         if (z.size() < 2) return false;
-        const size_t spalten = L16(z.data());
+        const size_t spalten = le16(z.data());
         const size_t maske = (spalten + 7) / 8;
         if (nummer >= spalten || z.size() < maske) return false;
         return z[z.size() - maske + nummer / 8] & (1 << (nummer % 8));
@@ -501,9 +502,9 @@ private:
             if (sp.Fest() || !NichtNull(zeile, sp.nummer)) continue;
             const auto wert = VariableSpalte(zeile, sp.varIndex);
             if (!wert || wert->size() < 12) continue;
-            const uint32_t kopf = L32(wert->data());
+            const uint32_t kopf = le32(wert->data());
             if (kopf & 0x80000000) continue;  // inline
-            Zeilenort ort = Zeilenort::AusZeiger(L32(wert->data() + 4));
+            Zeilenort ort = Zeilenort::AusZeiger(le32(wert->data() + 4));
             const std::string wo = wer + ", Spalte \"" + nachUtf8(sp.name) + "\"";
             const bool einzeln = kopf & 0x40000000;
             for (size_t schritte = 0; ort.seite != 0 || ort.zeile != 0; ++schritte) {
@@ -517,7 +518,7 @@ private:
                     Melden(wo + ": Langwertzeile " + Ort(ort) + " ohne Verweis");
                     break;
                 }
-                ort = Zeilenort::AusZeiger(L32(lz->data()));
+                ort = Zeilenort::AusZeiger(le32(lz->data()));
             }
         }
     }
@@ -527,7 +528,7 @@ private:
             Melden(wer + ": Langwert auf Seite " + std::to_string(ort.seite) + " außerhalb der Datei");
             return std::nullopt;
         }
-        if (L32(Seite(ort.seite) + 4) != kLval) {
+        if (le32(Seite(ort.seite) + 4) != kLval) {
             Melden(wer + ": Langwert auf Seite " + std::to_string(ort.seite) + ", die keine Langwertseite ist");
             return std::nullopt;
         }
@@ -554,10 +555,10 @@ private:
             Melden(wo + ": Typ " + Hex(p[0]) + " statt Indexseite");
             return std::nullopt;
         }
-        seite.vor = L32(p + 12);
-        seite.nach = L32(p + 16);
-        seite.schwanz = L32(p + 20);
-        const size_t präfix = L16(p + 24);
+        seite.vor = le32(p + 12);
+        seite.nach = le32(p + 16);
+        seite.schwanz = le32(p + 20);
+        const size_t präfix = le16(p + 24);
         const size_t anhang = seite.blatt ? 4 : 8;
         const uint8_t* daten = p + kIndexDaten;
         std::vector<uint8_t> vorn;
@@ -622,8 +623,8 @@ private:
             return;
         }
         if (!lauf.karte->count(nr)) Melden(wo + ": fehlt in der Karte des Index");
-        if (L32(Seite(nr) + 4) != lauf.tabelle)
-            Melden(wo + ": gehört laut Seitenkopf zu Seite " + std::to_string(L32(Seite(nr) + 4)));
+        if (le32(Seite(nr) + 4) != lauf.tabelle)
+            Melden(wo + ": gehört laut Seitenkopf zu Seite " + std::to_string(le32(Seite(nr) + 4)));
         auto seite = IndexseiteLesen(nr, lauf.wer);
         if (!seite) return;
         for (size_t i = 0; i < seite->einträge.size(); ++i) {

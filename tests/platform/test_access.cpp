@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "common/AccessVorlagen.h"
+#include "common/FremdeLeser.h"
 #include "common/TempVerzeichnis.h"
 #include "platform/basic/Fehler.h"
 #include "platform/dao/storage/access/AccessKopf.h"
@@ -27,14 +29,6 @@ namespace {
 using namespace dao::speicher;
 namespace fs = std::filesystem;
 
-const std::string kOrdner = std::string(PURIVO_SHARED) + "/fixtures/access/";
-
-#define ACCESS_FIXTUREN_NOETIG()                                                                     \
-    do {                                                                                             \
-        if (!fs::is_directory(kOrdner))                                                              \
-            GTEST_SKIP() << "Access-Testdateien fehlen (" << kOrdner << "): ../shared ist nicht da"; \
-    } while (0)
-
 #define MDBTOOLS_NOETIG()                                                                              \
     do {                                                                                               \
         if (std::system("command -v mdb-export >/dev/null 2>&1 && command -v mdb-schema >/dev/null 2>&1") != 0) \
@@ -44,23 +38,6 @@ const std::string kOrdner = std::string(PURIVO_SHARED) + "/fixtures/access/";
 const std::vector<std::string> kAlleDateien = {
     "V1997_no-password.mdb", "V2000_no-password.mdb", "empty.mdb",           "indexTestV2000.mdb",
     "sample-adressen.mdb",   "test2V2000.mdb",        "testUnicodeCompV2003.mdb", "testV1997.mdb"};
-
-std::string Shell(const std::string& wort) {
-    std::string aus = "'";
-    for (char c : wort) aus += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return aus + "'";
-}
-
-std::string Ausgabe(const std::string& befehl) {
-    std::string aus;
-    FILE* p = popen(befehl.c_str(), "r");
-    if (!p) return aus;
-    char puffer[65536];
-    size_t n;
-    while ((n = fread(puffer, 1, sizeof puffer, p)) > 0) aus.append(puffer, n);
-    pclose(p);
-    return aus;
-}
 
 std::vector<std::string> Teilen(const std::string& s, char trenner) {
     std::vector<std::string> teile;
@@ -122,19 +99,19 @@ TEST(AccessTreiber, TabellenSpaltenUndIndizesWieMdbSchema) {
                                          "Text",     "OLE",     "Memo/Hyperlink", "", "", "Replication ID"};
     for (const std::string& datei : kAlleDateien) {
         SCOPED_TRACE(datei);
-        const std::string pfad = kOrdner + datei;
+        const std::string pfad = kAccessOrdner + datei;
         const Struktur s = Öffnen(pfad)->StrukturLesen();
 
         std::vector<std::string> namen;
         for (const auto& t : s.tabellen) namen.push_back(nachUtf8(t.name));
-        EXPECT_EQ(namen, Teilen(Ausgabe("mdb-tables -1 " + Shell(pfad)), '\n'));
+        EXPECT_EQ(namen, Teilen(fremd::Ausgabe("mdb-tables -1 " + fremd::Shell(pfad)), '\n'));
 
         for (const auto& t : s.tabellen) {
             SCOPED_TRACE(nachUtf8(t.name));
-            const std::string tn = Shell(nachUtf8(t.name));
+            const std::string tn = fremd::Shell(nachUtf8(t.name));
             // Access back end: names, Jet types, text sizes, NOT NULL.
             std::vector<std::string> erwartet, gelesen;
-            for (const std::string& zeile : Teilen(Ausgabe("mdb-schema -T " + tn + " "+ Shell(pfad) + " access 2>/dev/null"), '\n'))
+            for (const std::string& zeile : Teilen(fremd::Ausgabe("mdb-schema -T " + tn + " "+ fremd::Shell(pfad) + " access 2>/dev/null"), '\n'))
                 if (zeile.rfind("\t[", 0) == 0) {
                     std::string z = zeile.substr(1);
                     while (!z.empty() && (z.back() == ',' || z.back() == ' ')) z.pop_back();
@@ -154,7 +131,7 @@ TEST(AccessTreiber, TabellenSpaltenUndIndizesWieMdbSchema) {
             EXPECT_EQ(gelesen, erwartet);
 
             // PostgreSQL back end: auto-increment (SERIAL), indexes and the primary key.
-            const std::string pg = Ausgabe("mdb-schema -T " + tn + " --indexes " + Shell(pfad) + " postgres 2>/dev/null");
+            const std::string pg = fremd::Ausgabe("mdb-schema -T " + tn + " --indexes " + fremd::Shell(pfad) + " postgres 2>/dev/null");
             std::set<std::string> pgIndizes, meineIndizes;
             std::vector<std::string> serial, meineSerial;
             for (const std::string& zeile : Teilen(pg, '\n')) {
@@ -186,14 +163,14 @@ TEST(AccessTreiber, RelationenWieMSysRelationships) {
     MDBTOOLS_NOETIG();
     for (const std::string& datei : kAlleDateien) {
         SCOPED_TRACE(datei);
-        const std::string pfad = kOrdner + datei;
+        const std::string pfad = kAccessOrdner + datei;
         const Struktur s = Öffnen(pfad)->StrukturLesen();
         std::set<std::string> tabellen;
         for (const auto& t : s.tabellen) tabellen.insert(nachUtf8(t.name));
         // szRelationship, grbit, ccolumn, icolumn, szObject, szColumn, szReferencedObject, szReferencedColumn
         std::map<std::string, std::map<int, std::string>> erwartet;
         for (const std::string& zeile :
-             Teilen(Ausgabe("mdb-export -H -Q -d '<|F|>' " + Shell(pfad) + " MSysRelationships 2>/dev/null"), '\n')) {
+             Teilen(fremd::Ausgabe("mdb-export -H -Q -d '<|F|>' " + fremd::Shell(pfad) + " MSysRelationships 2>/dev/null"), '\n')) {
             const auto w = Teilen(zeile + "<|F|>", std::string("<|F|>"));
             ASSERT_EQ(w.size(), 8u) << zeile;
             if (!tabellen.count(w[4]) || !tabellen.count(w[6])) continue;
@@ -208,7 +185,7 @@ TEST(AccessTreiber, RelationenWieMSysRelationships) {
         EXPECT_EQ(gelesen, erwartet);
     }
     // The file with relations has both cascade kinds.
-    const Struktur s = Öffnen(kOrdner + "indexTestV2000.mdb")->StrukturLesen();
+    const Struktur s = Öffnen(kAccessOrdner + "indexTestV2000.mdb")->StrukturLesen();
     ASSERT_EQ(s.relationen.size(), 2u);
     EXPECT_EQ(s.relationen[0].attribute | s.relationen[1].attribute, 0x100 | 0x1000);
 }
@@ -276,14 +253,14 @@ TEST(AccessTreiber, JedeZeileWieMdbExport) {
     size_t zeilenGesamt = 0;
     for (const std::string& datei : kAlleDateien) {
         SCOPED_TRACE(datei);
-        const std::string pfad = kOrdner + datei;
+        const std::string pfad = kAccessOrdner + datei;
         auto treiber = Öffnen(pfad);
         for (const auto& t : treiber->StrukturLesen().tabellen) {
             SCOPED_TRACE(nachUtf8(t.name));
-            const std::string exportText = Ausgabe(
+            const std::string exportText = fremd::Ausgabe(
                 "mdb-export -H -Q -d '<|F|>' -R '<|R|>' -0 '<|N|>' "
                 "-T '%Y-%m-%d %H:%M:%S' -D '%Y-%m-%d %H:%M:%S' -b strip " +
-                Shell(pfad) + " " + Shell(nachUtf8(t.name)));
+                fremd::Shell(pfad) + " " + fremd::Shell(nachUtf8(t.name)));
             const auto zeilen = Teilen(exportText, std::string("<|R|>"));
             size_t n = 0;
             treiber->ZeilenLesen(t, [&](const std::vector<Variante>& z) {
@@ -306,7 +283,7 @@ TEST(AccessTreiber, JedeZeileWieMdbExport) {
 
 TEST(AccessTreiber, NullBleibtVonLeeremTextGetrenntUndWerteSindGetypt) {
     ACCESS_FIXTUREN_NOETIG();
-    auto treiber = Öffnen(kOrdner + "sample-adressen.mdb");
+    auto treiber = Öffnen(kAccessOrdner + "sample-adressen.mdb");
     const auto t = treiber->StrukturLesen().tabellen.at(0);
     std::vector<std::vector<Variante>> zeilen;
     treiber->ZeilenLesen(t, [&](const std::vector<Variante>& z) { zeilen.push_back(z); });
@@ -353,7 +330,7 @@ TEST(AccessTreiber, KennwortDerDateienVonAccess) {
     };
     for (const auto& f : fälle) {
         SCOPED_TRACE(std::string(f.datei) + " / " + nachUtf8(f.passwort));
-        const std::string pfad = kOrdner + f.datei;
+        const std::string pfad = kAccessOrdner + f.datei;
         if (f.öffnet) {
             auto treiber = Öffnen(pfad, f.passwort);
             const auto s = treiber->StrukturLesen();
@@ -367,7 +344,7 @@ TEST(AccessTreiber, KennwortDerDateienVonAccess) {
     }
     // The twins hold the same rows.
     auto zeilen = [](const std::string& datei, const Text& pw) {
-        auto t = Öffnen(kOrdner + datei, pw);
+        auto t = Öffnen(kAccessOrdner + datei, pw);
         std::vector<std::string> aus;
         t->ZeilenLesen(t->StrukturLesen().tabellen.at(0), [&](const std::vector<Variante>& z) {
             std::ostringstream o;
@@ -392,7 +369,7 @@ TEST(AccessTreiber, KopfLiestKennwortUndFormat) {
                  {"testV1997.mdb", 3, u""}};
     for (const auto& f : fälle) {
         SCOPED_TRACE(f.datei);
-        std::ifstream ein(kOrdner + f.datei, std::ios::binary);
+        std::ifstream ein(kAccessOrdner + f.datei, std::ios::binary);
         std::vector<uint8_t> seite(4096);
         ein.read(reinterpret_cast<char*>(seite.data()), 4096);
         access::JetKopf kopf;
@@ -447,7 +424,7 @@ TEST(AccessTreiber, EigenesKennwortImKopfEinerKopie) {
     for (const auto& f : fälle) {
         SCOPED_TRACE(f.vorlage);
         const std::string kopie = tmp / f.vorlage;
-        fs::copy_file(kOrdner + f.vorlage, kopie);
+        fs::copy_file(kAccessOrdner + f.vorlage, kopie);
         fs::permissions(kopie, fs::perms::owner_read | fs::perms::owner_write);
         KennwortEinschreiben(kopie, f.kennwort);
         EXPECT_EQ(Fehlernummer(kopie, u""), 3031);
@@ -455,7 +432,7 @@ TEST(AccessTreiber, EigenesKennwortImKopfEinerKopie) {
         EXPECT_EQ(Fehlernummer(kopie, f.kennwort), 0);
         EXPECT_EQ(Fehlertext(kopie, f.falsch), u"Kein gültiges Kennwort.");
         auto treiber = Öffnen(kopie, f.kennwort);
-        const auto original = Öffnen(kOrdner + f.vorlage)->StrukturLesen();
+        const auto original = Öffnen(kAccessOrdner + f.vorlage)->StrukturLesen();
         EXPECT_EQ(treiber->StrukturLesen().tabellen.size(), original.tabellen.size());
         // Removing it again opens with "" only.
         KennwortEinschreiben(kopie, u"");
@@ -469,7 +446,7 @@ TEST(AccessTreiber, EigenesKennwortImKopfEinerKopie) {
 TEST(AccessTreiber, KaputteUndFremdeDateienGebenEinenKlarenFehler) {
     ACCESS_FIXTUREN_NOETIG();
     TempVerzeichnis tmp;
-    std::ifstream ein(kOrdner + "V2000_no-password.mdb", std::ios::binary);
+    std::ifstream ein(kAccessOrdner + "V2000_no-password.mdb", std::ios::binary);
     const std::string echt((std::istreambuf_iterator<char>(ein)), std::istreambuf_iterator<char>());
     auto schreiben = [&](const std::string& name, const std::string& inhalt) {
         std::ofstream(tmp / name, std::ios::binary) << inhalt;
@@ -483,7 +460,7 @@ TEST(AccessTreiber, KaputteUndFremdeDateienGebenEinenKlarenFehler) {
     std::string katalogZerstört = echt;
     std::memset(katalogZerstört.data() + 2 * 4096, 0x5A, 4096);
     // 200 bytes changed after page 0: without the trial read libmdb crashed on this one.
-    std::ifstream ein97(kOrdner + "testV1997.mdb", std::ios::binary);
+    std::ifstream ein97(kAccessOrdner + "testV1997.mdb", std::ios::binary);
     std::string zerwühlt((std::istreambuf_iterator<char>(ein97)), std::istreambuf_iterator<char>());
     std::mt19937 zz(38);
     for (int k = 0; k < 200; ++k) zerwühlt[2048 + zz() % (zerwühlt.size() - 2048)] = static_cast<char>(zz());
@@ -526,7 +503,7 @@ TEST(AccessTreiber, KaputteUndFremdeDateienGebenEinenKlarenFehler) {
 
 TEST(AccessTreiber, IstSchreibgeschütztUndPrüftTabellennamen) {
     ACCESS_FIXTUREN_NOETIG();
-    const std::string pfad = kOrdner + "sample-adressen.mdb";
+    const std::string pfad = kAccessOrdner + "sample-adressen.mdb";
     const auto vorher = fs::last_write_time(pfad);
     auto treiber = Öffnen(pfad);
     EXPECT_FALSE(treiber->Schreibbar());
@@ -569,7 +546,7 @@ TEST(AccessTreiber, ÖffnetNachEinemAufrufDerShell) {
     ASSERT_EQ(sigaction(SIGCHLD, nullptr, &sa), 0);
     EXPECT_EQ(sa.sa_flags & SA_NOCLDWAIT, 0);
     EXPECT_EQ(sa.sa_handler, SIG_DFL);
-    auto t = Öffnen(kOrdner + "sample-adressen.mdb");
+    auto t = Öffnen(kAccessOrdner + "sample-adressen.mdb");
     EXPECT_FALSE(t->StrukturLesen().tabellen.empty());
     EXPECT_FALSE(shell::Öffnen("x", "/nicht/da/opener"));
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/AccessVorlagen.h"
 #include "platform/dao/storage/access/jet4/Jet4Datei.h"
 #include "platform/dao/storage/access/jet4/Jet4Index.h"
 #include "platform/dao/storage/access/jet4/Jet4Karte.h"
@@ -23,20 +24,8 @@ namespace {
 using namespace dao::speicher::access::jet4;
 namespace fs = std::filesystem;
 
-const std::string kOrdner = std::string(PURIVO_SHARED) + "/fixtures/access/";
-
-#define ACCESS_FIXTUREN_NOETIG()                                                                     \
-    do {                                                                                             \
-        if (!fs::is_directory(kOrdner))                                                              \
-            GTEST_SKIP() << "Access-Testdateien fehlen (" << kOrdner << "): ../shared ist nicht da"; \
-    } while (0)
-
-const std::vector<std::string> kJet4Dateien = {
-    "V2000_no-password.mdb", "V2000_with-password.mdb", "V2003_with-password.mdb", "empty.mdb",
-    "indexTestV2000.mdb",    "sample-adressen.mdb",     "test2V2000.mdb",          "testUnicodeCompV2003.mdb"};
-
 Datei Laden(const std::string& name) {
-    std::ifstream f(kOrdner + name, std::ios::binary);
+    std::ifstream f(kAccessOrdner + name, std::ios::binary);
     return Datei(std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {}));
 }
 

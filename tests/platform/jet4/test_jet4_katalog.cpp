@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/AccessVorlagen.h"
 #include "common/Dateiinhalt.h"
 #include "common/FremdeLeser.h"
 #include "common/Jet4Pruefer.h"
@@ -32,36 +33,13 @@ using dao::speicher::IndexBeschreibung;
 using dao::speicher::TabellenBeschreibung;
 namespace fs = std::filesystem;
 
-const std::string kOrdner = std::string(PURIVO_SHARED) + "/fixtures/access/";
-
-const std::vector<std::string> kJet4Dateien = {
-    "V2000_no-password.mdb", "V2000_with-password.mdb", "V2003_with-password.mdb",  "empty.mdb",
-    "indexTestV2000.mdb",    "sample-adressen.mdb",     "test2V2000.mdb",           "testUnicodeCompV2003.mdb"};
-
 #define FIXTUREN_UND_MDBTOOLS_NOETIG()                                                               \
     do {                                                                                             \
-        if (!fs::is_directory(kOrdner))                                                              \
-            GTEST_SKIP() << "Access-Testdateien fehlen (" << kOrdner << "): ../shared ist nicht da"; \
+        if (!fs::is_directory(kAccessOrdner))                                                              \
+            GTEST_SKIP() << "Access-Testdateien fehlen (" << kAccessOrdner << "): ../shared ist nicht da"; \
         if (std::system("command -v mdb-export >/dev/null 2>&1 && command -v mdb-prop >/dev/null 2>&1") != 0) \
             GTEST_SKIP() << "mdbtools (mdb-export, mdb-prop) ist nicht installiert";                 \
     } while (0)
-
-std::string Shell(const std::string& wort) {
-    std::string aus = "'";
-    for (char c : wort) aus += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return aus + "'";
-}
-
-std::string Ausgabe(const std::string& befehl) {
-    std::string aus;
-    FILE* p = popen(befehl.c_str(), "r");
-    if (!p) return aus;
-    char puffer[65536];
-    size_t n;
-    while ((n = fread(puffer, 1, sizeof puffer, p)) > 0) aus.append(puffer, n);
-    pclose(p);
-    return aus;
-}
 
 std::vector<std::string> Teilen(const std::string& s, char trenner) {
     std::vector<std::string> teile(1);
@@ -83,7 +61,7 @@ std::vector<uint8_t> AusHex(const std::string& hex) {
 
 // MSysObjects as mdb-export prints it: one map of column to value per row, binary columns in hex.
 std::vector<std::map<std::string, std::string>> Katalogzeilen(const std::string& pfad) {
-    const auto zeilen = Teilen(Ausgabe("mdb-export -Q -b hex -d '\t' " + Shell(pfad) + " MSysObjects"), '\n');
+    const auto zeilen = Teilen(fremd::Ausgabe("mdb-export -Q -b hex -d '\t' " + fremd::Shell(pfad) + " MSysObjects"), '\n');
     std::vector<std::map<std::string, std::string>> aus;
     if (zeilen.empty()) return aus;
     const auto köpfe = Teilen(zeilen[0] + "\t", '\t');
@@ -103,7 +81,7 @@ TEST(Jet4Eigenschaften, JederBlockDerAccessDateienKommtByteGleichZurück) {
     size_t blöcke = 0;
     for (const auto& datei : kJet4Dateien) {
         SCOPED_TRACE(datei);
-        for (const auto& zeile : Katalogzeilen(kOrdner + datei)) {
+        for (const auto& zeile : Katalogzeilen(kAccessOrdner + datei)) {
             const auto blob = AusHex(zeile.at("LvProp"));
             if (blob.empty()) continue;
             SCOPED_TRACE(zeile.at("Name"));
@@ -158,7 +136,7 @@ TEST(Jet4Eigenschaften, TabellenUndSpalteneigenschaftenWieMdbProp) {
     size_t verglichen = 0;
     for (const auto& datei : kJet4Dateien) {
         SCOPED_TRACE(datei);
-        const std::string pfad = kOrdner + datei;
+        const std::string pfad = kAccessOrdner + datei;
         for (const auto& zeile : Katalogzeilen(pfad)) {
             const auto blob = AusHex(zeile.at("LvProp"));
             if (blob.empty() || zeile.at("Type") != "1") continue;
@@ -166,7 +144,7 @@ TEST(Jet4Eigenschaften, TabellenUndSpalteneigenschaftenWieMdbProp) {
             // mdb-prop: "name: <group>" ("(none)" for the table's own), then "\t<property>: <value>".
             std::map<std::string, std::map<std::string, std::string>> erwartet;
             std::string gruppe;
-            for (const auto& z : Teilen(Ausgabe("mdb-prop " + Shell(pfad) + " " + Shell(zeile.at("Name")) + " 2>/dev/null"), '\n')) {
+            for (const auto& z : Teilen(fremd::Ausgabe("mdb-prop " + fremd::Shell(pfad) + " " + fremd::Shell(zeile.at("Name")) + " 2>/dev/null"), '\n')) {
                 if (z.rfind("name: ", 0) == 0) {
                     gruppe = z.substr(6) == "(none)" ? "" : z.substr(6);
                     erwartet[gruppe];
@@ -250,8 +228,8 @@ void Speichern(const Datei& d, const std::string& pfad) {
 
 // The rows of a table as mdb-export prints them (binary in hex, dates in ISO form), one string per row.
 std::multiset<std::string> Exportzeilen(const std::string& pfad, const std::string& tabelle) {
-    const auto zeilen = Teilen(Ausgabe("mdb-export -H -Q -b hex -d '\t' -T '%Y-%m-%d %H:%M:%S' " + Shell(pfad) + " " +
-                                       Shell(tabelle)),
+    const auto zeilen = Teilen(fremd::Ausgabe("mdb-export -H -Q -b hex -d '\t' -T '%Y-%m-%d %H:%M:%S' " + fremd::Shell(pfad) + " " +
+                                       fremd::Shell(tabelle)),
                                '\n');
     return {zeilen.begin(), zeilen.end()};
 }
@@ -325,7 +303,7 @@ TEST(Jet4Katalog, NeueTabelleStehtImKatalogWieJetSieEinträgt) {
     size_t geschrieben = 0;
     for (const auto& datei : kJet4Dateien) {
         SCOPED_TRACE(datei);
-        const std::string quelle = kOrdner + datei;
+        const std::string quelle = kAccessOrdner + datei;
         Datei d(DateiBytes(quelle));
         if (Hindernis(d)) continue;
         const auto objekteVorher = Exportzeilen(quelle, "MSysObjects");
@@ -343,21 +321,21 @@ TEST(Jet4Katalog, NeueTabelleStehtImKatalogWieJetSieEinträgt) {
             EXPECT_EQ(gelesen[0].fehler, "");
         }
 
-        const auto tabellen = Teilen(Ausgabe("mdb-tables -1 " + Shell(pfad)), '\n');
+        const auto tabellen = Teilen(fremd::Ausgabe("mdb-tables -1 " + fremd::Shell(pfad)), '\n');
         EXPECT_NE(std::find(tabellen.begin(), tabellen.end(), nachUtf8(tabelle)), tabellen.end());
 
-        const std::string schema = Ausgabe("mdb-schema -T " + Shell(nachUtf8(tabelle)) + " " + Shell(pfad) + " access 2>/dev/null");
+        const std::string schema = fremd::Ausgabe("mdb-schema -T " + fremd::Shell(nachUtf8(tabelle)) + " " + fremd::Shell(pfad) + " access 2>/dev/null");
         for (const char* spalte : {"[Nr]\t\t\tLong Integer NOT NULL", "[Name]\t\t\tText (50)", "[Straße]\t\t\tText (60)",
                                    "[Notiz]\t\t\tMemo/Hyperlink (255) NOT NULL", "[Geändert]\t\t\tDateTime"})
             EXPECT_NE(schema.find(spalte), std::string::npos) << spalte << "\n" << schema;
         const std::string indizes =
-            Ausgabe("mdb-schema --indexes -T " + Shell(nachUtf8(tabelle)) + " " + Shell(pfad) + " mysql 2>/dev/null");
+            fremd::Ausgabe("mdb-schema --indexes -T " + fremd::Shell(nachUtf8(tabelle)) + " " + fremd::Shell(pfad) + " mysql 2>/dev/null");
         EXPECT_NE(indizes.find("ADD PRIMARY KEY (`Nr`)"), std::string::npos) << indizes;
         EXPECT_NE(indizes.find("ADD INDEX `Name` (`Name`)"), std::string::npos) << indizes;
 
         std::map<std::string, std::map<std::string, std::string>> props;
         std::string gruppe;
-        for (const auto& z : Teilen(Ausgabe("mdb-prop " + Shell(pfad) + " " + Shell(nachUtf8(tabelle)) + " 2>/dev/null"), '\n')) {
+        for (const auto& z : Teilen(fremd::Ausgabe("mdb-prop " + fremd::Shell(pfad) + " " + fremd::Shell(nachUtf8(tabelle)) + " 2>/dev/null"), '\n')) {
             if (z.rfind("name: ", 0) == 0) gruppe = z.substr(6);
             else if (z.find(": ") != std::string::npos) props[gruppe][z.substr(1, z.find(": ") - 1)] = z.substr(z.find(": ") + 2);
         }
@@ -432,7 +410,7 @@ TEST(Jet4Katalog, VorhandeneNamenWerdenOhneRücksichtAufSchreibungAbgewiesen) {
     };
     for (const auto& f : fälle) {
         SCOPED_TRACE(std::string(f.datei) + " " + nachUtf8(f.name));
-        const Datei d(DateiBytes(kOrdner + f.datei));
+        const Datei d(DateiBytes(kAccessOrdner + f.datei));
         if (f.frei)
             EXPECT_NO_THROW(EintragPrüfen(d, f.name));
         else
@@ -477,7 +455,7 @@ TEST(Jet4Katalog, EinUnerwarteterKatalogIstNichtSchreibbar) {
     };
     for (const auto& f : fälle) {
         SCOPED_TRACE(f.was);
-        Datei d(DateiBytes(kOrdner + "empty.mdb"));
+        Datei d(DateiBytes(kAccessOrdner + "empty.mdb"));
         ASSERT_TRUE(f.verderben(d));
         const auto vorher = d.Inhalt();
         try {
@@ -495,7 +473,7 @@ TEST(Jet4Katalog, EinUnerwarteterKatalogIstNichtSchreibbar) {
 
 TEST(Jet4Katalog, DreihundertTabellenBleibenÜberDenNamensindexAuffindbar) {
     FIXTUREN_UND_MDBTOOLS_NOETIG();
-    Datei d(DateiBytes(kOrdner + "empty.mdb"));
+    Datei d(DateiBytes(kAccessOrdner + "empty.mdb"));
     std::vector<Text> namen;
     for (int i = 0; i < 300; ++i) {
         Text n = u"Übersicht " + ausUtf8(std::to_string((i * 7919) % 1000));  // not in key order
@@ -514,7 +492,7 @@ TEST(Jet4Katalog, DreihundertTabellenBleibenÜberDenNamensindexAuffindbar) {
     std::erase_if(befund, [](const std::string& b) { return b.find("von nichts erfasst (Typ 0x05)") != std::string::npos; });
     EXPECT_EQ(befund, std::vector<std::string>{});
     EXPECT_EQ(bericht.tabellen, 305u);
-    const auto gelistet = Teilen(Ausgabe("mdb-tables -1 " + Shell(tmp / "viele.mdb")), '\n');
+    const auto gelistet = Teilen(fremd::Ausgabe("mdb-tables -1 " + fremd::Shell(tmp / "viele.mdb")), '\n');
     for (const auto& n : namen) EXPECT_NE(std::find(gelistet.begin(), gelistet.end(), nachUtf8(n)), gelistet.end()) << nachUtf8(n);
 
     const Tabellendef katalog = TabelleLesen(d, kKatalogSeite);

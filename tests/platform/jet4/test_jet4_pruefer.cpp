@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/AccessVorlagen.h"
 #include "common/Dateiinhalt.h"
 #include "common/Jet4Pruefer.h"
 #include "platform/dao/storage/access/jet4/Jet4Katalog.h"
@@ -21,21 +22,12 @@ namespace {
 namespace jet4 = dao::speicher::access::jet4;
 using Bytes = std::vector<uint8_t>;
 
-const char* const kJet4Dateien[] = {"V2000_no-password.mdb", "V2000_with-password.mdb", "V2003_with-password.mdb",
-                                    "empty.mdb", "indexTestV2000.mdb", "sample-adressen.mdb", "test2V2000.mdb",
-                                    "testUnicodeCompV2003.mdb"};
-
-std::string Vorlagen() { return std::string(PURIVO_SHARED) + "/fixtures/access/"; }
-
-Bytes Laden(const std::string& name) {
-    const std::string s = lesen(Vorlagen() + name);
-    return {s.begin(), s.end()};
-}
+Bytes Laden(const std::string& name) { return DateiBytes(kAccessOrdner + name); }
 
 #define VORLAGEN_ODER_SKIP()                                                        \
     do {                                                                            \
-        if (!std::filesystem::exists(Vorlagen() + "empty.mdb"))                     \
-            GTEST_SKIP() << "Die Access-Testdateien fehlen (" << Vorlagen() << ")"; \
+        if (!std::filesystem::exists(kAccessOrdner + "empty.mdb"))                     \
+            GTEST_SKIP() << "Die Access-Testdateien fehlen (" << kAccessOrdner << ")"; \
     } while (0)
 
 std::string Liste(const std::vector<std::string>& probleme) {
@@ -113,7 +105,7 @@ bool Enthält(const std::vector<std::string>& probleme, const std::string& teil)
 
 TEST(Jet4Pruefer, FindetNichtsInDenAccessDateien) {
     VORLAGEN_ODER_SKIP();
-    for (const char* name : kJet4Dateien) {
+    for (const std::string& name : kJet4Dateien) {
         Jet4Prüfbericht b;
         const Bytes d = Laden(name);
         const auto probleme = Jet4Prüfen(d, &b);

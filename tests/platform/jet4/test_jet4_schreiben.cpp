@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/AccessVorlagen.h"
 #include "common/FremdeLeser.h"
 #include "common/Jet4Pruefer.h"
 #include "common/Rueckschrift.h"
@@ -31,36 +32,14 @@ namespace fs = std::filesystem;
 using Zustand = Rückschrift::Zustand;
 using namespace dao;
 
-const std::string kOrdner = std::string(PURIVO_SHARED) + "/fixtures/access/";
-
-#define ACCESS_FIXTUREN_NOETIG()                                                                     \
-    do {                                                                                             \
-        if (!fs::is_directory(kOrdner))                                                              \
-            GTEST_SKIP() << "Access-Testdateien fehlen (" << kOrdner << "): ../shared ist nicht da"; \
-    } while (0)
-
-struct Vorlage {
-    const char* datei;
-    const char16_t* passwort;
-};
-const Vorlage kJet4[] = {
-    {"V2000_no-password.mdb", u""},       {"V2000_with-password.mdb", u"password"},
-    {"V2003_with-password.mdb", u"password"}, {"empty.mdb", u""},
-    {"indexTestV2000.mdb", u""},          {"sample-adressen.mdb", u""},
-    {"test2V2000.mdb", u""},              {"testUnicodeCompV2003.mdb", u""},
-};
+// The files written by Access with a database password have "password".
+Text Kennwort(const std::string& datei) {
+    return datei.find("with-password") != std::string::npos ? u"password" : u"";
+}
 
 std::string Lesen(const std::string& pfad) {
     std::ifstream ein(pfad, std::ios::binary);
     return {std::istreambuf_iterator<char>(ein), {}};
-}
-
-// A writable copy of a fixture in the test's folder.
-std::string Kopie(const TempVerzeichnis& t, const std::string& name) {
-    const std::string ziel = t / name;
-    fs::copy_file(kOrdner + name, ziel);
-    fs::permissions(ziel, fs::perms::owner_read | fs::perms::owner_write);
-    return ziel;
 }
 
 std::unique_ptr<Speichertreiber> Öffnen(const std::string& pfad, const Text& passwort) {
@@ -151,14 +130,9 @@ void GleicheZeilen(const std::vector<std::vector<Variante>>& ist, const std::vec
     }
 }
 
-std::vector<uint8_t> Bytes(const std::string& pfad) {
-    const std::string s = Lesen(pfad);
-    return {s.begin(), s.end()};
-}
-
 void StrukturGesund(const std::string& pfad) {
     Jet4Prüfbericht bericht;
-    const auto probleme = Jet4Prüfen(Bytes(pfad), &bericht);
+    const auto probleme = Jet4Prüfen(DateiBytes(pfad), &bericht);
     for (const auto& p : probleme) ADD_FAILURE() << p;
     EXPECT_GT(bericht.schlüsselVerglichen, 0u);
 }
@@ -263,13 +237,14 @@ Rückschrift MitBestand(Speichertreiber& t, const TabellenBeschreibung& b, std::
 
 TEST(Jet4Schreiben, JedeFeldartKommtInJederDateiGleichZurück) {
     ACCESS_FIXTUREN_NOETIG();
-    for (const Vorlage& v : kJet4) {
-        SCOPED_TRACE(v.datei);
+    for (const std::string& datei : kJet4Dateien) {
+        SCOPED_TRACE(datei);
+        const Text passwort = Kennwort(datei);
         TempVerzeichnis t;
-        const std::string pfad = Kopie(t, v.datei);
+        const std::string pfad = AccessKopie(t, datei);
         std::vector<std::pair<Text, std::vector<std::vector<Variante>>>> vorher;
         {
-            auto treiber = Öffnen(pfad, v.passwort);
+            auto treiber = Öffnen(pfad, passwort);
             ASSERT_TRUE(treiber->Schreibbar()) << nachUtf8(treiber->SchreibschutzGrund());
             for (const auto& b : treiber->StrukturLesen().tabellen) vorher.emplace_back(b.name, AlleZeilen(*treiber, b.name));
             Rückschrift r = MitBestand(*treiber, Prüftabelle(u"Prüfung Ä"), Prüfzeilen(40));
@@ -279,7 +254,7 @@ TEST(Jet4Schreiben, JedeFeldartKommtInJederDateiGleichZurück) {
             // The driver reads what it wrote.
             GleicheZeilen(AlleZeilen(*treiber, u"Prüfung Ä"), Prüfzeilen(40));
         }
-        auto wieder = Öffnen(pfad, v.passwort);
+        auto wieder = Öffnen(pfad, passwort);
         const auto struktur = wieder->StrukturLesen();
         ASSERT_EQ(struktur.tabellen.size(), vorher.size() + 3);
         for (size_t i = 0; i < vorher.size(); ++i) {
@@ -290,8 +265,8 @@ TEST(Jet4Schreiben, JedeFeldartKommtInJederDateiGleichZurück) {
         GleicheZeilen(AlleZeilen(*wieder, u"leer"), {});
         GleicheZeilen(AlleZeilen(*wieder, u"eins"), Prüfzeilen(1));
         StrukturGesund(pfad);
-        FremdGleich(pfad, u"Prüfung Ä", Prüfzeilen(40), nachUtf8(v.passwort));
-        FremdGleich(pfad, u"leer", {}, nachUtf8(v.passwort));
+        FremdGleich(pfad, u"Prüfung Ä", Prüfzeilen(40), nachUtf8(passwort));
+        FremdGleich(pfad, u"leer", {}, nachUtf8(passwort));
         for (const auto& [name, zeilen] : vorher) {
             // The tables that were there read as before through the foreign readers too.
             if (fremd::MdbExport(pfad, nachUtf8(name)).zeilen.size() != zeilen.size()) ADD_FAILURE() << nachUtf8(name);
@@ -328,7 +303,7 @@ TEST(Jet4Schreiben, JedeFeldartKommtInJederDateiGleichZurück) {
 TEST(Jet4Schreiben, KopfUndKennwortBleiben) {
     ACCESS_FIXTUREN_NOETIG();
     TempVerzeichnis t;
-    const std::string pfad = Kopie(t, "V2003_with-password.mdb");
+    const std::string pfad = AccessKopie(t, "V2003_with-password.mdb");
     const std::string vorher = Lesen(pfad);
     Öffnen(pfad, u"password")->Schreiben(NeueTabelle(Prüftabelle(u"neu"), Prüfzeilen(3)));
     const std::string nachher = Lesen(pfad);
@@ -345,7 +320,7 @@ TEST(Jet4Schreiben, KopfUndKennwortBleiben) {
 TEST(Jet4Schreiben, HunderttausendZeilen) {
     ACCESS_FIXTUREN_NOETIG();
     TempVerzeichnis t;
-    const std::string pfad = Kopie(t, "empty.mdb");
+    const std::string pfad = AccessKopie(t, "empty.mdb");
     auto zeilen = Prüfzeilen(100000);
     for (auto& z : zeilen) z[11] = Variante::Null();  // the memo's long pages are tested above
     Öffnen(pfad, u"")->Schreiben(NeueTabelle(Prüftabelle(u"Adressen"), zeilen));
@@ -359,7 +334,7 @@ TEST(Jet4Schreiben, HunderttausendZeilen) {
 TEST(Jet4Schreiben, VieleTabellenNacheinander) {
     ACCESS_FIXTUREN_NOETIG();
     TempVerzeichnis t;
-    const std::string pfad = Kopie(t, "sample-adressen.mdb");
+    const std::string pfad = AccessKopie(t, "sample-adressen.mdb");
     int nr = 0;
     for (int runde = 0; runde < 6; ++runde) {
         auto treiber = Öffnen(pfad, u"");
@@ -385,25 +360,25 @@ TEST(Jet4Schreiben, WasNichtGeschriebenWirdSagtWarum) {
     ACCESS_FIXTUREN_NOETIG();
     TempVerzeichnis t;
     {
-        const std::string pfad = Kopie(t, "testV1997.mdb");
+        const std::string pfad = AccessKopie(t, "testV1997.mdb");
         auto treiber = Öffnen(pfad, u"");
         EXPECT_FALSE(treiber->Schreibbar());
         EXPECT_NE(treiber->SchreibschutzGrund().find(u"Jet 3"), Text::npos) << nachUtf8(treiber->SchreibschutzGrund());
     }
     {
         // The fixtures themselves are marked read-only.
-        auto treiber = Öffnen(kOrdner + "sample-adressen.mdb", u"");
+        auto treiber = Öffnen(kAccessOrdner + "sample-adressen.mdb", u"");
         EXPECT_FALSE(treiber->Schreibbar());
         EXPECT_NE(treiber->SchreibschutzGrund().find(u"schreibgeschützt"), Text::npos);
     }
     {
         // Opened read-only: no reason of its own, the engine says it.
-        const std::string pfad = Kopie(t, "empty.mdb");
+        const std::string pfad = AccessKopie(t, "empty.mdb");
         EXPECT_FALSE(access::TreiberÖffnen(ausUtf8(pfad), u"", true)->Schreibbar());
     }
     {
         // A change to a table of the user's is refused, the file untouched.
-        const std::string pfad = Kopie(t, "sample-adressen.mdb");
+        const std::string pfad = AccessKopie(t, "sample-adressen.mdb");
         const std::string vorher = Lesen(pfad);
         auto treiber = Öffnen(pfad, u"");
         const auto b = treiber->StrukturLesen().tabellen.front();
@@ -426,7 +401,7 @@ TEST(Jet4Schreiben, EinAbbruchLässtDieDateiGanz) {
     for (int nach = 1; nach <= 4; ++nach) {
         SCOPED_TRACE("killed after step " + std::to_string(nach));
         TempVerzeichnis t;
-        const std::string pfad = Kopie(t, "sample-adressen.mdb");
+        const std::string pfad = AccessKopie(t, "sample-adressen.mdb");
         const std::string vorher = Lesen(pfad);
         std::fflush(nullptr);
         const pid_t kind = fork();
@@ -459,7 +434,7 @@ TEST(Jet4Schreiben, EinAbbruchLässtDieDateiGanz) {
 TEST(Jet4Schreiben, ErgebnistabelleÜberDieEngine) {
     ACCESS_FIXTUREN_NOETIG();
     TempVerzeichnis t;
-    const std::string pfad = Kopie(t, "sample-adressen.mdb");
+    const std::string pfad = AccessKopie(t, "sample-adressen.mdb");
     auto ws = dao::CreateWorkspace(u"", u"admin", u"");
     {
         auto db = ws->OpenDatabase(ausUtf8(pfad), false, false, u";PWD=;");

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "common/AccessVorlagen.h"
 #include "common/TempVerzeichnis.h"
 #include "platform/dao/storage/access/jet4/Jet4Datei.h"
 #include "platform/dao/storage/access/jet4/Jet4Karte.h"
@@ -27,22 +28,6 @@ namespace {
 using namespace dao::speicher;
 using namespace dao::speicher::access::jet4;
 namespace fs = std::filesystem;
-
-const std::string kOrdner = std::string(PURIVO_SHARED) + "/fixtures/access/";
-const char* const kJet4Dateien[] = {
-    "V2000_no-password.mdb", "V2000_with-password.mdb", "V2003_with-password.mdb", "empty.mdb",
-    "indexTestV2000.mdb",    "sample-adressen.mdb",     "test2V2000.mdb",          "testUnicodeCompV2003.mdb"};
-
-#define FIXTUREN_NOETIG()                                                                            \
-    do {                                                                                             \
-        if (!fs::is_directory(kOrdner))                                                              \
-            GTEST_SKIP() << "Access-Testdateien fehlen (" << kOrdner << "): ../shared ist nicht da"; \
-    } while (0)
-
-std::vector<uint8_t> laden(const std::string& pfad) {
-    std::ifstream f(pfad, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-}
 
 std::string utf8(const Text& t) { return nachUtf8(t); }
 
@@ -127,10 +112,10 @@ void vergleicheMitMdb(MdbTableDef* t, const Tabellendef& def, const std::string&
 }
 
 TEST(Jet4Tabelle, LiestJedeDefinitionDerAccessDateien) {
-    FIXTUREN_NOETIG();
-    for (const char* name : kJet4Dateien) {
-        const std::string pfad = kOrdner + name;
-        const Datei datei(laden(pfad));
+    ACCESS_FIXTUREN_NOETIG();
+    for (const std::string& name : kJet4Dateien) {
+        const std::string pfad = kAccessOrdner + name;
+        const Datei datei(DateiBytes(pfad));
         MdbPtr mdb(mdb_open(pfad.c_str(), MDB_NOFLAGS));
         ASSERT_TRUE(mdb) << name;
         const auto tabellen = tabellenNachMdb(mdb.get());
@@ -152,17 +137,17 @@ TEST(Jet4Tabelle, LiestJedeDefinitionDerAccessDateien) {
 }
 
 TEST(Jet4Datei, LiestKopfUndPrueftGroesse) {
-    FIXTUREN_NOETIG();
-    for (const char* name : kJet4Dateien) {
-        const Datei d(laden(kOrdner + name));
+    ACCESS_FIXTUREN_NOETIG();
+    for (const std::string& name : kJet4Dateien) {
+        const Datei d(DateiBytes(kAccessOrdner + name));
         EXPECT_FALSE(d.Verschlüsselt()) << name;
         EXPECT_EQ(d.Sortierung(), 1033) << name;
         EXPECT_EQ(d.Sortierversion(), 0) << name;
         EXPECT_THROW(d.Seite(d.Seitenzahl()), Formatfehler);
     }
-    std::vector<uint8_t> jet3 = laden(kOrdner + "testV1997.mdb");
+    std::vector<uint8_t> jet3 = DateiBytes(kAccessOrdner + "testV1997.mdb");
     EXPECT_THROW(Datei{jet3}, Formatfehler);
-    std::vector<uint8_t> kurz = laden(kOrdner + "empty.mdb");
+    std::vector<uint8_t> kurz = DateiBytes(kAccessOrdner + "empty.mdb");
     kurz.resize(kurz.size() - 100);
     EXPECT_THROW(Datei{kurz}, Formatfehler);
 }
@@ -184,10 +169,10 @@ bool istLval(const Datei& d, uint32_t nr) { return std::memcmp(d.Seite(nr) + 4, 
 // page, a page holding usage-map rows, a data page in its table's owned map, an index page
 // in its index's map, a long-value page in its column's map, or a reference map's map page.
 TEST(Jet4Karte, JedeSeiteDerAccessDateienIstGenauEinmalVerbucht) {
-    FIXTUREN_NOETIG();
-    for (const char* name : kJet4Dateien) {
+    ACCESS_FIXTUREN_NOETIG();
+    for (const std::string& name : kJet4Dateien) {
         SCOPED_TRACE(name);
-        Datei datei(laden(kOrdner + name));
+        Datei datei(DateiBytes(kAccessOrdner + name));
         std::map<uint32_t, std::vector<std::string>> wer;
         wer[0].push_back("Kopf");
         for (uint32_t p : Nutzungskarte(datei, {1, 0}).Seiten())
@@ -211,7 +196,7 @@ TEST(Jet4Karte, JedeSeiteDerAccessDateienIstGenauEinmalVerbucht) {
                 wer[p].push_back(was);
             }
         };
-        for (uint32_t tp : tabellenseiten(kOrdner + name)) {
+        for (uint32_t tp : tabellenseiten(kAccessOrdner + name)) {
             const Tabellendef def = TabelleLesen(datei, tp);
             for (uint32_t p : def.defSeiten) wer[p].push_back("TDEF");
             karte(def.belegt, "belegt " + std::to_string(tp), tp, {0x01});
@@ -239,8 +224,8 @@ TEST(Jet4Karte, JedeSeiteDerAccessDateienIstGenauEinmalVerbucht) {
 // A fixture copied into a temporary folder, loaded from there.
 Datei kopieLaden(const TempVerzeichnis& tmp, const std::string& name) {
     const std::string ziel = tmp / name;
-    fs::copy_file(kOrdner + name, ziel, fs::copy_options::overwrite_existing);
-    return Datei(laden(ziel));
+    fs::copy_file(kAccessOrdner + name, ziel, fs::copy_options::overwrite_existing);
+    return Datei(DateiBytes(ziel));
 }
 
 void speichern(const std::string& pfad, const Datei& d) {
@@ -261,7 +246,7 @@ bool leer(const Datei& d, uint32_t nr) {
 }
 
 TEST(Jet4Karte, SeitenAnlegenNimmtFreieSeitenVorDemAnhaengen) {
-    FIXTUREN_NOETIG();
+    ACCESS_FIXTUREN_NOETIG();
     TempVerzeichnis tmp;
     Datei d = kopieLaden(tmp, "V2000_with-password.mdb");
     const std::vector<uint32_t> frei = freieSeiten(d);
@@ -287,7 +272,7 @@ TEST(Jet4Karte, SeitenAnlegenNimmtFreieSeitenVorDemAnhaengen) {
 }
 
 TEST(Jet4Karte, GlobaleKarteWirdJenseitsIhrerReichweiteZurVerweiskarte) {
-    FIXTUREN_NOETIG();
+    ACCESS_FIXTUREN_NOETIG();
     TempVerzeichnis tmp;
     Datei d = kopieLaden(tmp, "empty.mdb");
     std::vector<uint32_t> neu;
@@ -315,11 +300,11 @@ TEST(Jet4Karte, GlobaleKarteWirdJenseitsIhrerReichweiteZurVerweiskarte) {
 }
 
 TEST(Jet4Karte, HinzufuegenUndEntfernenInlineUndAlsVerweiskarte) {
-    FIXTUREN_NOETIG();
+    ACCESS_FIXTUREN_NOETIG();
     TempVerzeichnis tmp;
     Datei d = kopieLaden(tmp, "indexTestV2000.mdb");
     uint32_t tdef = 0;
-    for (uint32_t tp : tabellenseiten(kOrdner + "indexTestV2000.mdb"))
+    for (uint32_t tp : tabellenseiten(kAccessOrdner + "indexTestV2000.mdb"))
         if (TabelleLesen(d, tp).typ == 0x4E && !Nutzungskarte(d, TabelleLesen(d, tp).belegt).Seiten().empty())
             tdef = tp;
     ASSERT_NE(tdef, 0u);
@@ -358,7 +343,7 @@ TEST(Jet4Karte, HinzufuegenUndEntfernenInlineUndAlsVerweiskarte) {
 }
 
 TEST(Jet4Karte, NeueInlinekarteVerschiebtIhrenAnfang) {
-    FIXTUREN_NOETIG();
+    ACCESS_FIXTUREN_NOETIG();
     TempVerzeichnis tmp;
     Datei d = kopieLaden(tmp, "empty.mdb");
     const uint32_t seite = d.SeiteAnlegen();
@@ -383,9 +368,9 @@ TEST(Jet4Karte, NeueInlinekarteVerschiebtIhrenAnfang) {
 
 // A damaged structure gives Formatfehler: never a crash, never an endless loop.
 TEST(Jet4Tabelle, BeschaedigteStrukturenGebenFormatfehler) {
-    FIXTUREN_NOETIG();
-    const std::vector<uint8_t> roh = laden(kOrdner + "indexTestV2000.mdb");
-    const std::vector<uint32_t> tabellen = tabellenseiten(kOrdner + "indexTestV2000.mdb");
+    ACCESS_FIXTUREN_NOETIG();
+    const std::vector<uint8_t> roh = DateiBytes(kAccessOrdner + "indexTestV2000.mdb");
+    const std::vector<uint32_t> tabellen = tabellenseiten(kAccessOrdner + "indexTestV2000.mdb");
     ASSERT_FALSE(tabellen.empty());
     const uint32_t t = tabellen.back();
     const Tabellendef def = TabelleLesen(Datei(roh), t);
@@ -630,7 +615,7 @@ TEST(Jet4Tabelle, EntwurfLegtSpaltenUndIndizesWieAccessAn) {
 }
 
 TEST(Jet4Tabelle, NeueTabelleLiestSichZurueckAuchMitLibmdb) {
-    FIXTUREN_NOETIG();
+    ACCESS_FIXTUREN_NOETIG();
     TempVerzeichnis tmp;
     TabellenBeschreibung breit;
     breit.name = u"Breit";
@@ -691,7 +676,7 @@ TEST(Jet4Tabelle, NeueTabelleLiestSichZurueckAuchMitLibmdb) {
 }
 
 TEST(Jet4Tabelle, ZaehlerSchreibenAendertNurDieZaehler) {
-    FIXTUREN_NOETIG();
+    ACCESS_FIXTUREN_NOETIG();
     TempVerzeichnis tmp;
     TabellenBeschreibung breit;
     breit.name = u"Breit";

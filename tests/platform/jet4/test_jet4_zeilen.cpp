@@ -17,7 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "common/AccessVorlagen.h"
 #include "common/TempVerzeichnis.h"
+#include "platform/dao/storage/Bytes.h"
 #include "platform/dao/storage/Speichertreiber.h"
 #include "platform/dao/storage/access/jet4/Jet4Karte.h"
 #include "platform/dao/storage/access/jet4/Jet4Zeilen.h"
@@ -27,23 +29,6 @@ namespace {
 using namespace dao::speicher;
 using namespace dao::speicher::access::jet4;
 namespace fs = std::filesystem;
-
-const std::string kOrdner = std::string(PURIVO_SHARED) + "/fixtures/access/";
-
-#define FIXTUREN_NOETIG()                                                                            \
-    do {                                                                                             \
-        if (!fs::is_directory(kOrdner))                                                              \
-            GTEST_SKIP() << "Access-Testdateien fehlen (" << kOrdner << "): ../shared ist nicht da"; \
-    } while (0)
-
-const std::vector<std::string> kJet4Dateien = {
-    "V2000_no-password.mdb", "V2000_with-password.mdb", "V2003_with-password.mdb", "empty.mdb",
-    "indexTestV2000.mdb",    "sample-adressen.mdb",     "test2V2000.mdb",          "testUnicodeCompV2003.mdb"};
-
-std::vector<uint8_t> Bytes(const std::string& pfad) {
-    std::ifstream f(pfad, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-}
 
 void Speichern(const std::string& pfad, const std::vector<uint8_t>& bytes) {
     std::ofstream(pfad, std::ios::binary | std::ios::trunc)
@@ -72,15 +57,15 @@ std::map<Text, uint32_t> Tabellenseiten(const Datei& datei) {
 }
 
 TEST(Jet4Zeilen, LiestJedeZeileWieDerVorhandeneTreiber) {
-    FIXTUREN_NOETIG();
+    ACCESS_FIXTUREN_NOETIG();
     size_t zeilenGesamt = 0;
     for (const std::string& name : kJet4Dateien) {
         SCOPED_TRACE(name);
-        const std::string pfad = kOrdner + name;
+        const std::string pfad = kAccessOrdner + name;
         const Text passwort = name.find("with-password") != std::string::npos ? u"password" : u"";
         auto treiber = TreiberÖffnen(u"", ausUtf8(pfad), passwort, true);
         ASSERT_TRUE(treiber);
-        const Datei datei(Bytes(pfad));
+        const Datei datei(DateiBytes(pfad));
         const auto seiten = Tabellenseiten(datei);
         for (const TabellenBeschreibung& t : treiber->StrukturLesen().tabellen) {
             SCOPED_TRACE(nachUtf8(t.name));
@@ -110,11 +95,11 @@ TEST(Jet4Zeilen, LiestJedeZeileWieDerVorhandeneTreiber) {
 // Every table of the catalogue, system tables with their moved (overflow) rows included,
 // reads with as many rows as its definition counts.
 TEST(Jet4Zeilen, LiestJedeKatalogtabelleMitIhrerZeilenzahl) {
-    FIXTUREN_NOETIG();
+    ACCESS_FIXTUREN_NOETIG();
     size_t tabellen = 0;
     for (const std::string& name : kJet4Dateien) {
         SCOPED_TRACE(name);
-        const Datei datei(Bytes(kOrdner + name));
+        const Datei datei(DateiBytes(kAccessOrdner + name));
         for (const auto& [tabelle, seite] : Tabellenseiten(datei)) {
             SCOPED_TRACE(nachUtf8(tabelle));
             const Tabellendef def = TabelleLesen(datei, seite);
@@ -142,26 +127,8 @@ void Setze32(uint8_t* p, uint32_t w) {
     Setze16(p, static_cast<uint16_t>(w));
     Setze16(p + 2, static_cast<uint16_t>(w >> 16));
 }
-uint16_t Lies16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Lies32(const uint8_t* p) { return Lies16(p) | (static_cast<uint32_t>(Lies16(p + 2)) << 16); }
 
 bool Lang(uint8_t typ) { return typ == kMemo || typ == kOle; }
-
-uint16_t Größe(uint8_t typ) {
-    switch (typ) {
-        case kBoolean: return 1;
-        case kByte: return 1;
-        case kInteger: return 2;
-        case kLong:
-        case kSingle: return 4;
-        case kCurrency:
-        case kDouble:
-        case kDatum: return 8;
-        case kGuid: return 16;
-        case kNumerisch: return 17;
-        default: return 0;
-    }
-}
 
 struct Feld {
     Text name;
@@ -188,7 +155,7 @@ struct Probe {
     uint32_t kartenseite = 0;
     std::map<uint16_t, std::pair<Zeilenort, Zeilenort>> langKarten;
 
-    explicit Probe(const std::vector<Feld>& felder) : datei(Bytes(kOrdner + "empty.mdb")) {
+    explicit Probe(const std::vector<Feld>& felder) : datei(DateiBytes(kAccessOrdner + "empty.mdb")) {
         def.seite = datei.SeiteAnlegen();
         kartenseite = datei.SeiteAnlegen();
         DatenseiteBeginnen(datei.Seite(kartenseite), 0);
@@ -196,7 +163,7 @@ struct Probe {
         def.frei = Nutzungskarte::Anlegen(datei, kartenseite);
         uint16_t fest = 0, var = 0;
         size_t langeVar = 0;
-        for (const Feld& f : felder) langeVar += !Größe(f.typ);
+        for (const Feld& f : felder) langeVar += !FesteLänge(f.typ);
         for (const Feld& f : felder) langeVar -= Lang(f.typ);
         uint16_t langIndex = static_cast<uint16_t>(langeVar);
         for (const Feld& f : felder) {
@@ -204,10 +171,10 @@ struct Probe {
             s.name = f.name;
             s.typ = f.typ;
             s.nummer = static_cast<uint16_t>(def.spalten.size());
-            s.flags = static_cast<uint8_t>(0x02 | (Größe(f.typ) ? 0x01 : 0) | (f.auto_ ? 0x04 : 0));
-            if (Größe(f.typ)) {
+            s.flags = static_cast<uint8_t>(0x02 | (FesteLänge(f.typ) ? 0x01 : 0) | (f.auto_ ? 0x04 : 0));
+            if (FesteLänge(f.typ)) {
                 s.festOffset = fest;
-                s.länge = Größe(f.typ);
+                s.länge = FesteLänge(f.typ);
                 if (f.typ != kBoolean) fest = static_cast<uint16_t>(fest + s.länge);
             } else {
                 // Long values after the others, as Access numbers them.
@@ -320,7 +287,7 @@ std::vector<Variante> Zeile(const Tabellendef& def, std::map<Text, Variante> wer
 }
 
 TEST(Jet4Zeilen, SchreibtJedenTypUndLiestIhnGleichZurueck) {
-    FIXTUREN_NOETIG();
+    ACCESS_FIXTUREN_NOETIG();
     Probe p(kAlleTypen);
     const Text kyrillisch = u"Съешь же ещё этих мягких французских булок";
     const std::vector<std::map<Text, Variante>> fälle = {
@@ -448,7 +415,7 @@ void MitLibmdbVergleichen(Probe& p, const std::vector<std::vector<Variante>>& ze
 }
 
 TEST(Jet4Zeilen, LibmdbLiestDieGeschriebenenZeilen) {
-    FIXTUREN_NOETIG();
+    ACCESS_FIXTUREN_NOETIG();
     Probe p(kAlleTypen);
     Zeilenschreiber schreiber(p.datei, p.def);
     std::vector<std::vector<Variante>> zeilen;
@@ -479,7 +446,7 @@ TEST(Jet4Zeilen, LibmdbLiestDieGeschriebenenZeilen) {
 
 // The encodings Access uses, seen in the stored bytes of a Text column.
 TEST(Jet4Zeilen, KomprimiertTexteWieAccess) {
-    FIXTUREN_NOETIG();
+    ACCESS_FIXTUREN_NOETIG();
     Probe p({{u"Text", kText, 255}, {u"Schlicht", kText, 255, false}});
     struct Fall {
         Text text;
@@ -513,7 +480,7 @@ TEST(Jet4Zeilen, KomprimiertTexteWieAccess) {
 }
 
 TEST(Jet4Zeilen, WeistWerteAbDieDasFeldNichtFasst) {
-    FIXTUREN_NOETIG();
+    ACCESS_FIXTUREN_NOETIG();
     std::vector<Feld> breit = {{u"ID", kLong, 0, true, true}, {u"Byte", kByte}, {u"Integer", kInteger},
                                {u"Text", kText, 255}};
     for (int k = 0; k < 9; ++k) breit.push_back({u"T" + ausUtf8(std::to_string(k)), kText, 255});
@@ -553,9 +520,9 @@ TEST(Jet4Zeilen, WeistWerteAbDieDasFeldNichtFasst) {
 
 // Rows appended to a table Access wrote go on after its rows, and the driver reads both.
 TEST(Jet4Zeilen, HaengtZeilenAnEineAccessTabelleAn) {
-    FIXTUREN_NOETIG();
-    const std::string quelle = kOrdner + "sample-adressen.mdb";
-    Datei datei(Bytes(quelle));
+    ACCESS_FIXTUREN_NOETIG();
+    const std::string quelle = kAccessOrdner + "sample-adressen.mdb";
+    Datei datei(DateiBytes(quelle));
     Tabellendef def = TabelleLesen(datei, Tabellenseiten(datei).at(u"Adressen"));
     std::vector<std::vector<Variante>> alle;
     ZeilenDurchgehen(datei, def, [&](Zeilenort, std::span<const uint8_t> z) { alle.push_back(ZeileLesen(datei, def, z)); });
@@ -604,10 +571,10 @@ TEST(Jet4Zeilen, HaengtZeilenAnEineAccessTabelleAn) {
     size_t datenseiten = 0;
     for (const uint32_t s : belegt.Seiten()) {
         const uint8_t* seite = datei.Seite(s);
-        if (seite[0] != 0x01 || Lies32(seite + 4) != def.seite) continue;
+        if (seite[0] != 0x01 || dao::speicher::le32(seite + 4) != def.seite) continue;
         ++datenseiten;
         if (frei.Enthält(s)) {
-            EXPECT_GT(Lies16(seite + 2), 0u);
+            EXPECT_GT(dao::speicher::le16(seite + 2), 0u);
         }
     }
     EXPECT_GT(datenseiten, 5u);
@@ -619,7 +586,7 @@ TEST(Jet4Zeilen, HaengtZeilenAnEineAccessTabelleAn) {
 // row of a long-value page, longer ones in a chain of full pages; the pages are the
 // column's, in its free-space map only while they take single values.
 TEST(Jet4Zeilen, LegtLangwerteAbWieAccess) {
-    FIXTUREN_NOETIG();
+    ACCESS_FIXTUREN_NOETIG();
     Probe p({{u"Memo", kMemo}});
     const auto& [belegtOrt, freiOrt] = p.langKarten.at(0);
     struct Fall {
@@ -642,12 +609,12 @@ TEST(Jet4Zeilen, LegtLangwerteAbWieAccess) {
         const Fall& f = fälle[k++];
         SCOPED_TRACE(f.zeichen);
         ASSERT_GE(z.size(), 2u + 12u);
-        const uint32_t länge = Lies32(z.data() + 2);
+        const uint32_t länge = dao::speicher::le32(z.data() + 2);
         EXPECT_EQ(länge >> 24, f.art);
         EXPECT_EQ(länge & 0x3FFFFFFF, f.zeichen <= 1024 ? f.zeichen + 2 : 2 * f.zeichen);
         EXPECT_TRUE(ZeileLesen(p.datei, p.def, z)[0].identisch(Variante(Wiederholt(u"Grüße ", f.zeichen))));
         if (f.art == 0x80) return;
-        Zeilenort ort = Zeilenort::AusZeiger(Lies32(z.data() + 6));
+        Zeilenort ort = Zeilenort::AusZeiger(dao::speicher::le32(z.data() + 6));
         size_t glieder = 0;
         while (ort.seite != 0) {
             const uint8_t* s = p.datei.Seite(ort.seite);
@@ -660,8 +627,8 @@ TEST(Jet4Zeilen, LegtLangwerteAbWieAccess) {
             ++glieder;
             EXPECT_FALSE(frei.Enthält(ort.seite)) << "Kettenseiten nicht in der Freiraumkarte";
             EXPECT_EQ(ort.zeile, 0);
-            const uint16_t anfang = Lies16(s + 14) & 0x1FFF;
-            ort = Zeilenort::AusZeiger(Lies32(s + anfang));
+            const uint16_t anfang = dao::speicher::le16(s + 14) & 0x1FFF;
+            ort = Zeilenort::AusZeiger(dao::speicher::le32(s + anfang));
         }
         EXPECT_EQ(glieder, f.kettenglieder);
     });
@@ -674,7 +641,7 @@ TEST(Jet4Zeilen, LegtLangwerteAbWieAccess) {
 
 // Rows written before columns were added carry fewer columns: the new ones read as Null.
 TEST(Jet4Zeilen, AlteZeilenOhneSpaeterAngefuegteSpalten) {
-    FIXTUREN_NOETIG();
+    ACCESS_FIXTUREN_NOETIG();
     Probe p({{u"Long", kLong}, {u"Text", kText, 20}});
     Zeilenschreiber schreiber(p.datei, p.def);
     auto werte = std::vector<Variante>{Variante(int32_t{7}), Variante(u"alt")};
@@ -707,7 +674,7 @@ TEST(Jet4Zeilen, AlteZeilenOhneSpaeterAngefuegteSpalten) {
 
 // Columns without a value type take raw bytes (OLE in all three forms, GUID) and give them back.
 TEST(Jet4Zeilen, SchreibtUndLiestRohwerte) {
-    FIXTUREN_NOETIG();
+    ACCESS_FIXTUREN_NOETIG();
     Probe p({{u"Objekt", kOle}, {u"Guid", kGuid}});
     std::vector<std::vector<uint8_t>> blobs;
     for (const size_t n : {size_t{0}, size_t{40}, size_t{3000}, size_t{10000}}) {
@@ -785,7 +752,7 @@ struct Kaputt {
     }
 
     static std::vector<uint8_t> Mit4Seiten() {
-        auto b = Bytes(kOrdner + "empty.mdb");
+        auto b = DateiBytes(kAccessOrdner + "empty.mdb");
         b.resize(b.size() + 4 * kSeitengröße, 0);
         return b;
     }
@@ -793,14 +760,14 @@ struct Kaputt {
     // Row `nr` (the next one) of the page, below the rows before it.
     void ZeileSetzen(uint32_t seite, uint16_t nr, const std::vector<uint8_t>& bytes, uint16_t flags = 0) {
         uint8_t* s = datei.Seite(seite);
-        const uint16_t ende = nr == 0 ? kSeitengröße : (Lies16(s + 14 + 2 * (nr - 1)) & 0x1FFF);
+        const uint16_t ende = nr == 0 ? kSeitengröße : (dao::speicher::le16(s + 14 + 2 * (nr - 1)) & 0x1FFF);
         const auto anfang = static_cast<uint16_t>(ende - bytes.size());
         std::memcpy(s + anfang, bytes.data(), bytes.size());
         Setze16(s + 14 + 2 * nr, static_cast<uint16_t>(anfang | flags));
         Setze16(s + 12, static_cast<uint16_t>(nr + 1));
     }
 
-    uint8_t* Zeile0() { return datei.Seite(daten) + (Lies16(datei.Seite(daten) + 14) & 0x1FFF); }
+    uint8_t* Zeile0() { return datei.Seite(daten) + (dao::speicher::le16(datei.Seite(daten) + 14) & 0x1FFF); }
 
     void AllesLesen() const {
         ZeilenDurchgehen(datei, def, [&](Zeilenort, std::span<const uint8_t> z) { (void)ZeileLesen(datei, def, z); });
@@ -808,7 +775,7 @@ struct Kaputt {
 };
 
 TEST(Jet4Zeilen, BeschaedigteSeitenSindFormatfehler) {
-    FIXTUREN_NOETIG();
+    ACCESS_FIXTUREN_NOETIG();
     {
         Kaputt k;  // the undamaged file reads
         std::vector<Variante> werte;
@@ -823,12 +790,12 @@ TEST(Jet4Zeilen, BeschaedigteSeitenSindFormatfehler) {
         {"zu viele Zeilen", [](Kaputt& k) { Setze16(k.datei.Seite(k.daten) + 12, 2100); }},
         {"Verweis auf sich selbst",
          [](Kaputt& k) {
-             Setze16(k.datei.Seite(k.daten) + 14, static_cast<uint16_t>(Lies16(k.datei.Seite(k.daten) + 14) | 0x4000));
+             Setze16(k.datei.Seite(k.daten) + 14, static_cast<uint16_t>(dao::speicher::le16(k.datei.Seite(k.daten) + 14) | 0x4000));
              Setze32(k.Zeile0(), Zeilenort{k.daten, 0}.Zeiger());
          }},
         {"Verweis hinter das Dateiende",
          [](Kaputt& k) {
-             Setze16(k.datei.Seite(k.daten) + 14, static_cast<uint16_t>(Lies16(k.datei.Seite(k.daten) + 14) | 0x4000));
+             Setze16(k.datei.Seite(k.daten) + 14, static_cast<uint16_t>(dao::speicher::le16(k.datei.Seite(k.daten) + 14) | 0x4000));
              Setze32(k.Zeile0(), Zeilenort{0xFFFFFF, 0}.Zeiger());
          }},
         {"Spaltenoffset hinter der Zeile", [](Kaputt& k) { Setze16(k.Zeile0() + 18 + 2, 400); }},
@@ -846,7 +813,7 @@ TEST(Jet4Zeilen, BeschaedigteSeitenSindFormatfehler) {
         {"Karte nennt Seite hinter dem Ende",
          [](Kaputt& k) {
              uint8_t* s = k.datei.Seite(k.karte);
-             uint8_t* map = s + (Lies16(s + 14) & 0x1FFF);
+             uint8_t* map = s + (dao::speicher::le16(s + 14) & 0x1FFF);
              Setze32(map + 1, k.datei.Seitenzahl());
          }},
     };

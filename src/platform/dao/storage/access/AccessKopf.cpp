@@ -1,4 +1,5 @@
 #include "platform/dao/storage/access/AccessKopf.h"
+#include "platform/dao/storage/Bytes.h"
 
 #include <cmath>
 #include <cstring>
@@ -11,11 +12,6 @@
 namespace dao::speicher::access {
 namespace {
 
-uint16_t wort(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t doppelwort(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
 
 constexpr char kSignaturJet[] = "Standard Jet DB";  // with its NUL: 16 bytes
 constexpr char kSignaturAce[] = "Standard ACE DB";
@@ -56,7 +52,7 @@ Kopfbefund KopfLesen(const uint8_t* daten, size_t länge, JetKopf& kopf) {
     if (!(daten[0] == 0x00 && daten[1] == 0x01 && daten[2] == 0x00 && daten[3] == 0x00)) return Kopfbefund::keinJet;
     if (std::memcmp(daten + 4, kSignaturAce, sizeof kSignaturAce) == 0) return Kopfbefund::neueresFormat;
     if (std::memcmp(daten + 4, kSignaturJet, sizeof kSignaturJet) != 0) return Kopfbefund::keinJet;
-    const uint32_t version = doppelwort(daten + kVersionOffset);
+    const uint32_t version = le32(daten + kVersionOffset);
     if (version > 1) return Kopfbefund::neueresFormat;
     const bool jet4 = version == 1;
     const uint32_t seite = jet4 ? 4096 : 2048;
@@ -69,8 +65,8 @@ Kopfbefund KopfLesen(const uint8_t* daten, size_t länge, JetKopf& kopf) {
     JetKopf k;
     k.version = jet4 ? 4 : 3;
     k.seitengröße = seite;
-    k.codepage = wort(&klar[kCodepageOffset]);
-    k.datenbankschlüssel = doppelwort(&klar[kSchlüsselOffset]);
+    k.codepage = le16(&klar[kCodepageOffset]);
+    k.datenbankschlüssel = le32(&klar[kSchlüsselOffset]);
     if (jet4) {
         double erstellt;
         std::memcpy(&erstellt, &klar[kErstelltOffset], sizeof erstellt);

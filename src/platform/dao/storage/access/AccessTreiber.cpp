@@ -25,6 +25,7 @@
 #include "platform/dao/storage/Dateisatz.h"
 #include "platform/dao/storage/access/AccessKopf.h"
 #include "platform/dao/storage/access/jet4/Jet4Schreiber.h"
+#include "platform/dao/storage/access/jet4/Jet4Zeilen.h"
 
 namespace dao::speicher::access {
 namespace {
@@ -55,35 +56,6 @@ float SingleLE(const uint8_t* p) {
     float f;
     std::memcpy(&f, &w, sizeof f);
     return f;
-}
-
-// Jet 4 text: UCS-2LE, or after FF FE "compressed", where a 0 byte switches between
-// one byte per character (the low byte) and two.
-Text TextJet4(const uint8_t* p, size_t n) {
-    Text t;
-    size_t i = 0;
-    if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE) {
-        bool komprimiert = true;
-        i = 2;
-        t.reserve(n - 2);
-        while (i < n) {
-            if (p[i] == 0) {
-                komprimiert = !komprimiert;
-                ++i;
-            } else if (komprimiert) {
-                t.push_back(static_cast<char16_t>(p[i++]));
-            } else if (i + 1 < n) {
-                t.push_back(static_cast<char16_t>(p[i] | (p[i + 1] << 8)));
-                i += 2;
-            } else {
-                break;
-            }
-        }
-        return t;
-    }
-    t.reserve(n / 2);
-    for (; i + 1 < n; i += 2) t.push_back(static_cast<char16_t>(p[i] | (p[i + 1] << 8)));
-    return t;
 }
 
 int16_t JetTyp(int libmdbTyp) {
@@ -381,7 +353,7 @@ private:
 
     Text TextWert(const uint8_t* p, size_t n) const {
         if (kopf_.version == 3) return TextAusCodepage(std::string_view(reinterpret_cast<const char*>(p), n), kopf_.codepage);
-        return TextJet4(p, n);
+        return jet4::TextLesen(p, n);
     }
 
     // A memo: 12 bytes in the row, the text inline or in a chain of LVAL rows.

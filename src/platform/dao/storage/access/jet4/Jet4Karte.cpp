@@ -1,4 +1,5 @@
 #include "platform/dao/storage/access/jet4/Jet4Karte.h"
+#include "platform/dao/storage/Bytes.h"
 
 #include <algorithm>
 #include <string>
@@ -16,18 +17,6 @@ constexpr uint32_t kInlineZeile = 69;      // type, start page, 64 bytes of bitm
 constexpr Zeilenort kGlobaleKarte{1, 0};
 constexpr uint32_t kSeitenJeKartenseite = (kSeitengröße - kKartenseiteDaten) * 8;
 
-void wortSchreiben(uint8_t* p, uint16_t w) {
-    p[0] = static_cast<uint8_t>(w);
-    p[1] = static_cast<uint8_t>(w >> 8);
-}
-void doppelwortSchreiben(uint8_t* p, uint32_t w) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(w >> (8 * i));
-}
-uint16_t wort(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t doppelwort(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // The bytes of a map row: [anfang, ende) on its page.
 struct Kartenzeile {
@@ -41,14 +30,14 @@ Kartenzeile zeileFinden(const Datei& datei, Zeilenort ort) {
     const uint8_t* s = datei.Seite(ort.seite);
     if (ort.seite == 0 || s[0] != static_cast<uint8_t>(Seitentyp::Daten))
         throw Formatfehler("jet4: usage map row on page " + std::to_string(ort.seite) + " which is no data page");
-    const uint16_t zeilen = wort(s + kZeilenzahlOffset);
+    const uint16_t zeilen = le16(s + kZeilenzahlOffset);
     const uint32_t tabelleEnde = kZeilenzahlOffset + 2 + 2u * zeilen;
     if (ort.zeile >= zeilen || tabelleEnde > kSeitengröße) throw Formatfehler("jet4: usage map row does not exist");
-    const uint16_t roh = wort(s + kZeilenzahlOffset + 2 + 2u * ort.zeile);
+    const uint16_t roh = le16(s + kZeilenzahlOffset + 2 + 2u * ort.zeile);
     if (roh & (kGelöscht | kVerweis)) throw Formatfehler("jet4: usage map row deleted or moved");
     const uint32_t anfang = roh & kOffsetMaske;
     const uint32_t ende =
-        ort.zeile == 0 ? kSeitengröße : (wort(s + kZeilenzahlOffset + 2 + 2u * (ort.zeile - 1)) & kOffsetMaske);
+        ort.zeile == 0 ? kSeitengröße : (le16(s + kZeilenzahlOffset + 2 + 2u * (ort.zeile - 1)) & kOffsetMaske);
     if (anfang < tabelleEnde || ende > kSeitengröße || anfang >= ende)
         throw Formatfehler("jet4: usage map row outside its page");
     return {s, anfang, ende};
@@ -88,7 +77,7 @@ bool Nutzungskarte::Enthält(uint32_t seite) const {
     const Kartenzeile z = zeileFinden(*datei_, ort_);
     const uint8_t* d = z.Daten();
     if (d[0] == 0) {
-        const uint32_t erste = doppelwort(d + 1);
+        const uint32_t erste = le32(d + 1);
         if (seite < erste) return false;
         const uint64_t bit = seite - erste;
         if (bit >= uint64_t{z.Länge() - 5} * 8) return false;
@@ -96,7 +85,7 @@ bool Nutzungskarte::Enthält(uint32_t seite) const {
     }
     const uint32_t k = seite / kSeitenJeKartenseite;
     if (uint64_t{k} * 4 + 5 > z.Länge()) return false;
-    const uint32_t nr = doppelwort(d + 1 + 4 * k);
+    const uint32_t nr = le32(d + 1 + 4 * k);
     if (nr == 0) return false;
     const uint32_t bit = seite % kSeitenJeKartenseite;
     return kartenseite(*datei_, nr)[kKartenseiteDaten + bit / 8] & (1u << (bit % 8));
@@ -106,7 +95,7 @@ bool Nutzungskarte::Reicht(uint32_t seite) const {
     const Kartenzeile z = zeileFinden(*datei_, ort_);
     const uint8_t* d = z.Daten();
     if (d[0] == 0) {
-        const uint32_t erste = doppelwort(d + 1);
+        const uint32_t erste = le32(d + 1);
         return seite >= erste && uint64_t{seite} - erste < uint64_t{z.Länge() - 5} * 8;
     }
     return uint64_t{seite / kSeitenJeKartenseite} * 4 + 5 <= z.Länge();
@@ -118,11 +107,11 @@ std::vector<uint32_t> Nutzungskarte::Seiten() const {
     std::vector<uint32_t> aus;
     const auto dazu = [&](uint32_t s) { aus.push_back(s); };
     if (d[0] == 0) {
-        bitsDurchgehen(d + 5, z.Länge() - 5, doppelwort(d + 1), dazu);
+        bitsDurchgehen(d + 5, z.Länge() - 5, le32(d + 1), dazu);
         return aus;
     }
     for (uint32_t k = 0; uint64_t{k} * 4 + 5 <= z.Länge(); ++k) {
-        const uint32_t nr = doppelwort(d + 1 + 4 * k);
+        const uint32_t nr = le32(d + 1 + 4 * k);
         if (nr == 0) continue;
         bitsDurchgehen(kartenseite(*datei_, nr) + kKartenseiteDaten, kSeitengröße - kKartenseiteDaten,
                        uint64_t{k} * kSeitenJeKartenseite, dazu);
@@ -159,19 +148,19 @@ void Nutzungskarte::bitSetzen(uint32_t seite, bool an) {
     uint8_t* bits = nullptr;
     uint64_t bit = 0;
     if (d[0] == 0) {
-        const uint32_t erste = doppelwort(d + 1);
+        const uint32_t erste = le32(d + 1);
         bit = uint64_t{seite} - erste;
         if (seite < erste || bit >= uint64_t{länge - 5} * 8) throw Formatfehler("jet4: page outside the usage map");
         bits = d + 5;
     } else {
         const uint32_t k = seite / kSeitenJeKartenseite;
         if (uint64_t{k} * 4 + 5 > länge) throw Formatfehler("jet4: page beyond the reach of a reference usage map");
-        uint32_t nr = doppelwort(d + 1 + 4 * k);
+        uint32_t nr = le32(d + 1 + 4 * k);
         if (nr == 0) {
             if (!an) return;
             nr = kartenseiteAnlegen(k);
             d = zeileSchreibbar(länge);  // the file may have grown
-            doppelwortSchreiben(d + 1 + 4 * k, nr);
+            setze32(d + 1 + 4 * k, nr);
         }
         kartenseite(*datei_, nr);
         bits = datei_->Seite(nr) + kKartenseiteDaten;
@@ -201,7 +190,7 @@ void Nutzungskarte::Hinzufügen(uint32_t seite) {
         throw Formatfehler("jet4: page beyond the reach of any usage map");
     std::fill(d + 1, d + länge, uint8_t{0});
     if (verschieben)
-        doppelwortSchreiben(d + 1, anfang);
+        setze32(d + 1, anfang);
     else
         d[0] = 1;  // a reference map: its row holds the numbers of its map pages
     for (uint32_t s : seiten) bitSetzen(s, true);
@@ -215,18 +204,18 @@ Zeilenort Nutzungskarte::Anlegen(Datei& datei, uint32_t seite) {
     uint8_t* s = datei.Seite(seite);
     if (seite == 0 || s[0] != static_cast<uint8_t>(Seitentyp::Daten))
         throw Formatfehler("jet4: usage map row for a page that is no data page");
-    const uint16_t zeilen = wort(s + kZeilenzahlOffset);
+    const uint16_t zeilen = le16(s + kZeilenzahlOffset);
     if (zeilen >= 0xFF) throw Formatfehler("jet4: no room for another usage map row");
     // Rows grow down from the page's end; the offset table grows up behind the header.
     const uint32_t unten =
-        zeilen == 0 ? kSeitengröße : (wort(s + kZeilenzahlOffset + 2 + 2u * (zeilen - 1)) & kOffsetMaske);
+        zeilen == 0 ? kSeitengröße : (le16(s + kZeilenzahlOffset + 2 + 2u * (zeilen - 1)) & kOffsetMaske);
     const uint32_t tabelleEnde = kZeilenzahlOffset + 2 + 2u * (zeilen + 1);
     if (unten < tabelleEnde + kInlineZeile) throw Formatfehler("jet4: no room for another usage map row");
     const uint32_t anfang = unten - kInlineZeile;
     std::fill(s + anfang, s + unten, uint8_t{0});  // type 0, start page 0, no pages
-    wortSchreiben(s + kZeilenzahlOffset + 2 + 2u * zeilen, static_cast<uint16_t>(anfang));
-    wortSchreiben(s + kZeilenzahlOffset, static_cast<uint16_t>(zeilen + 1));
-    wortSchreiben(s + kFreiOffset, static_cast<uint16_t>(anfang - tabelleEnde));
+    setze16(s + kZeilenzahlOffset + 2 + 2u * zeilen, static_cast<uint16_t>(anfang));
+    setze16(s + kZeilenzahlOffset, static_cast<uint16_t>(zeilen + 1));
+    setze16(s + kFreiOffset, static_cast<uint16_t>(anfang - tabelleEnde));
     return {seite, static_cast<uint8_t>(zeilen)};
 }
 

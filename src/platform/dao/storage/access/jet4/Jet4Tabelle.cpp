@@ -1,4 +1,5 @@
 #include "platform/dao/storage/access/jet4/Jet4Tabelle.h"
+#include "platform/dao/storage/Bytes.h"
 
 #include <algorithm>
 #include <iterator>
@@ -50,18 +51,6 @@ constexpr size_t kSpTyp = 0, kSpNummer = 5, kSpVarIndex = 7, kSpNummer2 = 9, kSp
                  kSpStellen = 12, kSpSortversion = 14, kSpFlags = 15, kSpFlagsErw = 16, kSpFestOffset = 21,
                  kSpLänge = 23;
 
-void wortSchreiben(uint8_t* p, uint16_t w) {
-    p[0] = static_cast<uint8_t>(w);
-    p[1] = static_cast<uint8_t>(w >> 8);
-}
-void doppelwortSchreiben(uint8_t* p, uint32_t w) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(w >> (8 * i));
-}
-uint16_t wort(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t doppelwort(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // The definition's bytes over all its pages, and where each real index's counters lie in them.
 struct Definition {
@@ -88,8 +77,8 @@ public:
         return p;
     }
     uint8_t Byte() { return *Nimm(1); }
-    uint16_t Wort() { return wort(Nimm(2)); }
-    uint32_t Doppelwort() { return doppelwort(Nimm(4)); }
+    uint16_t Wort() { return le16(Nimm(2)); }
+    uint32_t Doppelwort() { return le32(Nimm(4)); }
     Text Name() {
         const uint16_t n = Wort();
         if (n % 2) throw Formatfehler("jet4: name of odd length in a table definition");
@@ -122,7 +111,7 @@ Definition definitionLaden(const Datei& datei, uint32_t seite) {
             throw Formatfehler("jet4: page " + std::to_string(nr) + " is no table definition page");
         d.seiten.push_back(nr);
         d.bytes.insert(d.bytes.end(), s + (d.bytes.empty() ? 0 : kFortsetzungDaten), s + kSeitengröße);
-        nr = doppelwort(s + kNächsteSeite);
+        nr = le32(s + kNächsteSeite);
     }
     return d;
 }
@@ -133,15 +122,15 @@ Tabellendef definitionLesen(const Datei& datei, uint32_t seite, Definition& d) {
     const uint8_t* k = d.bytes.data();
     Tabellendef def;
     def.seite = seite;
-    def.zeilen = doppelwort(k + kZeilen);
-    def.autoWert = doppelwort(k + kAutoWert);
+    def.zeilen = le32(k + kZeilen);
+    def.autoWert = le32(k + kAutoWert);
     def.typ = k[kTabellentyp];
-    def.nächsteSpalte = wort(k + kNächsteSpalte);
-    const uint16_t spalten = wort(k + kSpaltenzahl);
-    const uint32_t logische = doppelwort(k + kIndexzahl);
-    const uint32_t reale = doppelwort(k + kRealeIndexzahl);
-    def.belegt = Zeilenort::AusZeiger(doppelwort(k + kBelegt));
-    def.frei = Zeilenort::AusZeiger(doppelwort(k + kFrei));
+    def.nächsteSpalte = le16(k + kNächsteSpalte);
+    const uint16_t spalten = le16(k + kSpaltenzahl);
+    const uint32_t logische = le32(k + kIndexzahl);
+    const uint32_t reale = le32(k + kRealeIndexzahl);
+    def.belegt = Zeilenort::AusZeiger(le32(k + kBelegt));
+    def.frei = Zeilenort::AusZeiger(le32(k + kFrei));
 
     Leser l(d.bytes);
     l.Setzen(kKopfEnde);
@@ -152,23 +141,23 @@ Tabellendef definitionLesen(const Datei& datei, uint32_t seite, Definition& d) {
     def.realeIndizes.resize(reale);
     for (RealerIndex& r : def.realeIndizes) {
         const uint8_t* p = l.Nimm(kRealerIndexKopf);
-        r.zeilen = doppelwort(p + 4);
+        r.zeilen = le32(p + 4);
     }
     def.spalten.resize(spalten);
     for (Spalte& s : def.spalten) {
         const uint8_t* p = l.Nimm(kSpaltenblock);
         s.typ = p[kSpTyp];
-        s.nummer = wort(p + kSpNummer);
-        s.varIndex = wort(p + kSpVarIndex);
+        s.nummer = le16(p + kSpNummer);
+        s.varIndex = le16(p + kSpVarIndex);
         s.flags = p[kSpFlags];
         s.flagsErw = p[kSpFlagsErw];
-        s.festOffset = wort(p + kSpFestOffset);
-        s.länge = wort(p + kSpLänge);
+        s.festOffset = le16(p + kSpFestOffset);
+        s.länge = le16(p + kSpLänge);
         if (s.typ == kNumerisch) {
             s.genauigkeit = p[kSpGenauigkeit];
             s.stellen = p[kSpStellen];
         } else {
-            s.sortierung = wort(p + kSpSortierung);
+            s.sortierung = le16(p + kSpSortierung);
             s.sortversion = p[kSpSortversion];
         }
     }
@@ -177,22 +166,22 @@ Tabellendef definitionLesen(const Datei& datei, uint32_t seite, Definition& d) {
     for (RealerIndex& r : def.realeIndizes) {
         const uint8_t* p = l.Nimm(kRealerIndexblock);
         for (size_t i = 0; i < kIndexspalten; ++i) {
-            const uint16_t nr = wort(p + 4 + 3 * i);
+            const uint16_t nr = le16(p + 4 + 3 * i);
             if (nr == kKeineSpalte) continue;
             r.spalten.push_back({nr, (p[4 + 3 * i + 2] & 0x01) != 0});
         }
-        r.karte = Zeilenort::AusZeiger(doppelwort(p + kRiKarte));
-        r.wurzel = doppelwort(p + kRiWurzel);
+        r.karte = Zeilenort::AusZeiger(le32(p + kRiKarte));
+        r.wurzel = le32(p + kRiWurzel);
         r.flags = p[kRiFlags];
     }
     def.logischeIndizes.resize(logische);
     for (LogischerIndex& li : def.logischeIndizes) {
         const uint8_t* p = l.Nimm(kLogischerIndexblock);
-        li.nummer = doppelwort(p + 4);
-        li.real = doppelwort(p + 8);
+        li.nummer = le32(p + 4);
+        li.real = le32(p + 8);
         li.fremdTyp = p[12];
-        li.fremdIndex = doppelwort(p + 13);
-        li.fremdTabelle = doppelwort(p + 17);
+        li.fremdIndex = le32(p + 13);
+        li.fremdTabelle = le32(p + 17);
         li.kaskadeÄndern = p[21];
         li.kaskadeLöschen = p[22];
         li.art = p[23];
@@ -207,8 +196,8 @@ Tabellendef definitionLesen(const Datei& datei, uint32_t seite, Definition& d) {
         const uint8_t* p = l.Nimm(8);
         for (Spalte& s : def.spalten)
             if (s.nummer == nr) {
-                s.lvBelegt = Zeilenort::AusZeiger(doppelwort(p));
-                s.lvFrei = Zeilenort::AusZeiger(doppelwort(p + 4));
+                s.lvBelegt = Zeilenort::AusZeiger(le32(p));
+                s.lvFrei = Zeilenort::AusZeiger(le32(p + 4));
             }
     }
     def.defSeiten = d.seiten;
@@ -239,20 +228,20 @@ std::vector<uint8_t> definitionBauen(const Tabellendef& def) {
     };
     b[0] = static_cast<uint8_t>(Seitentyp::Tabelle);
     b[1] = 0x01;
-    doppelwortSchreiben(&b[kMagieOffset], kTabellenmagie);
-    doppelwortSchreiben(&b[kZeilen], def.zeilen);
-    doppelwortSchreiben(&b[kAutoWert], def.autoWert);
+    setze32(&b[kMagieOffset], kTabellenmagie);
+    setze32(&b[kZeilen], def.zeilen);
+    setze32(&b[kAutoWert], def.autoWert);
     b[kAutoSchalter] = 1;  // Access numbers AutoNumber columns only with this set
     b[kTabellentyp] = def.typ;
-    wortSchreiben(&b[kNächsteSpalte], def.nächsteSpalte);
-    wortSchreiben(&b[kVariableSpalten],
+    setze16(&b[kNächsteSpalte], def.nächsteSpalte);
+    setze16(&b[kVariableSpalten],
                   static_cast<uint16_t>(std::count_if(def.spalten.begin(), def.spalten.end(),
                                                       [](const Spalte& s) { return !s.Fest(); })));
-    wortSchreiben(&b[kSpaltenzahl], static_cast<uint16_t>(def.spalten.size()));
-    doppelwortSchreiben(&b[kIndexzahl], static_cast<uint32_t>(def.logischeIndizes.size()));
-    doppelwortSchreiben(&b[kRealeIndexzahl], static_cast<uint32_t>(def.realeIndizes.size()));
-    doppelwortSchreiben(&b[kBelegt], def.belegt.Zeiger());
-    doppelwortSchreiben(&b[kFrei], def.frei.Zeiger());
+    setze16(&b[kSpaltenzahl], static_cast<uint16_t>(def.spalten.size()));
+    setze32(&b[kIndexzahl], static_cast<uint32_t>(def.logischeIndizes.size()));
+    setze32(&b[kRealeIndexzahl], static_cast<uint32_t>(def.realeIndizes.size()));
+    setze32(&b[kBelegt], def.belegt.Zeiger());
+    setze32(&b[kFrei], def.frei.Zeiger());
     for (const RealerIndex& r : def.realeIndizes) {
         dw_(0);
         dw_(r.zeilen);
@@ -264,47 +253,47 @@ std::vector<uint8_t> definitionBauen(const Tabellendef& def) {
         b.resize(a + kSpaltenblock, 0);
         uint8_t* p = &b[a];
         p[kSpTyp] = s.typ;
-        doppelwortSchreiben(p + 1, kTabellenmagie);
-        wortSchreiben(p + kSpNummer, s.nummer);
-        wortSchreiben(p + kSpVarIndex, s.varIndex);
-        wortSchreiben(p + kSpNummer2, static_cast<uint16_t>(i));  // its place in the list
+        setze32(p + 1, kTabellenmagie);
+        setze16(p + kSpNummer, s.nummer);
+        setze16(p + kSpVarIndex, s.varIndex);
+        setze16(p + kSpNummer2, static_cast<uint16_t>(i));  // its place in the list
         if (s.typ == kNumerisch) {
             p[kSpGenauigkeit] = s.genauigkeit;
             p[kSpStellen] = s.stellen;
         } else {
-            wortSchreiben(p + kSpSortierung, s.sortierung);
+            setze16(p + kSpSortierung, s.sortierung);
             p[kSpSortversion] = s.sortversion;
         }
         p[kSpFlags] = s.flags;
         p[kSpFlagsErw] = s.flagsErw;
-        wortSchreiben(p + kSpFestOffset, s.festOffset);
-        wortSchreiben(p + kSpLänge, s.länge);
+        setze16(p + kSpFestOffset, s.festOffset);
+        setze16(p + kSpLänge, s.länge);
     }
     for (const Spalte& s : def.spalten) name_(s.name);
     for (const RealerIndex& r : def.realeIndizes) {
         const size_t a = b.size();
         b.resize(a + kRealerIndexblock, 0);
         uint8_t* p = &b[a];
-        doppelwortSchreiben(p, kIndexmagie);
+        setze32(p, kIndexmagie);
         for (size_t i = 0; i < kIndexspalten; ++i) {
             const bool da = i < r.spalten.size();
-            wortSchreiben(p + 4 + 3 * i, da ? r.spalten[i].nummer : kKeineSpalte);
+            setze16(p + 4 + 3 * i, da ? r.spalten[i].nummer : kKeineSpalte);
             p[4 + 3 * i + 2] = da && r.spalten[i].aufsteigend ? 0x01 : 0x00;
         }
-        doppelwortSchreiben(p + kRiKarte, r.karte.Zeiger());
-        doppelwortSchreiben(p + kRiWurzel, r.wurzel);
+        setze32(p + kRiKarte, r.karte.Zeiger());
+        setze32(p + kRiWurzel, r.wurzel);
         p[kRiFlags] = r.flags;
     }
     for (const LogischerIndex& li : def.logischeIndizes) {
         const size_t a = b.size();
         b.resize(a + kLogischerIndexblock, 0);
         uint8_t* p = &b[a];
-        doppelwortSchreiben(p, kTabellenmagie);
-        doppelwortSchreiben(p + 4, li.nummer);
-        doppelwortSchreiben(p + 8, li.real);
+        setze32(p, kTabellenmagie);
+        setze32(p + 4, li.nummer);
+        setze32(p + 8, li.real);
         p[12] = li.fremdTyp;
-        doppelwortSchreiben(p + 13, li.fremdIndex);
-        doppelwortSchreiben(p + 17, li.fremdTabelle);
+        setze32(p + 13, li.fremdIndex);
+        setze32(p + 17, li.fremdTabelle);
         p[21] = li.kaskadeÄndern;
         p[22] = li.kaskadeLöschen;
         p[23] = li.art;
@@ -317,7 +306,7 @@ std::vector<uint8_t> definitionBauen(const Tabellendef& def) {
             dw_(s.lvFrei.Zeiger());
         }
     wort_(kKeineSpalte);
-    doppelwortSchreiben(&b[kDefinitionslänge], static_cast<uint32_t>(b.size()));
+    setze32(&b[kDefinitionslänge], static_cast<uint32_t>(b.size()));
     return b;
 }
 
@@ -452,12 +441,12 @@ void TabelleAnlegen(Datei& datei, Tabellendef& def) {
     // pair per Memo column. Access leaves its tdef field 0 and these pages in no map.
     uint32_t kartenseite = 0;
     const auto kartenzeile = [&]() {
-        if (kartenseite == 0 || wort(datei.Seite(kartenseite) + 2) < kKartenzeilePlatz) {
+        if (kartenseite == 0 || le16(datei.Seite(kartenseite) + 2) < kKartenzeilePlatz) {
             kartenseite = datei.SeiteAnlegen();
             uint8_t* s = datei.Seite(kartenseite);
             s[0] = static_cast<uint8_t>(Seitentyp::Daten);
             s[1] = 0x01;
-            wortSchreiben(s + 2, static_cast<uint16_t>(kSeitengröße - kDatenseiteKopf));
+            setze16(s + 2, static_cast<uint16_t>(kSeitengröße - kDatenseiteKopf));
         }
         return Nutzungskarte::Anlegen(datei, kartenseite);
     };
@@ -470,8 +459,8 @@ void TabelleAnlegen(Datei& datei, Tabellendef& def) {
         uint8_t* s = datei.Seite(r.wurzel);
         s[0] = static_cast<uint8_t>(Seitentyp::IndexBlatt);
         s[1] = 0x01;
-        wortSchreiben(s + 2, static_cast<uint16_t>(kSeitengröße - kIndexEinträgeAb));
-        doppelwortSchreiben(s + 4, def.seite);
+        setze16(s + 2, static_cast<uint16_t>(kSeitengröße - kIndexEinträgeAb));
+        setze32(s + 4, def.seite);
         Nutzungskarte(datei, r.karte).Hinzufügen(r.wurzel);
         r.zeilen = 0;
     }
@@ -500,8 +489,8 @@ void TabelleAnlegen(Datei& datei, Tabellendef& def) {
         s[1] = 0x01;
         // Free bytes as Access counts them: 8 fewer than the page has left.
         const size_t belegt = kopf + n;
-        wortSchreiben(s + 2, static_cast<uint16_t>(belegt + 8 >= kSeitengröße ? 0 : kSeitengröße - belegt - 8));
-        doppelwortSchreiben(s + kNächsteSeite, k + 1 < def.defSeiten.size() ? def.defSeiten[k + 1] : 0);
+        setze16(s + 2, static_cast<uint16_t>(belegt + 8 >= kSeitengröße ? 0 : kSeitengröße - belegt - 8));
+        setze32(s + kNächsteSeite, k + 1 < def.defSeiten.size() ? def.defSeiten[k + 1] : 0);
         pos += n;
     }
 }
@@ -522,6 +511,22 @@ void ZählerSchreiben(Datei& datei, const Tabellendef& def) {
     for (size_t i = 0; i < def.realeIndizes.size(); ++i) {
         schreiben(d.realeKöpfe + kRealerIndexKopf * i + 4, def.realeIndizes[i].zeilen);
         schreiben(d.realeBlöcke + kRealerIndexblock * i + kRiWurzel, def.realeIndizes[i].wurzel);
+    }
+}
+
+uint16_t FesteLänge(uint8_t typ) {
+    switch (typ) {
+        case kBoolean:
+        case kByte: return 1;
+        case kInteger: return 2;
+        case kLong:
+        case kSingle: return 4;
+        case kCurrency:
+        case kDouble:
+        case kDatum: return 8;
+        case kGuid: return 16;
+        case kNumerisch: return 17;
+        default: return 0;
     }
 }
 

@@ -72,6 +72,10 @@ struct Tabellendef {
     std::vector<LogischerIndex> logischeIndizes;
 };
 
+// Bytes a column of a fixed-length type declares (Boolean 1, though its value lives in
+// the Null mask); 0 for the variable-length types.
+uint16_t FesteLänge(uint8_t typ);
+
 // Reads the definition starting at `seite` (following its continuation pages).
 Tabellendef TabelleLesen(const Datei& datei, uint32_t seite);
 

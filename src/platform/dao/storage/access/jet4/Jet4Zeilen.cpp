@@ -1,4 +1,5 @@
 #include "platform/dao/storage/access/jet4/Jet4Zeilen.h"
+#include "platform/dao/storage/Bytes.h"
 
 // Format facts: mdbtools' HACKING notes and the Apache-licensed Jackcess library.
 #include <algorithm>
@@ -32,20 +33,7 @@ constexpr size_t kMaxLangwertZeile = 4076;  // a long-value row that fills a fre
 constexpr size_t kMaxKomprimiert = 1024;    // longer texts are never compressed
 constexpr size_t kLängenGrenze = 0x3FFFFFFF;  // the length field of a long value
 
-uint16_t L16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t L32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
-uint64_t L64(const uint8_t* p) { return static_cast<uint64_t>(L32(p)) | (static_cast<uint64_t>(L32(p + 4)) << 32); }
-void S16(uint8_t* p, uint16_t w) {
-    p[0] = static_cast<uint8_t>(w);
-    p[1] = static_cast<uint8_t>(w >> 8);
-}
-void S32(uint8_t* p, uint32_t w) {
-    S16(p, static_cast<uint16_t>(w));
-    S16(p + 2, static_cast<uint16_t>(w >> 16));
-}
+uint64_t L64(const uint8_t* p) { return static_cast<uint64_t>(le32(p)) | (static_cast<uint64_t>(le32(p + 4)) << 32); }
 
 [[noreturn]] void Kaputt(const std::string& was) { throw Formatfehler("jet4: " + was); }
 
@@ -59,13 +47,13 @@ RohZeile ZeileRoh(const Datei& datei, uint32_t seite, uint8_t zeile, bool auchGe
     if (seite == 0 || seite >= datei.Seitenzahl()) Kaputt("row pointer to page " + std::to_string(seite));
     const uint8_t* s = datei.Seite(seite);
     if (s[0] != static_cast<uint8_t>(Seitentyp::Daten)) Kaputt("row pointer to a page that holds no rows");
-    const size_t zahl = L16(s + kZeilenzahlStelle);
+    const size_t zahl = le16(s + kZeilenzahlStelle);
     if (zahl > kMaxZeilen + 1 || zeile >= zahl) Kaputt("row pointer past the rows of page " + std::to_string(seite));
     RohZeile r;
-    r.eintrag = L16(s + kZeilentabelle + 2 * zeile);
+    r.eintrag = le16(s + kZeilentabelle + 2 * zeile);
     if ((r.eintrag & kGelöscht) && !auchGelöscht) return r;
     const size_t anfang = r.eintrag & kOffsetMaske;
-    const size_t ende = zeile == 0 ? kSeitengröße : (L16(s + kZeilentabelle + 2 * (zeile - 1)) & kOffsetMaske);
+    const size_t ende = zeile == 0 ? kSeitengröße : (le16(s + kZeilentabelle + 2 * (zeile - 1)) & kOffsetMaske);
     if (anfang < kZeilentabelle + 2 * zahl || anfang > ende || ende > kSeitengröße)
         Kaputt("row outside its page " + std::to_string(seite));
     r.bytes = std::span<const uint8_t>(s + anfang, ende - anfang);
@@ -76,48 +64,9 @@ bool Lang(uint8_t typ) { return typ == kMemo || typ == kOle; }
 
 // Bytes a fixed column takes in the row (Boolean lives in the Null mask).
 size_t FesteGröße(const Spalte& s) {
-    switch (s.typ) {
-        case kBoolean: return 0;
-        case kByte: return 1;
-        case kInteger: return 2;
-        case kLong:
-        case kSingle: return 4;
-        case kCurrency:
-        case kDouble:
-        case kDatum: return 8;
-        case kGuid: return 16;
-        case kNumerisch: return 17;
-        default: return s.länge;
-    }
-}
-
-// Jet 4 text: UCS-2LE, or after FF FE "compressed", where a 0 byte switches between one
-// byte per character (the low byte) and two. Read exactly as the existing driver does.
-Text TextLesen(const uint8_t* p, size_t n) {
-    Text t;
-    size_t i = 0;
-    if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE) {
-        bool komprimiert = true;
-        i = 2;
-        t.reserve(n - 2);
-        while (i < n) {
-            if (p[i] == 0) {
-                komprimiert = !komprimiert;
-                ++i;
-            } else if (komprimiert) {
-                t.push_back(static_cast<char16_t>(p[i++]));
-            } else if (i + 1 < n) {
-                t.push_back(static_cast<char16_t>(p[i] | (p[i + 1] << 8)));
-                i += 2;
-            } else {
-                break;
-            }
-        }
-        return t;
-    }
-    t.reserve(n / 2);
-    for (; i + 1 < n; i += 2) t.push_back(static_cast<char16_t>(p[i] | (p[i + 1] << 8)));
-    return t;
+    if (s.typ == kBoolean) return 0;
+    const uint16_t n = FesteLänge(s.typ);
+    return n ? n : s.länge;
 }
 
 // Appends the text as Access stores it: compressed when the column allows it, the text
@@ -173,11 +122,11 @@ void TextKodieren(TextSicht t, bool komprimieren, std::vector<uint8_t>& ziel) {
 std::span<const uint8_t> LangwertHolen(const Datei& datei, std::span<const uint8_t> feld, std::vector<uint8_t>& puffer) {
     if (feld.empty()) return feld;  // tolerated: a present value without its header is ""
     if (feld.size() < kLangwertKopf) Kaputt("long value header too short");
-    const uint32_t kopf = L32(feld.data());
+    const uint32_t kopf = le32(feld.data());
     const size_t länge = kopf & ~kArtMaske;
     const uint32_t art = kopf & kArtMaske;
     if (art == kInline) return feld.subspan(kLangwertKopf);
-    Zeilenort ort = Zeilenort::AusZeiger(L32(feld.data() + 4));
+    Zeilenort ort = Zeilenort::AusZeiger(le32(feld.data() + 4));
     if (art == kEineZeile) {
         const RohZeile r = ZeileRoh(datei, ort.seite, ort.zeile, true);
         if (r.bytes.size() < länge) Kaputt("long value row shorter than its value");
@@ -195,7 +144,7 @@ std::span<const uint8_t> LangwertHolen(const Datei& datei, std::span<const uint8
         if (!besucht.insert(ort.Zeiger()).second) Kaputt("long value chain loops");
         const RohZeile r = ZeileRoh(datei, ort.seite, ort.zeile, true);
         if (r.bytes.size() < 4) Kaputt("long value chain row too short");
-        ort = Zeilenort::AusZeiger(L32(r.bytes.data()));
+        ort = Zeilenort::AusZeiger(le32(r.bytes.data()));
         const size_t stück = std::min(r.bytes.size() - 4, länge - puffer.size());
         puffer.insert(puffer.end(), r.bytes.begin() + 4, r.bytes.begin() + 4 + static_cast<ptrdiff_t>(stück));
     }
@@ -207,7 +156,7 @@ class Zerlegung {
 public:
     Zerlegung(const Tabellendef& def, std::span<const uint8_t> zeile) : z_(zeile) {
         if (z_.size() < 2) Kaputt("row too short");
-        spalten_ = L16(z_.data());
+        spalten_ = le16(z_.data());
         const size_t maske = (spalten_ + 7) / 8;
         if (z_.size() < 2 + maske) Kaputt("row too short for its Null mask");
         maske_ = z_.data() + z_.size() - maske;
@@ -215,7 +164,7 @@ public:
         mitVar_ = std::any_of(def.spalten.begin(), def.spalten.end(), [](const Spalte& s) { return !s.Fest(); });
         if (!mitVar_) return;
         if (festEnde_ < 2 + 2) Kaputt("row too short for its offset table");
-        varZahl_ = L16(z_.data() + festEnde_ - 2);
+        varZahl_ = le16(z_.data() + festEnde_ - 2);
         if (festEnde_ < 2 + 2 + 2 * (varZahl_ + size_t{1})) Kaputt("row too short for its offset table");
         tabelle_ = festEnde_ - 2;  // entry k lies at tabelle_ - 2 (k + 1); entry varZahl_ is the end of data
         festEnde_ = tabelle_ - 2 * (varZahl_ + size_t{1});
@@ -237,7 +186,7 @@ public:
     }
 
 private:
-    size_t Offset(size_t k) const { return L16(z_.data() + tabelle_ - 2 * (k + 1)); }
+    size_t Offset(size_t k) const { return le16(z_.data() + tabelle_ - 2 * (k + 1)); }
 
     std::span<const uint8_t> z_;
     size_t spalten_ = 0, festEnde_ = 0, varZahl_ = 0, tabelle_ = 0;
@@ -263,7 +212,7 @@ Text GuidText(const uint8_t* p) {
 // 32-bit little-endian words, the most significant first.
 double NumerischLesen(const uint8_t* p, uint8_t stellen) {
     unsigned __int128 w = 0;
-    for (int k = 0; k < 4; ++k) w = (w << 32) | L32(p + 1 + 4 * k);
+    for (int k = 0; k < 4; ++k) w = (w << 32) | le32(p + 1 + 4 * k);
     std::string ziffern;
     do {
         ziffern.push_back(static_cast<char>('0' + static_cast<int>(w % 10)));
@@ -282,12 +231,12 @@ Variante WertAus(const Datei& datei, const Spalte& s, std::span<const uint8_t> b
     const uint8_t* p = b.data();
     switch (s.typ) {
         case kByte: return Variante(p[0]);
-        case kInteger: return Variante(static_cast<int16_t>(L16(p)));
-        case kLong: return Variante(static_cast<int32_t>(L32(p)));
+        case kInteger: return Variante(static_cast<int16_t>(le16(p)));
+        case kLong: return Variante(static_cast<int32_t>(le32(p)));
         case kCurrency: return Variante::Währung(static_cast<int64_t>(L64(p)));
         case kSingle: {
             float f;
-            const uint32_t w = L32(p);
+            const uint32_t w = le32(p);
             std::memcpy(&f, &w, sizeof f);
             return Variante(f);
         }
@@ -311,13 +260,42 @@ Variante WertAus(const Datei& datei, const Spalte& s, std::span<const uint8_t> b
 
 }  // namespace
 
+// Jet 4 text: UCS-2LE, or after FF FE "compressed", where a 0 byte switches between one
+// byte per character (the low byte) and two.
+Text TextLesen(const uint8_t* p, size_t n) {
+    Text t;
+    size_t i = 0;
+    if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE) {
+        bool komprimiert = true;
+        i = 2;
+        t.reserve(n - 2);
+        while (i < n) {
+            if (p[i] == 0) {
+                komprimiert = !komprimiert;
+                ++i;
+            } else if (komprimiert) {
+                t.push_back(static_cast<char16_t>(p[i++]));
+            } else if (i + 1 < n) {
+                t.push_back(static_cast<char16_t>(p[i] | (p[i + 1] << 8)));
+                i += 2;
+            } else {
+                break;
+            }
+        }
+        return t;
+    }
+    t.reserve(n / 2);
+    for (; i + 1 < n; i += 2) t.push_back(static_cast<char16_t>(p[i] | (p[i + 1] << 8)));
+    return t;
+}
+
 std::span<const uint8_t> ZeileAn(const Datei& datei, Zeilenort ort) {
     const RohZeile r = ZeileRoh(datei, ort.seite, ort.zeile, false);
     if (r.eintrag & kGelöscht) return {};
     if (!(r.eintrag & kVerweis)) return r.bytes;
     if (r.bytes.size() < 4) Kaputt("overflow row too short");
     // The row moved: its place holds a pointer to the row's data (marked deleted there).
-    const Zeilenort ziel = Zeilenort::AusZeiger(L32(r.bytes.data()));
+    const Zeilenort ziel = Zeilenort::AusZeiger(le32(r.bytes.data()));
     const RohZeile z = ZeileRoh(datei, ziel.seite, ziel.zeile, true);
     if (z.eintrag & kVerweis) Kaputt("overflow row points to another overflow row");
     return z.bytes;
@@ -331,11 +309,11 @@ void ZeilenDurchgehen(const Datei& datei, const Tabellendef& def,
         if (nr == 0 || nr >= datei.Seitenzahl()) Kaputt("owned page " + std::to_string(nr) + " past the end");
         const uint8_t* s = datei.Seite(nr);
         // Long-value pages carry "LVAL" where data pages name their table.
-        if (s[0] != static_cast<uint8_t>(Seitentyp::Daten) || L32(s + kTdefStelle) != def.seite) continue;
-        const size_t zahl = L16(s + kZeilenzahlStelle);
+        if (s[0] != static_cast<uint8_t>(Seitentyp::Daten) || le32(s + kTdefStelle) != def.seite) continue;
+        const size_t zahl = le16(s + kZeilenzahlStelle);
         if (zahl > kMaxZeilen + 1) Kaputt("too many rows on page " + std::to_string(nr));
         for (size_t z = 0; z < zahl; ++z) {
-            if (L16(s + kZeilentabelle + 2 * z) & kGelöscht) continue;
+            if (le16(s + kZeilentabelle + 2 * z) & kGelöscht) continue;
             const Zeilenort ort{nr, static_cast<uint8_t>(z)};
             je(ort, ZeileAn(datei, ort));
         }
@@ -510,22 +488,22 @@ bool Kodieren(const Spalte& s, const Variante& v, std::vector<uint8_t>& aus) {
 
 // Room for a row of `größe` bytes on a data page, judged by its free space and row table.
 bool Passt(const uint8_t* s, size_t größe) {
-    const size_t zahl = L16(s + kZeilenzahlStelle);
-    if (zahl >= kMaxZeilen || L16(s + kFreiStelle) < größe + 2) return false;
-    const size_t ende = zahl == 0 ? kSeitengröße : (L16(s + kZeilentabelle + 2 * (zahl - 1)) & kOffsetMaske);
+    const size_t zahl = le16(s + kZeilenzahlStelle);
+    if (zahl >= kMaxZeilen || le16(s + kFreiStelle) < größe + 2) return false;
+    const size_t ende = zahl == 0 ? kSeitengröße : (le16(s + kZeilentabelle + 2 * (zahl - 1)) & kOffsetMaske);
     return ende >= größe && ende - größe >= kZeilentabelle + 2 * (zahl + 1);
 }
 
 // Puts a row made of `a` and then `b` on the page below its last row.
 uint8_t Ablegen(uint8_t* s, std::span<const uint8_t> a, std::span<const uint8_t> b) {
-    const size_t zahl = L16(s + kZeilenzahlStelle), größe = a.size() + b.size();
-    const size_t ende = zahl == 0 ? kSeitengröße : (L16(s + kZeilentabelle + 2 * (zahl - 1)) & kOffsetMaske);
+    const size_t zahl = le16(s + kZeilenzahlStelle), größe = a.size() + b.size();
+    const size_t ende = zahl == 0 ? kSeitengröße : (le16(s + kZeilentabelle + 2 * (zahl - 1)) & kOffsetMaske);
     const size_t anfang = ende - größe;
     if (!a.empty()) std::memcpy(s + anfang, a.data(), a.size());
     if (!b.empty()) std::memcpy(s + anfang + a.size(), b.data(), b.size());
-    S16(s + kZeilentabelle + 2 * zahl, static_cast<uint16_t>(anfang));
-    S16(s + kZeilenzahlStelle, static_cast<uint16_t>(zahl + 1));
-    S16(s + kFreiStelle, static_cast<uint16_t>(L16(s + kFreiStelle) - größe - 2));
+    setze16(s + kZeilentabelle + 2 * zahl, static_cast<uint16_t>(anfang));
+    setze16(s + kZeilenzahlStelle, static_cast<uint16_t>(zahl + 1));
+    setze16(s + kFreiStelle, static_cast<uint16_t>(le16(s + kFreiStelle) - größe - 2));
     return static_cast<uint8_t>(zahl);
 }
 
@@ -616,7 +594,7 @@ Zeilenschreiber::Zeilenschreiber(Datei& datei, Tabellendef& def)
     for (auto e = eigene.rbegin(); e != eigene.rend(); ++e) {
         if (*e >= datei.Seitenzahl() || !std::binary_search(freie.begin(), freie.end(), *e)) continue;
         const uint8_t* p = datei.Seite(*e);
-        if (p[0] == static_cast<uint8_t>(Seitentyp::Daten) && L32(p + kTdefStelle) == def.seite) {
+        if (p[0] == static_cast<uint8_t>(Seitentyp::Daten) && le32(p + kTdefStelle) == def.seite) {
             seite_ = *e;
             z.seiteFrei = true;
             break;
@@ -633,11 +611,11 @@ uint32_t NeueSeite(Datei& datei, const uint8_t (*lval)[4], uint32_t tdef) {
     uint8_t* s = datei.Seite(nr);
     s[0] = static_cast<uint8_t>(Seitentyp::Daten);
     s[1] = 1;
-    S16(s + kFreiStelle, kAnfangsfrei);
+    setze16(s + kFreiStelle, kAnfangsfrei);
     if (lval) std::memcpy(s + kTdefStelle, *lval, 4);
-    else S32(s + kTdefStelle, tdef);
-    S32(s + 8, 0);
-    S16(s + kZeilenzahlStelle, 0);
+    else setze32(s + kTdefStelle, tdef);
+    setze32(s + 8, 0);
+    setze16(s + kZeilenzahlStelle, 0);
     return nr;
 }
 
@@ -711,7 +689,7 @@ Zeilenort Zeilenschreiber::Einfügen(std::vector<Variante>& werte, const Rohwert
         const auto länge = static_cast<uint32_t>(z.daten[i].size());
         std::fill(kopf.begin(), kopf.end(), 0);
         if (z.inline_[i]) {
-            S32(kopf.data(), länge | kInline);
+            setze32(kopf.data(), länge | kInline);
             continue;
         }
         Zustand::Langspalte& l = z.lang[static_cast<size_t>(z.langNr[i])];
@@ -725,22 +703,22 @@ Zeilenort Zeilenschreiber::Einfügen(std::vector<Variante>& werte, const Rohwert
                 l.seiteFrei = l.frei.has_value();
             }
             const uint8_t zeile = Ablegen(datei_.Seite(l.seite), wert, {});
-            S32(kopf.data(), länge | kEineZeile);
-            S32(kopf.data() + 4, Zeilenort{l.seite, zeile}.Zeiger());
+            setze32(kopf.data(), länge | kEineZeile);
+            setze32(kopf.data() + 4, Zeilenort{l.seite, zeile}.Zeiger());
             continue;
         }
         // A chain: each row starts with the pointer to the next; all on fresh pages, which
         // Access keeps out of the free-space map.
         constexpr size_t kStück = kMaxLangwertZeile - 4;
         uint32_t seite = NeueSeite(datei_, &kLval, 0);
-        S32(kopf.data(), länge);
-        S32(kopf.data() + 4, Zeilenort{seite, 0}.Zeiger());
+        setze32(kopf.data(), länge);
+        setze32(kopf.data() + 4, Zeilenort{seite, 0}.Zeiger());
         for (size_t von = 0; von < wert.size(); von += kStück) {
             if (l.belegt) l.belegt->Hinzufügen(seite);
             const size_t stück = std::min(kStück, wert.size() - von);
             const uint32_t nächste = von + stück < wert.size() ? NeueSeite(datei_, &kLval, 0) : 0;
             uint8_t zeiger[4];
-            S32(zeiger, nächste == 0 ? 0 : Zeilenort{nächste, 0}.Zeiger());
+            setze32(zeiger, nächste == 0 ? 0 : Zeilenort{nächste, 0}.Zeiger());
             Ablegen(datei_.Seite(seite), zeiger, wert.subspan(von, stück));
             seite = nächste;
         }
@@ -750,7 +728,7 @@ Zeilenort Zeilenschreiber::Einfügen(std::vector<Variante>& werte, const Rohwert
     // their count, Null mask.
     std::vector<uint8_t>& b = z.zeile;
     b.assign(größe, 0);
-    S16(b.data(), z.spaltenzahl);
+    setze16(b.data(), z.spaltenzahl);
     uint8_t* maske = b.data() + größe - z.maske;
     for (size_t i = 0; i < n; ++i) {
         const Spalte& s = def_.spalten[i];
@@ -761,11 +739,11 @@ Zeilenort Zeilenschreiber::Einfügen(std::vector<Variante>& werte, const Rohwert
     if (z.varZahl) {
         size_t pos = 2 + z.festEnde, eintrag = 0;
         uint8_t* tabelle = maske - 2;  // entry k lies at tabelle - 2 (k + 1)
-        S16(tabelle, static_cast<uint16_t>(z.varZahl));
+        setze16(tabelle, static_cast<uint16_t>(z.varZahl));
         for (const size_t i : z.var) {
             const Spalte& s = def_.spalten[i];
             // Places of deleted columns get an empty value.
-            for (; eintrag <= s.varIndex; ++eintrag) S16(tabelle - 2 * (eintrag + 1), static_cast<uint16_t>(pos));
+            for (; eintrag <= s.varIndex; ++eintrag) setze16(tabelle - 2 * (eintrag + 1), static_cast<uint16_t>(pos));
             if (!z.da[i]) continue;
             if (Lang(s.typ)) {
                 std::memcpy(b.data() + pos, z.kopf[i].data(), kLangwertKopf);
@@ -775,7 +753,7 @@ Zeilenort Zeilenschreiber::Einfügen(std::vector<Variante>& werte, const Rohwert
             if (!z.daten[i].empty()) std::memcpy(b.data() + pos, z.daten[i].data(), z.daten[i].size());
             pos += z.daten[i].size();
         }
-        for (; eintrag <= z.varZahl; ++eintrag) S16(tabelle - 2 * (eintrag + 1), static_cast<uint16_t>(pos));
+        for (; eintrag <= z.varZahl; ++eintrag) setze16(tabelle - 2 * (eintrag + 1), static_cast<uint16_t>(pos));
     }
 
     // Onto the page being filled, or a new one when it has no room left.

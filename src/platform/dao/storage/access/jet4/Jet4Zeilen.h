@@ -15,6 +15,9 @@
 
 namespace dao::speicher::access::jet4 {
 
+// A text value as stored: UCS-2LE, or "compressed" after FF FE.
+Text TextLesen(const uint8_t* p, size_t n);
+
 // The bytes of the row at `ort`, following an overflow pointer; empty for a deleted row.
 // Formatfehler for a row that lies outside its page.
 std::span<const uint8_t> ZeileAn(const Datei& datei, Zeilenort ort);
