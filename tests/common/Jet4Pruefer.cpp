@@ -5,6 +5,7 @@
 #include <cstring>
 #include <exception>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <span>
@@ -101,7 +102,7 @@ public:
 
     std::vector<std::string> Ausführen() {
         try {
-            datei_.emplace(inhalt_);
+            datei_ = std::make_unique<Datei>(inhalt_);
         } catch (const std::exception& e) {
             Melden(std::string("Kopf: keine Jet-4-Datei (") + e.what() + ")");
             return probleme_;
@@ -128,7 +129,7 @@ private:
     const std::vector<uint8_t>& inhalt_;
     const uint32_t seiten_;
     Jet4Prüfbericht& bericht_;
-    std::optional<Datei> datei_;
+    std::unique_ptr<Datei> datei_;  // (an optional here trips a false warning of gcc 12)
     std::vector<std::optional<Besitz>> besitz_;
     std::set<Zeilenort> langwertZeilen_;  // long-value rows already reached
     std::vector<std::string> probleme_;

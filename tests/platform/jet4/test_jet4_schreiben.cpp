@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -21,9 +23,14 @@
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
 #include "platform/dao/storage/Dateisatz.h"
+#include "platform/dao/storage/access/AccessKopf.h"
 #include "platform/dao/storage/access/AccessTreiber.h"
 #include "platform/dao/storage/access/jet4/Jet4Datei.h"
+#include "platform/dao/storage/access/jet4/Jet4Karte.h"
+#include "platform/dao/storage/access/jet4/Jet4Katalog.h"
 #include "platform/dao/storage/access/jet4/Jet4Schreiber.h"
+#include "platform/dao/storage/access/jet4/Jet4Tabelle.h"
+#include "platform/dao/storage/access/jet4/Jet4Zeilen.h"
 
 namespace {
 
@@ -93,7 +100,7 @@ std::vector<Variante> Prüfzeile(int i) {
             Variante(i % 2 == 0),  // a Boolean is never Null in Jet
             oderNull(2, Variante(uint8_t(i == 5 ? 255 : i % 256))),
             oderNull(3, Variante(int16_t(i == 5 ? -32768 : i * 3 - 100))),
-            oderNull(4, Variante(int32_t(i == 5 ? INT32_MIN : i * 100003))),
+            oderNull(4, Variante(int32_t(i == 5 ? INT32_MIN : (i % 20000) * 100003))),
             oderNull(5, Variante::Währung(i == 5 ? -9223372036854775807LL : int64_t(i) * 12345 - 99999)),
             oderNull(6, Variante(float(i) / 8.0f)),
             oderNull(0, Variante(i == 6 ? 1.7976931348623157e308 : -i / 3.0)),
@@ -296,6 +303,111 @@ TEST(Jet4Schreiben, JedeFeldartKommtInJederDateiGleichZurück) {
                 EXPECT_TRUE(gefunden) << nachUtf8(ix.name);
             }
         }
+    }
+}
+
+namespace jet4 = access::jet4;
+
+// The pages a write-back may change: the global map, the free pages it reuses, and the
+// pages of the two catalogue tables it adds rows to (definition, map rows and maps,
+// data, index and long-value pages).
+std::set<uint32_t> Katalogseiten(const std::vector<uint8_t>& inhalt) {
+    jet4::Datei datei(inhalt);
+    std::set<uint32_t> seiten{1};
+    for (uint32_t s : jet4::Nutzungskarte(datei, {1, 0}).Seiten()) seiten.insert(s);
+    auto karte = [&](jet4::Zeilenort ort) {
+        if (ort == jet4::Zeilenort{}) return;
+        seiten.insert(ort.seite);
+        for (uint32_t s : jet4::Nutzungskarte(datei, ort).Seiten()) seiten.insert(s);
+    };
+    auto tabelle = [&](uint32_t tdef) {
+        const jet4::Tabellendef def = jet4::TabelleLesen(datei, tdef);
+        seiten.insert(def.defSeiten.begin(), def.defSeiten.end());
+        karte(def.belegt);
+        karte(def.frei);
+        for (const auto& ix : def.realeIndizes) karte(ix.karte);
+        for (const auto& sp : def.spalten) {
+            karte(sp.lvBelegt);
+            karte(sp.lvFrei);
+        }
+        return def;
+    };
+    const jet4::Tabellendef objekte = tabelle(jet4::kKatalogSeite);
+    size_t name = 0, id = 0;
+    for (size_t i = 0; i < objekte.spalten.size(); ++i) {
+        if (objekte.spalten[i].name == u"Name") name = i;
+        if (objekte.spalten[i].name == u"Id") id = i;
+    }
+    jet4::ZeilenDurchgehen(datei, objekte, [&](jet4::Zeilenort, std::span<const uint8_t> zeile) {
+        const auto werte = jet4::ZeileLesen(datei, objekte, zeile);
+        if (werte[name].istText() && werte[name].text() == u"MSysACEs") tabelle(static_cast<uint32_t>(werte[id].alsLong()));
+    });
+    return seiten;
+}
+
+// Everything the engine never sees (queries, forms, relations, other tables) lives on
+// pages outside the catalogue's: those stay byte for byte.
+TEST(Jet4Schreiben, AnderesBleibtByteFürByte) {
+    ACCESS_FIXTUREN_NOETIG();
+    for (const std::string& datei : kJet4Dateien) {
+        SCOPED_TRACE(datei);
+        TempVerzeichnis t;
+        const std::string pfad = AccessKopie(t, datei);
+        const std::vector<uint8_t> vorher = DateiBytes(pfad);
+        Öffnen(pfad, Kennwort(datei))->Schreiben(NeueTabelle(Prüftabelle(u"neu"), Prüfzeilen(30)));
+        const std::vector<uint8_t> nachher = DateiBytes(pfad);
+        std::set<uint32_t> erlaubt = Katalogseiten(vorher);
+        for (uint32_t s : Katalogseiten(nachher)) erlaubt.insert(s);
+        size_t geändert = 0;
+        for (uint32_t s = 0; s < vorher.size() / jet4::kSeitengröße; ++s) {
+            const size_t a = size_t{s} * jet4::kSeitengröße;
+            if (std::equal(vorher.begin() + a, vorher.begin() + a + jet4::kSeitengröße, nachher.begin() + a)) continue;
+            ++geändert;
+            // Map pages of a reference map may grow with the table they belong to.
+            if (!erlaubt.count(s) && nachher[a] != static_cast<uint8_t>(jet4::Seitentyp::Karte))
+                ADD_FAILURE() << "page " << s << " (type " << int(vorher[a]) << ") changed";
+        }
+        EXPECT_GT(geändert, 0u);
+    }
+}
+
+// A header field in the masked part of page 0, changed as a file of that kind would have it.
+std::vector<uint8_t> MitKopffeld(std::vector<uint8_t> inhalt, size_t offset, std::vector<uint8_t> wert) {
+    using namespace access;
+    uint8_t* maskiert = inhalt.data() + kVerschlüsseltAb;
+    Rc4Anwenden(kKopfSchlüssel, sizeof kKopfSchlüssel, maskiert, kVerschlüsseltJet4);
+    std::copy(wert.begin(), wert.end(), inhalt.begin() + static_cast<long>(offset));
+    Rc4Anwenden(kKopfSchlüssel, sizeof kKopfSchlüssel, maskiert, kVerschlüsseltJet4);
+    return inhalt;
+}
+
+// Another sort order or encrypted pages: the writer refuses, saying why, and writes nothing.
+TEST(Jet4Schreiben, FremdeSortierungUndVerschlüsselungBleibenUngeschrieben) {
+    ACCESS_FIXTUREN_NOETIG();
+    const std::vector<uint8_t> roh = DateiBytes(kAccessOrdner + "empty.mdb");
+    EXPECT_EQ(jet4::Hindernis(jet4::Datei(roh)), std::nullopt);
+    const struct {
+        size_t offset;
+        std::vector<uint8_t> wert;
+        const char16_t* grund;
+    } fälle[] = {
+        {0x6E, {0x07, 0x04}, u"Sortierreihenfolge"},        // 1031: German phone book
+        {0x6E + 3, {0x01}, u"Sortierreihenfolge"},          // General, the newer variant
+        {0x3E, {0x11, 0x22, 0x33, 0x44}, u"verschlüsselt"},  // a database key
+    };
+    for (const auto& f : fälle) {
+        jet4::Datei datei(MitKopffeld(roh, f.offset, f.wert));
+        const auto grund = jet4::Hindernis(datei);
+        ASSERT_TRUE(grund.has_value());
+        EXPECT_NE(grund->find(f.grund), Text::npos) << nachUtf8(*grund);
+        const std::vector<uint8_t> vorher = datei.Inhalt();
+        try {
+            jet4::TabelleHinzufügen(datei, Prüftabelle(u"neu"), [](const Zeilenziel&) {}, 45000);
+            ADD_FAILURE() << "written";
+        } catch (const jet4::NichtSchreibbar& n) {
+            EXPECT_EQ(n.grund, *grund);
+        }
+        EXPECT_TRUE(datei.Inhalt() == vorher);
     }
 }
 

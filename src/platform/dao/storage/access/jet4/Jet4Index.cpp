@@ -217,7 +217,7 @@ Seitenbild SeiteLesen(const Datei& datei, uint32_t nr, std::vector<Indexeintrag>
             const uint8_t* z = voll.data() + voll.size() - anhang;
             Zeilenort ort{static_cast<uint32_t>(z[0] << 16 | z[1] << 8 | z[2]), z[3]};
             if (!bild.blatt) bild.kinder.push_back(static_cast<uint32_t>(z[4]) << 24 | z[5] << 16 | z[6] << 8 | z[7]);
-            voll.resize(voll.size() - anhang);
+            voll.erase(voll.end() - static_cast<std::ptrdiff_t>(anhang), voll.end());
             ziel.push_back({std::move(voll), ort});
             anfang = ende;
         }
