@@ -1,6 +1,8 @@
 // The whole duplicate search, headless, over a generated German address table of
 // N records (default 10 000; give N as the argument) with a known share of near
 // duplicates: quick mode, three passes, enrichment, "Fertig" in the review.
+// With --full: full mode, once on one worker thread and once on every core, the
+// two results compared; the last line is the speedup of the passes.
 // Prints the seconds of each phase, the peak memory, and a bare reference in the
 // same run: reading the table three times sorted by the passes' columns through
 // plain SQLite.
@@ -8,6 +10,7 @@
 #include <sys/resource.h>
 #include <unicode/ucol.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -15,8 +18,10 @@
 #include <map>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "Adressen.h"
 #include "foundation/Oberflaeche.h"
 #include "foundation/mdlAllgemeines.h"
 #include "foundation/mdlDatenbank.h"
@@ -24,6 +29,7 @@
 #include "foundation/mdlFeldtypen.h"
 #include "platform/dao/Dao.h"
 #include "search/mdlDublettensuche.h"
+#include "search/mdlSuchlauf.h"
 
 namespace {
 
@@ -71,63 +77,7 @@ public:
     void NachDerBearbeitung() override {}
 };
 
-const char16_t* namen[] = {u"Müller", u"Schmidt", u"Schneider", u"Fischer", u"Weber", u"Meyer", u"Wagner",
-                           u"Becker", u"Schulz", u"Hoffmann", u"Koch", u"Richter", u"Klein", u"Wolf",
-                           u"Schröder", u"Neumann", u"Schwarz", u"Zimmermann", u"Braun", u"Krüger"};
-const char16_t* branchen[] = {u"Bau", u"Druck", u"Elektro", u"Logistik", u"Immobilien", u"Consult",
-                              u"Metallbau", u"Computer", u"Reisen", u"Sanitär", u"Holz", u"Optik"};
-const char16_t* formen[] = {u"GmbH", u"KG", u"AG", u"GmbH & Co. KG", u"OHG", u"e.K.", u"GbR", u""};
-const char16_t* straßen[] = {u"Hauptstraße", u"Bahnhofstraße", u"Lindenallee", u"Am Markt", u"Ringweg",
-                             u"Goethestraße", u"Schillerplatz", u"Industriestraße", u"Gartenweg", u"Kirchgasse"};
-const char16_t* orte[] = {u"Berlin", u"Hamburg", u"München", u"Köln", u"Frankfurt am Main", u"Leipzig",
-                          u"Dresden", u"Stuttgart", u"Düsseldorf", u"Bremen"};
-
-template <size_t N>
-Text wahl(std::mt19937& z, const char16_t* (&liste)[N]) {
-    return liste[z() % N];
-}
-Text ziffern(std::mt19937& z, int n) {
-    Text t;
-    for (int i = 0; i < n; ++i) t += static_cast<char16_t>(u'0' + z() % 10);
-    return t;
-}
-Text silbe(std::mt19937& z) {
-    static const char16_t* s[] = {u"ka", u"lo", u"mer", u"tis", u"ben", u"ra", u"nu", u"vel", u"dor", u"sin"};
-    return Text(s[z() % 10]) + s[z() % 10];
-}
-
-struct Adresse {
-    Text firma, straße, plz, ort, telefon;
-};
-
-Adresse Neu(std::mt19937& z) {
-    Text firma = wahl(z, namen) + u" " + silbe(z) + u" " + wahl(z, branchen);
-    const Text form = wahl(z, formen);
-    if (!form.empty()) firma += u" " + form;
-    return {firma, wahl(z, straßen) + u" " + ziffern(z, 1 + z() % 2), ziffern(z, 5), wahl(z, orte),
-            u"0" + ziffern(z, 2 + z() % 2) + u"/" + ziffern(z, 6)};
-}
-
-// A copy of an address as it reaches a second system: one or two typical changes.
-Adresse Variante_(std::mt19937& z, Adresse a) {
-    switch (z() % 5) {
-        case 0:
-            if (auto p = a.straße.find(u"straße"); p != Text::npos) a.straße.replace(p, 6, u"str.");
-            break;
-        case 1:
-            if (auto p = a.firma.find(u"GmbH"); p != Text::npos) a.firma.replace(p, 4, u"Gesellschaft mbH");
-            break;
-        case 2:
-            if (auto p = a.telefon.find(u'/'); p != Text::npos) a.telefon.replace(p, 1, u" ");
-            break;
-        case 3:
-            if (a.firma.size() > 4) std::swap(a.firma[2], a.firma[3]);
-            break;
-        default: a.ort += u" (Zentrale)"; break;
-    }
-    if (z() % 3 == 0) a.telefon.clear();
-    return a;
-}
+using bench::Adresse;
 
 void Anlegen(int32_t n, double anteil) {
     auto t = gDatenbank->CreateTableDef(u"Adressen");
@@ -145,7 +95,7 @@ void Anlegen(int32_t n, double anteil) {
     auto rs = gDatenbank->OpenRecordset(u"Adressen");
     for (int32_t i = 1; i <= n; ++i) {
         const bool kopie = !früher.empty() && (z() % 1000) < anteil * 1000;
-        const Adresse a = kopie ? Variante_(z, früher[z() % früher.size()]) : Neu(z);
+        const Adresse a = kopie ? bench::Abwandlung(z, früher[z() % früher.size()]) : bench::Neu(z);
         if (!kopie && früher.size() < 100000) früher.push_back(a);
         else if (!kopie) früher[z() % früher.size()] = a;
         rs->AddNew();
@@ -161,9 +111,93 @@ void Anlegen(int32_t n, double anteil) {
     gArbeitsbereich->CommitTrans();
 }
 
+bool Schalter(int argc, char** argv, const char* name) {
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]) == name) return true;
+    return false;
+}
+
+// The seconds from the first pass's start to the evaluation's start.
+double Durchlaufzeit(const Fenster& f) {
+    Uhr::time_point von{}, bis{};
+    for (const auto& [zeit, text] : f.status) {
+        if (von == Uhr::time_point{} && text == u"Tabelle öffnen ...") von = zeit;
+        if (text.rfind(u"Auswertung der gefundenen Dubletten", 0) == 0) bis = zeit;
+    }
+    return Sekunden(von, bis);
+}
+
+// CPU seconds of the calling thread, or of the whole process.
+double Rechenzeit(int wer) {
+    rusage r{};
+    getrusage(wer, &r);
+    return static_cast<double>(r.ru_utime.tv_sec + r.ru_stime.tv_sec) +
+           static_cast<double>(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+}
+
+// Every value of a table in its order, as text.
+std::vector<Text> Tabelleninhalt(const Text& name) {
+    std::vector<Text> r;
+    auto rs = gDatenbank->OpenRecordset(name);
+    for (; !rs->EOF_(); rs->MoveNext())
+        for (const auto& f : rs->Fields().liste()) {
+            const Variante v = f->Value();
+            r.push_back(v.istNull() ? Text(u"<Null>") : v.alsText());
+        }
+    rs->Close();
+    return r;
+}
+
 int Vergleich(void* c, int la, const void* a, int lb, const void* b) {
     return ucol_strcoll(static_cast<UCollator*>(c), static_cast<const UChar*>(a), la / 2,
                         static_cast<const UChar*>(b), lb / 2);
+}
+
+// The value after `name` ("--format dbase"), or `vorgabe`.
+std::string Option(int argc, char** argv, const char* name, const char* vorgabe) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::string(argv[i]) == name) return argv[i + 1];
+    return vorgabe;
+}
+
+// The table Adressen of the open native database written as the user's file of the
+// format: a dBase folder or a sheet of a workbook (a copy of the program's sample,
+// since the driver writes only into an existing workbook). Returns the path the
+// program opens.
+std::string Ausgeben(const std::string& format, const std::filesystem::path& ordner) {
+    std::string ziel, verbindung;
+    if (format == "dbase") {
+        std::filesystem::create_directory(ordner / "dbase");
+        ziel = (ordner / "dbase").string();
+        verbindung = "Dbase 5;";
+    } else {
+        ziel = (ordner / "adressen.xls").string();
+        std::filesystem::copy_file(std::filesystem::path(__FILE__).parent_path().parent_path() / "share" / "Beispiel.xls",
+                                   ziel);
+        verbindung = "Excel 5.0;";
+    }
+    auto db = gArbeitsbereich->OpenDatabase(ausUtf8(ziel), false, false, ausUtf8(verbindung));
+    if (db->TableDefs().Position(u"Adressen") >= 0) db->TableDefs().Delete(u"Adressen");
+    auto quelle = gDatenbank->TableDefs()[u"Adressen"];
+    auto t = db->CreateTableDef(u"Adressen");
+    for (const auto& f : quelle->Fields().liste()) t->Fields().Append(t->CreateField(f->Name(), f->Type(), f->Size()));
+    db->TableDefs().Append(t);
+    auto von = gDatenbank->OpenRecordset(u"Adressen");
+    auto nach = db->OpenRecordset(u"Adressen");
+    const int32_t spalten = von->Fields().Count();
+    while (!von->EOF_()) {
+        const auto zeilen = von->GetRows(1000);
+        for (size_t r = 0; r < zeilen[0].size(); ++r) {
+            nach->AddNew();
+            for (int32_t c = 0; c < spalten; ++c) nach->Fields()[c]->Value(zeilen[static_cast<size_t>(c)][r]);
+            nach->Update();
+        }
+    }
+    von->Close();
+    nach->Close();
+    db->Close();
+    // The program opens a dBase table by the path of one of its files.
+    return format == "dbase" ? ziel + "/Adressen.dbf" : ziel;
 }
 
 // The three sorted reads of the passes through plain SQLite, every column read.
@@ -205,11 +239,35 @@ double Vergleichslauf(const std::string& pfad, int32_t n) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int32_t n = argc > 1 ? std::atoi(argv[1]) : 10000;
+    int32_t n = 10000;
+    for (int i = 1; i < argc; ++i)
+        if (argv[i][0] >= '0' && argv[i][0] <= '9') n = std::atoi(argv[i]);
     const double anteil = 0.1;
-    const std::filesystem::path ordner = std::filesystem::temp_directory_path() / "purivo_bench_search";
-    std::filesystem::remove_all(ordner);
-    std::filesystem::create_directories(ordner);
+    // --format dbase|excel: the table comes from a file of that format, mirrored in on
+    // the first use and written back by the search, as the user's files are.
+    const std::string format = Option(argc, argv, "--format", "native");
+    if (format != "native" && format != "dbase" && format != "excel") {
+        std::fprintf(stderr, "--format native|dbase|excel\n");
+        return 2;
+    }
+    if (format == "excel" && n > 65535) {
+        std::fprintf(stderr, "a sheet holds at most 65535 records below its header\n");
+        return 2;
+    }
+    // A folder of this run's own: runs at the same time leave each other alone.
+    std::string vorlage = (std::filesystem::temp_directory_path() / "purivo_bench_search_XXXXXX").string();
+    if (!mkdtemp(vorlage.data())) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const std::filesystem::path ordner = vorlage;
+    struct Aufräumen {
+        std::filesystem::path p;
+        ~Aufräumen() {
+            std::error_code ec;
+            std::filesystem::remove_all(p, ec);
+        }
+    } aufräumen{ordner};
     const std::string pfad = (ordner / "adressen.sqlite").string();
 
     Fenster fenster;
@@ -222,10 +280,26 @@ int main(int argc, char** argv) {
     auto start = Uhr::now();
     Anlegen(n, anteil);
     const double füllen = Sekunden(start, Uhr::now());
+    double ausgeben = 0, öffnen = 0;
+    if (format != "native") {
+        start = Uhr::now();
+        const std::string datei = Ausgeben(format, ordner);
+        DatenbankSchließen(gDatenbank);
+        ausgeben = Sekunden(start, Uhr::now());
+        start = Uhr::now();
+        DatenbankÖffnen(Variante(ausUtf8(datei)), Variante(u""), gDatenbank);
+        öffnen = Sekunden(start, Uhr::now());
+        if (gFehlerAbbruch || !gDatenbank) {
+            std::fprintf(stderr, "the %s file does not open\n", format.c_str());
+            return 1;
+        }
+    }
 
     gFelder1 = {{1, 1}, {2, 3}, {3, 3}, {3, 4}, {3, 8}, {5, 3}};
     auto& w = fenster.werte;
-    w[{u"chkQuickSuche", -1}] = 1;
+    // --full: full mode, blocks by the leading characters of each pass's first column.
+    const bool voll = Schalter(argc, argv, "--full");
+    w[{u"chkQuickSuche", -1}] = voll ? 0 : 1;
     w[{u"sdrToleranz", -1}] = 1;
     const int sortierung[3][3] = {{2, 0, 0}, {4, 3, 0}, {6, 0, 0}};
     for (int p = 0; p < 3; ++p) {
@@ -234,9 +308,28 @@ int main(int argc, char** argv) {
         for (int j = 0; j < 3; ++j) w[{u"cbxSuchFeld", 3 * p + j}] = sortierung[p][j];
     }
 
+    // Full mode runs once on the calling thread alone, then on every core.
+    double einzeln = 0, einzelnCpu = 0, hauptCpu = 0, alleCpu = 0;
+    const int32_t kerne = static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+    if (voll) {
+        SuchArbeiter = 1;
+        const double cpu = Rechenzeit(RUSAGE_SELF);
+        DublettensucheStarten(Variante(u"Adressen"), Variante(u"Einzeln"));
+        einzelnCpu = Rechenzeit(RUSAGE_SELF) - cpu;
+        if (gAbbruch || gFehlerAbbruch) {
+            std::fprintf(stderr, "the search was cancelled\n");
+            return 1;
+        }
+        einzeln = Durchlaufzeit(fenster);
+        fenster.status.clear();
+        SuchArbeiter = kerne;
+    }
     start = Uhr::now();
+    const double haupt = Rechenzeit(RUSAGE_THREAD), alle = Rechenzeit(RUSAGE_SELF);
     DublettensucheStarten(Variante(u"Adressen"), Variante(u"Ergebnis"));
     const auto ende = Uhr::now();
+    hauptCpu = Rechenzeit(RUSAGE_THREAD) - haupt;
+    alleCpu = Rechenzeit(RUSAGE_SELF) - alle;
     const double suche = Sekunden(start, ende);
     if (gAbbruch || gFehlerAbbruch) {
         std::fprintf(stderr, "the search was cancelled\n");
@@ -246,7 +339,13 @@ int main(int argc, char** argv) {
     if (!rs->EOF_()) rs->MoveLast();
     const int32_t ergebnis = rs->RecordCount();
     rs->Close();
+    if (voll && Tabelleninhalt(u"Einzeln") != Tabelleninhalt(u"Ergebnis")) {
+        std::fprintf(stderr, "full mode on %d workers gave another result than on one\n", kerne);
+        return 1;
+    }
+    const auto schließen = Uhr::now();
     DatenbankSchließen(gDatenbank);
+    const double zurück = Sekunden(schließen, Uhr::now());
 
     // Phases by the status texts the search writes.
     struct Phase {
@@ -271,15 +370,27 @@ int main(int argc, char** argv) {
 
     std::printf("records: %d (%.0f %% near copies), result: %d records\n", n, anteil * 100, ergebnis);
     std::printf("filling the table: %.2f s\n", füllen);
+    if (format != "native")
+        std::printf("format %s: writing the file %.2f s, opening it %.2f s (tables mirrored in on first use)\n",
+                    format.c_str(), ausgeben, öffnen);
     for (size_t i = 0; i + 1 < marken.size(); ++i)
         std::printf("  %-16s %8.2f s\n", marken[i].first.c_str(), Sekunden(marken[i].second, marken[i + 1].second));
     std::printf("search in all: %.2f s, records in groups: %d\n", suche, gAnzahlDubletten);
+    std::printf("closing (%s): %.2f s\n", format == "native" ? "checkpoint" : "write-back", zurück);
     const double bloß = Vergleichslauf(pfad, n);
     rusage r{};
     getrusage(RUSAGE_SELF, &r);
     std::printf("bare sorted reads (3 passes): %.2f s\n", bloß);
     std::printf("peak memory: %.1f MiB\n", static_cast<double>(r.ru_maxrss) / 1024.0);
     std::printf("search/bare-sort ratio: %.2f at %d records\n", suche / bloß, n);
+    if (voll) {
+        const double mehrere = Durchlaufzeit(fenster);
+        std::printf("full mode passes: %.2f s on one worker, %.2f s on %d (same result)\n", einzeln, mehrere, kerne);
+        std::printf("full mode CPU of the whole search: %.2f s on one worker; on %d: %.2f s, %.2f s of it on the "
+                    "calling thread\n",
+                    einzelnCpu, kerne, alleCpu, hauptCpu);
+        std::printf("full mode speedup: %.2f on %d cores\n", einzeln / mehrere, kerne);
+    }
     std::filesystem::remove_all(ordner);
     return 0;
 }

@@ -18,15 +18,17 @@ inline bool IstLeer(const Variante& v) {
     return v.istEmpty() || v.istNull() || (v.istText() && NurLeerzeichen(v.text()));
 }
 
-// A coarse set of the characters of a text (64 classes): a word whose class set
+// A coarse set of the characters of a text (32 classes): a word whose class set
 // is not within that of a text cannot occur in it.
-inline uint64_t Zeichenklasse(char16_t c) { return uint64_t{1} << ((c ^ (c >> 6)) & 63); }
+inline uint32_t Zeichenklasse(char16_t c) { return uint32_t{1} << ((c ^ (c >> 5)) & 31); }
 
-// One word of a text (split at every blank, empty words included).
+// One word of a text (split at every blank, empty words included). Eight bytes, as
+// the search keeps the words of every record; texts long enough to overflow the
+// 16-bit offsets are never compared word by word (see WortÜberlauf).
 struct Wort {
-    uint64_t maske;
-    uint32_t anfang;  // offset into the text
-    uint32_t länge;
+    uint32_t maske;
+    uint16_t anfang;  // offset into the text
+    uint16_t länge;
 };
 
 // A text with its words, the words of the text with one blank appended: its
@@ -35,11 +37,11 @@ struct Wortliste {
     TextSicht text;
     const Wort* wörter;
     uint32_t anzahl;
-    uint64_t maske;
+    uint32_t maske;
 };
 
 // Appends the words of `t` to `wörter`; returns the class set of the whole text.
-uint64_t WörterBilden(TextSicht t, std::vector<Wort>& wörter);
+uint32_t WörterBilden(TextSicht t, std::vector<Wort>& wörter);
 
 // Whether the two word counters or the 16-bit positions would overflow.
 inline bool WortÜberlauf(uint32_t wörterA, uint32_t wörterB, size_t längeA, size_t längeB) {

@@ -1,6 +1,8 @@
 #include "search/Suchzeilen.h"
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 
 #include "foundation/mdlFeldInhalte.h"
 #include "platform/basic/Fehler.h"
@@ -10,8 +12,11 @@
 
 namespace {
 
-using Verfahren = Suchzeilen::Verfahren;
-using Normalisierer = Suchzeilen::Normalisierer;
+using suche_intern::Normalisierer;
+using suche_intern::Spaltenplan;
+using suche_intern::Verfahren;
+using suche_intern::Wertsicht;
+using suche_intern::Zustand;
 
 struct Teilzeile {
     Verfahren verfahren;
@@ -74,11 +79,10 @@ const Zweig* zweigFinden(const Feldzuordnung& a) {
     return nullptr;
 }
 
-}  // namespace
-
-void Suchzeilen::planBilden() {
-    plan_.clear();
-    teileJeZeile_ = 0;
+// The plan of the typing in force.
+void planBilden(std::vector<Spaltenplan>& plan) {
+    plan.clear();
+    uint32_t teileJeZeile = 0;
     const size_t spalten = std::min(Suchzuordnung.size(), static_cast<size_t>(std::max<int16_t>(Suchspaltenzahl, 0)));
     int16_t k = 0;
     for (size_t col = 0; col < spalten; ++col) {
@@ -96,15 +100,124 @@ void Suchzeilen::planBilden() {
                 p.gewichtsumme += p.gewicht[i];
             }
             for (uint8_t i = 0; i < z->teilzahl; ++i) p.teil[i] = {z->teile[i].verfahren, z->teile[i].normalisierer};
-            p.erstesTeil = teileJeZeile_;
-            teileJeZeile_ += p.teile;
-            plan_.push_back(p);
+            p.erstesTeil = teileJeZeile;
+            teileJeZeile += p.teile;
+            plan.push_back(p);
         }
         ++k;
     }
 }
 
-Suchzeilen::Wertsicht Suchzeilen::sichtBilden(const Variante& wert, bool ziffern) {
+bool gleich(const Spaltenplan& a, const Spaltenplan& b) {
+    if (a.quellspalte != b.quellspalte || a.spalte != b.spalte || a.kontakt != b.kontakt || a.teile != b.teile ||
+        a.gewichte != b.gewichte || a.gewichtsumme != b.gewichtsumme || a.erstesTeil != b.erstesTeil)
+        return false;
+    for (int i = 0; i < 3; ++i)
+        if (a.gewicht[i] != b.gewicht[i] || a.teil[i].verfahren != b.teil[i].verfahren ||
+            a.teil[i].normalisierer != b.teil[i].normalisierer)
+            return false;
+    return true;
+}
+
+bool gleich(const std::vector<Spaltenplan>& a, const std::vector<Spaltenplan>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (!gleich(a[i], b[i])) return false;
+    return true;
+}
+
+// FNV-1a over 64 bits.
+struct Streuung {
+    uint64_t h = 14695981039346656037ull;
+    void add(uint64_t x) {
+        for (int i = 0; i < 8; ++i) {
+            h ^= (x >> (8 * i)) & 0xff;
+            h *= 1099511628211ull;
+        }
+    }
+    void add(TextSicht t) {
+        add(t.size());
+        for (char16_t c : t) {
+            h ^= c;
+            h *= 1099511628211ull;
+        }
+    }
+};
+
+uint64_t bits(double d) {
+    uint64_t b;
+    std::memcpy(&b, &d, sizeof b);
+    return b;
+}
+
+// Serial numbers beyond this are not given a slot of the search's store.
+constexpr double Höchstslot = 1 << 26;
+
+// The row's TEMP_DSN (third column from the end) as a slot, or -1.
+int32_t slotVon(const std::vector<std::vector<Variante>>& zeilen, size_t r) {
+    if (zeilen.size() < 3) return -1;
+    const auto& spalte = zeilen[zeilen.size() - 3];
+    if (spalte.size() <= r || !spalte[r].istZahl()) return -1;
+    const double n = spalte[r].zahl();
+    if (!(n >= 1 && n <= Höchstslot) || n != static_cast<double>(static_cast<int32_t>(n))) return -1;
+    return static_cast<int32_t>(n);
+}
+
+suche_intern::Vergleichsdaten suchdaten;
+
+}  // namespace
+
+namespace suche_intern {
+
+Vergleichsdaten& Suchvergleichsdaten() { return suchdaten; }
+
+void Vergleichsdaten::Neu(const std::vector<Spaltenplan>& plan) {
+    kennung_.clear();
+    zellen_.clear();
+    teile_.clear();
+    zeichen_.clear();
+    wörter_.clear();
+    plan_ = plan;
+    planGesetzt_ = true;
+    teileJeZeile_ = 0;
+    for (const auto& p : plan_) teileJeZeile_ += p.teile;
+}
+
+bool Vergleichsdaten::PlanAnnehmen(const std::vector<Spaltenplan>& plan) {
+    if (!planGesetzt_) Neu(plan);
+    return gleich(plan, plan_);
+}
+
+void Vergleichsdaten::Freigeben() {
+    Vergleichsdaten leer;
+    std::swap(*this, leer);
+}
+
+uint64_t Vergleichsdaten::Kennung(const std::vector<std::vector<Variante>>& zeilen, size_t r) const {
+    Streuung s;
+    for (const Spaltenplan& p : plan_) {
+        const size_t k = static_cast<size_t>(p.spalte);
+        if (k >= zeilen.size() || zeilen[k].size() <= r) {
+            s.add(0xfe);
+            continue;
+        }
+        const Variante& v = zeilen[k][r];
+        if (p.teile == 0) {
+            s.add(IstLeer(v) ? 1 : 2);
+            continue;
+        }
+        s.add(static_cast<uint64_t>(v.typ()) + 16);
+        if (v.istText()) {
+            s.add(v.text());
+        } else {
+            s.add(bits(v.zahl()));
+            s.add(static_cast<uint64_t>(v.währungRoh()));
+        }
+    }
+    return s.h == 0 ? 1 : s.h;
+}
+
+Wertsicht Vergleichsdaten::sichtBilden(const Variante& wert, bool ziffern) {
     Wertsicht w;
     if (wert.istEmpty()) {
         w.zustand = Zustand::Empty;
@@ -116,17 +229,24 @@ Suchzeilen::Wertsicht Suchzeilen::sichtBilden(const Variante& wert, bool ziffern
         return w;
     }
     try {
-        const Text t = wert.alsText();
+        // A text is taken as it is; other values by their text form.
+        Text umgewandelt;
+        if (!wert.istText()) umgewandelt = wert.alsText();
+        const TextSicht t = wert.istText() ? TextSicht(wert.text()) : TextSicht(umgewandelt);
         w.anfang = static_cast<uint32_t>(zeichen_.size());
         w.länge = static_cast<uint32_t>(t.size());
         if (ziffern) {
             w.numerisch = IsNumeric(wert);
+        } else if (t.size() >= 32766) {
+            // Compared only through the trapped path, which overflows on it.
+            w.wörter = 1;
         } else {
             w.erstesWort = static_cast<uint32_t>(wörter_.size());
-            w.maske = suche_intern::WörterBilden(t, wörter_);
-            w.wörter = static_cast<uint32_t>(wörter_.size()) - w.erstesWort;
+            w.maske = WörterBilden(t, wörter_);
+            const size_t n = wörter_.size() - w.erstesWort;
+            w.wörter = static_cast<uint16_t>(std::min<size_t>(n, 65535));
             // Beyond 255 words the comparison overflows anyway; the count suffices.
-            if (w.wörter > 255) wörter_.resize(w.erstesWort);
+            if (n > 255) wörter_.resize(w.erstesWort);
         }
         zeichen_.append(t);
         w.zustand = Zustand::Text;
@@ -137,46 +257,98 @@ Suchzeilen::Wertsicht Suchzeilen::sichtBilden(const Variante& wert, bool ziffern
     return w;
 }
 
-void Suchzeilen::Setzen(std::vector<std::vector<Variante>> zeilen) {
-    zeilen_ = std::move(zeilen);
-    zeilenzahl_ = zeilen_.empty() ? 0 : static_cast<int32_t>(zeilen_[0].size());
-    planBilden();
-    const size_t n = static_cast<size_t>(zeilenzahl_);
-    leer_.assign(n * plan_.size(), 0);
-    teile_.assign(n * teileJeZeile_, Wertsicht{});
-    zeichen_.clear();
-    wörter_.clear();
-    // Row by row, so that the texts of one record lie side by side.
-    for (size_t r = 0; r < n; ++r) {
-        for (size_t j = 0; j < plan_.size(); ++j) {
-            const Spaltenplan& p = plan_[j];
-            const size_t k = static_cast<size_t>(p.spalte);
-            if (k >= zeilen_.size() || zeilen_[k].size() <= r) {
-                // Reading the value fails in the comparison's own trap.
-                leer_[r * plan_.size() + j] = ZelleFehler;
+void Vergleichsdaten::Vorbereiten(int32_t slot, uint64_t kennung, const std::vector<std::vector<Variante>>& zeilen,
+                                  size_t r) {
+    const auto s = static_cast<size_t>(slot);
+    if (s >= kennung_.size()) {
+        kennung_.resize(s + 1, 0);
+        zellen_.resize((s + 1) * plan_.size(), 0);
+        teile_.resize((s + 1) * teileJeZeile_);
+    }
+    uint8_t* zellen = zellen_.data() + s * plan_.size();
+    Wertsicht* alle = teile_.data() + s * teileJeZeile_;
+    for (size_t j = 0; j < plan_.size(); ++j) {
+        const Spaltenplan& p = plan_[j];
+        Wertsicht* teile = alle + p.erstesTeil;
+        for (uint8_t i = 0; i < p.teile; ++i) teile[i] = Wertsicht{};
+        const size_t k = static_cast<size_t>(p.spalte);
+        if (k >= zeilen.size() || zeilen[k].size() <= r) {
+            // Reading the value fails in the comparison's own trap.
+            zellen[j] = ZelleFehler;
+            continue;
+        }
+        const Variante& wert = zeilen[k][r];
+        if (IstLeer(wert)) {
+            zellen[j] = ZelleLeer;
+            continue;
+        }
+        zellen[j] = ZelleGefüllt;
+        for (uint8_t i = 0; i < p.teile; ++i) {
+            const Teilplan& t = p.teil[i];
+            const bool ziffern = t.verfahren == Verfahren::Ziffer;
+            if (!t.normalisierer) {
+                teile[i] = sichtBilden(wert, ziffern);
                 continue;
             }
-            const Variante& wert = zeilen_[k][r];
-            if (suche_intern::IstLeer(wert)) {
-                leer_[r * plan_.size() + j] = ZelleLeer;
-                continue;
-            }
-            Wertsicht* teile = &teile_[r * teileJeZeile_ + p.erstesTeil];
-            for (uint8_t i = 0; i < p.teile; ++i) {
-                const Teilplan& t = p.teil[i];
-                const bool ziffern = t.verfahren == Verfahren::Ziffer;
-                if (!t.normalisierer) {
-                    teile[i] = sichtBilden(wert, ziffern);
-                    continue;
-                }
-                try {
-                    teile[i] = sichtBilden(t.normalisierer(wert), ziffern);
-                } catch (const std::exception&) {
-                    teile[i] = Wertsicht{};
-                    teile[i].zustand = Zustand::Fehler;
-                }
+            try {
+                teile[i] = sichtBilden(t.normalisierer(wert), ziffern);
+            } catch (const std::exception&) {
+                teile[i] = Wertsicht{};
+                teile[i].zustand = Zustand::Fehler;
             }
         }
+    }
+    kennung_[s] = kennung;
+}
+
+}  // namespace suche_intern
+
+void VergleichsdatenVerwerfen() { suchdaten.Freigeben(); }
+
+Suchzeilen& Suchzeilen::operator=(Suchzeilen&& z) noexcept {
+    if (this == &z) return *this;
+    zeilen_ = std::move(z.zeilen_);
+    zeilenzahl_ = z.zeilenzahl_;
+    slots_ = std::move(z.slots_);
+    const bool eigen = z.daten_ == &z.eigene_;
+    eigene_ = std::move(z.eigene_);
+    daten_ = eigen ? &eigene_ : z.daten_;
+    z.zeilenzahl_ = 0;
+    z.daten_ = &z.eigene_;
+    return *this;
+}
+
+void Suchzeilen::Setzen(std::vector<std::vector<Variante>> zeilen) {
+    static thread_local std::vector<Spaltenplan> plan;
+    zeilen_ = std::move(zeilen);
+    zeilenzahl_ = zeilen_.empty() ? 0 : static_cast<int32_t>(zeilen_[0].size());
+    planBilden(plan);
+    const size_t n = static_cast<size_t>(zeilenzahl_);
+    slots_.resize(n);
+    const bool gesperrt = suche_intern::SuchvergleichsdatenGesperrt;
+    // An empty block leaves the store alone (it must not fix the store's plan).
+    bool suchweit = n > 0 && (gesperrt ? gleich(plan, suchdaten.Plan()) : suchdaten.PlanAnnehmen(plan));
+    // Row by row, so that the texts of one record lie side by side.
+    for (size_t r = 0; r < n && suchweit; ++r) {
+        slots_[r] = slotVon(zeilen_, r);
+        if (slots_[r] <= 0) {
+            suchweit = false;
+            break;
+        }
+        const uint64_t kennung = suchdaten.Kennung(zeilen_, r);
+        const int stand = suchdaten.Stand(slots_[r], kennung);
+        if (stand == 2 || (stand == 0 && gesperrt)) suchweit = false;
+        else if (stand == 0) suchdaten.Vorbereiten(slots_[r], kennung, zeilen_, r);
+    }
+    if (suchweit) {
+        daten_ = &suchdaten;
+        return;
+    }
+    daten_ = &eigene_;
+    eigene_.Neu(plan);
+    for (size_t r = 0; r < n; ++r) {
+        slots_[r] = static_cast<int32_t>(r);
+        eigene_.Vorbereiten(slots_[r], eigene_.Kennung(zeilen_, r), zeilen_, r);
     }
 }
 

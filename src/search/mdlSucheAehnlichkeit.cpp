@@ -9,8 +9,8 @@
 
 namespace suche_intern {
 
-uint64_t WörterBilden(TextSicht t, std::vector<Wort>& wörter) {
-    uint64_t ganz = 0, wort = 0;
+uint32_t WörterBilden(TextSicht t, std::vector<Wort>& wörter) {
+    uint32_t ganz = 0, wort = 0;
     uint32_t start = 0;
     const uint32_t ende = static_cast<uint32_t>(t.size());
     for (uint32_t p = 0;; ++p) {
@@ -18,7 +18,7 @@ uint64_t WörterBilden(TextSicht t, std::vector<Wort>& wörter) {
             wort |= Zeichenklasse(t[p]);
             continue;
         }
-        wörter.push_back({wort, start, p - start});
+        wörter.push_back({wort, static_cast<uint16_t>(start), static_cast<uint16_t>(p - start)});
         ganz |= wort;
         if (p == ende) return ganz;
         start = p + 1;
@@ -99,7 +99,7 @@ float WortÄhnlichkeit(const Variante& a, const Variante& b) {
     if (a.istNull() || a.istEmpty() || b.istNull() || b.istEmpty()) return 0;
     const Text ta = a.alsText(), tb = b.alsText();
     std::vector<Wort> wa, wb;
-    const uint64_t ma = WörterBilden(ta, wa), mb = WörterBilden(tb, wb);
+    const uint32_t ma = WörterBilden(ta, wa), mb = WörterBilden(tb, wb);
     if (WortÜberlauf(static_cast<uint32_t>(wa.size()), static_cast<uint32_t>(wb.size()), ta.size(), tb.size()))
         FehlerAuslösen(fehlernummer::Ueberlauf);
     return WortKern({ta, wa.data(), static_cast<uint32_t>(wa.size()), ma},

@@ -52,6 +52,12 @@ Variante kleinOhneSs(const Variante& v) {
     return Variante(LCase(v.alsText()));
 }
 
+// TeilEntfernen in place: a text without the part stays as it is, without a copy.
+void teilEntfernen(Variante& s, TextSicht teil) {
+    if (s.istText() && !teil.empty() && TextSicht(s.text()).find(teil) == TextSicht::npos) return;
+    s = TeilEntfernen(s, teil);
+}
+
 dao::Field& feld(const dao::FieldPtr& F) {
     if (!F) FehlerAuslösen(91, u"Objektvariable oder With-Blockvariable nicht festgelegt");
     return *F;
@@ -83,7 +89,7 @@ bool regelAnwenden(Fehlerfalle& falle, const dao::FieldPtr& F, const Feldzuordnu
                 Variante s;
                 if (!falle([&] { s = TextNormalisieren(feld(F).Value()); })) return false;
                 for (size_t i = 0; i + 1 < straßenwortzahl; ++i)
-                    if (!falle([&] { s = TeilEntfernen(s, straßenwörter[i]); })) return false;
+                    if (!falle([&] { teilEntfernen(s, straßenwörter[i]); })) return false;
                 return falle([&] {
                     dao::Field& f = feld(F);
                     speichern(f, zuschneiden(f, TeilEntfernen(s, straßenwörter[straßenwortzahl - 1])));
@@ -101,7 +107,7 @@ bool regelAnwenden(Fehlerfalle& falle, const dao::FieldPtr& F, const Feldzuordnu
                 if (!falle([&] { s = StraßeNormalisieren(v); })) return false;
                 if (!falle([&] { s = TextNormalisieren(s); })) return false;
                 for (const char16_t* wort : straßenwörter)
-                    if (!falle([&] { s = TeilEntfernen(s, wort); })) return false;
+                    if (!falle([&] { teilEntfernen(s, wort); })) return false;
                 return falle([&] {
                     dao::Field& f = feld(F);
                     speichern(f, zuschneiden(f, Variante(Trim(s.alsText())) & Variante(u" ") & h));

@@ -7,6 +7,7 @@
 #include "foundation/mdlLaufTabellen.h"
 #include "foundation/mdlMeldungen.h"
 #include "platform/basic/Fehler.h"
+#include "search/Suchzeilen.h"
 #include "search/mdlAuswertung.h"
 #include "search/mdlDublettenpaare.h"
 #include "search/mdlSuche.h"
@@ -83,6 +84,7 @@ void DublettenSuchen(const Variante& Quelle, const Variante& Ziel, const std::ve
                      bool Anreichern, bool NeueDaten) {
     gAbbruch = false;
     gFehlerAbbruch = false;
+    VergleichsdatenVerwerfen();
     Suchquelle = Quelle;
     Suchziel = Ziel;
     Suchpuffername = u"TEMP_DS";
@@ -143,6 +145,8 @@ void DublettenSuchen(const Variante& Quelle, const Variante& Ziel, const std::ve
             return;
         }
     }
+    // The passes are over: their prepared comparison data is no longer needed.
+    VergleichsdatenVerwerfen();
     DublettenAuswerten();
     if (gAbbruch || gFehlerAbbruch) SucheAbbrechen();
 }
@@ -154,6 +158,7 @@ void SucheAbbrechen() {
     Fehlerfalle::ohneFehler([] { Arbeitsbereich().Rollback(); });
     Fehlerfalle::ohneFehler([] { FortschrittAnhalten(); });
     for (auto* rs : {&rsQuelle, &rsZiel, &rsPuffer, &rsVergleichB, &rsBereich}) RecordsetSchließen(*rs);
+    VergleichsdatenVerwerfen();
     LaufTabelleLöschen(Suchpuffername);
     LaufTabelleLöschen(Suchziel.alsText());
     o.AktivSetzen(u"btnZurück", true);

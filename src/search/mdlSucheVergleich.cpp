@@ -9,9 +9,12 @@
 
 namespace {
 
-using Spaltenplan = Suchzeilen::Spaltenplan;
-using Wertsicht = Suchzeilen::Wertsicht;
-using Zustand = Suchzeilen::Zustand;
+using suche_intern::Spaltenplan;
+using suche_intern::Verfahren;
+using suche_intern::Wertsicht;
+using suche_intern::Zustand;
+using suche_intern::ZelleFehler;
+using suche_intern::ZelleGefüllt;
 
 struct Summen {
     float W = 0, S = 0;
@@ -29,8 +32,8 @@ struct Summen {
         if (kontakt) Sk = v;
         else S = static_cast<float>(v);
     }
-    float ergebnis() {
-        if (KontakteDifferenzieren && Wk != 0 && Sk / Wk < Kontaktschwelle) S = 0;
+    float ergebnis(bool kontakteDifferenzieren) {
+        if (kontakteDifferenzieren && Wk != 0 && Sk / Wk < Kontaktschwelle) S = 0;
         if (W != 0) return static_cast<float>(static_cast<double>(S) / static_cast<double>(W));
         return 0;
     }
@@ -41,48 +44,16 @@ bool ohneWert(const Wertsicht& w) { return w.zustand == Zustand::Empty || w.zust
 // The comparison on the prepared views; false when a value needs the trapped
 // path (a part that could not be formed, an overflow, a row outside a block).
 bool schnellVergleichen(const Suchzeilen& A, const Suchzeilen& B, int32_t ia, int32_t ib, float& wert) {
-    const auto& plan = A.Plan();
-    if (ia < 0 || ia >= A.Zeilenzahl() || ib < 0 || ib >= B.Zeilenzahl() || B.Plan().size() != plan.size())
+    if (ia < 0 || ia >= A.Zeilenzahl() || ib < 0 || ib >= B.Zeilenzahl() || B.Plan().size() != A.Plan().size())
         return false;
-    Summen sum;
-    const uint8_t* zellenA = A.Zellen(ia);
-    const uint8_t* zellenB = B.Zellen(ib);
-    const Wertsicht* teileA = A.Teile(ia);
-    const Wertsicht* teileB = B.Teile(ib);
-    const size_t spalten = plan.size();
-    for (size_t j = 0; j < spalten; ++j) {
-        const uint8_t za = zellenA[j], zb = zellenB[j];
-        if (za != Suchzeilen::ZelleGefüllt || zb != Suchzeilen::ZelleGefüllt) {
-            if (za == Suchzeilen::ZelleFehler || zb == Suchzeilen::ZelleFehler) return false;
-            continue;
-        }
-        const Spaltenplan& p = plan[j];
-        float s[3] = {0, 0, 0};
-        for (uint8_t i = 0; i < p.teile; ++i) {
-            const Wertsicht& x = teileA[p.erstesTeil + i];
-            const Wertsicht& y = teileB[p.erstesTeil + i];
-            if (x.zustand == Zustand::Fehler || y.zustand == Zustand::Fehler) return false;
-            if (p.teil[i].verfahren == Suchzeilen::Verfahren::Wort) {
-                if (ohneWert(x) || ohneWert(y)) continue;
-                if (suche_intern::WortÜberlauf(x.wörter, y.wörter, x.länge, y.länge)) return false;
-                s[i] = suche_intern::WortKern(A.Wörter(x), B.Wörter(y));
-            } else {
-                if (x.zustand == Zustand::Null || y.zustand == Zustand::Null || !x.numerisch || !y.numerisch) continue;
-                s[i] = suche_intern::ZiffernKern(A.Zeichen(x), B.Zeichen(y));
-            }
-        }
-        const bool kontakt = p.kontakt && KontakteDifferenzieren;
-        sum.gewichteAddieren(p, kontakt);
-        sum.ähnlichkeitenAddieren(p, s, kontakt);
-    }
-    wert = sum.ergebnis();
-    return true;
+    return suche_intern::VorbereitetVergleichen(A.Daten(), A.Slot(ia), B.Daten(), B.Slot(ib), KontakteDifferenzieren,
+                                                wert);
 }
 
 float teilVergleichen(const Suchzeilen::Teilplan& t, const Variante& a, const Variante& b) {
     const Variante x = t.normalisierer ? t.normalisierer(a) : a;
     const Variante y = t.normalisierer ? t.normalisierer(b) : b;
-    return t.verfahren == Suchzeilen::Verfahren::Wort ? WortÄhnlichkeit(x, y) : ZiffernÄhnlichkeit(x, y);
+    return t.verfahren == Verfahren::Wort ? WortÄhnlichkeit(x, y) : ZiffernÄhnlichkeit(x, y);
 }
 
 // The same comparison step by step from the rows' values, each step under the
@@ -127,10 +98,53 @@ void vergleichenMitFalle(const Suchzeilen& A, const Suchzeilen& B, int32_t ia, i
             if (!falle([&] { s[i] = teilVergleichen(p.teil[i], a, b); })) return;
         if (!falle([&] { sum.ähnlichkeitenAddieren(p, s, kontakt); })) return;
     }
-    wert = sum.ergebnis();
+    wert = sum.ergebnis(KontakteDifferenzieren);
 }
 
 }  // namespace
+
+namespace suche_intern {
+
+bool VorbereitetVergleichen(const Vergleichsdaten& A, int32_t a, const Vergleichsdaten& B, int32_t b,
+                            bool kontakteDifferenzieren, float& wert) {
+    const auto& plan = A.Plan();
+    if (B.Plan().size() != plan.size()) return false;
+    Summen sum;
+    const uint8_t* zellenA = A.Zellen(a);
+    const uint8_t* zellenB = B.Zellen(b);
+    const Wertsicht* teileA = A.Teile(a);
+    const Wertsicht* teileB = B.Teile(b);
+    const size_t spalten = plan.size();
+    for (size_t j = 0; j < spalten; ++j) {
+        const uint8_t za = zellenA[j], zb = zellenB[j];
+        if (za != ZelleGefüllt || zb != ZelleGefüllt) {
+            if (za == ZelleFehler || zb == ZelleFehler) return false;
+            continue;
+        }
+        const Spaltenplan& p = plan[j];
+        float s[3] = {0, 0, 0};
+        for (uint8_t i = 0; i < p.teile; ++i) {
+            const Wertsicht& x = teileA[p.erstesTeil + i];
+            const Wertsicht& y = teileB[p.erstesTeil + i];
+            if (x.zustand == Zustand::Fehler || y.zustand == Zustand::Fehler) return false;
+            if (p.teil[i].verfahren == Verfahren::Wort) {
+                if (ohneWert(x) || ohneWert(y)) continue;
+                if (WortÜberlauf(x.wörter, y.wörter, x.länge, y.länge)) return false;
+                s[i] = WortKern(A.Wörter(x), B.Wörter(y));
+            } else {
+                if (x.zustand == Zustand::Null || y.zustand == Zustand::Null || !x.numerisch || !y.numerisch) continue;
+                s[i] = ZiffernKern(A.Zeichen(x), B.Zeichen(y));
+            }
+        }
+        const bool kontakt = p.kontakt && kontakteDifferenzieren;
+        sum.gewichteAddieren(p, kontakt);
+        sum.ähnlichkeitenAddieren(p, s, kontakt);
+    }
+    wert = sum.ergebnis(kontakteDifferenzieren);
+    return true;
+}
+
+}  // namespace suche_intern
 
 void DatensätzeVergleichen(const Suchzeilen& ZeilenA, const Suchzeilen& ZeilenB, int32_t idxA, int32_t idxB,
                            float& Wert) {

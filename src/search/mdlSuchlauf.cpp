@@ -1,17 +1,23 @@
 // The search passes over the sorted search copy.
 //
-// Rows are fetched in chunks and compared in memory. Quick mode reads cursor A
-// in windows of rows and writes its remarks through cursor B; PositionA is the
-// pass position (the first record of the next neighbour pair), the window
+// Rows are fetched in chunks and compared in memory, on data prepared once per
+// search (Suchzeilen.h). Quick mode reads cursor A in windows of rows and writes
+// its remarks through cursor B, a batch at a time before each commit; PositionA
+// is the pass position (the first record of the next neighbour pair), the window
 // cursor keeps its own position. Full mode keeps the cursors' positions as the
 // block walk defines them and prepares each chunk of a block once: a chunk met
 // again is taken from memory and the cursor moved past it instead of reading.
+// With worker threads (Sucharbeit.h) the scores are computed ahead; the walk, the
+// pair list, the progress, the yields and every error box stay on this thread in
+// the same order, and a comparison the workers could not make is made here.
 #include "search/mdlSuchlauf.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -20,6 +26,7 @@
 #include "foundation/mdlMeldungen.h"
 #include "platform/basic/Fehler.h"
 #include "platform/basic/Laufzeit.h"
+#include "search/Sucharbeit.h"
 #include "search/SucheIntern.h"
 #include "search/Suchzeilen.h"
 #include "search/mdlDublettenpaare.h"
@@ -47,6 +54,38 @@ Text Bemerkung(float wert) {
 
 Text Beschreibung(const Variante& v) { return v.text(); }
 
+// ---- quick mode: the remarks of the open batch, by position ----
+struct Bemerkungsauftrag {
+    int32_t position;
+    int32_t paar;  // the first position of the pair that gave it
+    Variante text;
+};
+std::vector<Bemerkungsauftrag> bemerkungen;
+
+// Writes the remarks of the batch through cursor B in one forward walk, each step
+// reported as its pair's comparison reports it; false after an abort.
+bool BemerkungenSchreiben() {
+    Fehlerfalle falle([] {
+        return Beschreibung(Variante(u"Fehler bei der Dublettensuche (Quickmodus) an der Stelle ") &
+                            Variante(PositionA) & Variante(u"."));
+    });
+    const int32_t position = PositionA;
+    for (const Bemerkungsauftrag& b : bemerkungen) {
+        PositionA = b.paar;
+        if (!falle([&] {
+                Bewegen(Cursor(rsVergleichB), b.position - PositionB);
+                PositionB = b.position;
+            }))
+            return false;
+        if (!falle([&] { Cursor(rsVergleichB).Edit(); })) return false;
+        if (!falle([&] { Cursor(rsVergleichB).Fields()[u"TEMP_AMK"]->Value(b.text); })) return false;
+        if (!falle([&] { Cursor(rsVergleichB).Update(); })) return false;
+    }
+    PositionA = position;
+    bemerkungen.clear();
+    return true;
+}
+
 // ---- quick mode: two windows of rows read through cursor A ----
 struct Fenster {
     Suchzeilen zeilen;
@@ -58,6 +97,7 @@ int neuestes = 0;
 int32_t fensterCursor = 0;  // position of cursor A; 0: unknown
 
 void FensterLeeren() {
+    bemerkungen.clear();
     for (auto& f : fenster) {
         f.zeilen.Setzen({});
         f.anfang = f.anzahl = 0;
@@ -97,13 +137,41 @@ const Fenster& Zeile(int32_t pos, int32_t schonen) {
     return fenster[ziel];
 }
 
+// ---- full mode: the workers' results while a pass runs on them ----
+suche_intern::Sucharbeit* arbeit = nullptr;
+
+// The workers of one pass and the lock of the prepared data they read.
+struct Arbeitsstand {
+    std::unique_ptr<suche_intern::Sucharbeit> sucharbeit;
+    ~Arbeitsstand() { Beenden(); }
+    void Beenden() {
+        arbeit = nullptr;
+        sucharbeit.reset();
+        suche_intern::SuchvergleichsdatenGesperrt = false;
+    }
+};
+
+int32_t Arbeiterzahl() {
+    if (SuchArbeiter > 0) return SuchArbeiter;
+    return static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+// Comparisons before (i, j) in a pair of chunks, and in all of it.
+int64_t Versatz(bool erstes, int32_t i, int32_t j, int32_t nB) {
+    if (!erstes) return static_cast<int64_t>(i) * nB + j;
+    return static_cast<int64_t>(i) * nB - static_cast<int64_t>(i) * (i + 1) / 2 + (j - i - 1);
+}
+int64_t Anzahl(bool erstes, int32_t nA, int32_t nB) {
+    return erstes ? static_cast<int64_t>(nA) * (nA - 1) / 2 : static_cast<int64_t>(nA) * nB;
+}
+
 // ---- full mode: the chunks of the current block ----
 std::vector<Suchzeilen> stücke;
 std::vector<char> stückGeladen;
 Suchzeilen einzelA, einzelB;
 
 void StückeLeeren() {
-    stücke = {};
+    std::vector<Suchzeilen>().swap(stücke);
     stückGeladen = {};
     einzelA.Setzen({});
     einzelB.Setzen({});
@@ -129,6 +197,8 @@ Blockschlüssel SchlüsselBilden(const Variante& v, int32_t zeichen) {
 }
 
 }  // namespace
+
+int32_t SuchArbeiterLaufend() { return suche_intern::LaufendeArbeiter(); }
 
 void QuicksucheVergleichen(int32_t& Position) {
     Fehlerfalle falle([] {
@@ -161,17 +231,14 @@ void QuicksucheVergleichen(int32_t& Position) {
                 }))
                 return;
             if (gelesen && !falle([&] { DublettenpaarEintragen(a, b); })) return;
-            // Both records get the remark, the earlier one first.
+            // Both records get the remark, the earlier one first; the pass writes them
+            // with its batch. A record of two pairs in a row keeps the later remark.
             const Variante bemerkung(Bemerkung(wert));
             for (int32_t ziel : {p, p + 1}) {
-                if (!falle([&] {
-                        Bewegen(Cursor(rsVergleichB), ziel - PositionB);
-                        PositionB = ziel;
-                    }))
-                    return;
-                if (!falle([&] { Cursor(rsVergleichB).Edit(); })) return;
-                if (!falle([&] { Cursor(rsVergleichB).Fields()[u"TEMP_AMK"]->Value(bemerkung); })) return;
-                if (!falle([&] { Cursor(rsVergleichB).Update(); })) return;
+                if (!bemerkungen.empty() && bemerkungen.back().position == ziel)
+                    bemerkungen.back() = {ziel, p, bemerkung};
+                else
+                    bemerkungen.push_back({ziel, p, bemerkung});
             }
         }
     }
@@ -215,10 +282,15 @@ void BereichVergleichen(const int32_t& Von, const int32_t& Bis) {
         return z;
     };
 
+    const int32_t blockNr = arbeit ? arbeit->BlockSuchen(Von, Bis) : -1;
     float wert = 0;  // an abort in the comparison leaves the previous pair's score
     while (PositionA <= Bis) {
         const int32_t nA = std::min<int32_t>(k, Bis - PositionA + 1);
         const int32_t a = (PositionA - Von) / k;
+        // The workers' results for this chunk of cursor A, when they have them.
+        const suche_intern::Ereignis* ereignis = nullptr;
+        const suche_intern::Ereignis* ereignisEnde = nullptr;
+        const bool vorausberechnet = blockNr >= 0 && arbeit->Ereignisse(blockNr, a, ereignis, ereignisEnde);
         Suchzeilen* zeilenA = &einzelA;
         if (!falle([&] { zeilenA = &holen(Cursor(rsPuffer), a, nA, einzelA); })) return;
         PositionA += nA;
@@ -241,6 +313,36 @@ void BereichVergleichen(const int32_t& Von, const int32_t& Bis) {
             PositionB += nB;
             // A chunk whose read failed and was ignored holds no rows.
             const int32_t zA = std::min(nA, zeilenA->Zeilenzahl()), zB = std::min(nB, zeilenB->Zeilenzahl());
+            const int32_t anfangA = PositionA - nA, anfangB = PositionB - nB;
+            if (vorausberechnet) {
+                // The pairs that matter, as the workers found them, in the order of the
+                // comparisons; the progress counts the others as they pass.
+                const int32_t basis = gFortschrittPosition;
+                const bool vollständig = zA == nA && zB == nB;
+                for (; ereignis != ereignisEnde && ereignis->q >= anfangB && ereignis->q < anfangB + nB; ++ereignis) {
+                    if (!vollständig) continue;  // a chunk whose read failed: compared below
+                    const int32_t i = ereignis->p - anfangA, j = ereignis->q - anfangB;
+                    gFortschrittPosition = static_cast<int32_t>(basis + Versatz(erstes, i, j, zB));
+                    if (ereignis->vorherBekannt) wert = ereignis->vorher;
+                    if (ereignis->art == suche_intern::Ereignisart::Treffer) {
+                        wert = ereignis->wert;
+                    } else {
+                        DatensätzeVergleichen(*zeilenA, *zeilenB, i, j, wert);
+                        if (gFehlerAbbruch) return;
+                    }
+                    if (wert >= gRelevanz) {
+                        if (!falle([&] { DublettenpaarEintragen(Satznummer(*zeilenA, i), Satznummer(*zeilenB, j)); }))
+                            return;
+                    }
+                }
+                if (vollständig) {
+                    gFortschrittPosition = static_cast<int32_t>(basis + Anzahl(erstes, zA, zB));
+                    erstes = false;
+                    Oberfläche().Ereignisse();
+                    if (gAbbruch || gFehlerAbbruch) return;
+                    continue;
+                }
+            }
             for (int32_t i = 0; i < zA; ++i) {
                 for (int32_t j = erstes ? i + 1 : 0; j < zB; ++j) {
                     DatensätzeVergleichen(*zeilenA, *zeilenB, i, j, wert);
@@ -307,9 +409,11 @@ void SuchlaufDurchführen(int32_t Hauptspalte, int32_t Zeichen, const Text& Sort
             if (gFehlerAbbruch) return;
             if (gAbbruch) return;
             if (PositionA % 1000 == 0 &&
-                !(falle([] { Arbeitsbereich().CommitTrans(); }) && falle([] { Arbeitsbereich().BeginTrans(); })))
+                !(BemerkungenSchreiben() && falle([] { Arbeitsbereich().CommitTrans(); }) &&
+                  falle([] { Arbeitsbereich().BeginTrans(); })))
                 return;
         }
+        if (!BemerkungenSchreiben()) return;
         if (!falle([] { Arbeitsbereich().CommitTrans(); })) return;
         FortschrittBeenden();
         if (!falle([&] { Cursor(rsVergleichB).Close(); })) return;
@@ -325,6 +429,10 @@ void SuchlaufDurchführen(int32_t Hauptspalte, int32_t Zeichen, const Text& Sort
     FortschrittZurücksetzen();
     int32_t gesamt = 0;
     std::vector<Block> blöcke;
+    // With workers the scan also prepares every row and notes where its data stands.
+    const int32_t arbeiterzahl = Arbeiterzahl();
+    std::vector<int32_t> slots;
+    Suchzeilen scan;
     if (!falle([&] { Cursor(rsBereich).MoveFirst(); })) return;
     {
         int32_t position = 0, von = 0;
@@ -354,7 +462,13 @@ void SuchlaufDurchführen(int32_t Hauptspalte, int32_t Zeichen, const Text& Sort
                 }))
                 return;
             if (!gelesen || zeilen[static_cast<size_t>(Hauptspalte)].empty()) break;
-            for (const Variante& v : zeilen[static_cast<size_t>(Hauptspalte)]) {
+            if (arbeiterzahl > 1) {
+                scan.Setzen(std::move(zeilen));
+                for (int32_t r = 0; r < scan.Zeilenzahl(); ++r) slots.push_back(scan.Suchslot(r));
+            }
+            const auto& spalte =
+                (arbeiterzahl > 1 ? scan.Zeilen() : zeilen)[static_cast<size_t>(Hauptspalte)];
+            for (const Variante& v : spalte) {
                 ++position;
                 Blockschlüssel k = schlüssel;  // a key that cannot be formed continues the block
                 if (!falle([&] { k = SchlüsselBilden(v, Zeichen); })) return;
@@ -384,6 +498,27 @@ void SuchlaufDurchführen(int32_t Hauptspalte, int32_t Zeichen, const Text& Sort
                                             u"Tabelle nach \"" + Sortierliste + u"\".");
     FortschrittZurücksetzen();
     FortschrittStarten(gesamt, 0.3);
+    Arbeitsstand arbeitsstand;
+    if (arbeiterzahl > 1) {
+        std::vector<suche_intern::Vollblock> vollblöcke;
+        for (const Block& b : blöcke) {
+            if (!b.vergleichen) continue;
+            const int32_t m = b.bis - b.von + 1;
+            const auto k = static_cast<int16_t>(std::floor(std::log(static_cast<double>(m)) / std::log(1.5) + 1));
+            vollblöcke.push_back({b.von, b.bis, k});
+        }
+        scan.Setzen({});
+        // Without workers (none could be started) the pass compares alone.
+        suche_intern::SuchvergleichsdatenGesperrt = true;
+        try {
+            arbeitsstand.sucharbeit = std::make_unique<suche_intern::Sucharbeit>(
+                suche_intern::Suchvergleichsdaten(), std::move(slots), std::move(vollblöcke), gRelevanz,
+                KontakteDifferenzieren, arbeiterzahl);
+            arbeit = arbeitsstand.sucharbeit.get();
+        } catch (const std::exception&) {
+            arbeitsstand.Beenden();
+        }
+    }
     for (const Block& b : blöcke) {
         start = Variante(b.von);
         ende = Variante(b.bis);
@@ -392,6 +527,7 @@ void SuchlaufDurchführen(int32_t Hauptspalte, int32_t Zeichen, const Text& Sort
         if (gFehlerAbbruch) return;
         if (gAbbruch) return;
     }
+    arbeitsstand.Beenden();
     FortschrittBeenden();
     StückeLeeren();
     if (!falle([&] { Cursor(rsBereich).Close(); })) return;

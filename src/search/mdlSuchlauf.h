@@ -7,6 +7,12 @@
 
 #include "platform/basic/Text.h"
 
+// Threads that score the blocks of full mode: 0 one per core, 1 none (the
+// calling thread compares alone). The result is the same either way.
+inline int32_t SuchArbeiter = 0;
+// Worker threads alive at this moment; 0 whenever no pass runs.
+int32_t SuchArbeiterLaufend();
+
 // `Hauptspalte`: position (from 0) of the main sort column among the columns of
 // TEMP_DS; `Sortierliste`: the ORDER BY list ("[A],[B]"). On cancel, on an abort
 // in an error box or with nothing to compare it returns with gAbbruch or

@@ -34,6 +34,7 @@ protected:
         gSystemmeldung = false;
         dao::FehlerSammlungLeeren();
         Err().Clear();
+        VergleichsdatenVerwerfen();
     }
     void TearDown() override {
         ProgrammVerzeichnisSetzen(vorher_);
@@ -41,6 +42,7 @@ protected:
         Suchspaltenzahl = 0;
         KontakteDifferenzieren = false;
         gFehlerAbbruch = false;
+        VergleichsdatenVerwerfen();
     }
 
     // TEMP_DS rows (user columns only), as GetRows gives them: [column][row],

@@ -1,4 +1,8 @@
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <optional>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -314,6 +318,18 @@ TEST_F(Suchlauf, AbbrechenImFehlerfensterEndetDenLaufSofort) {
     EXPECT_EQ(gFortschrittPosition, 6);
 }
 
+TEST_F(Suchlauf, GeänderteWerteUnterDerselbenNummerWerdenNeuVerglichen) {
+    // The prepared data is kept by TEMP_DSN; a record whose values changed is prepared anew.
+    Puffer(KF, KFTypen, {{u"", u"a b"}, {u"", u"a b c"}, {u"", u"x"}});
+    SuchlaufDurchführen(1, 3, u"[TEMP_DSN]", true);
+    EXPECT_EQ(Paare(), (std::vector<Paar>{{1, 2}}));
+    Puffer(KF, KFTypen, {{u"", u"q"}, {u"", u"x y"}, {u"", u"x y"}});
+    DublettenpaareZurücksetzen();
+    SuchlaufDurchführen(1, 3, u"[TEMP_DSN]", true);
+    EXPECT_EQ(Paare(), (std::vector<Paar>{{2, 3}}));
+    EXPECT_EQ(Bemerkungen(), (std::vector<Text>{u"", u"100%", u"100%"}));
+}
+
 TEST_F(Suchlauf, FehlerBeimÖffnen) {
     Puffer(KF, KFTypen, {{u"x", u"m"}, {u"x", u"m"}});
     PositionA = 7;
@@ -326,4 +342,142 @@ TEST_F(Suchlauf, FehlerBeimÖffnen) {
     oberfläche.Antworten(vb::Abort, u"Fehler bei der Dublettensuche im Bereich  bis .");
     SuchlaufDurchführen(9, 1, u"[K]", false);
     EXPECT_TRUE(gFehlerAbbruch);
+}
+
+// ---- full mode on worker threads ----
+
+namespace {
+
+// Logs every box and every yield with the progress and the pair count at that
+// moment; answers the boxes by their number (from 1).
+class Protokoll : public FakeOberfläche {
+public:
+    std::function<int(int)> antwort = [](int) { return vb::Ignore; };
+    std::vector<std::string> zeilen;
+
+    int Meldung(const Text& text, int stil, const std::optional<Text>& titel) override {
+        meldungen.push_back({text, stil, titel});
+        zeilen.push_back("Meldung " + u8(text) + Stand());
+        return antwort(static_cast<int>(meldungen.size()));
+    }
+    void Ereignisse() override {
+        zeilen.push_back("Ereignisse" + Stand());
+        FakeOberfläche::Ereignisse();
+    }
+
+private:
+    static std::string Stand() {
+        return " @" + std::to_string(gFortschrittPosition) + " Paare " + std::to_string(AnzahlDublettenpaare);
+    }
+};
+
+struct Ergebnis {
+    std::vector<std::string> protokoll;
+    std::vector<Paar> paare;
+    int32_t position = 0, gesamt = 0;
+    bool abbruch = false, fehlerAbbruch = false;
+    int32_t laufend = -1;  // workers alive after the pass
+};
+
+// Rows in blocks by K: eleven of about 200 records, one of 800 (cut into many
+// units of work), some with an empty or a Null key, and a few of 300 words in
+// "Lang", whose comparisons overflow and go through the error box.
+std::vector<Zeile> Blockzeilen() {
+    std::mt19937 z(4711);
+    const char16_t* stämme[] = {u"aa", u"ab", u"ba", u"bb", u"ca", u"cb", u"da", u"db", u"ea", u"eb", u"fa", u"gg"};
+    const char16_t* wörter[] = {u"müller", u"bau", u"gmbh", u"schmidt", u"druck", u"kg", u"meier", u"holz"};
+    Text viele;
+    for (int i = 0; i < 300; ++i) viele += u"w ";
+    std::vector<Zeile> zeilen;
+    for (int r = 0; r < 3000; ++r) {
+        const size_t s = z() % 16;
+        Variante k = s < 11 ? Variante(Text(stämme[s]) + ausUtf8(std::to_string(z() % 10))) : Variante(u"gg");
+        if (z() % 100 == 0) k = Variante(u"");
+        if (z() % 150 == 0) k = N;
+        Text f;
+        for (size_t w = 0, n = 1 + z() % 3; w < n; ++w) f += Text(w ? u" " : u"") + wörter[z() % 8];
+        const Variante lang = r % 700 == 350 ? Variante(viele) : Variante(wörter[z() % 8]);
+        zeilen.push_back({k, Variante(f), Variante(ausUtf8(std::to_string(z() % 3))), lang});
+    }
+    return zeilen;
+}
+
+}  // namespace
+
+class Sucharbeiter : public Suchlauf {
+protected:
+    void SetUp() override {
+        Suchlauf::SetUp();
+        Puffer({u"K", u"F", u"O", u"Lang"}, {Index, Firmenname, Ort, Firmenname}, Blockzeilen());
+    }
+    void TearDown() override {
+        SuchArbeiter = 0;
+        OberflächeSetzen(&oberfläche);
+        Suchlauf::TearDown();
+    }
+    Ergebnis Lauf(int32_t arbeiter, std::function<int(int)> antwort, std::function<void(int)> beiEreignis = {}) {
+        SuchArbeiter = arbeiter;
+        DublettenpaareZurücksetzen();
+        gAbbruch = gFehlerAbbruch = false;
+        Protokoll p;
+        p.antwort = std::move(antwort);
+        int yields = 0;
+        p.beiEreignissen = [&] {
+            if (beiEreignis) beiEreignis(++yields);
+        };
+        SuchlaufDurchführen(0, 2, u"[K],[TEMP_DSN]", false);
+        Ergebnis e{p.zeilen, Paare(), gFortschrittPosition, gFortschrittGesamt, gAbbruch, gFehlerAbbruch,
+                   SuchArbeiterLaufend()};
+        OberflächeSetzen(&oberfläche);
+        return e;
+    }
+    static void Gleich(const Ergebnis& a, const Ergebnis& b, int32_t arbeiter) {
+        EXPECT_EQ(a.paare, b.paare) << arbeiter;
+        EXPECT_EQ(a.position, b.position) << arbeiter;
+        EXPECT_EQ(a.gesamt, b.gesamt) << arbeiter;
+        EXPECT_EQ(a.abbruch, b.abbruch) << arbeiter;
+        EXPECT_EQ(a.fehlerAbbruch, b.fehlerAbbruch) << arbeiter;
+        EXPECT_EQ(b.laufend, 0) << arbeiter;
+        ASSERT_EQ(a.protokoll.size(), b.protokoll.size()) << arbeiter;
+        for (size_t i = 0; i < a.protokoll.size(); ++i)
+            ASSERT_EQ(a.protokoll[i], b.protokoll[i]) << arbeiter << " " << i;
+    }
+};
+
+TEST_F(Sucharbeiter, VollmodusMitArbeiternWieAllein) {
+    // Every overflowing comparison answered "Ignorieren": the pass goes to its end.
+    const Ergebnis allein = Lauf(1, [](int) { return vb::Ignore; });
+    ASSERT_FALSE(allein.abbruch || allein.fehlerAbbruch);
+    ASSERT_GT(allein.paare.size(), 1000u);
+    ASSERT_GT(std::count_if(allein.protokoll.begin(), allein.protokoll.end(),
+                            [](const std::string& z) { return z.rfind("Meldung", 0) == 0; }),
+              100);
+    EXPECT_EQ(allein.position, allein.gesamt);
+    for (int32_t arbeiter : {2, 3, 8}) Gleich(allein, Lauf(arbeiter, [](int) { return vb::Ignore; }), arbeiter);
+}
+
+TEST_F(Sucharbeiter, FehlerfensterInDerReihenfolgeEinesThreads) {
+    // Retry, then ignore, and abort at the 40th box: the pass ends there with no further box.
+    auto antwort = [](int n) { return n == 40 ? vb::Abort : n % 3 == 1 ? vb::Retry : vb::Ignore; };
+    const Ergebnis allein = Lauf(1, antwort);
+    ASSERT_TRUE(allein.fehlerAbbruch);
+    ASSERT_EQ(std::count_if(allein.protokoll.begin(), allein.protokoll.end(),
+                            [](const std::string& z) { return z.rfind("Meldung", 0) == 0; }),
+              40);
+    EXPECT_EQ(allein.protokoll.back().rfind("Meldung Fehler beim Vergleichen der Datensätze", 0), 0u);
+    for (int32_t arbeiter : {2, 8}) Gleich(allein, Lauf(arbeiter, antwort), arbeiter);
+}
+
+TEST_F(Sucharbeiter, AbbrechenHältDieArbeiterAn) {
+    // "Abbrechen" on the progress page at the 25th yield: the pass returns there, the workers are joined.
+    auto abbrechen = [](int yield) {
+        if (yield == 25) gAbbruch = true;
+    };
+    const Ergebnis allein = Lauf(1, [](int) { return vb::Ignore; }, abbrechen);
+    ASSERT_TRUE(allein.abbruch);
+    ASSERT_LT(allein.position, allein.gesamt);
+    for (int32_t arbeiter : {2, 8}) {
+        const Ergebnis e = Lauf(arbeiter, [](int) { return vb::Ignore; }, abbrechen);
+        Gleich(allein, e, arbeiter);
+    }
 }
