@@ -108,7 +108,7 @@ void DatenbankSchließen(std::shared_ptr<dao::Database>& Datenbank) {
         try {
             Datenbank->Close();
         } catch (const LaufzeitFehler& e) {
-            if (e.Nummer() != 3420) throw;
+            if (e.Nummer() != dao::fehler::ObjektUngültig) throw;
         }
         geschlossen = true;
     });

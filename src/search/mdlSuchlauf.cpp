@@ -133,7 +133,7 @@ const Fenster& Zeile(int32_t pos, int32_t schonen) {
     if (Enthält(fenster[ziel], schonen)) ziel = neuestes;
     FensterFüllen(fenster[ziel], pos);
     neuestes = ziel;
-    if (!Enthält(fenster[ziel], pos)) FehlerAuslösen(3021, u"Kein aktueller Datensatz.");
+    if (!Enthält(fenster[ziel], pos)) FehlerAuslösen(dao::fehler::KeinAktuellerDatensatz, u"Kein aktueller Datensatz.");
     return fenster[ziel];
 }
 
@@ -457,7 +457,7 @@ void SuchlaufDurchführen(int32_t Hauptspalte, int32_t Zeichen, const Text& Sort
                     if (Cursor(rsBereich).EOF_()) return;
                     zeilen = Cursor(rsBereich).GetRows(Scannerzeilen);
                     if (Hauptspalte < 0 || static_cast<size_t>(Hauptspalte) >= zeilen.size())
-                        FehlerAuslösen(3265, u"Element in dieser Auflistung nicht gefunden.");
+                        FehlerAuslösen(dao::fehler::NichtInAuflistung, u"Element in dieser Auflistung nicht gefunden.");
                     gelesen = true;
                 }))
                 return;

@@ -87,7 +87,7 @@ void Rastermodell::Refresh() {
 }
 
 const std::vector<Variante>& Rastermodell::Zeile(int zeile) const {
-    if (!rs_ || zeile < 0 || zeile >= anzahl_) FehlerAuslösen(3021, u"Kein aktueller Datensatz.");
+    if (!rs_ || zeile < 0 || zeile >= anzahl_) FehlerAuslösen(dao::fehler::KeinAktuellerDatensatz, u"Kein aktueller Datensatz.");
     const int nummer = zeile / Blockgröße;
     auto it = blöcke_.find(nummer);
     if (it == blöcke_.end()) {
@@ -106,14 +106,14 @@ const std::vector<Variante>& Rastermodell::Zeile(int zeile) const {
         geladen_.push_back(nummer);
     }
     const auto i = static_cast<size_t>(zeile - nummer * Blockgröße);
-    if (i >= it->second.size()) FehlerAuslösen(3021, u"Kein aktueller Datensatz.");
+    if (i >= it->second.size()) FehlerAuslösen(dao::fehler::KeinAktuellerDatensatz, u"Kein aktueller Datensatz.");
     return it->second[i];
 }
 
 Variante Rastermodell::Wert(int zeile, TextSicht name) const {
-    if (!rs_) FehlerAuslösen(3021, u"Kein aktueller Datensatz.");
+    if (!rs_) FehlerAuslösen(dao::fehler::KeinAktuellerDatensatz, u"Kein aktueller Datensatz.");
     const int32_t spalte = rs_->Fields().Position(name);
-    if (spalte < 0) FehlerAuslösen(3265, u"Element in dieser Auflistung nicht gefunden: '" + Text(name) + u"'.");
+    if (spalte < 0) FehlerAuslösen(dao::fehler::NichtInAuflistung, u"Element in dieser Auflistung nicht gefunden: '" + Text(name) + u"'.");
     return Zeile(zeile).at(static_cast<size_t>(spalte));
 }
 
@@ -252,7 +252,7 @@ void Datenraster::ZeileSetzen(int zeile) {
 }
 
 Variante Datenraster::Wert(TextSicht name) const {
-    if (EOF_()) FehlerAuslösen(3021, u"Kein aktueller Datensatz.");
+    if (EOF_()) FehlerAuslösen(dao::fehler::KeinAktuellerDatensatz, u"Kein aktueller Datensatz.");
     return Daten().Wert(Zeile(), name);
 }
 

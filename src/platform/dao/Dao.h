@@ -17,6 +17,7 @@
 #include "platform/basic/Text.h"
 #include "platform/basic/Variante.h"
 #include "platform/dao/DaoFehler.h"
+#include "platform/dao/DaoGrundlagen.h"
 
 namespace dao {
 namespace detail {
@@ -27,17 +28,6 @@ namespace speicher {
 class Speichertreiber;
 }
 
-// Jet field type codes.
-inline constexpr int16_t dbBoolean = 1, dbByte = 2, dbInteger = 3, dbLong = 4, dbCurrency = 5, dbSingle = 6,
-                         dbDouble = 7, dbDate = 8, dbText = 10, dbLongBinary = 11, dbMemo = 12, dbTime = 22;
-inline constexpr int32_t dbAutoIncrField = 16;
-// Table attributes: a system table is no user table (the table lists leave it out).
-inline constexpr int32_t dbSystemObject = static_cast<int32_t>(0x80000002), dbHiddenObject = 1;
-inline constexpr int32_t dbOpenTable = 1, dbOpenDynaset = 2, dbOpenSnapshot = 4;
-inline constexpr int32_t dbRelationUpdateCascade = 0x100, dbRelationDeleteCascade = 0x1000;
-
-// Jet's name rule: case-blind, "ß" equal to "SS".
-Text NamenSchlüssel(TextSicht name);
 
 // A name as the SQL the engine reads takes it: "[name]", a "]" inside doubled, so
 // that no name can change a statement. Every name put into SQL text goes through it.
@@ -354,7 +344,7 @@ WorkspacePtr CreateWorkspace(Text name, Text benutzer, Text passwort, int32_t ty
 
 template <class T>
 std::shared_ptr<T> Sammlung<T>::Item(int32_t pos) const {
-    if (pos < 0 || pos >= Count()) FehlerAuslösen(3265, u"Element in dieser Auflistung nicht gefunden.");
+    if (pos < 0 || pos >= Count()) FehlerAuslösen(fehler::NichtInAuflistung, u"Element in dieser Auflistung nicht gefunden.");
     return liste_[static_cast<size_t>(pos)];
 }
 
@@ -371,7 +361,7 @@ int32_t Sammlung<T>::Position(TextSicht name) const {
 template <class T>
 std::shared_ptr<T> Sammlung<T>::Item(TextSicht name) const {
     const int32_t p = Position(name);
-    if (p < 0) FehlerAuslösen(3265, u"Element in dieser Auflistung nicht gefunden: '" + Text(name) + u"'.");
+    if (p < 0) FehlerAuslösen(fehler::NichtInAuflistung, u"Element in dieser Auflistung nicht gefunden: '" + Text(name) + u"'.");
     return liste_[static_cast<size_t>(p)];
 }
 
@@ -379,7 +369,7 @@ template <class T>
 void Sammlung<T>::Append(std::shared_ptr<T> objekt) {
     if (!objekt) FehlerAuslösen(91, u"Objektvariable nicht festgelegt.");
     if (Position(objekt->Name()) >= 0)
-        FehlerAuslösen(3367, u"Ein Objekt namens '" + objekt->Name() + u"' ist in der Auflistung bereits vorhanden.");
+        FehlerAuslösen(fehler::NameVorhanden, u"Ein Objekt namens '" + objekt->Name() + u"' ist in der Auflistung bereits vorhanden.");
     if (vorAnhängen_) vorAnhängen_(objekt);
     liste_.push_back(std::move(objekt));
     if (nachÄndern_) nachÄndern_();
@@ -388,7 +378,7 @@ void Sammlung<T>::Append(std::shared_ptr<T> objekt) {
 template <class T>
 void Sammlung<T>::Delete(TextSicht name) {
     const int32_t p = Position(name);
-    if (p < 0) FehlerAuslösen(3265, u"Element in dieser Auflistung nicht gefunden: '" + Text(name) + u"'.");
+    if (p < 0) FehlerAuslösen(fehler::NichtInAuflistung, u"Element in dieser Auflistung nicht gefunden: '" + Text(name) + u"'.");
     if (vorLöschen_) vorLöschen_(liste_[static_cast<size_t>(p)], p);
     liste_.erase(liste_.begin() + p);
     if (nachÄndern_) nachÄndern_();

@@ -8,7 +8,7 @@
 namespace dao {
 
 WorkspacePtr CreateWorkspace(Text name, Text, Text, int32_t typ) {
-    if (typ != 2) FehlerAuslösen(3251, u"Dieser Arbeitsbereichstyp wird nicht unterstützt.");
+    if (typ != 2) FehlerAuslösen(fehler::NichtUnterstützt, u"Dieser Arbeitsbereichstyp wird nicht unterstützt.");
     auto w = std::shared_ptr<Workspace>(new Workspace());
     w->name_ = std::move(name);
     return w;
@@ -60,13 +60,13 @@ DatabasePtr Workspace::OpenDatabase(TextSicht name, bool exklusiv, bool nurLesen
         return OpenDatabase(std::move(treiber), name, nurLesen);
     const std::string pfad = nachUtf8(name);
     if (pfad.empty() || !Existiert(pfad))
-        FehlerAuslösen(3024, u"Die Datei '" + pfadText + u"' wurde nicht gefunden.");
+        FehlerAuslösen(fehler::DateiNichtGefunden, u"Die Datei '" + pfadText + u"' wurde nicht gefunden.");
     auto v = Verbinden(pfadText, nurLesen ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nurLesen);
     // SQLite would fall back to reading a file that is write-protected on disk; an open
     // for writing must fail instead, so the user learns it before any work is done.
     // The mode bits count too: root may write a file the user marked read-only.
     if (!nurLesen && (sqlite3_db_readonly(v->db, "main") == 1 || !speicher::Beschreibbar(pfad)))
-        FehlerAuslösen(3051, u"Die Datei '" + pfadText + u"' ist schreibgeschützt und kann nicht zum Schreiben "
+        FehlerAuslösen(fehler::DateiNichtÖffenbar, u"Die Datei '" + pfadText + u"' ist schreibgeschützt und kann nicht zum Schreiben "
                              u"geöffnet werden.");
     return anmelden(std::move(v), exklusiv);
 }
@@ -100,7 +100,7 @@ DatabasePtr Workspace::OpenDatabase(std::unique_ptr<speicher::Speichertreiber> t
 
 DatabasePtr Workspace::CreateDatabase(TextSicht name) {
     const std::string pfad = nachUtf8(name);
-    if (pfad.empty() || Existiert(pfad)) FehlerAuslösen(3204, u"Die Datenbank '" + Text(name) + u"' existiert bereits.");
+    if (pfad.empty() || Existiert(pfad)) FehlerAuslösen(fehler::DatenbankVorhanden, u"Die Datenbank '" + Text(name) + u"' existiert bereits.");
     auto v = Verbinden(Text(name), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, false);
     v->ausführen(u"PRAGMA encoding='UTF-16le'");
     v->strukturSchreiben();
@@ -121,7 +121,7 @@ void Workspace::BeginTrans() {
 }
 
 void Workspace::CommitTrans() {
-    if (tiefe_ == 0) FehlerAuslösen(3034, u"Es wurde keine Transaktion begonnen, die bestätigt werden könnte.");
+    if (tiefe_ == 0) FehlerAuslösen(fehler::KeineTransaktion, u"Es wurde keine Transaktion begonnen, die bestätigt werden könnte.");
     const std::string n = "RELEASE purivo_t" + std::to_string(tiefe_);
     --tiefe_;
     for (auto& w : datenbanken_)
@@ -130,7 +130,7 @@ void Workspace::CommitTrans() {
 }
 
 void Workspace::Rollback() {
-    if (tiefe_ == 0) FehlerAuslösen(3034, u"Es wurde keine Transaktion begonnen, die zurückgesetzt werden könnte.");
+    if (tiefe_ == 0) FehlerAuslösen(fehler::KeineTransaktion, u"Es wurde keine Transaktion begonnen, die zurückgesetzt werden könnte.");
     const std::string n = "purivo_t" + std::to_string(tiefe_);
     --tiefe_;
     for (auto& w : datenbanken_)
@@ -163,14 +163,14 @@ void Workspace::Close() {
 Database::~Database() = default;
 
 std::shared_ptr<detail::Verbindung> Database::offen() const {
-    if (!db_ || db_->geschlossen) FehlerAuslösen(3420, u"Das Objekt ist ungültig oder nicht mehr festgelegt.");
+    if (!db_ || db_->geschlossen) FehlerAuslösen(fehler::ObjektUngültig, u"Das Objekt ist ungültig oder nicht mehr festgelegt.");
     return db_;
 }
 
 Text Database::Name() const { return offen()->pfad; }
 
 void Database::Close() {
-    if (!db_ || db_->geschlossen) FehlerAuslösen(3420, u"Die Datenbank ist bereits geschlossen.");
+    if (!db_ || db_->geschlossen) FehlerAuslösen(fehler::ObjektUngültig, u"Die Datenbank ist bereits geschlossen.");
     db_->schließen();
     db_.reset();
 }
@@ -180,7 +180,7 @@ void Database::Flush() { offen()->flush(); }
 void Database::Execute(TextSicht sql) {
     auto v = offen();
     auto a = detail::SqlÜbersetzen(*v, sql);
-    if (!a.löschen) FehlerAuslösen(3065, u"Eine Auswahlabfrage kann nicht ausgeführt werden.");
+    if (!a.löschen) FehlerAuslösen(fehler::AuswahlabfrageAusgeführt, u"Eine Auswahlabfrage kann nicht ausgeführt werden.");
     v->schreibenVorbereiten(*a.tabelle);
     v->strömeBeenden();  // rows leave the table under the running reads
     Text text = u"DELETE FROM " + detail::SqlName(a.tabelle->Name());

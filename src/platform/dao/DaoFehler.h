@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "platform/basic/Fehler.h"
+#include "platform/dao/DaoFehlernummern.h"
 
 namespace dao {
 [[noreturn]] void FehlerAuslösen(int32_t nummer, Text beschreibung);

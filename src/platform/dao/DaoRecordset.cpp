@@ -8,7 +8,7 @@ using detail::Bezeichner;
 using detail::SqlName;
 
 namespace {
-[[noreturn]] void KeinAktueller() { FehlerAuslösen(3021, u"Kein aktueller Datensatz."); }
+[[noreturn]] void KeinAktueller() { FehlerAuslösen(fehler::KeinAktuellerDatensatz, u"Kein aktueller Datensatz."); }
 
 bool BeginntMitSelect(TextSicht s) {
     size_t i = 0;
@@ -23,9 +23,9 @@ RecordsetPtr Database::OpenRecordset(TextSicht quelle, int32_t typ) {
     rs->db_ = v;
     rs->typ_ = typ;
     if (typ != dbOpenTable && typ != dbOpenDynaset && typ != dbOpenSnapshot)
-        FehlerAuslösen(3001, u"Ungültige Art der Datensatzgruppe.");
+        FehlerAuslösen(fehler::UngültigesArgument, u"Ungültige Art der Datensatzgruppe.");
     if (BeginntMitSelect(quelle)) {
-        if (typ == dbOpenTable) FehlerAuslösen(3219, u"Eine Abfrage kann nicht als Tabelle geöffnet werden.");
+        if (typ == dbOpenTable) FehlerAuslösen(fehler::OperationUngültig, u"Eine Abfrage kann nicht als Tabelle geöffnet werden.");
         auto a = detail::SqlÜbersetzen(*v, quelle);
         rs->tabelle_ = a.tabelle;
         rs->spalten_ = a.spalten;
@@ -35,7 +35,7 @@ RecordsetPtr Database::OpenRecordset(TextSicht quelle, int32_t typ) {
         rs->parameter_ = std::move(a.parameter);
     } else {
         const int32_t p = v->tabellen.Position(quelle);
-        if (p < 0) FehlerAuslösen(3078, u"Die Tabelle oder Abfrage '" + Text(quelle) + u"' wurde nicht gefunden.");
+        if (p < 0) FehlerAuslösen(fehler::TabelleNichtGefunden, u"Die Tabelle oder Abfrage '" + Text(quelle) + u"' wurde nicht gefunden.");
         rs->tabelle_ = v->tabellen.liste()[static_cast<size_t>(p)];
         for (int32_t i = 0; i < rs->tabelle_->Fields().Count(); ++i) rs->spalten_.push_back(i);
         Text ordnung;
@@ -59,10 +59,10 @@ RecordsetPtr Database::OpenRecordset(TextSicht quelle, int32_t typ) {
         rs->felder_.liste_.push_back(f);
     }
     rs->felder_.vorAnhängen_ = [](const FieldPtr&) {
-        FehlerAuslösen(3219, u"Einer Datensatzgruppe können keine Felder angefügt werden.");
+        FehlerAuslösen(fehler::OperationUngültig, u"Einer Datensatzgruppe können keine Felder angefügt werden.");
     };
     rs->felder_.vorLöschen_ = [](const FieldPtr&, int32_t) {
-        FehlerAuslösen(3219, u"Aus einer Datensatzgruppe können keine Felder gelöscht werden.");
+        FehlerAuslösen(fehler::OperationUngültig, u"Aus einer Datensatzgruppe können keine Felder gelöscht werden.");
     };
     return rs;
 }
@@ -91,7 +91,7 @@ void Recordset::füllen() {
 }
 
 void Recordset::offen() const {
-    if (geschlossen_) FehlerAuslösen(3420, u"Die Datensatzgruppe ist geschlossen.");
+    if (geschlossen_) FehlerAuslösen(fehler::ObjektUngültig, u"Die Datensatzgruppe ist geschlossen.");
     db_->offen();
 }
 
@@ -111,7 +111,7 @@ int32_t Recordset::RecordCount() const {
 void Recordset::brauchtAktuellen() const {
     offen();
     if (pos_ < 0 || pos_ >= static_cast<int64_t>(zeilen_.size())) KeinAktueller();
-    if (gelöscht_) FehlerAuslösen(3167, u"Der Datensatz ist gelöscht.");
+    if (gelöscht_) FehlerAuslösen(fehler::DatensatzGelöscht, u"Der Datensatz ist gelöscht.");
 }
 
 void Recordset::MoveFirst() {
@@ -164,7 +164,7 @@ void Recordset::zeileLaden() const {
     a.bindenGanz(1, rowid);
     if (!a.schritt()) {
         a.zurück();
-        FehlerAuslösen(3167, u"Der Datensatz ist gelöscht.");
+        FehlerAuslösen(fehler::DatensatzGelöscht, u"Der Datensatz ist gelöscht.");
     }
     const auto& felder = tabelle_->Fields().liste();
     zeile_.resize(felder.size());
@@ -184,7 +184,7 @@ Variante Recordset::wert(int32_t spalte) const {
 
 void Recordset::setzen(int32_t spalte, const Variante& v) {
     offen();
-    if (modus_ == 0) FehlerAuslösen(3020, u"Update oder CancelUpdate ohne AddNew oder Edit.");
+    if (modus_ == 0) FehlerAuslösen(fehler::UpdateOhneEdit, u"Update oder CancelUpdate ohne AddNew oder Edit.");
     const auto i = static_cast<size_t>(spalten_[static_cast<size_t>(spalte)]);
     // A value the field cannot hold (type, range, size) is refused at the assignment,
     // as Jet does, so an error trap sees the failing statement; "" and the Null and
@@ -254,7 +254,7 @@ std::vector<std::vector<Variante>> Recordset::GetRows(int32_t n) {
         a.bindenGanz(1, rowid);
         if (!a.schritt()) {
             a.zurück();
-            FehlerAuslösen(3167, u"Der Datensatz ist gelöscht.");
+            FehlerAuslösen(fehler::DatensatzGelöscht, u"Der Datensatz ist gelöscht.");
         }
         for (size_t c = 0; c < spalten_.size(); ++c) {
             const auto f = static_cast<size_t>(spalten_[c]);
@@ -267,7 +267,7 @@ std::vector<std::vector<Variante>> Recordset::GetRows(int32_t n) {
 
 void Recordset::AddNew() {
     offen();
-    if (typ_ == dbOpenSnapshot) FehlerAuslösen(3027, u"Die Datensatzgruppe ist schreibgeschützt.");
+    if (typ_ == dbOpenSnapshot) FehlerAuslösen(fehler::Schreibgeschützt, u"Die Datensatzgruppe ist schreibgeschützt.");
     db_->schreibenVorbereiten(*tabelle_);
     puffer_.assign(tabelle_->Fields().liste().size(), Variante::Empty());
     modus_ = 1;
@@ -275,7 +275,7 @@ void Recordset::AddNew() {
 
 void Recordset::Edit() {
     brauchtAktuellen();
-    if (typ_ == dbOpenSnapshot) FehlerAuslösen(3027, u"Die Datensatzgruppe ist schreibgeschützt.");
+    if (typ_ == dbOpenSnapshot) FehlerAuslösen(fehler::Schreibgeschützt, u"Die Datensatzgruppe ist schreibgeschützt.");
     db_->schreibenVorbereiten(*tabelle_);
     zeileLaden();
     puffer_.assign(tabelle_->Fields().liste().size(), Variante::Empty());
@@ -289,7 +289,7 @@ void Recordset::CancelUpdate() {
 
 void Recordset::Update() {
     offen();
-    if (modus_ == 0) FehlerAuslösen(3020, u"Update oder CancelUpdate ohne AddNew oder Edit.");
+    if (modus_ == 0) FehlerAuslösen(fehler::UpdateOhneEdit, u"Update oder CancelUpdate ohne AddNew oder Edit.");
     auto& v = *db_;
     v.schreibenVorbereiten(*tabelle_);
     const auto& felder = tabelle_->Fields().liste();
@@ -331,8 +331,8 @@ void Recordset::Update() {
         }
         if (roh.istNull()) {
             if (vorrat.primär[i])
-                FehlerAuslösen(3058, u"Der Primärschlüssel darf nicht Null sein (Feld '" + f.Name() + u"').");
-            if (f.Required()) FehlerAuslösen(3314, u"Das Feld '" + f.Name() + u"' muss einen Wert erhalten.");
+                FehlerAuslösen(fehler::SchlüsselNull, u"Der Primärschlüssel darf nicht Null sein (Feld '" + f.Name() + u"').");
+            if (f.Required()) FehlerAuslösen(fehler::PflichtfeldNull, u"Das Feld '" + f.Name() + u"' muss einen Wert erhalten.");
         }
         if (schreiben) {
             schlüssel[i] = '1';
@@ -462,7 +462,7 @@ void Recordset::Bookmark(int64_t lesezeichen) {
             gelöscht_ = false;
             return;
         }
-    FehlerAuslösen(3159, u"Das Lesezeichen ist ungültig.");
+    FehlerAuslösen(fehler::LesezeichenUngültig, u"Das Lesezeichen ist ungültig.");
 }
 
 std::shared_ptr<Recordset> Recordset::Clone() {
@@ -498,14 +498,14 @@ void Recordset::Close() {
 
 Variante Field::Value() const {
     auto rs = satz_.lock();
-    if (!rs) FehlerAuslösen(3219, u"Das Feld gehört zu keiner geöffneten Datensatzgruppe.");
+    if (!rs) FehlerAuslösen(fehler::OperationUngültig, u"Das Feld gehört zu keiner geöffneten Datensatzgruppe.");
     rs->offen();
     return rs->wert(spalte_);
 }
 
 void Field::Value(const Variante& v) {
     auto rs = satz_.lock();
-    if (!rs) FehlerAuslösen(3219, u"Das Feld gehört zu keiner geöffneten Datensatzgruppe.");
+    if (!rs) FehlerAuslösen(fehler::OperationUngültig, u"Das Feld gehört zu keiner geöffneten Datensatzgruppe.");
     rs->setzen(spalte_, v);
 }
 

@@ -34,7 +34,7 @@ void Verbindung::spiegelAnlegen(const speicher::Struktur& s) {
         Anweisung eintragen(db, u"INSERT INTO __purivo_spiegel VALUES(?,?,0,0,0)");
         for (auto& b : s.tabellen) {
             if (tabellen.Position(b.name) >= 0)
-                FehlerAuslösen(3010, u"Die Tabelle '" + b.name + u"' ist mehrfach vorhanden.");
+                FehlerAuslösen(fehler::TabelleVorhanden, u"Die Tabelle '" + b.name + u"' ist mehrfach vorhanden.");
             auto td = TableDef::Neu();
             td->Name(b.name);
             td->erstellt_ = td->geändert_ = b.geändert > 0 ? b.geändert : Jetzt();
@@ -98,7 +98,7 @@ void Verbindung::laden(const TableDef& t) {
     }
     if (!geladen) {
         auto quelle = quellen.find(alt);
-        if (quelle == quellen.end()) FehlerAuslösen(3000, u"Die Tabelle '" + name + u"' ist dem Speicher unbekannt.");
+        if (quelle == quellen.end()) FehlerAuslösen(fehler::Allgemein, u"Die Tabelle '" + name + u"' ist dem Speicher unbekannt.");
         const auto& felder = const_cast<TableDef&>(t).Fields().liste();
         Text sql = u"INSERT INTO " + SqlName(name) + u" VALUES(";
         for (size_t i = 0; i < felder.size(); ++i) sql += i ? u",?" : u"?";
@@ -288,7 +288,7 @@ void Verbindung::zurückschreiben() {
 void Verbindung::flush() {
     offen();
     if (!sqlite3_get_autocommit(db))
-        FehlerAuslösen(3246, u"Die Datenbank kann nicht gespeichert werden, solange eine Transaktion offen ist.");
+        FehlerAuslösen(fehler::TransaktionOffen, u"Die Datenbank kann nicht gespeichert werden, solange eine Transaktion offen ist.");
     spaltenEntfernen();
     zurückschreiben();
     protokollSichern();

@@ -13,7 +13,7 @@ struct Token {
 };
 
 [[noreturn]] void Syntax(TextSicht was) {
-    FehlerAuslösen(3075, u"Syntaxfehler in der SQL-Anweisung: " + Text(was) + u".");
+    FehlerAuslösen(fehler::SyntaxfehlerAusdruck, u"Syntaxfehler in der SQL-Anweisung: " + Text(was) + u".");
 }
 
 bool Buchstabe(char16_t c) {
@@ -140,7 +140,7 @@ public:
             a.tabelle = tabelle();
             if (wort(u"WHERE")) a.bedingung = ausdruck(a);
         } else {
-            FehlerAuslösen(3129, u"Ungültige SQL-Anweisung: erwartet wird SELECT oder DELETE.");
+            FehlerAuslösen(fehler::SqlUngültig, u"Ungültige SQL-Anweisung: erwartet wird SELECT oder DELETE.");
         }
         zeichen(u";");
         if (t_[p_].art != Art::Ende) Syntax(u"unerwarteter Text '" + t_[p_].text + u"'");
@@ -195,12 +195,12 @@ private:
     TableDefPtr tabelle() {
         const Text n = name();
         const int32_t p = v_.tabellen.Position(n);
-        if (p < 0) FehlerAuslösen(3078, u"Die Tabelle '" + n + u"' wurde nicht gefunden.");
+        if (p < 0) FehlerAuslösen(fehler::TabelleNichtGefunden, u"Die Tabelle '" + n + u"' wurde nicht gefunden.");
         return v_.tabellen.liste()[static_cast<size_t>(p)];
     }
     static int32_t feld(TableDef& t, const Text& n) {
         const int32_t p = t.Fields().Position(n);
-        if (p < 0) FehlerAuslösen(3061, u"Das Feld '" + n + u"' ist unbekannt (zu wenige Parameter).");
+        if (p < 0) FehlerAuslösen(fehler::ZuWenigeParameter, u"Das Feld '" + n + u"' ist unbekannt (zu wenige Parameter).");
         return p;
     }
 
@@ -260,7 +260,7 @@ private:
         try {
             a.parameter.push_back(Speicherwert(*fd, wert, true));
         } catch (const LaufzeitFehler&) {
-            FehlerAuslösen(3464, u"Datentypen im Kriterienausdruck unverträglich (Feld '" + fd->Name() + u"').");
+            FehlerAuslösen(fehler::DatentypKriterium, u"Datentypen im Kriterienausdruck unverträglich (Feld '" + fd->Name() + u"').");
         }
         return spalte + (IstTextTyp(fd->Type()) ? u" COLLATE PURIVO " : u" ") + op + u" ?";
     }

@@ -26,14 +26,14 @@ int32_t FesteGröße(int16_t typ) {
 Text SqlIndexName(const Text& tabelle, const Text& index) { return u"__pix\x1F" + tabelle + u"\x1F" + index; }
 
 void IndexAnlegen(detail::Verbindung& v, const TableDef& t, const Index& ix) {
-    if (ix.Fields().Count() == 0) FehlerAuslösen(3264, u"Der Index '" + ix.Name() + u"' hat keine Felder.");
+    if (ix.Fields().Count() == 0) FehlerAuslösen(fehler::OhneFelder, u"Der Index '" + ix.Name() + u"' hat keine Felder.");
     Text sql = Text(ix.Unique() ? u"CREATE UNIQUE INDEX " : u"CREATE INDEX ") +
                Bezeichner(SqlIndexName(t.Name(), ix.Name())) + u" ON " + SqlName(t.Name()) + u"(";
     bool erstes = true;
     auto& felder = const_cast<TableDef&>(t).Fields();
     for (auto& f : ix.Fields().liste()) {
         const int32_t p = felder.Position(f->Name());
-        if (p < 0) FehlerAuslösen(3265, u"Das Feld '" + f->Name() + u"' des Index ist nicht in der Tabelle.");
+        if (p < 0) FehlerAuslösen(fehler::NichtInAuflistung, u"Das Feld '" + f->Name() + u"' des Index ist nicht in der Tabelle.");
         sql += (erstes ? u"" : u",") + SqlName(felder.liste()[static_cast<size_t>(p)]->Name());
         // Jet compares text keys case-blind: "Meier" and "MEIER" collide in a unique index.
         if (detail::IstTextTyp(felder.liste()[static_cast<size_t>(p)]->Type())) sql += u" COLLATE PURIVO";
@@ -67,10 +67,10 @@ void Field::Name(Text n) {
         return;
     }
     auto t = tabelle_.lock();
-    if (n.empty()) FehlerAuslösen(3264, u"Das Feld hat keinen Namen.");
+    if (n.empty()) FehlerAuslösen(fehler::OhneFelder, u"Das Feld hat keinen Namen.");
     for (auto& g : t->felder_.liste())
         if (g.get() != this && GleicherName(g->Name(), n))
-            FehlerAuslösen(3191, u"Das Feld '" + n + u"' ist in der Tabelle bereits vorhanden.");
+            FehlerAuslösen(fehler::FeldVorhanden, u"Das Feld '" + n + u"' ist in der Tabelle bereits vorhanden.");
     v->ändern(*t);
     const Text alt = name_;
     auto umbenennen = [&](const Text& von, const Text& nach) {
@@ -104,13 +104,13 @@ void Field::Name(Text n) {
 }
 void Field::Type(int16_t t) {
     if (gespeichertIn())
-        FehlerAuslösen(3219, u"Der Typ eines gespeicherten Feldes kann nicht geändert werden.");
+        FehlerAuslösen(fehler::OperationUngültig, u"Der Typ eines gespeicherten Feldes kann nicht geändert werden.");
     typ_ = t;
     if (FesteGröße(t)) größe_ = FesteGröße(t);
 }
 void Field::Size(int32_t s) {
     if (FesteGröße(typ_)) return;  // fixed types keep their storage size
-    if (typ_ == dbText && (s < 1 || s > 255)) FehlerAuslösen(3009, u"Ungültige Feldgröße für ein Textfeld.");
+    if (typ_ == dbText && (s < 1 || s > 255)) FehlerAuslösen(fehler::FeldgrößeUngültig, u"Ungültige Feldgröße für ein Textfeld.");
     if (auto v = gespeichertIn()) v->ändern(*tabelle_.lock());
     größe_ = s;
     geändert();
@@ -170,10 +170,10 @@ void TableDef::Name(Text n) {
         name_ = std::move(n);
         return;
     }
-    if (n.empty()) FehlerAuslösen(3125, u"Die Tabelle hat keinen gültigen Namen.");
+    if (n.empty()) FehlerAuslösen(fehler::NameUngültig, u"Die Tabelle hat keinen gültigen Namen.");
     const int32_t p = v->tabellen.Position(n);
     if (p >= 0 && v->tabellen.liste()[static_cast<size_t>(p)].get() != this)
-        FehlerAuslösen(3010, u"Die Tabelle '" + n + u"' ist bereits vorhanden.");
+        FehlerAuslösen(fehler::TabelleVorhanden, u"Die Tabelle '" + n + u"' ist bereits vorhanden.");
     v->schreibbar();
     if (v->treiber) v->treiber->TabellennamePrüfen(n);
     v->ändern(*this);
@@ -211,7 +211,7 @@ FieldPtr TableDef::CreateField(Text name, int16_t typ, int32_t größe) const {
     f->name_ = std::move(name);
     f->typ_ = typ;
     f->größe_ = FesteGröße(typ) ? FesteGröße(typ) : typ == dbText ? (größe > 0 ? größe : 50) : größe;
-    if (typ == dbText && (f->größe_ < 1 || f->größe_ > 255)) FehlerAuslösen(3009, u"Ungültige Feldgröße für ein Textfeld.");
+    if (typ == dbText && (f->größe_ < 1 || f->größe_ > 255)) FehlerAuslösen(fehler::FeldgrößeUngültig, u"Ungültige Feldgröße für ein Textfeld.");
     return f;
 }
 
@@ -223,11 +223,11 @@ IndexPtr TableDef::CreateIndex(Text name) const {
 
 void TableDef::einrichten() {
     felder_.vorAnhängen_ = [this](const FieldPtr& f) {
-        if (f->Name().empty()) FehlerAuslösen(3264, u"Das Feld hat keinen Namen.");
+        if (f->Name().empty()) FehlerAuslösen(fehler::OhneFelder, u"Das Feld hat keinen Namen.");
         if (auto v = db_.lock()) {
             for (auto& g : felder_.liste())
                 if (GleicherName(g->Name(), f->Name()))
-                    FehlerAuslösen(3191, u"Das Feld '" + f->Name() + u"' ist in der Tabelle bereits vorhanden.");
+                    FehlerAuslösen(fehler::FeldVorhanden, u"Das Feld '" + f->Name() + u"' ist in der Tabelle bereits vorhanden.");
             v->ändern(*this);
             v->ausführen(u"ALTER TABLE " + SqlName(name_) + u" ADD COLUMN " + SqlName(f->Name()));
             v->vorrat.erase(this);
@@ -237,7 +237,7 @@ void TableDef::einrichten() {
     felder_.vorLöschen_ = [this](const FieldPtr& f, int32_t) {
         for (auto& ix : indizes_.liste())
             if (ix->Fields().Position(f->Name()) >= 0)
-                FehlerAuslösen(3280, u"Das Feld '" + f->Name() + u"' gehört zum Index '" + ix->Name() +
+                FehlerAuslösen(fehler::FeldImIndex, u"Das Feld '" + f->Name() + u"' gehört zum Index '" + ix->Name() +
                                          u"' und kann nicht gelöscht werden.");
         if (auto v = db_.lock()) {
             v->ändern(*this);
@@ -248,7 +248,7 @@ void TableDef::einrichten() {
     indizes_.vorAnhängen_ = [this](const IndexPtr& ix) {
         if (ix->Primary())
             for (auto& a : indizes_.liste())
-                if (a->Primary()) FehlerAuslösen(3283, u"Die Tabelle hat bereits einen Primärschlüssel.");
+                if (a->Primary()) FehlerAuslösen(fehler::PrimärschlüsselVorhanden, u"Die Tabelle hat bereits einen Primärschlüssel.");
         if (auto v = db_.lock()) {
             v->ändern(*this);
             IndexAnlegen(*v, *this, *ix);
@@ -371,20 +371,20 @@ void Verbindung::spaltenEntfernen() {
 
 void TabelleAnlegen(Verbindung& v, const TableDef& t) {
     auto& felder = const_cast<TableDef&>(t).Fields();
-    if (felder.Count() == 0) FehlerAuslösen(3264, u"Die Tabelle '" + t.Name() + u"' hat keine Felder.");
+    if (felder.Count() == 0) FehlerAuslösen(fehler::OhneFelder, u"Die Tabelle '" + t.Name() + u"' hat keine Felder.");
     Text sql = u"CREATE TABLE " + SqlName(t.Name()) + u"(";
     for (int32_t i = 0; i < felder.Count(); ++i) {
         const Text& n = felder.liste()[static_cast<size_t>(i)]->Name();
-        if (n.empty()) FehlerAuslösen(3264, u"Ein Feld der Tabelle '" + t.Name() + u"' hat keinen Namen.");
+        if (n.empty()) FehlerAuslösen(fehler::OhneFelder, u"Ein Feld der Tabelle '" + t.Name() + u"' hat keinen Namen.");
         for (int32_t j = 0; j < i; ++j)
             if (GleicherName(felder.liste()[static_cast<size_t>(j)]->Name(), n))
-                FehlerAuslösen(3191, u"Das Feld '" + n + u"' ist mehrfach definiert.");
+                FehlerAuslösen(fehler::FeldVorhanden, u"Das Feld '" + n + u"' ist mehrfach definiert.");
         sql += (i ? u"," : u"") + SqlName(n);
     }
     v.ausführen(sql + u")");
     int primär = 0;
     for (auto& ix : const_cast<TableDef&>(t).Indexes().liste()) {
-        if (ix->Primary() && ++primär > 1) FehlerAuslösen(3283, u"Die Tabelle hat bereits einen Primärschlüssel.");
+        if (ix->Primary() && ++primär > 1) FehlerAuslösen(fehler::PrimärschlüsselVorhanden, u"Die Tabelle hat bereits einen Primärschlüssel.");
         IndexAnlegen(v, t, *ix);
     }
 }
@@ -393,8 +393,8 @@ void Verbindung::strukturHaken() {
     Verbindung& v = *this;
     v.tabellen.vorAnhängen_ = [&v](const TableDefPtr& t) {
         v.schreibbar();
-        if (t->Name().empty()) FehlerAuslösen(3125, u"Die Tabelle hat keinen gültigen Namen.");
-        if (t->db_.lock()) FehlerAuslösen(3367, u"Die Tabelle ist bereits angefügt.");
+        if (t->Name().empty()) FehlerAuslösen(fehler::NameUngültig, u"Die Tabelle hat keinen gültigen Namen.");
+        if (t->db_.lock()) FehlerAuslösen(fehler::NameVorhanden, u"Die Tabelle ist bereits angefügt.");
         if (v.treiber) v.treiber->TabellennamePrüfen(t->Name());
         ausführenInSicherung(v, [&] {
             TabelleAnlegen(v, *t);
@@ -408,7 +408,7 @@ void Verbindung::strukturHaken() {
         v.schreibbar();
         for (auto& r : v.relationen.liste())
             if (GleicherName(r->Table(), t->Name()) || GleicherName(r->ForeignTable(), t->Name()))
-                FehlerAuslösen(3303, u"Die Tabelle '" + t->Name() + u"' gehört zur Beziehung '" + r->Name() +
+                FehlerAuslösen(fehler::InBeziehung, u"Die Tabelle '" + t->Name() + u"' gehört zur Beziehung '" + r->Name() +
                                          u"' und kann nicht gelöscht werden.");
         // Drops waiting on a table about to go are void, unless it stays.
         std::vector<Text> wartend;
@@ -435,7 +435,7 @@ void Verbindung::strukturHaken() {
     v.relationen.vorAnhängen_ = [&v](const RelationPtr& r) {
         v.schreibbar();
         if (v.tabellen.Position(r->Table()) < 0 || v.tabellen.Position(r->ForeignTable()) < 0)
-            FehlerAuslösen(3265, u"Eine Tabelle der Beziehung '" + r->Name() + u"' gibt es nicht.");
+            FehlerAuslösen(fehler::NichtInAuflistung, u"Eine Tabelle der Beziehung '" + r->Name() + u"' gibt es nicht.");
     };
     v.relationen.vorLöschen_ = [&v](const RelationPtr&, int32_t) { v.schreibbar(); };
     v.tabellen.nachÄndern_ = [&v] { v.strukturSchreiben(); };

@@ -58,15 +58,15 @@ void SqlFehler(sqlite3* db, int rc) {
     const Text meldung = ausUtf8(sqlite3_errmsg(db));
     switch (rc & 0xFF) {
         case SQLITE_CONSTRAINT:
-            FehlerAuslösen(3022, u"Die Änderung wurde nicht gespeichert: ein eindeutiger Index oder Primärschlüssel "
+            FehlerAuslösen(fehler::DoppelterSchlüssel, u"Die Änderung wurde nicht gespeichert: ein eindeutiger Index oder Primärschlüssel "
                                  u"erhielte doppelte Werte.");
-        case SQLITE_READONLY: FehlerAuslösen(3027, u"Die Datenbank oder das Objekt ist schreibgeschützt.");
+        case SQLITE_READONLY: FehlerAuslösen(fehler::Schreibgeschützt, u"Die Datenbank oder das Objekt ist schreibgeschützt.");
         case SQLITE_BUSY:
-        case SQLITE_LOCKED: FehlerAuslösen(3260, u"Die Datei ist von einem anderen Benutzer gesperrt.");
+        case SQLITE_LOCKED: FehlerAuslösen(fehler::Gesperrt, u"Die Datei ist von einem anderen Benutzer gesperrt.");
         case SQLITE_NOTADB:
-        case SQLITE_CORRUPT: FehlerAuslösen(3343, u"Unbekanntes Datenbankformat.");
-        case SQLITE_CANTOPEN: FehlerAuslösen(3044, u"Die Datei kann nicht geöffnet werden.");
-        default: FehlerAuslösen(3000, u"Fehler der Datenbank: " + meldung);
+        case SQLITE_CORRUPT: FehlerAuslösen(fehler::FormatUnbekannt, u"Unbekanntes Datenbankformat.");
+        case SQLITE_CANTOPEN: FehlerAuslösen(fehler::PfadUngültig, u"Die Datei kann nicht geöffnet werden.");
+        default: FehlerAuslösen(fehler::Allgemein, u"Fehler der Datenbank: " + meldung);
     }
 }
 
@@ -110,10 +110,10 @@ bool IstTextTyp(int16_t typ) { return typ == dbText || typ == dbMemo; }
 
 namespace {
 [[noreturn]] void Umwandlungsfehler(const Field& f) {
-    FehlerAuslösen(3421, u"Der Wert passt nicht zum Datentyp des Feldes '" + f.Name() + u"'.");
+    FehlerAuslösen(fehler::DatentypFalsch, u"Der Wert passt nicht zum Datentyp des Feldes '" + f.Name() + u"'.");
 }
 [[noreturn]] void Überlauf(const Field& f) {
-    FehlerAuslösen(3349, u"Der Wert ist zu groß oder zu klein für das Feld '" + f.Name() + u"'.");
+    FehlerAuslösen(fehler::NumerischerÜberlauf, u"Der Wert ist zu groß oder zu klein für das Feld '" + f.Name() + u"'.");
 }
 
 double AlsZahl(const Field& f, const Variante& v) {
@@ -146,9 +146,9 @@ Variante Speicherwert(const Field& f, const Variante& v, bool vergleich) {
             Text t = v.alsText();
             if (!vergleich) {
                 if (f.Type() == dbText && f.Size() > 0 && static_cast<int32_t>(t.size()) > f.Size())
-                    FehlerAuslösen(3163, u"Der Text ist zu lang für das Feld '" + f.Name() + u"'.");
+                    FehlerAuslösen(fehler::TextZuLang, u"Der Text ist zu lang für das Feld '" + f.Name() + u"'.");
                 if (t.empty() && !f.AllowZeroLength())
-                    FehlerAuslösen(3315, u"Das Feld '" + f.Name() + u"' darf keine leere Zeichenfolge enthalten.");
+                    FehlerAuslösen(fehler::LeereZeichenfolge, u"Das Feld '" + f.Name() + u"' darf keine leere Zeichenfolge enthalten.");
             }
             return Variante(std::move(t));
         }
@@ -186,7 +186,7 @@ Variante Speicherwert(const Field& f, const Variante& v, bool vergleich) {
 void ZuweisungPrüfen(const Field& f, const Variante& v) {
     const Variante roh = Speicherwert(f, v, true);
     if (f.Type() == dbText && f.Size() > 0 && roh.istText() && static_cast<int32_t>(roh.text().size()) > f.Size())
-        FehlerAuslösen(3163, u"Der Text ist zu lang für das Feld '" + f.Name() + u"'.");
+        FehlerAuslösen(fehler::TextZuLang, u"Der Text ist zu lang für das Feld '" + f.Name() + u"'.");
 }
 
 Variante Lesen(const Field& f, sqlite3_stmt* s, int spalte) {
@@ -257,7 +257,7 @@ void Verbindung::ausführen(TextSicht sql) {
 void Verbindung::schreibbar() {
     offen();
     if (nurLesen)
-        FehlerAuslösen(3027, schreibschutzGrund.empty() ? Text(u"Die Datenbank ist schreibgeschützt geöffnet.")
+        FehlerAuslösen(fehler::Schreibgeschützt, schreibschutzGrund.empty() ? Text(u"Die Datenbank ist schreibgeschützt geöffnet.")
                                                         : schreibschutzGrund);
     if (!protokollVersucht) protokollEinschalten();
 }
@@ -315,7 +315,7 @@ void Verbindung::protokollSichern() {
     const int fd = ::open(log.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0 || ::fsync(fd) != 0) {
         if (fd >= 0) ::close(fd);
-        FehlerAuslösen(3000, u"Die Datenbank konnte nicht auf den Datenträger geschrieben werden.");
+        FehlerAuslösen(fehler::Allgemein, u"Die Datenbank konnte nicht auf den Datenträger geschrieben werden.");
     }
     ::close(fd);
 }
@@ -333,7 +333,7 @@ void Verbindung::protokollBeenden() {
 }
 
 void Verbindung::offen() const {
-    if (geschlossen || !db) FehlerAuslösen(3420, u"Die Datenbank ist geschlossen.");
+    if (geschlossen || !db) FehlerAuslösen(fehler::ObjektUngültig, u"Die Datenbank ist geschlossen.");
 }
 
 Tabellenvorrat& Verbindung::vorratVon(const TableDef& t) { return vorrat[&t]; }
@@ -568,7 +568,7 @@ void Verbindung::strukturSchreiben() {
 void Verbindung::einrichten() {
     UErrorCode status = U_ZERO_ERROR;
     sortierung = ucol_open("de", &status);
-    if (U_FAILURE(status)) FehlerAuslösen(3000, u"Die Sortierung kann nicht eingerichtet werden.");
+    if (U_FAILURE(status)) FehlerAuslösen(fehler::Allgemein, u"Die Sortierung kann nicht eingerichtet werden.");
     ucol_setStrength(sortierung, UCOL_SECONDARY);
     sqlite3_create_collation16(db, u"PURIVO", SQLITE_UTF16_ALIGNED, sortierung, UcolVergleich);
 }

@@ -19,7 +19,6 @@ std::function<void(std::string_view schritt)> gSchreibHaken;
 
 namespace {
 
-constexpr int32_t kEinAusgabe = 3040, kFremdGeändert = 3197;
 constexpr std::string_view kPräfix = ".purivo-";
 constexpr std::string_view kJournalKopf = "PURIVO-JOURNAL-1";
 
@@ -32,7 +31,7 @@ uint64_t Prüfsumme(std::string_view d) {
 Text systemFehler(int fehler) { return ausUtf8(std::strerror(fehler)); }
 
 [[noreturn]] void SchreibFehler(const std::string& pfad, int fehler) {
-    FehlerAuslösen(kEinAusgabe,
+    FehlerAuslösen(fehler::EinAusgabe,
                    u"Die Datei '" + ausUtf8(pfad) + u"' kann nicht geschrieben werden (" + systemFehler(fehler) + u").");
 }
 
@@ -152,7 +151,7 @@ void JournalAusführen(const std::string& ordner, const Journal& j, bool mitHake
     for (const auto& p : j.entfernen) {
         const std::string z = ordner + "/" + p;
         if (::unlink(z.c_str()) != 0 && errno != ENOENT)
-            FehlerAuslösen(kEinAusgabe,
+            FehlerAuslösen(fehler::EinAusgabe,
                            u"Die Datei '" + ausUtf8(z) + u"' kann nicht gelöscht werden (" + systemFehler(errno) + u").");
         if (mitHaken) Haken("entfernt");
     }
@@ -219,10 +218,10 @@ void KennungPrüfen(const std::string& pfad, const Dateikennung& gelesen) {
     if (gleich) return;
     const Text datei = ausUtf8(pfad);
     if (!gelesen.vorhanden)
-        FehlerAuslösen(kFremdGeändert, u"Die Datei '" + datei +
+        FehlerAuslösen(fehler::FremdGeändert, u"Die Datei '" + datei +
                                             u"' wurde inzwischen von einem anderen Programm angelegt; sie wird nicht "
                                             u"überschrieben.");
-    FehlerAuslösen(kFremdGeändert, u"Die Datei '" + datei +
+    FehlerAuslösen(fehler::FremdGeändert, u"Die Datei '" + datei +
                                         (gibt ? u"' wurde seit dem Lesen von einem anderen Programm geändert oder ersetzt"
                                               : u"' wurde seit dem Lesen von einem anderen Programm gelöscht") +
                                         u"; sie wird nicht überschrieben, damit dessen Änderungen erhalten bleiben.");
@@ -239,7 +238,7 @@ std::string DateiLesen(const std::string& pfad, Dateikennung& kennung, size_t ma
     const int fd = ::open(pfad.c_str(), O_RDONLY | O_CLOEXEC);
     auto fehler = [&](int e) {
         if (fd >= 0) ::close(fd);
-        FehlerAuslösen(kEinAusgabe, u"Die Datei '" + ausUtf8(pfad) + u"' kann nicht gelesen werden (" + systemFehler(e) + u").");
+        FehlerAuslösen(fehler::EinAusgabe, u"Die Datei '" + ausUtf8(pfad) + u"' kann nicht gelesen werden (" + systemFehler(e) + u").");
     };
     if (fd < 0) fehler(errno);
     kennung = KennungVon(fd);

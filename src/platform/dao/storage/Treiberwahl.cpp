@@ -71,12 +71,12 @@ std::unique_ptr<Speichertreiber> TreiberÖffnen(TextSicht connect, const Text& p
         if (::stat(nachUtf8(pfad).c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
             return access::TreiberÖffnen(pfad, passwort, nurLesen);
         // The connect string may hold a password: it is never part of a message.
-        FehlerAuslösen(3170, u"Für das Format der Datei '" + pfad + u"' ist kein Speichertreiber vorhanden.");
+        FehlerAuslösen(fehler::TreiberFehlt, u"Für das Format der Datei '" + pfad + u"' ist kein Speichertreiber vorhanden.");
     }
     const Text art = Grossbuchstaben(c);
     if (art.rfind(u"EXCEL ", 0) == 0) return excel::TreiberÖffnen(pfad, nurLesen);
     if (art.rfind(u"DBASE ", 0) == 0) return dbase::TreiberÖffnen(pfad, nurLesen);
-    FehlerAuslösen(3170, u"Für das Format '" + c + u"' ist kein Speichertreiber vorhanden.");
+    FehlerAuslösen(fehler::TreiberFehlt, u"Für das Format '" + c + u"' ist kein Speichertreiber vorhanden.");
 }
 
 }  // namespace speicher

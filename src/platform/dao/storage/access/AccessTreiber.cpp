@@ -20,7 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/dao/Dao.h"
+#include "platform/dao/DaoFehler.h"
+#include "platform/dao/DaoGrundlagen.h"
 #include "platform/dao/DaoIntern.h"
 #include "platform/dao/storage/Dateisatz.h"
 #include "platform/dao/storage/access/AccessKopf.h"
@@ -35,7 +36,7 @@ constexpr int kOffsetMaske = 0x1FFF;  // row offsets on a data page carry flags 
 Text Name(const char* utf8) { return ausUtf8(utf8 ? std::string_view(utf8) : std::string_view()); }
 
 [[noreturn]] void Beschädigt(const Text& datei) {
-    dao::FehlerAuslösen(3343, u"Die Datei '" + datei + u"' ist unvollständig oder beschädigt.");
+    dao::FehlerAuslösen(fehler::FormatUnbekannt, u"Die Datei '" + datei + u"' ist unvollständig oder beschädigt.");
 }
 
 uint64_t LeserLE(const uint8_t* p, int n) {
@@ -159,27 +160,27 @@ public:
         for (char16_t c : name)
             if (c == u'!' || c == u'.' || c == u'[' || c == u']' || c == u'\'' || c == u'"') gut = false;
         if (!gut)
-            dao::FehlerAuslösen(3125, u"'" + Text(name) +
+            dao::FehlerAuslösen(fehler::NameUngültig, u"'" + Text(name) +
                                      u"' ist kein zulässiger Tabellenname: höchstens 64 Zeichen, ohne ! . [ ] ' und \".");
     }
 
     void Schreiben(const Rückschrift& rückschrift) override {
         if (!Schreibbar()) {
             const Text grund = SchreibschutzGrund();
-            dao::FehlerAuslösen(3027, grund.empty() ? u"Die Datei '" + datei_ + u"' ist schreibgeschützt geöffnet." : grund);
+            dao::FehlerAuslösen(fehler::Schreibgeschützt, grund.empty() ? u"Die Datei '" + datei_ + u"' ist schreibgeschützt geöffnet." : grund);
         }
         std::vector<const Rückschrift::Tabelle*> neu;
         for (const auto& t : rückschrift.tabellen) {
             if (t.zustand == Rückschrift::Zustand::neu) {
                 neu.push_back(&t);
             } else if (t.zustand == Rückschrift::Zustand::geändert || t.beschreibung.name != t.alterName) {
-                dao::FehlerAuslösen(3027, u"Die Datei '" + datei_ + u"' wurde nicht geändert: In Access-Dateien legt "
+                dao::FehlerAuslösen(fehler::Schreibgeschützt, u"Die Datei '" + datei_ + u"' wurde nicht geändert: In Access-Dateien legt "
                                          u"Purivo nur neue Tabellen an; die Tabelle '" + t.alterName +
                                          u"' bleibt, wie sie ist.");
             }
         }
         if (!rückschrift.gelöscht.empty())
-            dao::FehlerAuslösen(3027, u"Die Datei '" + datei_ + u"' wurde nicht geändert: In Access-Dateien legt Purivo "
+            dao::FehlerAuslösen(fehler::Schreibgeschützt, u"Die Datei '" + datei_ + u"' wurde nicht geändert: In Access-Dateien legt Purivo "
                                      u"nur neue Tabellen an; die Tabelle '" + rückschrift.gelöscht.front() +
                                      u"' bleibt erhalten.");
         if (neu.empty()) return;
@@ -196,7 +197,7 @@ public:
             for (const Rückschrift::Tabelle* t : neu) jet4::TabelleHinzufügen(datei, t->beschreibung, t->zeilen, jetzt);
             inhalt = datei.Inhalt();
         } catch (const jet4::NichtSchreibbar& n) {
-            dao::FehlerAuslösen(3027, u"Die Datei '" + datei_ + u"' wurde nicht geändert: " + n.grund);
+            dao::FehlerAuslösen(fehler::Schreibgeschützt, u"Die Datei '" + datei_ + u"' wurde nicht geändert: " + n.grund);
         } catch (const jet4::Formatfehler&) {
             Beschädigt(datei_);
         }
@@ -206,7 +207,7 @@ public:
         kennung_ = KennungLesen(pfad);
         // From now on the driver lists and reads the file as written.
         MdbHandle* wieder = mdb_open(pfad.c_str(), MDB_NOFLAGS);
-        if (!wieder) dao::FehlerAuslösen(3051, u"Die Datei '" + datei_ + u"' kann nicht wieder geöffnet werden.");
+        if (!wieder) dao::FehlerAuslösen(fehler::DateiNichtÖffenbar, u"Die Datei '" + datei_ + u"' kann nicht wieder geöffnet werden.");
         mdb_close(mdb_);
         mdb_ = wieder;
         KatalogLesen();
@@ -225,7 +226,7 @@ private:
         const Text schlüssel = NamenSchlüssel(name);
         for (const auto& [n, e] : tabellen_)
             if (NamenSchlüssel(n) == schlüssel) return e;
-        dao::FehlerAuslösen(3078, u"Die Tabelle '" + name + u"' gibt es in der Datei '" + datei_ + u"' nicht.");
+        dao::FehlerAuslösen(fehler::TabelleNichtGefunden, u"Die Tabelle '" + name + u"' gibt es in der Datei '" + datei_ + u"' nicht.");
     }
 
     TabellePtr Lesen(MdbCatalogEntry* e) const {
@@ -329,7 +330,7 @@ private:
                     gefunden = true;
                 }
             if (!gefunden)
-                dao::FehlerAuslösen(3265, u"Das Feld '" + felder[k] + u"' gibt es in der Tabelle '" + Name(e->object_name) +
+                dao::FehlerAuslösen(fehler::NichtInAuflistung, u"Das Feld '" + felder[k] + u"' gibt es in der Tabelle '" + Name(e->object_name) +
                                          u"' der Datei '" + datei_ + u"' nicht.");
         }
         std::vector<MdbField> roh(spalten);
@@ -488,14 +489,14 @@ std::unique_ptr<Speichertreiber> TreiberÖffnen(const Text& datei, const Text& p
     const Dateikennung kennung = KennungLesen(pfad);
     std::error_code ec;
     const fs::file_status status = fs::status(pfad, ec);
-    if (ec || !fs::exists(status)) dao::FehlerAuslösen(3024, u"Die Datei '" + datei + u"' wurde nicht gefunden.");
+    if (ec || !fs::exists(status)) dao::FehlerAuslösen(fehler::DateiNichtGefunden, u"Die Datei '" + datei + u"' wurde nicht gefunden.");
     if (!fs::is_regular_file(status))
-        dao::FehlerAuslösen(3343, u"'" + datei + u"' ist keine Datei, sondern ein Ordner oder ein Gerät.");
+        dao::FehlerAuslösen(fehler::FormatUnbekannt, u"'" + datei + u"' ist keine Datei, sondern ein Ordner oder ein Gerät.");
     const uintmax_t größe = fs::file_size(pfad, ec);
     std::ifstream ein(pfad, std::ios::binary);
-    if (ec || !ein) dao::FehlerAuslösen(3051, u"Die Datei '" + datei + u"' kann nicht gelesen werden.");
+    if (ec || !ein) dao::FehlerAuslösen(fehler::DateiNichtÖffenbar, u"Die Datei '" + datei + u"' kann nicht gelesen werden.");
     if (größe == 0)
-        dao::FehlerAuslösen(3343, u"Die Datei '" + datei + u"' ist leer (0 Bytes) und keine Access-Datenbank.");
+        dao::FehlerAuslösen(fehler::FormatUnbekannt, u"Die Datei '" + datei + u"' ist leer (0 Bytes) und keine Access-Datenbank.");
 
     std::vector<uint8_t> seite0(4096);
     ein.read(reinterpret_cast<char*>(seite0.data()), static_cast<std::streamsize>(seite0.size()));
@@ -509,9 +510,9 @@ std::unique_ptr<Speichertreiber> TreiberÖffnen(const Text& datei, const Text& p
                 Beschädigt(datei);
             [[fallthrough]];
         case Kopfbefund::keinJet:
-            dao::FehlerAuslösen(3343, u"Die Datei '" + datei + u"' ist keine Access-Datenbank.");
+            dao::FehlerAuslösen(fehler::FormatUnbekannt, u"Die Datei '" + datei + u"' ist keine Access-Datenbank.");
         case Kopfbefund::neueresFormat:
-            dao::FehlerAuslösen(3343, u"Die Datei '" + datei +
+            dao::FehlerAuslösen(fehler::FormatUnbekannt, u"Die Datei '" + datei +
                                      u"' ist in einem neueren Access-Format (.accdb) gespeichert; gelesen werden "
                                      u"Access-Datenbanken der Versionen 97 bis 2003 (.mdb).");
     }
@@ -526,11 +527,11 @@ std::unique_ptr<Speichertreiber> TreiberÖffnen(const Text& datei, const Text& p
     }
     ein.close();
 
-    if (!KennwortPasst(kopf, passwort)) dao::FehlerAuslösen(3031, u"Kein gültiges Kennwort.");
+    if (!KennwortPasst(kopf, passwort)) dao::FehlerAuslösen(fehler::KennwortUngültig, u"Kein gültiges Kennwort.");
     if (!LiestSauber(pfad, datei, kopf, größe)) Beschädigt(datei);
 
     MdbHandle* mdb = mdb_open(pfad.c_str(), MDB_NOFLAGS);
-    if (!mdb) dao::FehlerAuslösen(3051, u"Die Datei '" + datei + u"' kann nicht geöffnet werden.");
+    if (!mdb) dao::FehlerAuslösen(fehler::DateiNichtÖffenbar, u"Die Datei '" + datei + u"' kann nicht geöffnet werden.");
     if (mdb->fmt->pg_size != static_cast<ssize_t>(kopf.seitengröße)) {
         mdb_close(mdb);
         Beschädigt(datei);

@@ -13,7 +13,8 @@
 #include <map>
 #include <set>
 
-#include "platform/dao/Dao.h"
+#include "platform/dao/DaoFehler.h"
+#include "platform/dao/DaoGrundlagen.h"
 #include "platform/dao/DaoFehler.h"
 #include "platform/dao/storage/Dateisatz.h"
 #include "platform/dao/storage/dbase/DbfDatei.h"
@@ -74,7 +75,7 @@ public:
     DbaseTreiber(std::string ordner, bool nurLesen) : ordner_(std::move(ordner)), nurLesen_(nurLesen) {
         struct stat st {};
         if (ordner_.empty() || ::stat(ordner_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-            FehlerAuslösen(kFehlerPfad, u"'" + ausUtf8(ordner_) +
+            FehlerAuslösen(fehler::PfadUngültig, u"'" + ausUtf8(ordner_) +
                                             u"' ist kein zulässiger Pfad. Stellen Sie sicher, dass der Pfad richtig "
                                             u"geschrieben ist und dass eine Verbindung mit dem Server besteht, auf dem "
                                             u"sich die Datei befindet.");
@@ -104,7 +105,7 @@ public:
 
     void ZeilenLesen(const TabellenBeschreibung& tabelle, const Zeilenziel& ziel) override {
         Eintrag* e = finden(tabelle.name);
-        if (!e) FehlerAuslösen(3011, u"Das Objekt '" + tabelle.name + u"' wurde nicht gefunden.");
+        if (!e) FehlerAuslösen(fehler::ObjektNichtGefunden, u"Das Objekt '" + tabelle.name + u"' wurde nicht gefunden.");
         const Text datei = ausUtf8(e->dbf);
         const std::string daten = DateiLesen(e->dbf, e->dbfKennung);
         const Zeichensatz zs(e->codepage);
@@ -112,7 +113,7 @@ public:
         // Read-only, a cut file gives what it holds; open for writing, the missing records
         // would be lost at the write-back.
         if (!nurLesen_ && e->kopf.anzahl < e->kopf.anzahlKopf)
-            FehlerAuslösen(kFehlerFormat, u"Die Datei '" + datei + u"' ist beschädigt oder abgeschnitten: ihr Kopf nennt " +
+            FehlerAuslösen(fehler::FormatUnbekannt, u"Die Datei '" + datei + u"' ist beschädigt oder abgeschnitten: ihr Kopf nennt " +
                                               ausUtf8(std::to_string(e->kopf.anzahlKopf)) + u" Datensätze, vollständig "
                                               u"lesbar sind nur " + ausUtf8(std::to_string(e->kopf.anzahl)) +
                                               u". Sie kann nur schreibgeschützt geöffnet werden.");
@@ -131,7 +132,7 @@ public:
             const auto it = std::find_if(e->kopf.felder.begin(), e->kopf.felder.end(),
                                          [&](const DbfFeld& d) { return NamenSchlüssel(d.name) == k; });
             if (it == e->kopf.felder.end())
-                FehlerAuslösen(3265, u"Das Feld '" + f.name + u"' fehlt in der Datei '" + datei + u"'.");
+                FehlerAuslösen(fehler::NichtInAuflistung, u"Das Feld '" + f.name + u"' fehlt in der Datei '" + datei + u"'.");
             quelle.push_back(static_cast<size_t>(it - e->kopf.felder.begin()));
         }
         std::vector<Variante> zeile(quelle.size());
@@ -162,14 +163,14 @@ public:
                              return c < 0x20 || TextSicht(u":/\\*?[].").find(c) != TextSicht::npos;
                          });
         if (!gut)
-            FehlerAuslösen(kFehlerName, u"'" + Text(name) +
+            FehlerAuslösen(fehler::NameUngültig, u"'" + Text(name) +
                                             u"' ist kein zulässiger Name für eine dBase-Tabelle: höchstens 8 Zeichen, "
                                             u"keines von : / \\ * ? [ ] und kein Punkt.");
     }
 
     void Schreiben(const Rückschrift& r) override {
-        if (nurLesen_) FehlerAuslösen(3027, u"Die Datenbank oder das Objekt ist schreibgeschützt.");
-        if (const Text grund = SchreibschutzGrund(); !grund.empty()) FehlerAuslösen(3027, grund);
+        if (nurLesen_) FehlerAuslösen(fehler::Schreibgeschützt, u"Die Datenbank oder das Objekt ist schreibgeschützt.");
+        if (const Text grund = SchreibschutzGrund(); !grund.empty()) FehlerAuslösen(fehler::Schreibgeschützt, grund);
         Dateisatz satz(ordner_);
         std::vector<std::string> entfernen;
 
@@ -305,7 +306,7 @@ private:
     void auflisten() {
         DIR* dir = ::opendir(ordner_.c_str());
         if (!dir)
-            FehlerAuslösen(kFehlerEinAusgabe,
+            FehlerAuslösen(fehler::EinAusgabe,
                            u"Der Ordner '" + ausUtf8(ordner_) + u"' kann nicht gelesen werden (" + systemFehler() + u").");
         std::map<std::string, std::string> dateien;  // lower-case name -> name on disk
         std::vector<std::string> dbfs;

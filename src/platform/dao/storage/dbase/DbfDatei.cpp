@@ -10,7 +10,8 @@
 #include <ctime>
 #include <set>
 
-#include "platform/dao/Dao.h"
+#include "platform/dao/DaoFehler.h"
+#include "platform/dao/DaoGrundlagen.h"
 #include "platform/dao/DaoFehler.h"
 
 namespace dao::speicher::dbase {
@@ -38,10 +39,10 @@ Text bytesText(std::string_view b) {
 }
 
 [[noreturn]] void Kaputt(const Text& datei, const Text& was) {
-    FehlerAuslösen(kFehlerFormat, u"Nicht erkanntes Datenbankformat '" + datei + u"': " + was + u".");
+    FehlerAuslösen(fehler::FormatUnbekannt, u"Nicht erkanntes Datenbankformat '" + datei + u"': " + was + u".");
 }
 [[noreturn]] void SatzKaputt(const Text& datei, uint64_t satz, const DbfFeld& f, const Text& was) {
-    FehlerAuslösen(kFehlerFormat, u"Die Datei '" + datei + u"' ist beschädigt: Satz " + zahlText(satz) + u", Feld '" +
+    FehlerAuslösen(fehler::FormatUnbekannt, u"Die Datei '" + datei + u"' ist beschädigt: Satz " + zahlText(satz) + u", Feld '" +
                                       f.name + u"' " + was + u".");
 }
 
@@ -291,12 +292,12 @@ namespace {
 std::string_view memoLesen(const DbfKopf& k, const Memodaten& m, uint64_t block, const Text& datei, uint64_t satz,
                            const DbfFeld& f) {
     if (!m.vorhanden)
-        FehlerAuslösen(kFehlerNichtGefunden, u"Die Memodatei zur Datei '" + datei + u"' wurde nicht gefunden (Satz " +
+        FehlerAuslösen(fehler::DateiNichtGefunden, u"Die Memodatei zur Datei '" + datei + u"' wurde nicht gefunden (Satz " +
                                                   zahlText(satz) + u", Feld '" + f.name + u"' verweist auf Block " +
                                                   zahlText(block) + u").");
     const std::string_view d = m.daten;
     auto zuKurz = [&]() {
-        FehlerAuslösen(kFehlerFormat, u"Die Memodatei '" + m.datei + u"' ist beschädigt oder zu kurz: Satz " +
+        FehlerAuslösen(fehler::FormatUnbekannt, u"Die Memodatei '" + m.datei + u"' ist beschädigt oder zu kurz: Satz " +
                                           zahlText(satz) + u", Feld '" + f.name + u"' verweist auf Block " +
                                           zahlText(block) + u", die Datei hat nur " + zahlText(d.size()) + u" Bytes.");
     };
@@ -441,7 +442,7 @@ std::string DbfSchreiber::Kodieren(TextSicht text, const DbfFeld& f) const {
     size_t i = 0;
     while (i < text.size() && zs_.dekodieren(zs_.kodieren(text.substr(0, i + 1))) == text.substr(0, i + 1)) ++i;
     const size_t n = i < text.size() && (text[i] & 0xFC00) == 0xD800 && i + 1 < text.size() ? 2 : 1;
-    FehlerAuslösen(kFehlerZeichen, u"Tabelle '" + tabelle_ + u"', Feld '" + f.name + u"': Das Zeichen '" +
+    FehlerAuslösen(fehler::Allgemein, u"Tabelle '" + tabelle_ + u"', Feld '" + f.name + u"': Das Zeichen '" +
                                        Text(text.substr(std::min(i, text.size() - 1), n)) + u"' kann in der Codepage " +
                                        ausUtf8(zs_.name()) + u" der Datei '" + datei_ + u"' nicht gespeichert werden.");
 }
@@ -477,7 +478,7 @@ void DbfSchreiber::Zeile(const std::vector<Variante>& werte) {
             continue;
         }
         auto überlauf = [&](const Text& wert) {
-            FehlerAuslösen(kFehlerÜberlauf, u"Numerischer Feldüberlauf: der Wert " + wert + u" passt nicht in das Feld '" +
+            FehlerAuslösen(fehler::NumerischerÜberlauf, u"Numerischer Feldüberlauf: der Wert " + wert + u" passt nicht in das Feld '" +
                                                 f.name + u"' (" + ausUtf8(std::string(1, f.typ)) + u" " +
                                                 zahlText(f.breite) + u"," + zahlText(f.dezimalen) + u") der Datei '" +
                                                 datei_ + u"'.");

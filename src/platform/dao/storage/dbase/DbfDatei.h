@@ -15,14 +15,6 @@
 
 namespace dao::speicher::dbase {
 
-// Engine error numbers of this driver.
-inline constexpr int32_t kFehlerFormat = 3343;      // unrecognised or damaged file
-inline constexpr int32_t kFehlerNichtGefunden = 3024;
-inline constexpr int32_t kFehlerEinAusgabe = 3040;
-inline constexpr int32_t kFehlerÜberlauf = 3349;    // number too wide for its field
-inline constexpr int32_t kFehlerName = 3125;
-inline constexpr int32_t kFehlerPfad = 3044;
-inline constexpr int32_t kFehlerZeichen = 3000;   // a character the code page cannot hold (as the Excel driver)
 
 // ICU name of a language driver byte; "" when the byte names none we know.
 std::string CodepageAusSprachtreiber(uint8_t byte);
@@ -89,7 +81,7 @@ public:
     // `dBase3Memo` (0x83 layout) when there are memo fields, else 0x8B; 0x03 without.
     DbfSchreiber(std::vector<DbfFeld> felder, uint8_t sprachtreiber, bool dBase3Memo, const Zeichensatz& zs,
                  Text datei, std::string memoName);
-    // Values in field order; a value the field cannot hold raises kFehlerÜberlauf.
+    // Values in field order; a value the field cannot hold raises fehler::NumerischerÜberlauf.
     void Zeile(const std::vector<Variante>& werte);
     std::string DbfBytes() const;
     bool HatMemo() const { return memo_; }

@@ -14,7 +14,8 @@
 #include <sstream>
 
 #include "platform/basic/Laufzeit.h"
-#include "platform/dao/Dao.h"
+#include "platform/dao/DaoFehler.h"
+#include "platform/dao/DaoGrundlagen.h"
 #include "platform/dao/storage/Dateisatz.h"
 #include "platform/dao/storage/excel/Arbeitsmappe.h"
 #include "platform/dao/storage/excel/Verbunddatei.h"
@@ -22,8 +23,6 @@
 namespace dao::speicher::excel {
 namespace {
 
-constexpr int32_t kFormatFehler = 3274, kÖffnenFehler = 3044, kVerweigert = 3000,
-                  kUngültigerName = 3125, kSchreibgeschützt = 3027;
 
 struct Zelle {
     enum class Art : uint8_t { leer, zahl, datum, wahrheit, text } art = Art::leer;
@@ -87,7 +86,7 @@ public:
         OrdnerAufräumen(Ordner());
         struct stat st {};
         if (::stat(pfad.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-            FehlerAuslösen(kÖffnenFehler, u"Die Datei '" + datei_ + u"' kann nicht geöffnet werden.");
+            FehlerAuslösen(fehler::PfadUngültig, u"Die Datei '" + datei_ + u"' kann nicht geöffnet werden.");
         std::string inhalt = DateiLesen(pfad, kennung_);
         Einlesen(std::move(inhalt));
     }
@@ -102,7 +101,7 @@ public:
     void ZeilenLesen(const TabellenBeschreibung& tabelle, const Zeilenziel& ziel) override {
         Laden();
         const Tabelle* t = Suchen(tabelle.name);
-        if (!t) FehlerAuslösen(3078, u"Die Tabelle '" + tabelle.name + u"' ist in der Arbeitsmappe '" + datei_ + u"' nicht vorhanden.");
+        if (!t) FehlerAuslösen(fehler::TabelleNichtGefunden, u"Die Tabelle '" + tabelle.name + u"' ist in der Arbeitsmappe '" + datei_ + u"' nicht vorhanden.");
         const auto& felder = t->beschreibung.felder;
         std::vector<Variante> zeile(felder.size());
         for (const auto& z : t->zeilen) {
@@ -131,14 +130,14 @@ public:
 
     void TabellennamePrüfen(TextSicht name) const override {
         if (!Arbeitsmappe::NameZulässig(name) || name.find(u'$') != TextSicht::npos)
-            FehlerAuslösen(kUngültigerName, u"'" + Text(name) + u"' ist kein zulässiger Name für ein Tabellenblatt der Arbeitsmappe '" +
+            FehlerAuslösen(fehler::NameUngültig, u"'" + Text(name) + u"' ist kein zulässiger Name für ein Tabellenblatt der Arbeitsmappe '" +
                                                 datei_ + u"' (1 bis 31 Zeichen, keines von : / \\ * ? [ ] $).");
     }
 
     void Schreiben(const Rückschrift& rückschrift) override {
         if (!Schreibbar()) {
             const Text grund = SchreibschutzGrund();
-            FehlerAuslösen(kSchreibgeschützt, grund.empty() ? u"Die Arbeitsmappe '" + datei_ + u"' ist schreibgeschützt geöffnet." : grund);
+            FehlerAuslösen(fehler::Schreibgeschützt, grund.empty() ? u"Die Arbeitsmappe '" + datei_ + u"' ist schreibgeschützt geöffnet." : grund);
         }
         // A workbook that was only read is never rewritten.
         bool änderung = !rückschrift.gelöscht.empty();
@@ -149,9 +148,9 @@ public:
         try {
             datei = NeueDatei(rückschrift);
         } catch (const Verweigerung& v) {
-            FehlerAuslösen(kVerweigert, u"Die Arbeitsmappe '" + datei_ + u"' wurde nicht geändert. " + v.grund);
+            FehlerAuslösen(fehler::Allgemein, u"Die Arbeitsmappe '" + datei_ + u"' wurde nicht geändert. " + v.grund);
         } catch (const Formatfehler& f) {
-            FehlerAuslösen(kFormatFehler, u"Die Arbeitsmappe '" + datei_ + u"' wurde nicht geändert: " + f.grund + u".");
+            FehlerAuslösen(fehler::FormatUnerwartet, u"Die Arbeitsmappe '" + datei_ + u"' wurde nicht geändert: " + f.grund + u".");
         }
         KennungPrüfen(nachUtf8(datei_), kennung_);
         Dateisatz satz(Ordner());
@@ -180,7 +179,7 @@ private:
     }
 
     [[noreturn]] void Kaputt(const Text& grund) const {
-        FehlerAuslösen(kFormatFehler, u"Die Datei '" + datei_ + u"' ist keine lesbare Excel-Arbeitsmappe: " + grund + u".");
+        FehlerAuslösen(fehler::FormatUnerwartet, u"Die Datei '" + datei_ + u"' ist keine lesbare Excel-Arbeitsmappe: " + grund + u".");
     }
 
     void Einlesen(std::string roh) {
