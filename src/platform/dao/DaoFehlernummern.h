@@ -86,4 +86,13 @@ constexpr const char16_t* Text(int32_t nummer) {
     return nullptr;
 }
 
+// Each number once, so that a text cannot hide behind another.
+constexpr bool JedeNummerEinmal() {
+    for (const Eintrag& a : kKatalog)
+        for (const Eintrag& b : kKatalog)
+            if (&a != &b && a.nummer == b.nummer) return false;
+    return true;
+}
+static_assert(JedeNummerEinmal());
+
 }  // namespace dao::fehler
