@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         const Text datei = u"fuzz.dbf";
         const Vorkopf v = VorkopfLesen(dbf, datei);
-        const Zeichensatz zs(v.codepage);
+        const dao::speicher::Zeichensatz zs(v.codepage);
         const DbfKopf k = KopfLesen(dbf, dbf.size(), datei, zs);
         Memodaten m;
         m.vorhanden = !memo.empty();

@@ -3,10 +3,13 @@
 #include <QTranslator>
 
 #include "foundation/Oberflaeche.h"
+#include "operations/Programmzustand.h"
 #include "platform/forms/Dialoge.h"
 #include "ui/frmHaupt.h"
 
 int main(int argc, char** argv) {
+    // The core's state at its start values before the window reads any of it (a no-op here).
+    ProgrammzustandZurücksetzen();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Purivo"));
     // Qt's own dialogs (the file dialog's columns, context menus) speak German too.

@@ -376,6 +376,12 @@ void typHinzufügen(Feldzuordnung& f, Typcode code) { f.Bits = static_cast<int16
 
 }  // namespace
 
+void FeldInhalteZustandZurücksetzen() {
+    tdfStichprobe.reset();
+    rsStichprobe.reset();
+    StichprobeAnzahl = 0;
+}
+
 Text ZufallswertHolen(int32_t Spalte) {
     if (StichprobeAnzahl <= 0) return {};
     dao::Recordset& rs = festgelegt(rsStichprobe);

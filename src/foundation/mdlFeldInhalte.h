@@ -55,3 +55,5 @@ void FeldtypenErraten(const Text& Tabelle, std::vector<Feldzuordnung>& Felder, i
 // table being typed, as text; the empty text when it has none. Only while
 // FeldtypenErraten runs; a failed move goes to its error trap.
 Text ZufallswertHolen(int32_t Spalte);
+// Drops what a guess left behind (its sample table and records): the state at program start.
+void FeldInhalteZustandZurücksetzen();

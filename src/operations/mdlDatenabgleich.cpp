@@ -174,3 +174,11 @@ void DatenabgleichTempTabelleLöschen() { TempTabelleLöschen(); }
 void NeueDatenTempTabelleLöschen() { TempTabelleLöschen(); }
 void DatenabgleichAbbrechen() { Abbrechen(); }
 void NeueDatenAbbrechen() { Abbrechen(); }
+
+void DatenabgleichZustandZurücksetzen() {
+    Lauf = Vorgangslauf{};
+    ZweiteTabelle = Variante();
+    Mischtabelle = Variante();
+    Zuordnung1.clear();
+    Zuordnung2.clear();
+}

@@ -37,3 +37,5 @@ void DatenabgleichTempTabelleLöschen();
 void NeueDatenTempTabelleLöschen();
 void DatenabgleichAbbrechen();
 void NeueDatenAbbrechen();
+// Drops the state the last run left behind: the state at program start.
+void DatenabgleichZustandZurücksetzen();

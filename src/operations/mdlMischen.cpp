@@ -261,3 +261,12 @@ void MischenStarten(const Variante& Tabelle1, const Variante& Tabelle2, const Va
     if (gAbbruch || gFehlerAbbruch) return MischenAbbrechen();
     FelderErgebnis = Ergebnis;
 }
+
+void MischenZustandZurücksetzen() {
+    Lauf = Vorgangslauf{};
+    ZweiteTabelle = Variante();
+    Anzahl1 = Anzahl2 = 0;
+    Zuordnung1.clear();
+    Zuordnung2.clear();
+    Ergebnis.clear();
+}

@@ -24,6 +24,8 @@ inline constexpr Datensatzquelle QuelleTabelle1 = 1, QuelleTabelle2 = 2;
 void MischenStarten(const Variante& Tabelle1, const Variante& Tabelle2, const Variante& Temp,
                     const std::vector<Feldzuordnung>& Felder1, const std::vector<Feldzuordnung>& Felder2,
                     std::vector<Feldzuordnung>& FelderErgebnis);
+// Drops the state the last mixing left behind: the state at program start.
+void MischenZustandZurücksetzen();
 
 // Per type code c (1 to 69), at c - 1: the first column of the second table that
 // holds type c, combined columns included; -1 when none.

@@ -303,3 +303,8 @@ void MüllsucheStarten(const Variante& Quelltabelle, const Variante& Zieltabelle
     if (!DatenbankSpeichern()) return MüllsucheAbbrechen();
     o.RahmenWechseln(rahmen::MüllNachbearbeitung, rahmen::MüllProtokoll, true, true);
 }
+
+void MüllsucheZustandZurücksetzen() {
+    Lauf = Vorgangslauf{};
+    SeiteGezeigt = false;
+}

@@ -50,3 +50,5 @@ void DatensatzEntmüllen(dao::Recordset& rs);
 // column named like a bookkeeping column, back on page 21.
 void MüllsucheStarten(const Variante& Quelltabelle, const Variante& Zieltabelle);
 void MüllsucheAbbrechen();
+// Drops the state the last run left behind: the state at program start.
+void MüllsucheZustandZurücksetzen();

@@ -185,3 +185,7 @@ void FelderSplitten(const Variante& Quelltabelle, const Variante& Zieltabelle) {
     if (!DatenbankSpeichern()) return SplittenAbbrechen();
     o.RahmenWechseln(rahmen::Durchführung, rahmen::SplittenProtokoll, true, true);
 }
+
+void SplittenZustandZurücksetzen() {
+    Lauf = Vorgangslauf{};
+}

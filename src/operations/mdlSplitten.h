@@ -12,6 +12,8 @@ inline constexpr int SplittenPostleitzahlOrt = 0, SplittenStraßeHausnummer = 1,
 // cancel on page 3, or, when the inputs do not pass, back on page 31.
 void FelderSplitten(const Variante& Quelltabelle, const Variante& Zieltabelle);
 void SplittenAbbrechen();
+// Drops the state the last run left behind: the state at program start.
+void SplittenZustandZurücksetzen();
 // The inputs of page 31 as a run needs them (type chosen, source columns in the
 // table and for type 4 different, new names, separator for type 5); false after
 // the " Achtung!" box when one fails.

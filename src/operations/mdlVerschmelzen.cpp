@@ -129,3 +129,7 @@ void FelderVerschmelzen(const Variante& Quelltabelle, const Variante& Zieltabell
     if (!DatenbankSpeichern()) return VerschmelzenAbbrechen();
     o.RahmenWechseln(rahmen::Durchführung, rahmen::VerschmelzenProtokoll, true, true);
 }
+
+void VerschmelzenZustandZurücksetzen() {
+    Lauf = Vorgangslauf{};
+}

@@ -8,6 +8,8 @@
 // cancel on page 3, or, when the inputs do not pass, back on page 41.
 void FelderVerschmelzen(const Variante& Quelltabelle, const Variante& Zieltabelle);
 void VerschmelzenAbbrechen();
+// Drops the state the last run left behind: the state at program start.
+void VerschmelzenZustandZurücksetzen();
 // The inputs of page 41 as a run needs them (two different columns of the table,
 // a new name); false after the " Achtung!" box when one fails.
 bool VerschmelzenEingabenPrüfen(const Variante& Quelltabelle);

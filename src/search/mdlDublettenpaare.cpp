@@ -158,6 +158,21 @@ void DublettenpaareZurücksetzen() {
     nachbarn.freigeben();
 }
 
+void DublettenpaareZustandZurücksetzen() {
+    Dublettenpaare.clear();
+    Dublettenpaare.shrink_to_fit();
+    AnzahlDublettenpaare = 0;
+    ZuVieleDublettenGemeldet = false;
+    Dublettenliste.clear();
+    Dublettenliste.shrink_to_fit();
+    DublettenpaareSchranke = DublettenpaareHöchstzahl;
+    paarindex.leeren();
+    paareIndexiert = 0;
+    listenindex.leeren();
+    einträgeIndexiert = 0;
+    nachbarn.freigeben();
+}
+
 bool DublettenpaarVorhanden(const int32_t& a, const int32_t& b) {
     if (AnzahlDublettenpaare < 1) return false;
     PaarindexAbgleichen();

@@ -62,3 +62,5 @@ void ListeQuickSort(int32_t Von, int32_t Bis);
 void DublettenSortieren();
 // Releases the record list storage (one empty slot); gAnzahlDubletten is kept.
 void DublettenlisteFreigeben();
+// Back to the state at program start: both lists empty, no index, the default bound.
+void DublettenpaareZustandZurücksetzen();

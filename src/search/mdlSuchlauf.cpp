@@ -361,6 +361,12 @@ void BereichVergleichen(const int32_t& Von, const int32_t& Bis) {
     }
 }
 
+void SuchlaufZustandZurücksetzen() {
+    FensterLeeren();
+    StückeLeeren();
+    neuestes = 0;
+}
+
 void SuchlaufDurchführen(int32_t Hauptspalte, int32_t Zeichen, const Text& Sortierliste, bool Quick) {
     bool vollmodus = false;
     Variante start, ende;  // the current block's bounds; Empty before the first

@@ -18,6 +18,8 @@ int32_t SuchArbeiterLaufend();
 // in an error box or with nothing to compare it returns with gAbbruch or
 // gFehlerAbbruch set and the cursors open (SucheAbbrechen closes them).
 void SuchlaufDurchführen(int32_t Hauptspalte, int32_t Zeichen, const Text& Sortierliste, bool Quick);
+// Back to the program's start: the pass's row windows, chunks and remarks empty.
+void SuchlaufZustandZurücksetzen();
 // The neighbour pair (Position, Position + 1) of quick mode; PositionA is p + 1 afterwards.
 void QuicksucheVergleichen(int32_t& Position);
 // All pairs of the block at the sorted positions Von to Bis.

@@ -13,6 +13,7 @@
 #include "foundation/mdlDatenbank.h"
 #include "foundation/mdlDeklarationen.h"
 #include "foundation/mdlMeldungen.h"
+#include "operations/Programmzustand.h"
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
 
@@ -32,9 +33,8 @@ inline std::ostream& operator<<(std::ostream& os, const Feldbild& f) {
 class Tabellentest : public ::testing::Test {
 protected:
     void SetUp() override {
+        ProgrammzustandZurücksetzen();
         gArbeitsbereich = dao::CreateWorkspace(u"", u"Admin", u"", 2);
-        gDAOVerbindung.clear();
-        gAbbruch = gFehlerAbbruch = false;
         gSystemmeldung = true;
         gAktuellerRahmen = 31;
         Err().Clear();
@@ -42,9 +42,7 @@ protected:
     }
     void TearDown() override {
         DatenbankSchließen(gDatenbank);
-        gArbeitsbereich.reset();
-        gAbbruch = gFehlerAbbruch = false;
-        LaufTabellenLeeren();
+        ProgrammzustandZurücksetzen();
     }
 
     // A table with the given columns and rows (one Variante per column).

@@ -11,6 +11,7 @@
 #include "foundation/mdlDeklarationen.h"
 #include "foundation/mdlFeldtypen.h"
 #include "foundation/mdlMeldungen.h"
+#include "operations/Programmzustand.h"
 #include "platform/dao/DaoFehler.h"
 #include "search/Suchzeilen.h"
 #include "search/mdlSuche.h"
@@ -26,23 +27,16 @@ protected:
     TempVerzeichnis tmp;
 
     void SetUp() override {
+        ProgrammzustandZurücksetzen();
         vorher_ = ProgrammVerzeichnis();
         ProgrammVerzeichnisSetzen(ausUtf8(tmp.pfad()));  // no settings file: built-in weights
         FeldtypenInitialisieren();
-        KontakteDifferenzieren = false;
-        gFehlerAbbruch = false;
-        gSystemmeldung = false;
         dao::FehlerSammlungLeeren();
         Err().Clear();
-        VergleichsdatenVerwerfen();
     }
     void TearDown() override {
         ProgrammVerzeichnisSetzen(vorher_);
-        Suchzuordnung.clear();
-        Suchspaltenzahl = 0;
-        KontakteDifferenzieren = false;
-        gFehlerAbbruch = false;
-        VergleichsdatenVerwerfen();
+        ProgrammzustandZurücksetzen();
     }
 
     // TEMP_DS rows (user columns only), as GetRows gives them: [column][row],

@@ -15,18 +15,12 @@ protected:
         SuchTest::SetUp();
         gArbeitsbereich = dao::CreateWorkspace(u"", u"Admin", u"", 2);
         gDatenbank = gArbeitsbereich->CreateDatabase(ausUtf8(tmp / "daten.sqlite"));
-        gDAOVerbindung.clear();
-        gAbbruch = false;
         gAktuellerRahmen = 11;
-        LaufTabellenLeeren();
         oberfläche.WertSetzen(u"sdrToleranz", 1);
         oberfläche.WertSetzen(u"chkQuickSuche", 1);
     }
     void TearDown() override {
         DatenbankSchließen(gDatenbank);
-        gArbeitsbereich.reset();
-        LaufTabellenLeeren();
-        gAbbruch = gFehlerAbbruch = false;
         SuchTest::TearDown();
     }
 

@@ -17,6 +17,7 @@
 #include "foundation/mdlDeklarationen.h"
 #include "foundation/mdlLaufTabellen.h"
 #include "foundation/mdlMeldungen.h"
+#include "operations/Programmzustand.h"
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
 #include "platform/dao/DaoFehler.h"
@@ -52,6 +53,7 @@ protected:
     std::string datenbank;  // path of the test's database
 
     void SetUp() override {
+        ProgrammzustandZurücksetzen();
         vorher_ = ProgrammVerzeichnis();
         ProgrammVerzeichnisSetzen(ausUtf8(tmp.pfad() + "/"));
         registry::RegistryDateiSetzen(tmp / "registry");
@@ -66,18 +68,9 @@ protected:
         DatenbankSchließen(gDatenbank);
         f.reset();
         OberflächeSetzen(nullptr);
-        gArbeitsbereich.reset();
+        ProgrammzustandZurücksetzen();
         registry::RegistryDateiSetzen("");
         ProgrammVerzeichnisSetzen(vorher_);
-        gAbbruch = gFehlerAbbruch = false;
-        gTabelle1.clear();
-        gTabelle2.clear();
-        gZieltabelle.clear();
-        gFelder1.clear();
-        gFelder2.clear();
-        gZuordnung.clear();
-        gZuordnungNr = 0;
-        gDAOVerbindung.clear();
         Err().Clear();
         dao::FehlerSammlungLeeren();
     }
