@@ -128,7 +128,7 @@ void Positionieren(dao::Recordset& rs, const dao::FieldPtr& Nummer, int32_t& Pos
     Position = k;
     if (!rs.EOF_() && !rs.BOF_() && Nummer->Value() == Variante(k)) return;
     rs.FindFirst(dao::SqlBezeichner(SpalteNummer) + u" = " + ausUtf8(std::to_string(k)));
-    if (rs.NoMatch()) FehlerAuslösen(3021, u"Kein aktueller Datensatz.");
+    if (rs.NoMatch()) FehlerAuslösen(dao::fehler::KeinAktuellerDatensatz, u"Kein aktueller Datensatz.");
 }
 
 // A save ignored in the error box leaves no pending row behind.
