@@ -176,10 +176,10 @@ bool InArbeit(const std::string& pfad, pid_t pid) {
 
 }  // namespace
 
-Dateikennung KennungVon(int fd) {
-    struct stat st {};
+namespace {
+
+Dateikennung KennungAus(const struct stat& st) {
     Dateikennung k;
-    if (::fstat(fd, &st) != 0) return k;
     k.vorhanden = true;
     k.gerät = st.st_dev;
     k.inode = st.st_ino;
@@ -187,6 +187,14 @@ Dateikennung KennungVon(int fd) {
     k.sekunden = st.st_mtim.tv_sec;
     k.nanosekunden = st.st_mtim.tv_nsec;
     return k;
+}
+
+}  // namespace
+
+Dateikennung KennungVon(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return {};
+    return KennungAus(st);
 }
 
 Dateikennung KennungLesen(const std::string& pfad) {
@@ -199,16 +207,7 @@ Dateikennung KennungLesen(const std::string& pfad) {
 
 void KennungPrüfen(const std::string& pfad, const Dateikennung& gelesen) {
     struct stat st {};
-    const bool gibt = ::stat(pfad.c_str(), &st) == 0;
-    Dateikennung jetzt;
-    if (gibt) {
-        jetzt.vorhanden = true;
-        jetzt.gerät = st.st_dev;
-        jetzt.inode = st.st_ino;
-        jetzt.größe = static_cast<uint64_t>(st.st_size);
-        jetzt.sekunden = st.st_mtim.tv_sec;
-        jetzt.nanosekunden = st.st_mtim.tv_nsec;
-    }
+    const Dateikennung jetzt = ::stat(pfad.c_str(), &st) == 0 ? KennungAus(st) : Dateikennung{};
     bool gleich = jetzt.gleicheDatei(gelesen);
     if (gleich && gelesen.vorhanden && gelesen.mitPrüfsumme) {
         Dateikennung k;
@@ -222,7 +221,7 @@ void KennungPrüfen(const std::string& pfad, const Dateikennung& gelesen) {
                                             u"' wurde inzwischen von einem anderen Programm angelegt; sie wird nicht "
                                             u"überschrieben.");
     FehlerAuslösen(fehler::FremdGeändert, u"Die Datei '" + datei +
-                                        (gibt ? u"' wurde seit dem Lesen von einem anderen Programm geändert oder ersetzt"
+                                        (jetzt.vorhanden ? u"' wurde seit dem Lesen von einem anderen Programm geändert oder ersetzt"
                                               : u"' wurde seit dem Lesen von einem anderen Programm gelöscht") +
                                         u"; sie wird nicht überschrieben, damit dessen Änderungen erhalten bleiben.");
 }

@@ -19,6 +19,18 @@ class Anfüger {
 public:
     Anfüger(Datei& datei, Tabellendef& def) : datei_(datei), def_(def), schreiber_(datei, def) {
         einträge_.resize(def.realeIndizes.size());
+        // Where each index column's value lies in a row, found once for all rows.
+        for (const RealerIndex& index : def.realeIndizes) {
+            std::vector<size_t> stellen;
+            for (const IndexSpalte& s : index.spalten) {
+                const auto it = std::find_if(def.spalten.begin(), def.spalten.end(),
+                                             [&](const Spalte& sp) { return sp.nummer == s.nummer; });
+                if (it == def.spalten.end())
+                    throw Formatfehler("jet4: index column " + std::to_string(s.nummer) + " is not in the table");
+                stellen.push_back(static_cast<size_t>(it - def.spalten.begin()));
+            }
+            spaltenstellen_.push_back(std::move(stellen));
+        }
         if (einträge_.empty() || def.zeilen == 0) return;
         ZeilenDurchgehen(datei, def, [&](Zeilenort ort, std::span<const uint8_t> zeile) {
             Eintragen(ZeileLesen(datei, def, zeile), ort);
@@ -44,17 +56,12 @@ private:
     Tabellendef& def_;
     Zeilenschreiber schreiber_;
     std::vector<std::vector<Indexeintrag>> einträge_;
+    std::vector<std::vector<size_t>> spaltenstellen_;  // per real index: its columns' places in a row
 
-    bool EinNull(const RealerIndex& index, const std::vector<Variante>& werte) const {
-        for (const IndexSpalte& s : index.spalten)
-            if (Wert(s.nummer, werte).istNull()) return true;
+    bool EinNull(size_t index, const std::vector<Variante>& werte) const {
+        for (size_t k : spaltenstellen_[index])
+            if (werte.at(k).istNull()) return true;
         return false;
-    }
-
-    const Variante& Wert(uint16_t nummer, const std::vector<Variante>& werte) const {
-        for (size_t k = 0; k < def_.spalten.size(); ++k)
-            if (def_.spalten[k].nummer == nummer) return werte.at(k);
-        throw Formatfehler("jet4: index column " + std::to_string(nummer) + " is not in the table");
     }
 
     void Eintragen(const std::vector<Variante>& werte, Zeilenort ort) {
@@ -63,7 +70,7 @@ private:
             if (OhneEintrag(def_, index, werte)) continue;
             Indexeintrag e{Schlüssel(def_, index, werte), ort};
             // Nulls may repeat in a unique index, as the engine's own tables allow it.
-            if ((index.flags & kEindeutig) && EinNull(index, werte)) nullhaltig_.push_back({i, ort});
+            if ((index.flags & kEindeutig) && EinNull(i, werte)) nullhaltig_.push_back({i, ort});
             einträge_[i].push_back(std::move(e));
         }
     }
