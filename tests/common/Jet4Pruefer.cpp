@@ -538,6 +538,10 @@ private:
             return std::nullopt;
         }
         auto z = RohZeile(ort, wer);
+        // A long value a live row refers to is never one Access counts as deleted: a
+        // writer that frees deleted rows' pages relies on it.
+        if (z && ort.zeile < le16(Seite(ort.seite) + 12) && (le16(Seite(ort.seite) + 14 + 2 * ort.zeile) & 0x8000))
+            Melden(wer + ": Langwertzeile " + Ort(ort) + " ist als gelöscht markiert");
         if (z) {
             Erfassen(ort.seite, Art::Langwert, "Langwerte");
             ++bericht_.langwerte;

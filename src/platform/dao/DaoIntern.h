@@ -97,6 +97,8 @@ struct Verbindung {
     std::unique_ptr<speicher::Speichertreiber> treiber;
     std::map<Text, speicher::TabellenBeschreibung> quellen;  // as the driver listed them
     std::set<Text> bekanntGeladen, bekanntGeändert;          // cleared by every rollback
+    std::set<Text> bekanntÄnderbar;                          // passed the driver's Bestandsschutz
+    std::set<Text> quellRelationen;  // names of the relations the file holds as last read or written
 
     // Structure version, and the version at each open workspace savepoint: a
     // rollback reloads the structure only when it changed inside.
@@ -197,5 +199,8 @@ struct Abfrage {
 Abfrage SqlÜbersetzen(Verbindung& v, TextSicht sql);
 // A bare Jet condition on table t (the criteria of FindFirst).
 Abfrage BedingungÜbersetzen(Verbindung& v, const TableDefPtr& t, TextSicht kriterium);
+
+// A relation as the storage drivers see it.
+speicher::RelationsBeschreibung RelationsBeschreibungVon(Relation& r);
 
 }  // namespace dao::detail

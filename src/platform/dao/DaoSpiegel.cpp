@@ -26,12 +26,18 @@ speicher::TabellenBeschreibung Beschreibung(TableDef& t) {
 
 }  // namespace
 
+speicher::RelationsBeschreibung RelationsBeschreibungVon(Relation& r) {
+    speicher::RelationsBeschreibung b{r.Name(), r.Table(), r.ForeignTable(), r.Attributes(), {}};
+    for (auto& f : r.Fields().liste()) b.felder.emplace_back(f->Name(), f->ForeignName());
+    return b;
+}
+
 void Verbindung::spiegelAnlegen(const speicher::Struktur& s) {
     ausführenInSicherung(*this, [&] {
         ausführen(u"CREATE TABLE __purivo_spiegel(name TEXT PRIMARY KEY, altname TEXT, geladen INTEGER, "
-                  u"geaendert INTEGER, neu INTEGER)");
+                  u"geaendert INTEGER, neu INTEGER, ersetzt INTEGER)");
         ausführen(u"CREATE TABLE __purivo_geloescht(name TEXT)");
-        Anweisung eintragen(db, u"INSERT INTO __purivo_spiegel VALUES(?,?,0,0,0)");
+        Anweisung eintragen(db, u"INSERT INTO __purivo_spiegel VALUES(?,?,0,0,0,0)");
         for (auto& b : s.tabellen) {
             if (tabellen.Position(b.name) >= 0)
                 FehlerAuslösen(fehler::TabelleVorhanden, u"Die Tabelle '" + b.name + u"' ist mehrfach vorhanden.");
@@ -65,6 +71,7 @@ void Verbindung::spiegelAnlegen(const speicher::Struktur& s) {
             tabellen.liste_.push_back(td);
         }
         for (auto& rb : s.relationen) {
+            quellRelationen.insert(rb.name);
             auto r = std::make_shared<Relation>();
             r->Name(rb.name);
             r->Table(rb.tabelle);
@@ -121,6 +128,16 @@ void Verbindung::laden(const TableDef& t) {
 
 void Verbindung::schreibenVorbereiten(const TableDef& t) {
     schreibbar();
+    if (treiber && !bekanntÄnderbar.count(t.Name())) {
+        // A table the file already holds may be one the driver can only rename or drop.
+        if (const Text grund = treiber->BestandsschutzGrund(); !grund.empty()) {
+            Anweisung q(db, u"SELECT neu OR ersetzt FROM __purivo_spiegel WHERE name=?");
+            q.binden(1, Variante(t.Name()));
+            if (q.schritt() && sqlite3_column_int(q.s(), 0) == 0)
+                FehlerAuslösen(fehler::Schreibgeschützt, u"Die Tabelle '" + t.Name() + u"' kann nicht geändert werden. " + grund);
+        }
+        bekanntÄnderbar.insert(t.Name());
+    }
     laden(t);
 }
 
@@ -144,6 +161,7 @@ void Verbindung::spiegelNeu(const TableDef& t) {
     const Text& name = t.Name();
     bekanntGeladen.erase(name);
     bekanntGeändert.erase(name);
+    bekanntÄnderbar.erase(name);
     // A table made again under the name of one deleted in this session replaces it.
     Text ersetzt;
     int64_t zeile = -1;
@@ -160,11 +178,12 @@ void Verbindung::spiegelNeu(const TableDef& t) {
         d.bindenGanz(1, zeile);
         d.schritt();
     }
-    Anweisung e(db, u"INSERT INTO __purivo_spiegel VALUES(?,?,1,?,?)");
+    Anweisung e(db, u"INSERT INTO __purivo_spiegel VALUES(?,?,1,?,?,?)");
     e.binden(1, Variante(name));
     e.binden(2, Variante(ersetzt));
     e.bindenGanz(3, zeile >= 0 ? 1 : 0);
     e.bindenGanz(4, zeile >= 0 ? 0 : 1);
+    e.bindenGanz(5, zeile >= 0 ? 1 : 0);
     e.schritt();
 }
 
@@ -173,6 +192,7 @@ void Verbindung::spiegelGelöscht(const TableDef& t) {
     const Text& name = t.Name();
     bekanntGeladen.erase(name);
     bekanntGeändert.erase(name);
+    bekanntÄnderbar.erase(name);
     Text alt;
     bool neu = true;
     {
@@ -198,8 +218,10 @@ void Verbindung::spiegelUmbenannt(const Text& alt, const Text& neu) {
     for (const Text* n : {&alt, &neu}) {
         bekanntGeladen.erase(*n);
         bekanntGeändert.erase(*n);
+        bekanntÄnderbar.erase(*n);
     }
-    Anweisung m(db, u"UPDATE __purivo_spiegel SET name=?, geaendert=1 WHERE name=?");
+    // A rename alone leaves the rows and structure as they are: the driver renames.
+    Anweisung m(db, u"UPDATE __purivo_spiegel SET name=? WHERE name=?");
     m.binden(1, Variante(neu));
     m.binden(2, Variante(alt));
     m.schritt();
@@ -209,6 +231,7 @@ void Verbindung::rückgängigGemacht() {
     strömeBeenden();
     bekanntGeladen.clear();
     bekanntGeändert.clear();
+    bekanntÄnderbar.clear();
     autoWert.clear();
     vorrat.clear();
 }
@@ -222,14 +245,18 @@ void Verbindung::zurückschreiben() {
         rückgängigGemacht();
         strukturLaden();
     }
+    std::set<Text> relationenJetzt;
+    for (auto& rel : relationen.liste()) relationenJetzt.insert(rel->Name());
     {
-        Anweisung z(db, u"SELECT (SELECT count(*) FROM __purivo_spiegel WHERE geaendert<>0 OR neu<>0) + "
-                        u"(SELECT count(*) FROM __purivo_geloescht)");
+        Anweisung z(db, u"SELECT (SELECT count(*) FROM __purivo_spiegel WHERE geaendert<>0 OR neu<>0 OR "
+                        u"altname IS NOT name) + (SELECT count(*) FROM __purivo_geloescht)");
         z.schritt();
-        if (sqlite3_column_int64(z.s(), 0) == 0) return;
+        const bool relationWeg = std::any_of(quellRelationen.begin(), quellRelationen.end(),
+                                             [&](const Text& n) { return !relationenJetzt.count(n); });
+        if (sqlite3_column_int64(z.s(), 0) == 0 && !relationWeg) return;
     }
     speicher::Rückschrift r;
-    Anweisung q(db, u"SELECT altname, geaendert, neu FROM __purivo_spiegel WHERE name=?");
+    Anweisung q(db, u"SELECT altname, geaendert, neu, ersetzt FROM __purivo_spiegel WHERE name=?");
     for (auto& td : tabellen.liste()) {
         speicher::Rückschrift::Tabelle t;
         t.beschreibung = Beschreibung(*td);
@@ -240,6 +267,7 @@ void Verbindung::zurückschreiben() {
             t.zustand = neu ? speicher::Rückschrift::Zustand::neu
                         : sqlite3_column_int(q.s(), 1) ? speicher::Rückschrift::Zustand::geändert
                                                        : speicher::Rückschrift::Zustand::unverändert;
+            t.ersetzt = sqlite3_column_int(q.s(), 3) != 0;
         }
         q.zurück();
         TableDefPtr tabelle = td;
@@ -261,6 +289,8 @@ void Verbindung::zurückschreiben() {
         Anweisung g(db, u"SELECT name FROM __purivo_geloescht ORDER BY rowid");
         while (g.schritt()) r.gelöscht.push_back(SpaltenText(g.s(), 0));
     }
+    for (const Text& n : quellRelationen)
+        if (!relationenJetzt.count(n)) r.gelöschteRelationen.push_back(n);
     // A renamed table that was never read: its rows are loaded under the name the
     // driver knows, before the driver's listing changes.
     for (auto& t : r.tabellen)
@@ -270,17 +300,24 @@ void Verbindung::zurückschreiben() {
     // What was written is the new baseline: the file now holds every table under
     // its present name, and nothing is new, changed or deleted any more.
     ausführenInSicherung(*this, [&] {
-        ausführen(u"UPDATE __purivo_spiegel SET altname=name, geaendert=0, neu=0");
+        ausführen(u"UPDATE __purivo_spiegel SET altname=name, geaendert=0, neu=0, ersetzt=0");
         ausführen(u"DELETE FROM __purivo_geloescht");
     });
     bekanntGeändert.clear();
+    bekanntÄnderbar.clear();
+    // Relations made since are the file's only when its driver keeps them.
+    for (auto it = quellRelationen.begin(); it != quellRelationen.end();)
+        it = relationenJetzt.count(*it) ? std::next(it) : quellRelationen.erase(it);
     std::map<Text, speicher::TabellenBeschreibung> jetzt;
     for (auto& t : r.tabellen) {
         auto alt = quellen.find(t.alterName);
-        if (t.zustand == speicher::Rückschrift::Zustand::unverändert && alt != quellen.end())
-            jetzt[t.beschreibung.name] = alt->second;  // never loaded: read later as the driver listed it
-        else
+        if (t.zustand == speicher::Rückschrift::Zustand::unverändert && alt != quellen.end()) {
+            // Never loaded: read later as the driver listed it, under its present name.
+            jetzt[t.beschreibung.name] = alt->second;
+            jetzt[t.beschreibung.name].name = t.beschreibung.name;
+        } else {
             jetzt[t.beschreibung.name] = t.beschreibung;
+        }
     }
     quellen = std::move(jetzt);
 }

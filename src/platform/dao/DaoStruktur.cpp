@@ -176,7 +176,6 @@ void TableDef::Name(Text n) {
         FehlerAuslösen(fehler::TabelleVorhanden, u"Die Tabelle '" + n + u"' ist bereits vorhanden.");
     v->schreibbar();
     if (v->treiber) v->treiber->TabellennamePrüfen(n);
-    v->ändern(*this);
     const Text alt = name_;
     std::vector<std::pair<Relation*, int>> geändert;  // 1 primary side, 2 foreign side
     auto umbenennen = [&](const Text& nach) {
@@ -436,8 +435,13 @@ void Verbindung::strukturHaken() {
         v.schreibbar();
         if (v.tabellen.Position(r->Table()) < 0 || v.tabellen.Position(r->ForeignTable()) < 0)
             FehlerAuslösen(fehler::NichtInAuflistung, u"Eine Tabelle der Beziehung '" + r->Name() + u"' gibt es nicht.");
+        if (v.treiber) v.treiber->BeziehungPrüfen(RelationsBeschreibungVon(*r), true);
     };
-    v.relationen.vorLöschen_ = [&v](const RelationPtr&, int32_t) { v.schreibbar(); };
+    v.relationen.vorLöschen_ = [&v](const RelationPtr& r, int32_t) {
+        v.schreibbar();
+        // Only what the file holds is the driver's to refuse.
+        if (v.treiber && v.quellRelationen.count(r->Name())) v.treiber->BeziehungPrüfen(RelationsBeschreibungVon(*r), false);
+    };
     v.tabellen.nachÄndern_ = [&v] { v.strukturSchreiben(); };
     v.relationen.nachÄndern_ = [&v] { v.strukturSchreiben(); };
 }

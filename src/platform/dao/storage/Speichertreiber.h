@@ -67,12 +67,18 @@ struct Rückschrift {
         TabellenBeschreibung beschreibung;  // the structure as it is now
         Text alterName;                     // the name under which the driver listed it ("" when neu)
         Zustand zustand = Zustand::unverändert;
+        // geändert: the table the driver listed as alterName was deleted and this one made
+        // in its place (a driver may keep the old one's place or drop it and add this one).
+        bool ersetzt = false;
         // Rows of the table as they are now; for an unchanged table the engine may
         // have to load it through the driver first.
         std::function<void(const Zeilenziel&)> zeilen;
     };
     std::vector<Tabelle> tabellen;     // every user table, in order
     std::vector<Text> gelöscht;        // names the driver listed that are gone
+    // Relations the driver listed that are gone (a driver refuses new ones as they are
+    // made, through BeziehungPrüfen, when it cannot hold them).
+    std::vector<Text> gelöschteRelationen;
 };
 
 class Speichertreiber {
@@ -89,6 +95,17 @@ public:
     virtual Text SchreibschutzGrund() const { return {}; }
     // Refuses (engine error) a table name the format cannot hold, before it is created.
     virtual void TabellennamePrüfen(TextSicht name) const { (void)name; }
+    // Why the tables the driver listed keep their structure and rows (they may still be
+    // renamed and deleted; new tables can be changed until written): the engine raises
+    // its read-only error with it at the first change of such a table. Empty: they can
+    // be changed.
+    virtual Text BestandsschutzGrund() const { return {}; }
+    // Refuses (engine error) a relation the driver cannot create (`anlegen`) or delete,
+    // before the engine does either.
+    virtual void BeziehungPrüfen(const RelationsBeschreibung& relation, bool anlegen) const {
+        (void)relation;
+        (void)anlegen;
+    }
     // Writes what changed; each file is replaced atomically (temporary file in the same
     // folder, then renamed; the files of one write-back as one set, see Dateisatz.h). A
     // file another program changed or replaced since it was read is not overwritten

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -25,6 +26,7 @@
 #include "platform/dao/DaoIntern.h"
 #include "platform/dao/storage/Dateisatz.h"
 #include "platform/dao/storage/access/AccessKopf.h"
+#include "platform/dao/storage/access/jet4/Jet4Katalog.h"
 #include "platform/dao/storage/access/jet4/Jet4Schreiber.h"
 #include "platform/dao/storage/access/jet4/Jet4Zeilen.h"
 
@@ -164,26 +166,49 @@ public:
                                      u"' ist kein zulässiger Tabellenname: höchstens 64 Zeichen, ohne ! . [ ] ' und \".");
     }
 
+    Text BestandsschutzGrund() const override {
+        return u"In Access-Dateien legt Purivo neue Tabellen an, benennt Tabellen um und löscht sie; bestehende "
+               u"Tabellen ändert es nicht.";
+    }
+
+    void BeziehungPrüfen(const RelationsBeschreibung& r, bool anlegen) const override {
+        if (anlegen)
+            dao::FehlerAuslösen(fehler::Schreibgeschützt, u"Die Beziehung '" + r.name +
+                                     u"' wurde nicht erstellt: In Access-Dateien legt Purivo keine Beziehungen an.");
+        // Its ends are entries in the definitions of both tables, which the writer leaves alone.
+        if (!(r.attribute & dbRelationDontEnforce))
+            dao::FehlerAuslösen(fehler::Schreibgeschützt, u"Die Beziehung '" + r.name +
+                                     u"' wahrt die referentielle Integrität; solche Beziehungen entfernt Purivo nicht "
+                                     u"aus Access-Dateien. Bitte löschen Sie die Beziehung in Access.");
+    }
+
     void Schreiben(const Rückschrift& rückschrift) override {
         if (!Schreibbar()) {
             const Text grund = SchreibschutzGrund();
             dao::FehlerAuslösen(fehler::Schreibgeschützt, grund.empty() ? u"Die Datei '" + datei_ + u"' ist schreibgeschützt geöffnet." : grund);
         }
+        const auto unverändert = [&](const Text& warum) {
+            dao::FehlerAuslösen(fehler::Schreibgeschützt, u"Die Datei '" + datei_ + u"' wurde nicht geändert: " + warum);
+        };
+        // In the order they are carried out: relations, dropped tables (a replaced one
+        // too), renames, new tables; so names and pages are free for what follows.
+        std::vector<Text> weg = rückschrift.gelöscht;
+        std::vector<std::pair<Text, Text>> umbenannt;
         std::vector<const Rückschrift::Tabelle*> neu;
         for (const auto& t : rückschrift.tabellen) {
             if (t.zustand == Rückschrift::Zustand::neu) {
                 neu.push_back(&t);
-            } else if (t.zustand == Rückschrift::Zustand::geändert || t.beschreibung.name != t.alterName) {
-                dao::FehlerAuslösen(fehler::Schreibgeschützt, u"Die Datei '" + datei_ + u"' wurde nicht geändert: In Access-Dateien legt "
-                                         u"Purivo nur neue Tabellen an; die Tabelle '" + t.alterName +
-                                         u"' bleibt, wie sie ist.");
+            } else if (t.zustand == Rückschrift::Zustand::geändert && t.ersetzt) {
+                weg.push_back(t.alterName);
+                neu.push_back(&t);
+            } else if (t.zustand == Rückschrift::Zustand::geändert) {
+                unverändert(u"Die Tabelle '" + t.alterName + u"' kann nicht geändert werden. " + BestandsschutzGrund());
+            } else if (t.beschreibung.name != t.alterName) {
+                umbenannt.emplace_back(t.alterName, t.beschreibung.name);
             }
         }
-        if (!rückschrift.gelöscht.empty())
-            dao::FehlerAuslösen(fehler::Schreibgeschützt, u"Die Datei '" + datei_ + u"' wurde nicht geändert: In Access-Dateien legt Purivo "
-                                     u"nur neue Tabellen an; die Tabelle '" + rückschrift.gelöscht.front() +
-                                     u"' bleibt erhalten.");
-        if (neu.empty()) return;
+        const std::vector<Text>& beziehungenWeg = rückschrift.gelöschteRelationen;
+        if (neu.empty() && weg.empty() && umbenannt.empty() && beziehungenWeg.empty()) return;
 
         const std::string pfad = nachUtf8(datei_);
         KennungPrüfen(pfad, kennung_);
@@ -194,10 +219,14 @@ public:
         try {
             jet4::Datei datei(std::vector<uint8_t>(roh.begin(), roh.end()));
             const double jetzt = dao::detail::Jetzt();
+            if (const auto grund = jet4::Hindernis(datei)) throw jet4::NichtSchreibbar(*grund);
+            for (const Text& r : beziehungenWeg) jet4::BeziehungAustragen(datei, r);
+            for (const Text& t : weg) jet4::TabelleLöschen(datei, t);
+            jet4::TabellenUmbenennen(datei, umbenannt, jetzt);
             for (const Rückschrift::Tabelle* t : neu) jet4::TabelleHinzufügen(datei, t->beschreibung, t->zeilen, jetzt);
             inhalt = datei.Inhalt();
         } catch (const jet4::NichtSchreibbar& n) {
-            dao::FehlerAuslösen(fehler::Schreibgeschützt, u"Die Datei '" + datei_ + u"' wurde nicht geändert: " + n.grund);
+            unverändert(n.grund);
         } catch (const jet4::Formatfehler&) {
             Beschädigt(datei_);
         }

@@ -119,6 +119,19 @@ std::vector<uint32_t> Nutzungskarte::Seiten() const {
     return aus;
 }
 
+std::vector<uint32_t> Nutzungskarte::Kartenseiten() const {
+    const Kartenzeile z = zeileFinden(*datei_, ort_);
+    const uint8_t* d = z.Daten();
+    std::vector<uint32_t> aus;
+    if (d[0] != 1) return aus;
+    for (uint32_t k = 0; uint64_t{k} * 4 + 5 <= z.Länge(); ++k)
+        if (const uint32_t nr = le32(d + 1 + 4 * k); nr != 0) {
+            kartenseite(*datei_, nr);  // Formatfehler for a page that is none
+            aus.push_back(nr);
+        }
+    return aus;
+}
+
 uint8_t* Nutzungskarte::zeileSchreibbar(uint32_t& länge) {
     const Kartenzeile z = zeileFinden(*datei_, ort_);
     länge = z.Länge();

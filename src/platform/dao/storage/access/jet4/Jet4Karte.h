@@ -19,6 +19,8 @@ public:
     // Whether the map can record `seite` without moving its start or changing its type.
     bool Reicht(uint32_t seite) const;
     std::vector<uint32_t> Seiten() const;  // ascending
+    // The map pages (0x05) of a reference map; none for an inline map.
+    std::vector<uint32_t> Kartenseiten() const;
     // Writes straight into the file; an inline map whose reach does not cover `seite`
     // moves its start or becomes a reference map.
     void Hinzufügen(uint32_t seite);

@@ -3,6 +3,7 @@
 #include "platform/dao/storage/access/jet4/Jet4Katalog.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -21,7 +22,7 @@ using Bytes = std::vector<uint8_t>;
 
 [[noreturn]] void Unerwartet(const std::u16string& was) {
     throw NichtSchreibbar(u"Der Systemkatalog der Datei hat nicht die Form, die Access ihm gibt (" + was +
-                          u"); Purivo legt darin keine Tabelle an.");
+                          u"); Purivo ändert darum nichts daran.");
 }
 
 // Index of the column `name` of type `typ` in `def.spalten`.
@@ -37,6 +38,14 @@ struct AceZeile {
     bool vererbbar = false;
 };
 
+struct Objekt {
+    int32_t id, parent;
+    int16_t typ;
+    Text name;
+    std::optional<Bytes> owner;
+    Zeilenort ort;
+};
+
 // What the catalogue says before a table is entered.
 struct Katalog {
     Tabellendef objekte;  // MSysObjects
@@ -46,9 +55,23 @@ struct Katalog {
     Bytes engine;            // owner of the Tables container: the engine's SID
     Bytes eigentümer;        // owner of MSysDb: the user who made the database
     uint32_t aceSeite = 0;   // definition of MSysACEs
+    uint32_t beziehungenSeite = 0;   // definition of MSysRelationships, 0: none
+    int32_t beziehungenId = 0;       // the Relationships container, 0: none
+    std::vector<Objekt> alle;
     std::vector<Bytes> namensschlüssel;  // keys of the names in the Tables container
     std::vector<Text> namenGroß;
     std::vector<int32_t> ids;
+
+    // The object `name` of the Tables container: exactly so spelt, else as Access compares.
+    const Objekt* Tabelle(TextSicht name) const {
+        const Objekt* gleich = nullptr;
+        for (const auto& x : alle)
+            if (x.parent == tabellenId && x.typ == kTypTabelle) {
+                if (x.name == name) return &x;
+                if (!gleich && Grossbuchstaben(x.name) == Grossbuchstaben(name)) gleich = &x;
+            }
+        return gleich;
+    }
 };
 
 int32_t Ganz(const Variante& v) { return v.istNull() ? 0 : static_cast<int32_t>(v.zahl()); }
@@ -80,17 +103,11 @@ Katalog KatalogLesen(const Datei& datei) {
     k.flags = SpalteFinden(o, u"Flags", kLong, u"MSysObjects");
     k.lvProp = SpalteFinden(o, u"LvProp", kOle, u"MSysObjects");
 
-    struct Objekt {
-        int32_t id, parent;
-        int16_t typ;
-        Text name;
-        std::optional<Bytes> owner;
-    };
-    std::vector<Objekt> alle;
-    ZeilenDurchgehen(datei, o, [&](Zeilenort, std::span<const uint8_t> zeile) {
+    std::vector<Objekt>& alle = k.alle;
+    ZeilenDurchgehen(datei, o, [&](Zeilenort ort, std::span<const uint8_t> zeile) {
         const auto w = ZeileLesen(datei, o, zeile);
         alle.push_back({Ganz(w[k.id]), Ganz(w[k.parentId]), static_cast<int16_t>(Ganz(w[k.typ])),
-                        w[k.name].istNull() ? Text() : w[k.name].text(), RohwertLesen(datei, o, zeile, k.owner)});
+                        w[k.name].istNull() ? Text() : w[k.name].text(), RohwertLesen(datei, o, zeile, k.owner), ort});
     });
 
     auto finden = [&](int32_t parent, TextSicht name, int16_t typ) -> const Objekt* {
@@ -114,6 +131,13 @@ Katalog KatalogLesen(const Datei& datei) {
     if (!aces || aces->id <= 0 || static_cast<uint32_t>(aces->id) >= datei.Seitenzahl())
         Unerwartet(u"die Tabelle MSysACEs fehlt");
 
+    if (const Objekt* b = finden(kKatalogWurzel, u"Relationships", kTypContainer)) {
+        k.beziehungenId = b->id;
+        const Objekt* r = finden(tabellen->id, u"MSysRelationships", kTypTabelle);
+        if (!r || r->id <= 0 || static_cast<uint32_t>(r->id) >= datei.Seitenzahl())
+            Unerwartet(u"die Tabelle MSysRelationships fehlt");
+        k.beziehungenSeite = static_cast<uint32_t>(r->id);
+    }
     k.tabellenId = tabellen->id;
     k.engine = *tabellen->owner;
     k.eigentümer = *msysDb->owner;
@@ -237,6 +261,173 @@ void TabelleEintragen(Datei& datei, const Tabellendef& def, const TabellenBeschr
     }
     IndizesNeuBauen(datei, k.objekte);
     IndizesNeuBauen(datei, aces);
+}
+
+namespace {
+
+constexpr int32_t kNichtErzwungen = 2;  // a relation without referential integrity (dbRelationDontEnforce)
+
+// The places of the rows of `def` that `wählen` picks from their values; collected
+// first, so that the caller may change the table afterwards.
+std::vector<Zeilenort> ZeilenWählen(const Datei& datei, const Tabellendef& def,
+                                    const std::function<bool(const std::vector<Variante>&)>& wählen) {
+    std::vector<Zeilenort> orte;
+    ZeilenDurchgehen(datei, def, [&](Zeilenort ort, std::span<const uint8_t> zeile) {
+        if (wählen(ZeileLesen(datei, def, zeile))) orte.push_back(ort);
+    });
+    return orte;
+}
+
+bool GleichBenannt(const Variante& v, TextSicht name) {
+    return !v.istNull() && Grossbuchstaben(v.text()) == Grossbuchstaben(name);
+}
+
+// The access rows of object `id` go with it.
+void ZugriffsrechteEntfernen(Datei& datei, Tabellendef& aces, int32_t id) {
+    const size_t objekt = SpalteFinden(aces, u"ObjectId", kLong, u"MSysACEs");
+    for (const Zeilenort ort : ZeilenWählen(datei, aces, [&](const auto& w) { return Ganz(w[objekt]) == id; }))
+        ZeileLöschen(datei, aces, ort);
+}
+
+struct Beziehungsspalten {
+    size_t name, objekt, bezogen, grbit;
+    explicit Beziehungsspalten(const Tabellendef& b)
+        : name(SpalteFinden(b, u"szRelationship", kText, u"MSysRelationships")),
+          objekt(SpalteFinden(b, u"szObject", kText, u"MSysRelationships")),
+          bezogen(SpalteFinden(b, u"szReferencedObject", kText, u"MSysRelationships")),
+          grbit(SpalteFinden(b, u"grbit", kLong, u"MSysRelationships")) {}
+};
+
+}  // namespace
+
+std::pair<uint32_t, Text> TabelleFinden(const Datei& datei, TextSicht name) {
+    const Katalog k = KatalogLesen(datei);
+    const Objekt* t = k.Tabelle(name);
+    if (!t) Unerwartet(u"die Tabelle " + Text(name) + u" steht nicht darin");
+    if (t->id <= static_cast<int32_t>(kKatalogSeite) || static_cast<uint32_t>(t->id) >= datei.Seitenzahl())
+        Unerwartet(u"die Tabelle " + Text(name) + u" hat keine gültige Nummer");
+    return {static_cast<uint32_t>(t->id), t->name};
+}
+
+uint32_t TabelleAustragen(Datei& datei, TextSicht name) {
+    Katalog k = KatalogLesen(datei);
+    const Objekt* t = k.Tabelle(name);
+    if (!t) Unerwartet(u"die Tabelle " + Text(name) + u" steht nicht darin");
+    if (t->id <= static_cast<int32_t>(kKatalogSeite) || static_cast<uint32_t>(t->id) >= datei.Seitenzahl())
+        Unerwartet(u"die Tabelle " + Text(name) + u" hat keine gültige Nummer");
+    if (k.beziehungenSeite) {
+        const Tabellendef b = TabelleLesen(datei, k.beziehungenSeite);
+        const Beziehungsspalten sp(b);
+        ZeilenDurchgehen(datei, b, [&](Zeilenort, std::span<const uint8_t> zeile) {
+            const auto w = ZeileLesen(datei, b, zeile);
+            if (GleichBenannt(w[sp.objekt], t->name) || GleichBenannt(w[sp.bezogen], t->name))
+                throw NichtSchreibbar(u"Die Tabelle \"" + t->name + u"\" gehört noch zur Beziehung \"" +
+                                      (w[sp.name].istNull() ? Text() : w[sp.name].text()) + u"\".");
+        });
+    }
+    const int32_t id = t->id;
+    Tabellendef aces = TabelleLesen(datei, k.aceSeite);
+    ZugriffsrechteEntfernen(datei, aces, id);
+    ZeileLöschen(datei, k.objekte, t->ort);
+    IndizesNeuBauen(datei, k.objekte);
+    IndizesNeuBauen(datei, aces);
+    return static_cast<uint32_t>(id);
+}
+
+void BeziehungAustragen(Datei& datei, TextSicht name) {
+    Katalog k = KatalogLesen(datei);
+    if (!k.beziehungenSeite) Unerwartet(u"die Tabelle MSysRelationships fehlt");
+    Tabellendef b = TabelleLesen(datei, k.beziehungenSeite);
+    const Beziehungsspalten sp(b);
+    bool erzwungen = false;
+    const auto orte = ZeilenWählen(datei, b, [&](const std::vector<Variante>& w) {
+        if (!GleichBenannt(w[sp.name], name)) return false;
+        erzwungen |= !(Ganz(w[sp.grbit]) & kNichtErzwungen);
+        return true;
+    });
+    if (orte.empty()) Unerwartet(u"die Beziehung " + Text(name) + u" steht nicht darin");
+    // Its ends are entries in the definitions of both tables, which this writer leaves alone.
+    if (erzwungen)
+        throw NichtSchreibbar(u"Die Beziehung \"" + Text(name) +
+                              u"\" wahrt die referentielle Integrität; solche Beziehungen entfernt Purivo nicht "
+                              u"aus Access-Dateien. Bitte löschen Sie die Beziehung in Access.");
+    for (const Zeilenort ort : orte) ZeileLöschen(datei, b, ort);
+    Tabellendef aces = TabelleLesen(datei, k.aceSeite);
+    for (const auto& x : k.alle)
+        if (x.parent == k.beziehungenId && Grossbuchstaben(x.name) == Grossbuchstaben(name)) {
+            ZugriffsrechteEntfernen(datei, aces, x.id);
+            ZeileLöschen(datei, k.objekte, x.ort);
+        }
+    IndizesNeuBauen(datei, b);
+    IndizesNeuBauen(datei, k.objekte);
+    IndizesNeuBauen(datei, aces);
+}
+
+void TabellenUmbenennen(Datei& datei, const std::vector<std::pair<Text, Text>>& paare, double jetzt) {
+    if (paare.empty()) return;
+    Katalog k = KatalogLesen(datei);
+    std::vector<const Objekt*> objekte;
+    for (const auto& [alt, neu] : paare) {
+        const Objekt* t = k.Tabelle(alt);
+        if (!t) Unerwartet(u"die Tabelle " + alt + u" steht nicht darin");
+        objekte.push_back(t);
+    }
+    // The names as they will be: the others, then each new one in turn.
+    k.namensschlüssel.clear();
+    k.namenGroß.clear();
+    for (const auto& x : k.alle) {
+        if (x.parent != k.tabellenId || std::find(objekte.begin(), objekte.end(), &x) != objekte.end()) continue;
+        if (auto s = Namensschlüssel(k.objekte.spalten[k.name], x.name)) k.namensschlüssel.push_back(std::move(*s));
+        k.namenGroß.push_back(Grossbuchstaben(x.name));
+    }
+    for (const auto& [alt, neu] : paare) {
+        NamePrüfen(k, neu);
+        if (auto s = Namensschlüssel(k.objekte.spalten[k.name], neu)) k.namensschlüssel.push_back(std::move(*s));
+        k.namenGroß.push_back(Grossbuchstaben(neu));
+    }
+
+    for (size_t i = 0; i < paare.size(); ++i) {
+        const Text alt = objekte[i]->name, &neu = paare[i].second;
+        ZeileErsetzen(datei, k.objekte, objekte[i]->ort, [&](std::vector<Variante>& werte, Rohwerte& roh) {
+            werte[k.name] = Variante(neu);
+            werte[k.datumGeändert] = Variante::Datum(jetzt);
+            // The object's own group of properties may carry its name.
+            const auto blob = roh.find(k.lvProp);
+            if (blob == roh.end()) return;
+            try {
+                Eigenschaftsblock block = EigenschaftsblockLesen(blob->second);
+                bool geändert = false;
+                for (auto& g : block.gruppen)
+                    if (g.art.value_or(g.objekt.empty() ? 0 : 1) == 0 && !g.objekt.empty() &&
+                        Grossbuchstaben(g.objekt) == Grossbuchstaben(alt)) {
+                        g.objekt = neu;
+                        geändert = true;
+                    }
+                if (geändert) blob->second = EigenschaftenKodieren(block);
+            } catch (const Formatfehler&) {
+                // a blob this writer cannot read stays as it is
+            }
+        });
+    }
+    if (k.beziehungenSeite) {
+        Tabellendef b = TabelleLesen(datei, k.beziehungenSeite);
+        const Beziehungsspalten sp(b);
+        const auto neuerName = [&](const Variante& v) -> const Text* {
+            for (size_t i = 0; i < paare.size(); ++i)
+                if (GleichBenannt(v, objekte[i]->name)) return &paare[i].second;
+            return nullptr;
+        };
+        const auto orte = ZeilenWählen(datei, b, [&](const std::vector<Variante>& w) {
+            return neuerName(w[sp.objekt]) || neuerName(w[sp.bezogen]);
+        });
+        for (const Zeilenort ort : orte)
+            ZeileErsetzen(datei, b, ort, [&](std::vector<Variante>& werte, Rohwerte&) {
+                for (const size_t spalte : {sp.objekt, sp.bezogen})
+                    if (const Text* n = neuerName(werte[spalte])) werte[spalte] = Variante(*n);
+            });
+        if (!orte.empty()) IndizesNeuBauen(datei, b);
+    }
+    IndizesNeuBauen(datei, k.objekte);
 }
 
 }  // namespace dao::speicher::access::jet4

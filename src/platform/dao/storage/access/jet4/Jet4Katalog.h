@@ -4,6 +4,8 @@
 // the one and copies of the Tables container's rows in the other, with both tables'
 // indexes and row counts kept right.
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "platform/dao/storage/Speichertreiber.h"
 #include "platform/dao/storage/access/jet4/Jet4Tabelle.h"
@@ -29,6 +31,25 @@ void EintragPrüfen(const Datei& datei, TextSicht name);
 // rows Access copies from the Tables container. NichtSchreibbar when the catalogue is
 // not as the writer expects it (checked before anything is written).
 void TabelleEintragen(Datei& datei, const Tabellendef& def, const TabellenBeschreibung& beschreibung, double jetzt);
+
+// The first definition page of the user table `name` and its name as the catalogue
+// spells it (exactly so, else as Access compares names). NichtSchreibbar when there is none.
+std::pair<uint32_t, Text> TabelleFinden(const Datei& datei, TextSicht name);
+
+// Takes the table `name` out of the catalogue: its MSysObjects row and its access rows.
+// Returns its definition's page; its pages are the caller's. NichtSchreibbar while a
+// relation still names it, or when the catalogue is not as expected.
+uint32_t TabelleAustragen(Datei& datei, TextSicht name);
+
+// Takes the relation `name` out: its MSysRelationships rows, its MSysObjects row and its
+// access rows. NichtSchreibbar for a relation with referential integrity, whose ends are
+// entries in its tables' definitions.
+void BeziehungAustragen(Datei& datei, TextSicht name);
+
+// Renames tables, each pair (name in the file, new name) at once, so that names may be
+// swapped: the new names are checked as for a new table against the names as they will
+// be. The relation rows follow; a relation's own name stays.
+void TabellenUmbenennen(Datei& datei, const std::vector<std::pair<Text, Text>>& paare, double jetzt);
 
 // The property blob Access keeps for a new table: per field, in the order of the
 // description, Required and (Text and Memo only) AllowZeroLength.

@@ -1,6 +1,12 @@
 #include "platform/dao/storage/access/jet4/Jet4Schreiber.h"
 
 #include <algorithm>
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+
+#include "platform/dao/storage/Bytes.h"
 
 #include "platform/dao/storage/access/jet4/Jet4Index.h"
 #include "platform/dao/storage/access/jet4/Jet4Karte.h"
@@ -142,6 +148,112 @@ void TabelleHinzufügen(Datei& datei, const TabellenBeschreibung& beschreibung,
         anfüger.Abschließen();
     }
     TabelleEintragen(datei, def, beschreibung, jetzt);
+}
+
+namespace {
+
+constexpr size_t kTdefStelle = 4;           // data and index pages: the owning definition
+constexpr size_t kZeilenzahl = 12, kZeilentabelle = 14;
+constexpr uint16_t kGelöscht = 0x8000, kOffsetMaske = 0x1FFF;
+
+bool Langwertseite(const uint8_t* s) {
+    return s[0] == static_cast<uint8_t>(Seitentyp::Daten) && std::memcmp(s + kTdefStelle, "LVAL", 4) == 0;
+}
+
+// Every page that belongs to the table alone, checked before anything changes: a page
+// that is not what its map says would be another object's, and freeing it would
+// damage the file.
+std::set<uint32_t> EigeneSeiten(Datei& datei, const Tabellendef& def, const Text& name) {
+    const auto fremd = [&](uint32_t nr) {
+        return NichtSchreibbar(u"Die Tabelle \"" + name + u"\" verzeichnet die Seite " + ausUtf8(std::to_string(nr)) +
+                               u" als ihre, die es nicht ist; Purivo löscht die Tabelle darum nicht.");
+    };
+    const auto prüfen = [&](uint32_t nr) {
+        if (nr <= kKatalogSeite || nr >= datei.Seitenzahl()) throw fremd(nr);
+        return datei.Seite(nr);
+    };
+    std::set<uint32_t> seiten;
+    std::vector<Zeilenort> karten = {def.belegt, def.frei};
+    for (const Spalte& s : def.spalten)
+        if (s.lvBelegt.seite != 0) {
+            karten.push_back(s.lvBelegt);
+            karten.push_back(s.lvFrei);
+        }
+    for (const RealerIndex& r : def.realeIndizes) karten.push_back(r.karte);
+
+    for (const uint32_t nr : Nutzungskarte(datei, def.belegt).Seiten()) {
+        const uint8_t* s = prüfen(nr);
+        if (!(s[0] == static_cast<uint8_t>(Seitentyp::Daten) && le32(s + kTdefStelle) == def.seite) && !Langwertseite(s))
+            throw fremd(nr);
+        seiten.insert(nr);
+    }
+    for (const uint32_t nr : Nutzungskarte(datei, def.frei).Seiten())
+        if (!seiten.count(nr)) throw fremd(nr);
+    for (const Spalte& sp : def.spalten) {
+        if (sp.lvBelegt.seite == 0) continue;
+        for (const uint32_t nr : Nutzungskarte(datei, sp.lvBelegt).Seiten()) {
+            if (!Langwertseite(prüfen(nr))) throw fremd(nr);
+            seiten.insert(nr);
+        }
+    }
+    for (const RealerIndex& r : def.realeIndizes)
+        for (const uint32_t nr : Nutzungskarte(datei, r.karte).Seiten()) {
+            const uint8_t* s = prüfen(nr);
+            const bool index = s[0] == static_cast<uint8_t>(Seitentyp::IndexKnoten) ||
+                               s[0] == static_cast<uint8_t>(Seitentyp::IndexBlatt);
+            if (!index || le32(s + kTdefStelle) != def.seite) throw fremd(nr);
+            seiten.insert(nr);
+        }
+    for (const Zeilenort k : karten)
+        for (const uint32_t nr : Nutzungskarte(datei, k).Kartenseiten()) {
+            prüfen(nr);
+            seiten.insert(nr);
+        }
+    for (const uint32_t nr : def.defSeiten) {
+        prüfen(nr);
+        seiten.insert(nr);
+    }
+
+    // A page of map rows goes when it holds no one else's rows; else only ours are deleted.
+    std::map<uint32_t, std::set<uint8_t>> zeilen;
+    for (const Zeilenort k : karten) zeilen[k.seite].insert(k.zeile);
+    for (const auto& [nr, unsere] : zeilen) {
+        if (nr == 0 || nr >= datei.Seitenzahl()) throw fremd(nr);
+        const uint8_t* s = datei.Seite(nr);
+        if (s[0] != static_cast<uint8_t>(Seitentyp::Daten) || seiten.count(nr)) throw fremd(nr);
+        if (nr <= kKatalogSeite) continue;  // the global map's page stays whatever it holds
+        const size_t zahl = le16(s + kZeilenzahl);
+        bool andere = false;
+        for (size_t z = 0; z < zahl; ++z)
+            if (!(le16(s + kZeilentabelle + 2 * z) & kGelöscht) && !unsere.count(static_cast<uint8_t>(z))) andere = true;
+        if (!andere) seiten.insert(nr);
+    }
+    return seiten;
+}
+
+}  // namespace
+
+void TabelleLöschen(Datei& datei, TextSicht name) {
+    if (const auto grund = Hindernis(datei)) throw NichtSchreibbar(*grund);
+    const auto [seite, genau] = TabelleFinden(datei, name);
+    const Tabellendef def = TabelleLesen(datei, seite);
+    if (def.typ != 0x4E) throw NichtSchreibbar(u"Systemtabellen löscht Purivo nicht.");
+    const std::set<uint32_t> seiten = EigeneSeiten(datei, def, genau);
+    // Map rows on pages that stay: deleted there.
+    std::vector<Zeilenort> karten = {def.belegt, def.frei};
+    for (const Spalte& s : def.spalten)
+        if (s.lvBelegt.seite != 0) {
+            karten.push_back(s.lvBelegt);
+            karten.push_back(s.lvFrei);
+        }
+    for (const RealerIndex& r : def.realeIndizes) karten.push_back(r.karte);
+    TabelleAustragen(datei, genau);
+    for (const Zeilenort k : karten)
+        if (!seiten.count(k.seite)) {
+            uint8_t* eintrag = datei.Seite(k.seite) + kZeilentabelle + 2 * size_t{k.zeile};
+            setze16(eintrag, static_cast<uint16_t>(le16(eintrag) | kGelöscht));
+        }
+    for (const uint32_t nr : seiten) datei.SeiteFreigeben(nr);
 }
 
 }  // namespace dao::speicher::access::jet4

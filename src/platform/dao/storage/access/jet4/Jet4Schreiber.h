@@ -24,4 +24,9 @@ void IndizesNeuBauen(Datei& datei, Tabellendef& def);
 void TabelleHinzufügen(Datei& datei, const TabellenBeschreibung& beschreibung,
                        const std::function<void(const Zeilenziel&)>& zeilen, double jetzt);
 
+// Drops the user table `name`: out of the catalogue, its pages back to the free pages
+// for later tables. NichtSchreibbar, with nothing changed, for a table a relation still
+// names or whose maps list pages that are not its own.
+void TabelleLöschen(Datei& datei, TextSicht name);
+
 }  // namespace dao::speicher::access::jet4

@@ -770,4 +770,97 @@ Zeilenort Zeilenschreiber::Einfügen(std::vector<Variante>& werte, const Rohwert
     return {seite_, zeile};
 }
 
+// ---------------------------------------------------------------------------------------
+// Deleting
+
+namespace {
+
+void AlsGelöschtMarkieren(Datei& datei, Zeilenort ort) {
+    uint8_t* eintrag = datei.Seite(ort.seite) + kZeilentabelle + 2 * size_t{ort.zeile};
+    setze16(eintrag, static_cast<uint16_t>(le16(eintrag) | kGelöscht));
+}
+
+bool OhneLebendeZeile(const uint8_t* s) {
+    const size_t zahl = std::min<size_t>(le16(s + kZeilenzahlStelle), kMaxZeilen + 1);
+    for (size_t z = 0; z < zahl; ++z)
+        if (!(le16(s + kZeilentabelle + 2 * z) & kGelöscht)) return false;
+    return true;
+}
+
+}  // namespace
+
+void ZeileLöschen(Datei& datei, Tabellendef& def, Zeilenort ort) {
+    const RohZeile kopf = ZeileRoh(datei, ort.seite, ort.zeile, false);
+    if (kopf.eintrag & kGelöscht) Kaputt("row to delete is deleted already");
+    std::span<const uint8_t> bytes = kopf.bytes;
+    if (kopf.eintrag & kVerweis) bytes = ZeileAn(datei, ort);  // the moved row is flagged already
+
+    // The rows of its long values, each with the column it belongs to.
+    std::vector<std::pair<Zeilenort, size_t>> lang;
+    const Zerlegung z(def, bytes);
+    for (size_t i = 0; i < def.spalten.size(); ++i) {
+        const Spalte& s = def.spalten[i];
+        if (!Lang(s.typ) || !z.Da(s)) continue;
+        const auto feld = z.Feld(s);
+        if (!feld || feld->size() < kLangwertKopf) continue;
+        const uint32_t k = le32(feld->data());
+        const uint32_t art = k & kArtMaske;
+        if (art == kInline) continue;
+        Zeilenort l = Zeilenort::AusZeiger(le32(feld->data() + 4));
+        if (art == kEineZeile) {
+            ZeileRoh(datei, l.seite, l.zeile, false);
+            lang.emplace_back(l, i);
+            continue;
+        }
+        if (art != 0) Kaputt("unknown long value kind");
+        std::set<uint32_t> besucht;
+        while (l.seite != 0) {
+            if (!besucht.insert(l.Zeiger()).second) Kaputt("long value chain loops");
+            const RohZeile r = ZeileRoh(datei, l.seite, l.zeile, false);
+            if (r.eintrag & kGelöscht) Kaputt("long value row deleted already");
+            if (r.bytes.size() < 4) Kaputt("long value chain row too short");
+            lang.emplace_back(l, i);
+            l = Zeilenort::AusZeiger(le32(r.bytes.data()));
+        }
+    }
+
+    AlsGelöschtMarkieren(datei, ort);
+    for (const auto& [l, i] : lang) AlsGelöschtMarkieren(datei, l);
+    std::set<uint32_t> erledigt;
+    for (const auto& [l, i] : lang) {
+        if (!erledigt.insert(l.seite).second || !OhneLebendeZeile(datei.Seite(l.seite))) continue;
+        // Out of whichever maps of the table list it, then free.
+        const Spalte& s = def.spalten[i];
+        for (const Zeilenort karte : {s.lvBelegt, s.lvFrei, def.belegt, def.frei}) {
+            if (karte.seite == 0) continue;
+            Nutzungskarte k(datei, karte);
+            if (k.Enthält(l.seite)) k.Entfernen(l.seite);
+        }
+        datei.SeiteFreigeben(l.seite);
+    }
+    if (def.zeilen > 0) --def.zeilen;
+}
+
+Zeilenort ZeileErsetzen(Datei& datei, Tabellendef& def, Zeilenort ort,
+                        const std::function<void(std::vector<Variante>& werte, Rohwerte& roh)>& ändern) {
+    const auto bytes = ZeileAn(datei, ort);
+    if (bytes.empty()) Kaputt("row to replace is deleted");
+    std::vector<Variante> werte = ZeileLesen(datei, def, bytes);
+    Rohwerte roh;
+    for (size_t i = 0; i < def.spalten.size(); ++i) {
+        const uint8_t typ = def.spalten[i].typ;
+        if (typ != kOle && typ != kBinär && typ != kGuid && typ != kNumerisch) continue;
+        if (auto w = RohwertLesen(datei, def, bytes, i)) roh[i] = std::move(*w);
+        else werte[i] = Variante::Null();
+    }
+    ändern(werte, roh);
+    Zeilenort neu;
+    {
+        Zeilenschreiber schreiber(datei, def);
+        neu = schreiber.Einfügen(werte, roh);
+    }
+    ZeileLöschen(datei, def, ort);
+    return neu;
+}
+
 }  // namespace dao::speicher::access::jet4

@@ -39,6 +39,19 @@ std::optional<std::vector<uint8_t>> RohwertLesen(const Datei& datei, const Tabel
 // Raw values by column index (into def.spalten) for the columns the engine has no type for.
 using Rohwerte = std::map<size_t, std::vector<uint8_t>>;
 
+// Flags the row at `ort` deleted, with the rows of its long values; a long-value page
+// left without a live row goes back to the free pages. Counts the row out of def.zeilen;
+// the caller rebuilds the indexes and writes the counters back. Formatfehler for a row
+// that is not there.
+void ZeileLöschen(Datei& datei, Tabellendef& def, Zeilenort ort);
+
+// Replaces the row at `ort` by a new one with its values as `ändern` leaves them
+// (typed as ZeileLesen gives them; the columns the engine has no type for as raw bytes
+// in `roh`) and deletes the old row. Returns the new row's place; indexes and counters
+// as for ZeileLöschen.
+Zeilenort ZeileErsetzen(Datei& datei, Tabellendef& def, Zeilenort ort,
+                        const std::function<void(std::vector<Variante>& werte, Rohwerte& roh)>& ändern);
+
 // Appends rows to a table: fills data pages (new ones taken from the file and put into
 // the table's owned map and, while they have room, its free-space map), writes long
 // values to long-value pages, counts rows and the auto-increment value in `def`.
