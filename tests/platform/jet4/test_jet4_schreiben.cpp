@@ -2,6 +2,11 @@
 // write-back, read back by the driver itself (libmdb), by mdbtools and by mdb-reader,
 // and walked by the structural checker.
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <map>
+#include <functional>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -573,6 +578,310 @@ TEST(Jet4Schreiben, ErgebnistabelleÜberDieEngine) {
     }
     auto treiber = Öffnen(pfad, u"");
     GleicheZeilen(AlleZeilen(*treiber, u"Adressen korrigiert"), AlleZeilen(*treiber, u"Adressen"));
+}
+
+// ---- Dropping, renaming and replacing tables ----
+
+std::shared_ptr<dao::Database> EngineÖffnen(const std::string& pfad, const Text& passwort) {
+    static auto ws = dao::CreateWorkspace(u"", u"admin", u"");
+    return ws->OpenDatabase(ausUtf8(pfad), false, false, u";PWD=" + passwort + u";");
+}
+
+// A result table as the operations make one: a key, a text and a memo.
+void ErgebnisAnlegen(dao::Database& db, const Text& name, const std::vector<std::vector<Variante>>& zeilen) {
+    auto t = db.CreateTableDef(name);
+    t->Fields().Append(t->CreateField(u"Nr", dbLong, 4));
+    t->Fields().Append(t->CreateField(u"Name", dbText, 50));
+    t->Fields().Append(t->CreateField(u"Notiz", dbMemo, 0));
+    auto ix = t->CreateIndex(u"PrimaryKey");
+    ix->Fields().Append(ix->CreateField(u"Nr"));
+    ix->Primary(true);
+    ix->Unique(true);
+    t->Indexes().Append(ix);
+    db.TableDefs().Append(t);
+    auto rs = db.OpenRecordset(name);
+    for (const auto& z : zeilen) {
+        rs->AddNew();
+        for (size_t k = 0; k < z.size(); ++k) rs->Fields()[static_cast<int32_t>(k)]->Value(z[k]);
+        rs->Update();
+    }
+    rs->Close();
+}
+
+std::vector<std::vector<Variante>> Ergebniszeilen(int n, const Text& art) {
+    std::vector<std::vector<Variante>> z;
+    for (int i = 0; i < n; ++i)
+        z.push_back({Variante(int32_t(i + 1)), Variante(art + u" Müller " + ausUtf8(std::to_string(i))),
+                     i == 3 ? Variante(Text(5000, u'ß')) : Variante(u"Notiz " + art)});
+    return z;
+}
+
+// mdb-export's view of every listed table, to tell that the ones not touched stayed so.
+std::map<std::string, std::vector<fremd::Zeile>> Bestand(const std::string& pfad, const std::set<std::string>& ohne) {
+    std::map<std::string, std::vector<fremd::Zeile>> b;
+    for (const auto& name : fremd::MdbTabellen(pfad))
+        if (!ohne.count(name)) b[name] = fremd::MdbExport(pfad, name).zeilen;
+    return b;
+}
+
+// Through the engine on a copy of each Access file: a result table added, renamed,
+// replaced by one of the same name in other case, and dropped; after each write-back
+// the foreign readers see exactly that, the file is sound and the rest is as it was.
+TEST(Jet4Schreiben, LöschenUmbenennenErsetzenInJederDatei) {
+    ACCESS_FIXTUREN_NOETIG();
+    for (const std::string& datei : kJet4Dateien) {
+        SCOPED_TRACE(datei);
+        const Text passwort = Kennwort(datei);
+        TempVerzeichnis t;
+        const std::string pfad = AccessKopie(t, datei);
+        const auto vorher = Bestand(pfad, {});
+        std::vector<std::string> tabellen = fremd::MdbTabellen(pfad);
+        const auto prüfen = [&](const std::string& schritt, const Text& name, const std::vector<std::vector<Variante>>& soll) {
+            SCOPED_TRACE(schritt);
+            std::vector<std::string> erwartet = tabellen;
+            if (!name.empty()) erwartet.push_back(nachUtf8(name));
+            EXPECT_EQ(fremd::MdbTabellen(pfad), erwartet);
+            if (!name.empty()) FremdGleich(pfad, name, soll, nachUtf8(passwort));
+            StrukturGesund(pfad);
+            EXPECT_TRUE(Bestand(pfad, {nachUtf8(name)}) == vorher) << "the other tables changed";
+        };
+        auto db = EngineÖffnen(pfad, passwort);
+        ErgebnisAnlegen(*db, u"Ergebnis Ä", Ergebniszeilen(30, u"erst"));
+        db->Flush();
+        prüfen("angelegt", u"Ergebnis Ä", Ergebniszeilen(30, u"erst"));
+
+        db->TableDefs()[u"Ergebnis Ä"]->Name(u"Ergebnis Öl");
+        db->Flush();
+        prüfen("umbenannt", u"Ergebnis Öl", Ergebniszeilen(30, u"erst"));
+        EXPECT_NE(fremd::MdbSchema(pfad, "Ergebnis Öl").find("[Notiz]"), std::string::npos);
+
+        db->TableDefs().Delete(u"Ergebnis Öl");
+        ErgebnisAnlegen(*db, u"ERGEBNIS ÖL", Ergebniszeilen(12, u"zweit"));
+        db->Flush();
+        prüfen("ersetzt", u"ERGEBNIS ÖL", Ergebniszeilen(12, u"zweit"));
+
+        db->TableDefs().Delete(u"ERGEBNIS ÖL");
+        db->Close();
+        prüfen("gelöscht", u"", {});
+        EXPECT_NO_THROW(EngineÖffnen(pfad, passwort)->Close());
+    }
+}
+
+// Tables of the user's renamed, two of them swapped through a third name, in one
+// write-back: rows stay, the relation rows name the tables by their new names.
+TEST(Jet4Schreiben, BestehendeTabellenUmbenennen) {
+    ACCESS_FIXTUREN_NOETIG();
+    TempVerzeichnis t;
+    const std::string pfad = AccessKopie(t, "indexTestV2000.mdb");
+    const auto vorher = Bestand(pfad, {});
+    {
+        auto db = EngineÖffnen(pfad, u"");
+        db->TableDefs()[u"Table2"]->Name(u"Zweite Tabelle ä");
+        db->TableDefs()[u"Table1"]->Name(u"Zwischen");
+        db->TableDefs()[u"Table3"]->Name(u"Table1");
+        db->TableDefs()[u"Zwischen"]->Name(u"Table3");
+        db->Close();
+    }
+    StrukturGesund(pfad);
+    const auto nachher = Bestand(pfad, {});
+    EXPECT_TRUE(nachher.at("Zweite Tabelle ä") == vorher.at("Table2"));
+    EXPECT_TRUE(nachher.at("Table3") == vorher.at("Table1"));
+    EXPECT_TRUE(nachher.at("Table1") == vorher.at("Table3"));
+    EXPECT_EQ(nachher.size(), vorher.size());
+    std::set<std::pair<std::string, std::string>> enden;
+    const auto beziehungen = fremd::MdbExport(pfad, "MSysRelationships");
+    size_t objekt = 0, bezogen = 0, name = 0;
+    for (size_t i = 0; i < beziehungen.spalten.size(); ++i) {
+        if (beziehungen.spalten[i] == "szObject") objekt = i;
+        if (beziehungen.spalten[i] == "szReferencedObject") bezogen = i;
+        if (beziehungen.spalten[i] == "szRelationship") name = i;
+    }
+    for (const auto& z : beziehungen.zeilen)
+        if (z.at(name)->rfind("MSys", 0) != 0) enden.insert({*z.at(objekt), *z.at(bezogen)});
+    EXPECT_EQ(enden, (std::set<std::pair<std::string, std::string>>{{"Table3", "Zweite Tabelle ä"}, {"Table3", "Table1"}}));
+    auto db = EngineÖffnen(pfad, u"");
+    EXPECT_EQ(db->Relations()[u"Table2Table1"]->Table(), u"Zweite Tabelle ä");
+    EXPECT_EQ(db->Relations()[u"Table2Table1"]->ForeignTable(), u"Table3");
+    EXPECT_EQ(fremd::MdbReaderLesen(pfad, "Zweite Tabelle ä").at(0).zeilen.size(), vorher.at("Table2").size());
+}
+
+// A table of the user's dropped: its pages are free, and the next table takes them.
+TEST(Jet4Schreiben, GelöschteTabelleGibtIhreSeitenFrei) {
+    ACCESS_FIXTUREN_NOETIG();
+    TempVerzeichnis t;
+    const std::string pfad = AccessKopie(t, "sample-adressen.mdb");
+    const auto größeVorher = fs::file_size(pfad);
+    const auto freieSeiten = [&] {
+        jet4::Datei d(DateiBytes(pfad));
+        const auto frei = jet4::Nutzungskarte(d, {1, 0}).Seiten();
+        return std::count_if(frei.begin(), frei.end(), [&](uint32_t s) { return s < d.Seitenzahl(); });
+    };
+    const auto freiVorher = freieSeiten();
+    std::vector<std::vector<Variante>> zeilen;
+    TabellenBeschreibung b;
+    {
+        auto treiber = Öffnen(pfad, u"");
+        zeilen = AlleZeilen(*treiber, u"Adressen");
+        b = treiber->StrukturLesen().tabellen.at(0);
+        Rückschrift r;
+        r.gelöscht = {u"Adressen"};
+        treiber->Schreiben(r);
+        EXPECT_TRUE(treiber->StrukturLesen().tabellen.empty());
+    }
+    EXPECT_TRUE(fremd::MdbTabellen(pfad).empty());
+    EXPECT_GT(freieSeiten(), freiVorher + 5);
+    for (const auto& p : Jet4Prüfen(DateiBytes(pfad))) ADD_FAILURE() << p;
+    {
+        auto treiber = Öffnen(pfad, u"");
+        treiber->Schreiben(NeueTabelle(b, zeilen));
+        GleicheZeilen(AlleZeilen(*treiber, u"Adressen"), zeilen);
+    }
+    EXPECT_LE(fs::file_size(pfad), größeVorher);
+    StrukturGesund(pfad);
+}
+
+// What the writer does not do is refused at the first step, and the file stays as it was.
+TEST(Jet4Schreiben, BestehendeTabellenUndBeziehungenBleiben) {
+    ACCESS_FIXTUREN_NOETIG();
+    TempVerzeichnis t;
+    const std::string pfad = AccessKopie(t, "indexTestV2000.mdb");
+    const std::string vorher = Lesen(pfad);
+    const auto abgelehnt = [](const std::function<void()>& schritt, int32_t nummer, const Text& grund) {
+        try {
+            schritt();
+            ADD_FAILURE() << "not refused: " << nachUtf8(grund);
+        } catch (const LaufzeitFehler& e) {
+            EXPECT_EQ(e.Nummer(), nummer) << nachUtf8(e.Beschreibung());
+            EXPECT_NE(e.Beschreibung().find(grund), Text::npos) << nachUtf8(e.Beschreibung());
+        }
+    };
+    {
+        auto db = EngineÖffnen(pfad, u"");
+        const Text bestand = u"bestehende Tabellen ändert es nicht";
+        auto rs = db->OpenRecordset(u"Table2");
+        abgelehnt([&] { rs->Edit(); }, 3027, bestand);
+        abgelehnt([&] { rs->AddNew(); }, 3027, bestand);
+        rs->Close();
+        abgelehnt([&] { db->Execute(u"DELETE FROM [Table2]"); }, 3027, bestand);
+        abgelehnt([&] { db->TableDefs()[u"Table3"]->Fields().Append(db->TableDefs()[u"Table3"]->CreateField(u"x", dbText, 5)); },
+                  3027, bestand);
+        abgelehnt([&] { db->Relations().Delete(u"Table2Table1"); }, 3027, u"referentielle Integrität");
+        abgelehnt([&] { db->TableDefs().Delete(u"Table2"); }, 3303, u"Table2");
+        ErgebnisAnlegen(*db, u"Neu", Ergebniszeilen(3, u"n"));
+        auto r = db->CreateRelation(u"NeuTable1", u"Neu", u"Table1", 0);
+        auto f = r->CreateField(u"Nr");
+        f->ForeignName(u"otherfk3");
+        r->Fields().Append(f);
+        abgelehnt([&] { db->Relations().Append(r); }, 3027, u"keine Beziehungen");
+        db->TableDefs().Delete(u"Neu");
+        db->Close();
+    }
+    EXPECT_TRUE(Lesen(pfad) == vorher);
+    {
+        // Read-only by its mode: refused at the first change, also for root.
+        fs::permissions(pfad, fs::perms::owner_read);
+        auto db = EngineÖffnen(pfad, u"");
+        abgelehnt([&] { db->TableDefs()[u"Table1"]->Name(u"anders"); }, 3027, u"schreibgeschützt");
+        abgelehnt([&] { ErgebnisAnlegen(*db, u"Neu", {}); }, 3027, u"schreibgeschützt");
+        db->Close();
+    }
+    EXPECT_TRUE(Lesen(pfad) == vorher);
+}
+
+// Many rounds of adding a big table and dropping it again: freed pages are taken again,
+// so the file keeps its size.
+TEST(Jet4Schreiben, HinzufügenUndLöschenImWechselWächstNicht) {
+    ACCESS_FIXTUREN_NOETIG();
+    TempVerzeichnis t;
+    const std::string pfad = AccessKopie(t, "empty.mdb");
+    TabellenBeschreibung b;
+    b.name = u"Zwischenergebnis";
+    b.felder = {Feld(u"Nr", dbLong, 4), Feld(u"Name", dbText, 60), Feld(u"Ort", dbText, 40)};
+    b.indizes = {{u"PrimaryKey", {u"Nr"}, true, true}, {u"Name", {u"Name"}, false, false}};
+    std::vector<std::vector<Variante>> zeilen;
+    for (int i = 0; i < 10000; ++i)
+        zeilen.push_back({Variante(int32_t(i)), Variante(u"Name Nummer " + ausUtf8(std::to_string(i * 7919 % 10000))),
+                          Variante(i % 5 ? Variante(u"Köln") : Variante::Null())});
+    auto treiber = Öffnen(pfad, u"");
+    uintmax_t nachErsterRunde = 0;
+    for (int runde = 1; runde <= 50; ++runde) {
+        treiber->Schreiben(NeueTabelle(b, zeilen));
+        Rückschrift weg;
+        weg.gelöscht = {b.name};
+        treiber->Schreiben(weg);
+        if (runde == 1) nachErsterRunde = fs::file_size(pfad);
+    }
+    EXPECT_LE(fs::file_size(pfad), nachErsterRunde * 3 / 2);
+    treiber->Schreiben(NeueTabelle(b, zeilen));
+    EXPECT_EQ(fremd::MdbExport(pfad, "Zwischenergebnis").zeilen.size(), 10000u);
+    StrukturGesund(pfad);
+}
+
+// A write-back of a drop and a rename cut off (killed) or failing (the file size limit
+// a full disk stands for): the file is as it was or as written, never between; the
+// failure is an error with a German text.
+TEST(Jet4Schreiben, LöschenUndUmbenennenAbgebrochenOderOhnePlatz) {
+    ACCESS_FIXTUREN_NOETIG();
+    const auto umbau = [](const std::string& pfad) {
+        auto treiber = Öffnen(pfad, u"");
+        Rückschrift r;
+        r.gelöscht = {u"Zweite"};
+        for (const auto& b : treiber->StrukturLesen().tabellen) {
+            if (b.name == u"Zweite") continue;
+            Rückschrift::Tabelle e;
+            e.beschreibung = b;
+            e.alterName = b.name;
+            if (b.name == u"Adressen") e.beschreibung.name = u"Erste";
+            r.tabellen.push_back(std::move(e));
+        }
+        treiber->Schreiben(r);
+    };
+    for (int nach = 0; nach <= 4; ++nach) {
+        SCOPED_TRACE(nach == 0 ? std::string("file size limit") : "killed after step " + std::to_string(nach));
+        TempVerzeichnis t;
+        const std::string pfad = AccessKopie(t, "sample-adressen.mdb");
+        Öffnen(pfad, u"")->Schreiben(NeueTabelle(Prüftabelle(u"Zweite"), Prüfzeilen(20)));
+        const std::string vorher = Lesen(pfad);
+        std::fflush(nullptr);
+        const pid_t kind = fork();
+        ASSERT_GE(kind, 0);
+        if (kind == 0) {
+            int schritt = 0;
+            if (nach == 0) {
+                signal(SIGXFSZ, SIG_IGN);
+                const rlimit grenze{vorher.size() / 2, vorher.size() / 2};
+                if (setrlimit(RLIMIT_FSIZE, &grenze) != 0) _exit(3);
+            } else {
+                gSchreibHaken = [&](std::string_view) {
+                    if (++schritt == nach) _exit(0);
+                };
+            }
+            try {
+                umbau(pfad);
+            } catch (const LaufzeitFehler& e) {
+                _exit(nach == 0 && !e.Beschreibung().empty() ? 0 : 2);
+            }
+            _exit(1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(kind, &status, 0), kind);
+        ASSERT_TRUE(WIFEXITED(status));
+        // 0: failed with a message, or killed; 1: done, the write-back has fewer steps.
+        if (nach == 0) ASSERT_EQ(WEXITSTATUS(status), 0);
+        else ASSERT_LE(WEXITSTATUS(status), 1);
+        auto treiber = Öffnen(pfad, u"");  // completes or discards what the kill left
+        std::set<Text> namen;
+        for (const auto& b : treiber->StrukturLesen().tabellen) namen.insert(b.name);
+        if (Lesen(pfad) == vorher) {
+            EXPECT_EQ(namen, (std::set<Text>{u"Adressen", u"Zweite"}));
+        } else {
+            EXPECT_NE(nach, 0);
+            EXPECT_EQ(namen, (std::set<Text>{u"Erste"}));
+            StrukturGesund(pfad);
+        }
+        for (const auto& e : fs::directory_iterator(t.pfad()))
+            EXPECT_EQ(e.path().filename().string().find(".purivo-"), std::string::npos) << e.path();
+    }
 }
 
 }  // namespace

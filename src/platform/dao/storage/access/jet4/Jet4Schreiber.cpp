@@ -154,7 +154,7 @@ namespace {
 
 constexpr size_t kTdefStelle = 4;           // data and index pages: the owning definition
 constexpr size_t kZeilenzahl = 12, kZeilentabelle = 14;
-constexpr uint16_t kGelöscht = 0x8000, kOffsetMaske = 0x1FFF;
+constexpr uint16_t kGelöscht = 0x8000, kGelöschtWieAccess = 0xC000;  // the flag bits of a deleted row
 
 bool Langwertseite(const uint8_t* s) {
     return s[0] == static_cast<uint8_t>(Seitentyp::Daten) && std::memcmp(s + kTdefStelle, "LVAL", 4) == 0;
@@ -251,7 +251,7 @@ void TabelleLöschen(Datei& datei, TextSicht name) {
     for (const Zeilenort k : karten)
         if (!seiten.count(k.seite)) {
             uint8_t* eintrag = datei.Seite(k.seite) + kZeilentabelle + 2 * size_t{k.zeile};
-            setze16(eintrag, static_cast<uint16_t>(le16(eintrag) | kGelöscht));
+            setze16(eintrag, static_cast<uint16_t>(le16(eintrag) | kGelöschtWieAccess));
         }
     for (const uint32_t nr : seiten) datei.SeiteFreigeben(nr);
 }

@@ -775,9 +775,10 @@ Zeilenort Zeilenschreiber::Einfügen(std::vector<Variante>& werte, const Rohwert
 
 namespace {
 
+// Access sets both flag bits on a row it deletes; libmdb skips a row only by the second.
 void AlsGelöschtMarkieren(Datei& datei, Zeilenort ort) {
     uint8_t* eintrag = datei.Seite(ort.seite) + kZeilentabelle + 2 * size_t{ort.zeile};
-    setze16(eintrag, static_cast<uint16_t>(le16(eintrag) | kGelöscht));
+    setze16(eintrag, static_cast<uint16_t>(le16(eintrag) | kGelöscht | kVerweis));
 }
 
 bool OhneLebendeZeile(const uint8_t* s) {
