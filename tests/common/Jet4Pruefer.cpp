@@ -377,6 +377,7 @@ private:
         std::vector<Zeilenort> lebende;
         std::vector<std::pair<Zeilenort, Zeilenort>> überläufe;  // row, where its data lies
         std::set<Zeilenort> gelöschte;
+        std::vector<Zeilenort> nurGelöscht;
         for (uint32_t s : eigene) {
             const uint8_t* p = Seite(s);
             const std::string wo = "Seite " + std::to_string(s) + " (" + wer + ")";
@@ -409,6 +410,7 @@ private:
                 belegtBytes += z.ende - z.anfang;
                 if (z.gelöscht()) {
                     gelöschte.insert(ort);
+                    if (!z.überlauf()) nurGelöscht.push_back(ort);
                     continue;
                 }
                 lebende.push_back(ort);
@@ -429,6 +431,11 @@ private:
                 Melden(wer + ", Zeile " + Ort(ort) + ": Überlaufzeiger auf " + Ort(ziel) +
                        " trifft keine (als gelöscht markierte) Zeile der Tabelle");
         }
+        // Access flags a deleted row with both bits; one with the first alone is the moved
+        // data of an overflow row, which libmdb reads as a row of its own otherwise.
+        for (const Zeilenort ort : nurGelöscht)
+            if (!ziele.count(ort))
+                Melden(wer + ", Zeile " + Ort(ort) + ": gelöscht ohne das zweite Kennzeichen (0x4000), doch kein Überlaufziel");
         ++bericht_.tabellen;
         bericht_.zeilen += lebende.size();
         if (def.zeilen != lebende.size())
