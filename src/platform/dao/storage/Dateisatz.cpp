@@ -233,7 +233,11 @@ bool Beschreibbar(const std::string& pfad) {
     return ::access(pfad.c_str(), W_OK) == 0;
 }
 
-std::string DateiLesen(const std::string& pfad, Dateikennung& kennung, size_t max) {
+namespace {
+
+// Reads the file (up to `max` bytes) into a buffer of type P (std::string or a byte vector).
+template <typename P>
+P Einlesen(const std::string& pfad, Dateikennung& kennung, size_t max) {
     const int fd = ::open(pfad.c_str(), O_RDONLY | O_CLOEXEC);
     auto fehler = [&](int e) {
         if (fd >= 0) ::close(fd);
@@ -242,7 +246,7 @@ std::string DateiLesen(const std::string& pfad, Dateikennung& kennung, size_t ma
     if (fd < 0) fehler(errno);
     kennung = KennungVon(fd);
     if (!kennung.vorhanden) fehler(errno);
-    std::string d(static_cast<size_t>(std::min<uint64_t>(kennung.größe, max)), '\0');
+    P d(static_cast<size_t>(std::min<uint64_t>(kennung.größe, max)), 0);
     size_t gelesen = 0;
     while (gelesen < d.size()) {
         const ssize_t n = ::read(fd, d.data() + gelesen, d.size() - gelesen);
@@ -253,9 +257,20 @@ std::string DateiLesen(const std::string& pfad, Dateikennung& kennung, size_t ma
     }
     ::close(fd);
     d.resize(gelesen);
-    kennung.mitPrüfsumme = gelesen == kennung.größe;
+    return d;
+}
+
+}  // namespace
+
+std::string DateiLesen(const std::string& pfad, Dateikennung& kennung, size_t max) {
+    std::string d = Einlesen<std::string>(pfad, kennung, max);
+    kennung.mitPrüfsumme = d.size() == kennung.größe;
     kennung.prüfsumme = kennung.mitPrüfsumme ? Prüfsumme(d) : 0;
     return d;
+}
+
+std::vector<uint8_t> DateiBytesLesen(const std::string& pfad, Dateikennung& kennung) {
+    return Einlesen<std::vector<uint8_t>>(pfad, kennung, SIZE_MAX);
 }
 
 Dateisatz::Dateisatz(std::string ordner) : ordner_(std::move(ordner)) {}

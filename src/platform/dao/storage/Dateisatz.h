@@ -50,6 +50,9 @@ bool Beschreibbar(const std::string& pfad);
 // The whole file, or its first `max` bytes; `kennung` receives the identity of what
 // was read. Engine error 3040 naming the file when it cannot be read.
 std::string DateiLesen(const std::string& pfad, Dateikennung& kennung, size_t max = SIZE_MAX);
+// The whole file as bytes, for a caller that checks the identity without a checksum
+// (a big file it keeps in memory anyway).
+std::vector<uint8_t> DateiBytesLesen(const std::string& pfad, Dateikennung& kennung);
 
 class Dateisatz {
 public:

@@ -212,27 +212,29 @@ public:
 
         const std::string pfad = nachUtf8(datei_);
         KennungPrüfen(pfad, kennung_);
+        // The file is held once in memory, changed there and written from there.
         Dateikennung gelesen;
-        const std::string roh = DateiLesen(pfad, gelesen);
+        std::vector<uint8_t> roh = DateiBytesLesen(pfad, gelesen);
         KennungPrüfen(pfad, kennung_);
-        std::vector<uint8_t> inhalt;
+        std::optional<jet4::Datei> datei;
         try {
-            jet4::Datei datei(std::vector<uint8_t>(roh.begin(), roh.end()));
+            datei.emplace(std::move(roh));
             const double jetzt = dao::detail::Jetzt();
-            if (const auto grund = jet4::Hindernis(datei)) throw jet4::NichtSchreibbar(*grund);
-            for (const Text& r : beziehungenWeg) jet4::BeziehungAustragen(datei, r);
-            for (const Text& t : weg) jet4::TabelleLöschen(datei, t);
-            jet4::TabellenUmbenennen(datei, umbenannt, jetzt);
-            for (const Rückschrift::Tabelle* t : neu) jet4::TabelleHinzufügen(datei, t->beschreibung, t->zeilen, jetzt);
-            inhalt = datei.Inhalt();
+            if (const auto grund = jet4::Hindernis(*datei)) throw jet4::NichtSchreibbar(*grund);
+            for (const Text& r : beziehungenWeg) jet4::BeziehungAustragen(*datei, r);
+            for (const Text& t : weg) jet4::TabelleLöschen(*datei, t);
+            jet4::TabellenUmbenennen(*datei, umbenannt, jetzt);
+            for (const Rückschrift::Tabelle* t : neu) jet4::TabelleHinzufügen(*datei, t->beschreibung, t->zeilen, jetzt);
         } catch (const jet4::NichtSchreibbar& n) {
             unverändert(n.grund);
         } catch (const jet4::Formatfehler&) {
             Beschädigt(datei_);
         }
+        const auto& inhalt = datei->Inhalt();
         Dateisatz satz(Ordner());
         satz.Ersetzen(pfad, std::string_view(reinterpret_cast<const char*>(inhalt.data()), inhalt.size()));
         satz.Ausführen();
+        datei.reset();
         kennung_ = KennungLesen(pfad);
         // From now on the driver lists and reads the file as written.
         MdbHandle* wieder = mdb_open(pfad.c_str(), MDB_NOFLAGS);
