@@ -1,12 +1,16 @@
 // The shipped sample workbook run through the engine the way a new user would
 // run it: the field types guessed, the options as their pages open. Each run has
 // to find what the sample plants, and nothing else.
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "common/AccessVorlagen.h"
+#include "common/FremdeLeser.h"
+#include "common/Jet4Pruefer.h"
 #include "foundation/Oberflaeche.h"
 #include "foundation/mdlFeldInhalte.h"
 #include "operations/mdlDatenabgleich.h"
@@ -52,15 +56,22 @@ std::vector<std::pair<int16_t, int16_t>> Typen(const std::vector<Feldzuordnung>&
     return r;
 }
 
-class Beispiel : public Suchdatenbank {
+// Runs on a copy of the workbook ("xls"), or on an Access file that holds its sheets as
+// tables ("mdb"); every run writes its result into that file.
+class Beispiel : public Suchdatenbank, public ::testing::WithParamInterface<std::string> {
 protected:
     void SetUp() override {
         Suchdatenbank::SetUp();
         const std::string muster = std::string(PURIVO_FIXTURES) + "/../../share/Beispiel.xls";
         ASSERT_TRUE(std::filesystem::exists(muster)) << "scripts/beispiel_erstellen.py writes it";
-        // A copy: every run writes its result sheet into the workbook.
-        const std::string datei = tmp / "Beispiel.xls";
+        std::string datei = tmp / "Beispiel.xls";
         std::filesystem::copy_file(muster, datei);
+        if (GetParam() == "mdb") {
+            if (!std::filesystem::exists(kAccessOrdner + "empty.mdb")) GTEST_SKIP() << "Die Access-Vorlagen fehlen.";
+            datei = AccessKopie(tmp, "empty.mdb");
+            AlsAccessTabellen(tmp / "Beispiel.xls", datei);
+            mdb = datei;
+        }
         DatenbankSchließen(gDatenbank);
         DatenbankÖffnen(Variante(ausUtf8(datei)), Variante(u""), gDatenbank);
         ASSERT_FALSE(gFehlerAbbruch);
@@ -100,13 +111,52 @@ protected:
         };
     }
 
+    // The result the run left in the Access file, as mdbtools reads it.
+    void TearDown() override {
+        if (!mdb.empty() && !HasFatalFailure()) {
+            const bool ergebnis = Gibt(u"Ergebnis");
+            const size_t zeilen = ergebnis ? TabellenSpalte(u"Ergebnis", u"Kundennr").size() : 0;
+            DatenbankSchließen(gDatenbank);
+            const auto tabellen = fremd::MdbTabellen(mdb);
+            EXPECT_EQ(std::count(tabellen.begin(), tabellen.end(), "Ergebnis"), ergebnis ? 1 : 0);
+            if (ergebnis) {
+                EXPECT_EQ(fremd::MdbExport(mdb, "Ergebnis").zeilen.size(), zeilen);
+            }
+            for (const auto& p : Jet4Prüfen(DateiBytes(mdb))) ADD_FAILURE() << p;
+        }
+        Suchdatenbank::TearDown();
+    }
+
+    // The workbook's sheets as new tables of the Access file, field by field and row by row.
+    static void AlsAccessTabellen(const std::string& mappe, const std::string& ziel) {
+        auto ws = dao::CreateWorkspace(u"", u"admin", u"");
+        auto von = ws->OpenDatabase(ausUtf8(mappe), false, true, u"Excel 8.0;");
+        auto nach = ws->OpenDatabase(ausUtf8(ziel), false, false, u";PWD=;");
+        for (const Text name : {u"Kunden", u"Referenz"}) {
+            auto quelle = von->TableDefs()[name];
+            auto t = nach->CreateTableDef(name);
+            for (const auto& f : quelle->Fields().liste()) t->Fields().Append(t->CreateField(f->Name(), f->Type(), f->Size()));
+            nach->TableDefs().Append(t);
+            auto lesen = von->OpenRecordset(name);
+            auto schreiben = nach->OpenRecordset(name);
+            for (; !lesen->EOF_(); lesen->MoveNext()) {
+                schreiben->AddNew();
+                for (int32_t i = 0; i < lesen->Fields().Count(); ++i) schreiben->Fields()[i]->Value(lesen->Fields()[i]->Value());
+                schreiben->Update();
+            }
+        }
+        nach->Close();
+        von->Close();
+    }
+
     Gruppen gruppen;
     int angereichert = -1;
+    std::string mdb;  // the Access file of the run, "" for the workbook
 };
 
 // The sheets under their own names, and every column typed as its name says; the
 // combined columns get both their types.
-TEST_F(Beispiel, BlätterUndFeldtypen) {
+TEST_P(Beispiel, BlätterUndFeldtypen) {
     S namen;
     for (const auto& t : gDatenbank->TableDefs().liste())
         if (t->Attributes() == 0) namen.push_back(u8(t->Name()));
@@ -125,7 +175,7 @@ TEST_F(Beispiel, BlätterUndFeldtypen) {
 }
 
 // The five planted groups and no other; "Fertig" keeps the 32 records in none.
-TEST_F(Beispiel, Dublettensuche) {
+TEST_P(Beispiel, Dublettensuche) {
     Nachbearbeitung();
     DublettensucheStarten(Variante(u"Kunden"), Variante(u"Ergebnis"));
     ASSERT_FALSE(gAbbruch || gFehlerAbbruch);
@@ -137,7 +187,7 @@ TEST_F(Beispiel, Dublettensuche) {
 
 // The boxes of page 21 as it opens: the five planted junk records, each for what
 // makes it junk.
-TEST_F(Beispiel, Müllsuche) {
+TEST_P(Beispiel, Müllsuche) {
     for (const char16_t* kästchen : {u"chkFirmenname", u"chkPostalisch", u"chkHausnummer", u"chkNachname", u"chkTelefon"})
         oberfläche.WertSetzen(kästchen, 1);
     std::map<std::string, std::string> müll;
@@ -164,7 +214,7 @@ TEST_F(Beispiel, Müllsuche) {
 // Against "Referenz": each of its five known firms pairs with its customer, its
 // ten new ones with nothing; the groups within "Kunden" are found as well. The
 // result keeps the 27 customers in no group.
-TEST_F(Beispiel, Datenabgleich) {
+TEST_P(Beispiel, Datenabgleich) {
     int16_t anzahl = 0;
     FeldtypenErraten(u"Referenz", gFelder2, anzahl, u"lstFelder", false);
     Nachbearbeitung();
@@ -180,5 +230,22 @@ TEST_F(Beispiel, Datenabgleich) {
     EXPECT_EQ(gAnzahlDubletten, 21);
     EXPECT_EQ(TabellenSpalte(u"Ergebnis", u"Kundennr").size(), 27u);
 }
+
+// Adding "Referenz" to "Kunden": the 27 customers in no group, one enriched record for
+// each of the ten groups (five within "Kunden", five across both tables) and the ten
+// new firms of "Referenz", which have no Kundennr.
+TEST_P(Beispiel, NeueDaten) {
+    int16_t anzahl = 0;
+    FeldtypenErraten(u"Referenz", gFelder2, anzahl, u"lstFelder", false);
+    Nachbearbeitung();
+    NeueDatenStarten(Variante(u"Kunden"), Variante(u"Referenz"), Variante(u"Ergebnis"), gFelder1, gFelder2);
+    ASSERT_FALSE(gAbbruch || gFehlerAbbruch);
+    const auto nummern = TabellenSpalte(u"Ergebnis", u"Kundennr");
+    EXPECT_EQ(nummern.size(), 47u);
+    EXPECT_EQ(std::count(nummern.begin(), nummern.end(), "<Null>"), 10);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formate, Beispiel, ::testing::Values("xls", "mdb"),
+                         [](const ::testing::TestParamInfo<std::string>& i) { return i.param; });
 
 }  // namespace
