@@ -105,6 +105,23 @@ protected:
         f->lstTabellen->ListIndexSetzen(f->lstTabellen->row(gefunden.front()));
     }
 
+    // From page 3 (table chosen) through a split of Strasse into Str and Nr, the source
+    // column dropped, into `ziel`, to the result page.
+    void SplittenBisZurErgebnisseite(const QString& ziel) {
+        Weiter();
+        Klicken(f->btnAuswahl[1]);
+        f->tbxZielTabelle->TextSetzen(ziel);
+        Weiter();
+        ASSERT_EQ(gAktuellerRahmen, 31);
+        f->cbxSplittenTypus->ListIndexSetzen(1);
+        f->cbxSplitten1->TextSetzen(QStringLiteral("Strasse"));
+        f->tbxSplitten1->TextSetzen(QStringLiteral("Str"));
+        f->tbxSplitten2->TextSetzen(QStringLiteral("Nr"));
+        f->chkSplittenLöschen->ValueSetzen(1);
+        Weiter();
+        ASSERT_EQ(gAktuellerRahmen, 32);
+    }
+
     // On to the search options of a duplicate search on Kunden.
     void BisZuDenSuchoptionen() {
         BisZurTabelle();

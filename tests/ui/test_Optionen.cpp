@@ -225,18 +225,7 @@ TEST_F(Optionen, ProtokollseitenZeichnenIhreBalken) {
 
 TEST_F(Optionen, SplittenUndVerschmelzenBisZurErgebnisseite) {
     BisZurTabelle();
-    Weiter();
-    Klicken(f->btnAuswahl[1]);
-    f->tbxZielTabelle->TextSetzen(QStringLiteral("Gesplittet"));
-    Weiter();
-    ASSERT_EQ(gAktuellerRahmen, 31);
-    f->cbxSplittenTypus->ListIndexSetzen(1);
-    f->cbxSplitten1->TextSetzen(QStringLiteral("Strasse"));
-    f->tbxSplitten1->TextSetzen(QStringLiteral("Str"));
-    f->tbxSplitten2->TextSetzen(QStringLiteral("Nr"));
-    f->chkSplittenLöschen->ValueSetzen(1);
-    Weiter();
-    ASSERT_EQ(gAktuellerRahmen, 32);
+    ASSERT_NO_FATAL_FAILURE(SplittenBisZurErgebnisseite(QStringLiteral("Gesplittet")));
     EXPECT_EQ(TabellenSpalten(u"Gesplittet"), (std::vector<std::string>{"Firma", "Str", "Nr", "PLZ", "Ort", "Telefon"}));
     EXPECT_EQ(TabellenSpalte(u"Gesplittet", u"Nr"), (std::vector<std::string>{"5", "5", "1", "12"}));
     Weiter();

@@ -156,6 +156,18 @@ constexpr size_t kTdefStelle = 4;           // data and index pages: the owning 
 constexpr size_t kZeilenzahl = 12, kZeilentabelle = 14;
 constexpr uint16_t kGelöscht = 0x8000, kGelöschtWieAccess = 0xC000;  // the flag bits of a deleted row
 
+// The usage-map rows of a table: owned and free pages, its long-value columns' and its indexes'.
+std::vector<Zeilenort> Kartenzeilen(const Tabellendef& def) {
+    std::vector<Zeilenort> karten = {def.belegt, def.frei};
+    for (const Spalte& s : def.spalten)
+        if (s.lvBelegt.seite != 0) {
+            karten.push_back(s.lvBelegt);
+            karten.push_back(s.lvFrei);
+        }
+    for (const RealerIndex& r : def.realeIndizes) karten.push_back(r.karte);
+    return karten;
+}
+
 bool Langwertseite(const uint8_t* s) {
     return s[0] == static_cast<uint8_t>(Seitentyp::Daten) && std::memcmp(s + kTdefStelle, "LVAL", 4) == 0;
 }
@@ -173,13 +185,7 @@ std::set<uint32_t> EigeneSeiten(Datei& datei, const Tabellendef& def, const Text
         return datei.Seite(nr);
     };
     std::set<uint32_t> seiten;
-    std::vector<Zeilenort> karten = {def.belegt, def.frei};
-    for (const Spalte& s : def.spalten)
-        if (s.lvBelegt.seite != 0) {
-            karten.push_back(s.lvBelegt);
-            karten.push_back(s.lvFrei);
-        }
-    for (const RealerIndex& r : def.realeIndizes) karten.push_back(r.karte);
+    const std::vector<Zeilenort> karten = Kartenzeilen(def);
 
     for (const uint32_t nr : Nutzungskarte(datei, def.belegt).Seiten()) {
         const uint8_t* s = prüfen(nr);
@@ -240,13 +246,7 @@ void TabelleLöschen(Datei& datei, TextSicht name) {
     if (def.typ != 0x4E) throw NichtSchreibbar(u"Systemtabellen löscht Purivo nicht.");
     const std::set<uint32_t> seiten = EigeneSeiten(datei, def, genau);
     // Map rows on pages that stay: deleted there.
-    std::vector<Zeilenort> karten = {def.belegt, def.frei};
-    for (const Spalte& s : def.spalten)
-        if (s.lvBelegt.seite != 0) {
-            karten.push_back(s.lvBelegt);
-            karten.push_back(s.lvFrei);
-        }
-    for (const RealerIndex& r : def.realeIndizes) karten.push_back(r.karte);
+    const std::vector<Zeilenort> karten = Kartenzeilen(def);
     TabelleAustragen(datei, genau);
     for (const Zeilenort k : karten)
         if (!seiten.count(k.seite)) {
