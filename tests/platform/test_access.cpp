@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -245,6 +246,43 @@ bool GleicherWert(const FeldBeschreibung& f, const Variante& v, const std::strin
         case 8: return v.typ() == VTyp::Date && DatumText(v.zahl()) == export_;
         default: return v.istText() && nachUtf8(v.text()) == export_;
     }
+}
+
+// The time of a table's last change is the catalogue's (DateUpdate), as mdb-reader reads it.
+TEST(AccessTreiber, ÄnderungszeitAusDemKatalog) {
+    ACCESS_FIXTUREN_NOETIG();
+    if (!fremd::MdbReaderDa()) GTEST_SKIP() << "mdb-reader fehlt (tests/leser).";
+    const auto tage = [](const std::string& iso) {  // "YYYY-MM-DDTHH:MM:SS"
+        int j = 0, mo = 0, t = 0, h = 0, mi = 0, se = 0;
+        if (std::sscanf(iso.c_str(), "%d-%d-%dT%d:%d:%d", &j, &mo, &t, &h, &mi, &se) != 6) return -1.0;
+        const auto tag = std::chrono::sys_days(std::chrono::year(j) / mo / t) -
+                         std::chrono::sys_days(std::chrono::year(1899) / 12 / 30);
+        return static_cast<double>(tag.count()) + (h * 3600 + mi * 60 + se) / 86400.0;
+    };
+    size_t geprüft = 0;
+    for (const std::string& datei : kAlleDateien) {
+        SCOPED_TRACE(datei);
+        const std::string pfad = kAccessOrdner + datei;
+        const std::string kennwort = datei.find("with-password") != std::string::npos ? "password" : "";
+        const auto objekte = fremd::MdbReaderLesen(pfad, "MSysObjects", kennwort, true);
+        ASSERT_EQ(objekte.size(), 1u);
+        size_t name = 0, typ = 0, datum = 0;
+        for (size_t i = 0; i < objekte[0].spalten.size(); ++i) {
+            if (objekte[0].spalten[i].name == "Name") name = i;
+            if (objekte[0].spalten[i].name == "Type") typ = i;
+            if (objekte[0].spalten[i].name == "DateUpdate") datum = i;
+        }
+        std::map<std::string, double> katalog;
+        for (const auto& z : objekte[0].zeilen)
+            if (z.at(typ) == "1" && z.at(name) && z.at(datum)) katalog[*z.at(name)] = tage(*z.at(datum));
+        const Struktur s = Öffnen(pfad, ausUtf8(kennwort))->StrukturLesen();
+        geprüft += s.tabellen.size();
+        for (const auto& t : s.tabellen) {
+            ASSERT_TRUE(katalog.count(nachUtf8(t.name))) << nachUtf8(t.name);
+            EXPECT_NEAR(t.geändert, katalog[nachUtf8(t.name)], 1.0 / 86400) << nachUtf8(t.name);
+        }
+    }
+    EXPECT_GT(geprüft, 5u);
 }
 
 TEST(AccessTreiber, JedeZeileWieMdbExport) {

@@ -115,7 +115,7 @@ public:
 
     void KatalogLesen() {
         tabellen_.clear();
-        relationen_ = nullptr;
+        relationen_ = objekte_ = nullptr;
         GPtrArray* katalog = mdb_read_catalog(mdb_, MDB_ANY);
         if (!katalog) Beschädigt(datei_);
         for (unsigned int i = 0; i < katalog->len; ++i) {
@@ -123,6 +123,7 @@ public:
             if (e->object_type != MDB_TABLE) continue;
             if (mdb_is_system_table(e)) {
                 if (g_ascii_strcasecmp(e->object_name, "MSysRelationships") == 0) relationen_ = e;
+                if (g_ascii_strcasecmp(e->object_name, "MSysObjects") == 0) objekte_ = e;
                 continue;
             }
             tabellen_.push_back({Name(e->object_name), e});
@@ -131,7 +132,11 @@ public:
 
     Struktur StrukturLesen() override {
         Struktur s;
-        for (const auto& [name, eintrag] : tabellen_) s.tabellen.push_back(Beschreibung(name, eintrag));
+        const std::map<Text, double> geändert = Änderungszeiten();
+        for (const auto& [name, eintrag] : tabellen_) {
+            s.tabellen.push_back(Beschreibung(name, eintrag));
+            if (const auto z = geändert.find(name); z != geändert.end()) s.tabellen.back().geändert = z->second;
+        }
         if (relationen_) s.relationen = RelationenLesen();
         return s;
     }
@@ -299,6 +304,18 @@ private:
             b.indizes.push_back(std::move(x));
         }
         return b;
+    }
+
+    // When each table was last changed, as the catalogue keeps it (DateUpdate).
+    std::map<Text, double> Änderungszeiten() const {
+        std::map<Text, double> zeiten;
+        if (!objekte_) return zeiten;
+        constexpr int32_t kTabelle = 1;
+        Zeilen(objekte_, {u"Name", u"Type", u"DateUpdate"}, [&](const std::vector<Variante>& z) {
+            if (z[0].istNull() || z[1].istNull() || z[2].istNull() || z[1].alsLong() != kTabelle) return;
+            zeiten[z[0].alsText()] = z[2].zahl();
+        });
+        return zeiten;
     }
 
     std::vector<RelationsBeschreibung> RelationenLesen() const {
@@ -469,6 +486,7 @@ private:
     std::optional<Text> hindernis_;  // why the writer must leave this file alone
     std::vector<std::pair<Text, MdbCatalogEntry*>> tabellen_;  // user tables in catalog order
     MdbCatalogEntry* relationen_ = nullptr;
+    MdbCatalogEntry* objekte_ = nullptr;  // MSysObjects
 };
 
 // libmdb trusts what the pages say: a damaged page deep in the file can make it
