@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "Tabellentest.h"
+#include "common/AccessVorlagen.h"
+#include "common/FremdeLeser.h"
+#include "common/Jet4Pruefer.h"
 #include "common/Stoertreiber.h"
 #include "foundation/mdlFeldtypen.h"
 #include "operations/mdlMuellsuche.h"
@@ -109,4 +112,36 @@ TEST_F(Rückschreiben, ErgebnisErreichtDieDateiVorDerErgebnisseite) {
             EXPECT_TRUE(std::filesystem::exists(ordner / "Adressen.dbf"));
             gDatenbank = gArbeitsbereich->CreateDatabase(ausUtf8(tmp / (std::string(lauf.name) + a.was + ".sqlite")));
         }
+}
+
+// The same runs on an Access file: the result table stands in the file when the result
+// page shows, as mdbtools reads it, beside the source it left as it was.
+TEST_F(Rückschreiben, ErgebnisInDerAccessDatei) {
+    ACCESS_FIXTUREN_NOETIG();
+    for (const auto& lauf : kLäufe) {
+        SCOPED_TRACE(lauf.name);
+        const TempVerzeichnis ordner;
+        const std::string datei = AccessKopie(ordner, "empty.mdb");
+        DatenbankSchließen(gDatenbank);
+        DatenbankÖffnen(Variante(ausUtf8(datei)), Variante(u""), gDatenbank);
+        ASSERT_FALSE(gFehlerAbbruch);
+        Anlegen(u"Adressen", {{u"ORT", dbText, 30}, {u"NAME", dbText, 20}},
+                {{T(u"1 Berlin"), T(u"Meier")}, {T(u"2 Köln"), T(u"Schulz")}, {N(), N()}});
+        ASSERT_TRUE(DatenbankSpeichern());
+        const auto quelle = fremd::MdbExport(datei, "Adressen").zeilen;
+        gAbbruch = gFehlerAbbruch = false;
+        ui.wechsel.clear();
+        lauf.seite(ui);
+        lauf.starten();
+        EXPECT_FALSE(gAbbruch || gFehlerAbbruch);
+        ASSERT_FALSE(ui.wechsel.empty());
+        EXPECT_EQ(ui.wechsel.back(), lauf.ergebnisseite);
+        const size_t zeilen = TabellenSpalte(u"Ergebnis", u"NAME").size();
+        EXPECT_GT(zeilen, 0u);
+        EXPECT_EQ(fremd::MdbExport(datei, "Ergebnis").zeilen.size(), zeilen);
+        EXPECT_TRUE(fremd::MdbExport(datei, "Adressen").zeilen == quelle);
+        for (const auto& p : Jet4Prüfen(DateiBytes(datei))) ADD_FAILURE() << p;
+        DatenbankSchließen(gDatenbank);
+        gDatenbank = gArbeitsbereich->CreateDatabase(ausUtf8(tmp / (std::string(lauf.name) + ".sqlite")));
+    }
 }
