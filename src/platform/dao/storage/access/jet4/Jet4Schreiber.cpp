@@ -154,7 +154,7 @@ namespace {
 
 constexpr size_t kTdefStelle = 4;           // data and index pages: the owning definition
 constexpr size_t kZeilenzahl = 12, kZeilentabelle = 14;
-constexpr uint16_t kGelöscht = 0x8000, kGelöschtWieAccess = 0xC000;  // the flag bits of a deleted row
+constexpr uint16_t kGelöscht = 0x8000;
 
 // The usage-map rows of a table: owned and free pages, its long-value columns' and its indexes'.
 std::vector<Zeilenort> Kartenzeilen(const Tabellendef& def) {
@@ -249,10 +249,7 @@ void TabelleLöschen(Datei& datei, TextSicht name) {
     const std::vector<Zeilenort> karten = Kartenzeilen(def);
     TabelleAustragen(datei, genau);
     for (const Zeilenort k : karten)
-        if (!seiten.count(k.seite)) {
-            uint8_t* eintrag = datei.Seite(k.seite) + kZeilentabelle + 2 * size_t{k.zeile};
-            setze16(eintrag, static_cast<uint16_t>(le16(eintrag) | kGelöschtWieAccess));
-        }
+        if (!seiten.count(k.seite)) AlsGelöschtMarkieren(datei, k);
     for (const uint32_t nr : seiten) datei.SeiteFreigeben(nr);
 }
 

@@ -775,12 +775,6 @@ Zeilenort Zeilenschreiber::Einfügen(std::vector<Variante>& werte, const Rohwert
 
 namespace {
 
-// Access sets both flag bits on a row it deletes; libmdb skips a row only by the second.
-void AlsGelöschtMarkieren(Datei& datei, Zeilenort ort) {
-    uint8_t* eintrag = datei.Seite(ort.seite) + kZeilentabelle + 2 * size_t{ort.zeile};
-    setze16(eintrag, static_cast<uint16_t>(le16(eintrag) | kGelöscht | kVerweis));
-}
-
 bool OhneLebendeZeile(const uint8_t* s) {
     const size_t zahl = std::min<size_t>(le16(s + kZeilenzahlStelle), kMaxZeilen + 1);
     for (size_t z = 0; z < zahl; ++z)
@@ -789,6 +783,15 @@ bool OhneLebendeZeile(const uint8_t* s) {
 }
 
 }  // namespace
+
+// Access sets both flag bits on a row it deletes; libmdb skips a row only by the second.
+void AlsGelöschtMarkieren(Datei& datei, Zeilenort ort) {
+    uint8_t* s = datei.Seite(ort.seite);
+    if (s[0] != static_cast<uint8_t>(Seitentyp::Daten) || ort.zeile >= le16(s + kZeilenzahlStelle))
+        Kaputt("row to flag is not there");
+    uint8_t* eintrag = s + kZeilentabelle + 2 * size_t{ort.zeile};
+    setze16(eintrag, static_cast<uint16_t>(le16(eintrag) | kGelöscht | kVerweis));
+}
 
 void ZeileLöschen(Datei& datei, Tabellendef& def, Zeilenort ort) {
     const RohZeile kopf = ZeileRoh(datei, ort.seite, ort.zeile, false);

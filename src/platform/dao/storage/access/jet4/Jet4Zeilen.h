@@ -39,6 +39,9 @@ std::optional<std::vector<uint8_t>> RohwertLesen(const Datei& datei, const Tabel
 // Raw values by column index (into def.spalten) for the columns the engine has no type for.
 using Rohwerte = std::map<size_t, std::vector<uint8_t>>;
 
+// Flags the row at `ort` deleted as Access does, and nothing else: its space stays.
+void AlsGelöschtMarkieren(Datei& datei, Zeilenort ort);
+
 // Flags the row at `ort` deleted, with the rows of its long values; a long-value page
 // left without a live row goes back to the free pages. Counts the row out of def.zeilen;
 // the caller rebuilds the indexes and writes the counters back. Formatfehler for a row
