@@ -1,6 +1,6 @@
 // libFuzzer target for the page reading of the Jet 4 writer: any bytes as pages 1.. of a
 // file behind a valid header page, then every table definition, its usage maps, its rows
-// and long values, and its index trees. Formatfehler and NichtSchreibbar are the
+// and long values, and its index trees; a row deleted, a table dropped and renamed. Formatfehler and NichtSchreibbar are the
 // expected answers to garbage; any other exception, crash or hang is a finding.
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +13,8 @@
 #include "platform/dao/storage/access/jet4/Jet4Datei.h"
 #include "platform/dao/storage/access/jet4/Jet4Index.h"
 #include "platform/dao/storage/access/jet4/Jet4Karte.h"
+#include "platform/dao/storage/access/jet4/Jet4Katalog.h"
+#include "platform/dao/storage/access/jet4/Jet4Schreiber.h"
 #include "platform/dao/storage/access/jet4/Jet4Tabelle.h"
 #include "platform/dao/storage/access/jet4/Jet4Zeilen.h"
 
@@ -82,6 +84,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* daten, size_t länge) {
                 Versuchen([&] { (void)IndexLesen(datei, ix.wurzel); });
                 Versuchen([&] { (void)Nutzungskarte(datei, ix.karte).Seiten(); });
             }
+            // Deleting its first row follows the row's long values through the pages.
+            Versuchen([&] {
+                Datei kopie = datei;
+                Tabellendef d = def;
+                std::vector<Zeilenort> orte;
+                ZeilenDurchgehen(kopie, d, [&](Zeilenort ort, std::span<const uint8_t>) { orte.push_back(ort); });
+                if (!orte.empty()) ZeileLöschen(kopie, d, orte.front());
+            });
+        });
+    }
+    // Drops and renames walk the catalogue and every page of the table; the names are
+    // those of tables in the Access files a corpus starts from.
+    for (const char16_t* name : {u"Adressen", u"Table1", u"Table2"}) {
+        Versuchen([&] {
+            Datei kopie = datei;
+            TabelleLöschen(kopie, name);
+        });
+        Versuchen([&] {
+            Datei kopie = datei;
+            TabellenUmbenennen(kopie, {{name, u"Neu"}}, 45000);
         });
     }
     return 0;
