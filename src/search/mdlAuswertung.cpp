@@ -152,6 +152,131 @@ void Abbrechen() {
     Fehlerfalle::ohneFehler([] { FortschrittAnhalten(); });
 }
 
+// The target's and the buffer's fields as the evaluation walks them, and the
+// positions of both cursors.
+struct Auswertungsstand {
+    size_t n = 0;  // the search columns
+    std::vector<dao::FieldPtr> felder;
+    std::vector<Anreicherungsspalte> spalten;
+    dao::FieldPtr status, nummer, gruppe, anmerkung, nummerPuffer, anmerkungPuffer;
+    int32_t positionZiel = 1, positionPuffer = 1;
+};
+
+// Both tables ordered by record number, each at its first record.
+template <typename Schritt>
+bool TabellenÖffnen(Schritt& schritt, const Text& ziel) {
+    auto öffnen = [&](dao::RecordsetPtr& rs, const Text& tabelle) {
+        return schritt([&] {
+            rs = Datenbank().OpenRecordset(u"SELECT * FROM " + dao::SqlBezeichner(tabelle) + u" ORDER BY " +
+                                           dao::SqlBezeichner(SpalteNummer));
+            if (!rs->EOF_()) rs->MoveFirst();
+        });
+    };
+    if (!öffnen(rsZiel, ziel) || !öffnen(rsPuffer, Suchpuffername)) return false;
+    return true;
+}
+
+// The fields read and written per record, looked up once; the column types for the enrichment.
+template <typename Schritt>
+bool FelderErmitteln(Schritt& schritt, const Text& ziel, Auswertungsstand& s) {
+    s.n = static_cast<size_t>(Suchspaltenzahl);
+    const bool weiter = schritt([&] {
+        // A repeated step starts again from the first field.
+        s.felder.clear();
+        s.spalten.clear();
+        auto& f = Cursor(rsZiel).Fields();
+        auto t = Datenbank().TableDefs()[ziel];
+        for (size_t c = 0; c < s.n; ++c) {
+            s.felder.push_back(f[static_cast<int32_t>(c)]);
+            const auto& tf = t->Fields()[static_cast<int32_t>(c)];
+            s.spalten.push_back({tf->Type(), tf->Size(), (tf->Attributes() & dao::dbAutoIncrField) != 0,
+                                 Suchzuordnung[c]});
+        }
+        s.status = f[SpalteStatus];
+        s.nummer = f[SpalteNummer];
+        s.gruppe = f[SpalteGruppe];
+        s.anmerkung = f[SpalteAnmerkung];
+        s.nummerPuffer = Cursor(rsPuffer).Fields()[SpalteNummer];
+        s.anmerkungPuffer = Cursor(rsPuffer).Fields()[SpalteAnmerkung];
+    });
+    if (!weiter) return false;
+    // Ignored part way, the step leaves fields the evaluation would use unset: it cannot
+    // go on without them, so it ends as if aborted instead of touching what is not there.
+    const bool vollständig = s.felder.size() == s.n && s.spalten.size() == s.n && s.status && s.nummer &&
+                             s.gruppe && s.anmerkung && s.nummerPuffer && s.anmerkungPuffer;
+    if (!vollständig) Abbrechen();
+    return vollständig;
+}
+
+// Marks the members of the group starting at list entry i as duplicates, with the
+// buffer's remark, a yield after each; with enrichment their values are kept.
+template <typename Schritt>
+bool GruppeMarkieren(Schritt& schritt, Benutzeroberfläche& o, Auswertungsstand& s, int32_t& i, int32_t aktuelleGruppe,
+                     std::vector<std::vector<Variante>>& mitglieder) {
+    const size_t n = s.n;
+    while (i <= gAnzahlDubletten && Dublettenliste[static_cast<size_t>(i - 1)].Gruppe == aktuelleGruppe) {
+        const int32_t satz = Dublettenliste[static_cast<size_t>(i - 1)].Satz;
+        if (!schritt([&] { Positionieren(Cursor(rsZiel), s.nummer, s.positionZiel, satz); })) return false;
+        if (Anreicherung) {
+            std::vector<Variante> werte(n);
+            if (!schritt([&] {
+                    for (size_t c = 0; c < n; ++c) werte[c] = s.felder[c]->Value();
+                }))
+                return false;
+            mitglieder.push_back(std::move(werte));
+        }
+        if (!schritt([] { Cursor(rsZiel).Edit(); })) return false;
+        if (!schritt([&] { s.status->Value(Variante(uint8_t{StatusDublette})); })) return false;
+        if (!schritt([&] { s.gruppe->Value(Variante(aktuelleGruppe)); })) return false;
+        if (!schritt([&] { Positionieren(Cursor(rsPuffer), s.nummerPuffer, s.positionPuffer, satz); })) return false;
+        if (!schritt([&] { s.anmerkung->Value(s.anmerkungPuffer->Value()); })) return false;
+        if (!Speichern(schritt)) return false;
+        ++i;
+        if (i <= gAnzahlDubletten) gFortschrittPosition = i;
+        o.Ereignisse();
+        if (gAbbruch) return false;
+    }
+    return true;
+}
+
+// Appends the group's enriched record, numbered after the last record of the target.
+template <typename Schritt>
+bool GruppeAnreichern(Schritt& schritt, Auswertungsstand& s, int32_t aktuelleGruppe,
+                      const std::vector<std::vector<Variante>>& mitglieder) {
+    int32_t letzteNummer = 0;
+    if (!schritt([&] {
+            Cursor(rsZiel).MoveLast();
+            s.positionZiel = Cursor(rsZiel).RecordCount();
+            letzteNummer = s.nummer->Value().alsLong();
+        }))
+        return false;
+    const std::vector<Variante> werte = AngereicherteWerte(s.spalten, mitglieder);
+    if (!schritt([] { Cursor(rsZiel).AddNew(); })) return false;
+    for (size_t c = 0; c < s.n; ++c)
+        if (!s.spalten[c].Zähler && !schritt([&] { s.felder[c]->Value(werte[c]); })) return false;
+    const uint8_t kennung = NeueDatenModus ? StatusAngereichertÜbernehmen : StatusAngereichert;
+    if (!schritt([&] { s.status->Value(Variante(kennung)); })) return false;
+    if (!schritt([&] { s.nummer->Value(Variante(letzteNummer + 1)); })) return false;
+    if (!schritt([&] { s.gruppe->Value(Variante(aktuelleGruppe)); })) return false;
+    if (!schritt([&] { s.anmerkung->Value(Variante(u"Angereichert")); })) return false;
+    return Speichern(schritt);
+}
+
+// The sorted list group by group; false when the evaluation must leave.
+template <typename Schritt>
+bool GruppenDurchgehen(Schritt& schritt, Benutzeroberfläche& o, Auswertungsstand& s) {
+    int32_t i = 1;
+    std::vector<std::vector<Variante>> mitglieder;
+    while (i <= gAnzahlDubletten) {
+        const int32_t aktuelleGruppe = Dublettenliste[static_cast<size_t>(i - 1)].Gruppe;
+        mitglieder.clear();
+        if (!GruppeMarkieren(schritt, o, s, i, aktuelleGruppe, mitglieder)) return false;
+        if (!Anreicherung) continue;
+        if (!GruppeAnreichern(schritt, s, aktuelleGruppe, mitglieder)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void DublettenAuswerten() {
@@ -172,89 +297,14 @@ void DublettenAuswerten() {
 
     o.BeschriftungSetzen(u"lblInformation", u"Reichere Datensätze an ...");
     const Text ziel = Suchziel.alsText();
-    auto öffnen = [&](dao::RecordsetPtr& rs, const Text& tabelle) {
-        return schritt([&] {
-            rs = Datenbank().OpenRecordset(u"SELECT * FROM " + dao::SqlBezeichner(tabelle) + u" ORDER BY " +
-                                           dao::SqlBezeichner(SpalteNummer));
-            if (!rs->EOF_()) rs->MoveFirst();
-        });
-    };
-    if (!öffnen(rsZiel, ziel) || !öffnen(rsPuffer, Suchpuffername)) return;
-    int32_t positionZiel = 1, positionPuffer = 1;
-
-    const size_t n = static_cast<size_t>(Suchspaltenzahl);
-    std::vector<dao::FieldPtr> felder;
-    std::vector<Anreicherungsspalte> spalten;
-    dao::FieldPtr status, nummer, gruppe, anmerkung, nummerPuffer, anmerkungPuffer;
-    if (!schritt([&] {
-            auto& f = Cursor(rsZiel).Fields();
-            auto t = Datenbank().TableDefs()[ziel];
-            for (size_t c = 0; c < n; ++c) {
-                felder.push_back(f[static_cast<int32_t>(c)]);
-                const auto& tf = t->Fields()[static_cast<int32_t>(c)];
-                spalten.push_back({tf->Type(), tf->Size(), (tf->Attributes() & dao::dbAutoIncrField) != 0,
-                                   Suchzuordnung[c]});
-            }
-            status = f[SpalteStatus];
-            nummer = f[SpalteNummer];
-            gruppe = f[SpalteGruppe];
-            anmerkung = f[SpalteAnmerkung];
-            nummerPuffer = Cursor(rsPuffer).Fields()[SpalteNummer];
-            anmerkungPuffer = Cursor(rsPuffer).Fields()[SpalteAnmerkung];
-        }))
-        return;
+    if (!TabellenÖffnen(schritt, ziel)) return;
+    Auswertungsstand stand;
+    if (!FelderErmitteln(schritt, ziel, stand)) return;
 
     FortschrittZurücksetzen();
     FortschrittStarten(gAnzahlDubletten, 0.1);
     if (!schritt([] { Arbeitsbereich().BeginTrans(); })) return;
-
-    int32_t i = 1;
-    std::vector<std::vector<Variante>> mitglieder;
-    while (i <= gAnzahlDubletten) {
-        const int32_t aktuelleGruppe = Dublettenliste[static_cast<size_t>(i - 1)].Gruppe;
-        mitglieder.clear();
-        while (i <= gAnzahlDubletten && Dublettenliste[static_cast<size_t>(i - 1)].Gruppe == aktuelleGruppe) {
-            const int32_t satz = Dublettenliste[static_cast<size_t>(i - 1)].Satz;
-            if (!schritt([&] { Positionieren(Cursor(rsZiel), nummer, positionZiel, satz); })) return;
-            if (Anreicherung) {
-                std::vector<Variante> werte(n);
-                if (!schritt([&] {
-                        for (size_t c = 0; c < n; ++c) werte[c] = felder[c]->Value();
-                    }))
-                    return;
-                mitglieder.push_back(std::move(werte));
-            }
-            if (!schritt([] { Cursor(rsZiel).Edit(); })) return;
-            if (!schritt([&] { status->Value(Variante(uint8_t{StatusDublette})); })) return;
-            if (!schritt([&] { gruppe->Value(Variante(aktuelleGruppe)); })) return;
-            if (!schritt([&] { Positionieren(Cursor(rsPuffer), nummerPuffer, positionPuffer, satz); })) return;
-            if (!schritt([&] { anmerkung->Value(anmerkungPuffer->Value()); })) return;
-            if (!Speichern(schritt)) return;
-            ++i;
-            if (i <= gAnzahlDubletten) gFortschrittPosition = i;
-            o.Ereignisse();
-            if (gAbbruch) return;
-        }
-        if (!Anreicherung) continue;
-
-        int32_t letzteNummer = 0;
-        if (!schritt([&] {
-                Cursor(rsZiel).MoveLast();
-                positionZiel = Cursor(rsZiel).RecordCount();
-                letzteNummer = nummer->Value().alsLong();
-            }))
-            return;
-        const std::vector<Variante> werte = AngereicherteWerte(spalten, mitglieder);
-        if (!schritt([] { Cursor(rsZiel).AddNew(); })) return;
-        for (size_t c = 0; c < n; ++c)
-            if (!spalten[c].Zähler && !schritt([&] { felder[c]->Value(werte[c]); })) return;
-        const uint8_t kennung = NeueDatenModus ? StatusAngereichertÜbernehmen : StatusAngereichert;
-        if (!schritt([&] { status->Value(Variante(kennung)); })) return;
-        if (!schritt([&] { nummer->Value(Variante(letzteNummer + 1)); })) return;
-        if (!schritt([&] { gruppe->Value(Variante(aktuelleGruppe)); })) return;
-        if (!schritt([&] { anmerkung->Value(Variante(u"Angereichert")); })) return;
-        if (!Speichern(schritt)) return;
-    }
+    if (!GruppenDurchgehen(schritt, o, stand)) return;
 
     if (!schritt([] { Arbeitsbereich().CommitTrans(); })) return;
     FortschrittBeenden();

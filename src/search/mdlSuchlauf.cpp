@@ -196,6 +196,289 @@ Blockschlüssel SchlüsselBilden(const Variante& v, int32_t zeichen) {
     return {false, Left(v.alsText(), zeichen)};
 }
 
+// ---- full mode: one block, chunk by chunk ----
+// A chunk: from memory (the cursor moved past it) or read through the cursor.
+Suchzeilen& StückHolen(dao::Recordset& rs, int32_t stück, int32_t n, Suchzeilen& einzeln, bool merken) {
+    Suchzeilen& z = merken ? stücke[static_cast<size_t>(stück)] : einzeln;
+    if (merken && stückGeladen[static_cast<size_t>(stück)]) {
+        Bewegen(rs, n);
+        return z;
+    }
+    z.Setzen({});
+    z.Setzen(rs.GetRows(n));
+    if (merken) stückGeladen[static_cast<size_t>(stück)] = 1;
+    return z;
+}
+
+// The walk of a block: each chunk of cursor A against itself and the later chunks through cursor B.
+struct Bereichslauf {
+    Fehlerfalle& falle;
+    int32_t von, bis;
+    int16_t k;       // rows per chunk
+    bool merken;     // the block's chunks kept in memory
+    float wert = 0;  // an abort in the comparison leaves the previous pair's score
+    // Chunk a of cursor A and the workers' results for it, when they have them.
+    int32_t a = 0, nA = 0;
+    Suchzeilen* zeilenA = nullptr;
+    bool vorausberechnet = false;
+    const suche_intern::Ereignis* ereignis = nullptr;
+    const suche_intern::Ereignis* ereignisEnde = nullptr;
+    bool erstes = true;  // the chunk of cursor B is chunk a itself
+    // The chunk of cursor B; the rows both hold and the positions of their first rows.
+    Suchzeilen* zeilenB = nullptr;
+    int32_t nB = 0;
+    int32_t zA = 0, zB = 0, anfangA = 0, anfangB = 0;
+};
+
+// The pairs that matter, as the workers found them, in the order of the
+// comparisons; the progress counts the others as they pass. `übernommen` unless a
+// read failed: then the pass compares the pair of chunks itself.
+bool ErgebnisseÜbernehmen(Bereichslauf& l, bool& übernommen) {
+    const int32_t basis = gFortschrittPosition;
+    const bool vollständig = l.zA == l.nA && l.zB == l.nB;
+    for (; l.ereignis != l.ereignisEnde && l.ereignis->q >= l.anfangB && l.ereignis->q < l.anfangB + l.nB;
+         ++l.ereignis) {
+        if (!vollständig) continue;  // a chunk whose read failed: compared below
+        const int32_t i = l.ereignis->p - l.anfangA, j = l.ereignis->q - l.anfangB;
+        gFortschrittPosition = static_cast<int32_t>(basis + Versatz(l.erstes, i, j, l.zB));
+        if (l.ereignis->vorherBekannt) l.wert = l.ereignis->vorher;
+        if (l.ereignis->art == suche_intern::Ereignisart::Treffer) {
+            l.wert = l.ereignis->wert;
+        } else {
+            DatensätzeVergleichen(*l.zeilenA, *l.zeilenB, i, j, l.wert);
+            if (gFehlerAbbruch) return false;
+        }
+        if (l.wert >= gRelevanz) {
+            if (!l.falle([&] { DublettenpaarEintragen(Satznummer(*l.zeilenA, i), Satznummer(*l.zeilenB, j)); }))
+                return false;
+        }
+    }
+    if (vollständig) {
+        gFortschrittPosition = static_cast<int32_t>(basis + Anzahl(l.erstes, l.zA, l.zB));
+        übernommen = true;
+    }
+    return true;
+}
+
+// Every pair of the two chunks, compared here; a chunk against itself only after each row.
+bool SelbstVergleichen(Bereichslauf& l) {
+    for (int32_t i = 0; i < l.zA; ++i) {
+        for (int32_t j = l.erstes ? i + 1 : 0; j < l.zB; ++j) {
+            DatensätzeVergleichen(*l.zeilenA, *l.zeilenB, i, j, l.wert);
+            if (gFehlerAbbruch) return false;
+            if (l.wert >= gRelevanz) {
+                if (!l.falle([&] { DublettenpaarEintragen(Satznummer(*l.zeilenA, i), Satznummer(*l.zeilenB, j)); }))
+                    return false;
+            }
+            ++gFortschrittPosition;
+        }
+    }
+    return true;
+}
+
+// The next chunk of cursor B against chunk a, then a yield; false when the pass must leave.
+bool StückpaarVergleichen(Bereichslauf& l) {
+    l.nB = std::min<int32_t>(l.k, l.bis - PositionB + 1);
+    const int32_t b = (PositionB - l.von) / l.k;
+    l.zeilenB = l.zeilenA;
+    if (b == l.a) {
+        if (!l.falle([&] { Bewegen(Cursor(rsVergleichB), l.nB); })) return false;
+    } else {
+        l.zeilenB = &einzelB;
+        if (!l.falle([&] { l.zeilenB = &StückHolen(Cursor(rsVergleichB), b, l.nB, einzelB, l.merken); })) return false;
+    }
+    PositionB += l.nB;
+    // A chunk whose read failed and was ignored holds no rows.
+    l.zA = std::min(l.nA, l.zeilenA->Zeilenzahl());
+    l.zB = std::min(l.nB, l.zeilenB->Zeilenzahl());
+    l.anfangA = PositionA - l.nA;
+    l.anfangB = PositionB - l.nB;
+    bool übernommen = false;
+    if (l.vorausberechnet && !ErgebnisseÜbernehmen(l, übernommen)) return false;
+    if (!übernommen && !SelbstVergleichen(l)) return false;
+    l.erstes = false;
+    Oberfläche().Ereignisse();
+    if (gAbbruch || gFehlerAbbruch) return false;
+    return true;
+}
+
+// ---- the pass: opening, quick mode, the estimate of full mode ----
+// Cursor A on the sorted copy and its clone as cursor B, both at the first record.
+bool SuchlaufÖffnen(Fehlerfalle& falle, Benutzeroberfläche& o, const Text& Sortierliste) {
+    o.BeschriftungSetzen(u"lblInformation", u"Tabelle öffnen ...");
+    if (!falle([&] {
+            rsPuffer = Datenbank().OpenRecordset(u"SELECT * FROM " + dao::SqlBezeichner(Suchpuffername) + u" ORDER BY " +
+                                                 Sortierliste);
+        }))
+        return false;
+    if (!falle([&] { Cursor(rsPuffer).MoveLast(); })) return false;
+    if (!falle([&] { Cursor(rsPuffer).MoveFirst(); })) return false;
+    PositionA = 1;
+    if (!falle([&] { rsVergleichB = Cursor(rsPuffer).Clone(); })) return false;
+    if (!falle([&] { Cursor(rsVergleichB).MoveLast(); })) return false;
+    if (!falle([&] { Cursor(rsVergleichB).MoveFirst(); })) return false;
+    PositionB = 1;
+    return true;
+}
+
+// Quick mode: every record against its successor, to the closing of the cursors.
+void QuicksucheDurchlaufen(Fehlerfalle& falle, Benutzeroberfläche& o, const Text& Sortierliste) {
+    o.BeschriftungSetzen(u"lblInformation", u"Durchsuche die Tabelle nach Dubletten ... \r\nUnter Sortierung der "
+                                            u"Tabelle nach \"" + Sortierliste + u"\" im Quicksuch-Modus.");
+    int32_t gesamt = 0;
+    if (!falle([&] { gesamt = Cursor(rsPuffer).RecordCount() - 1; })) return;
+    FortschrittZurücksetzen();
+    FortschrittStarten(gesamt, 0.3);
+    if (!falle([&] { Cursor(rsPuffer).MoveFirst(); })) return;
+    fensterCursor = 1;
+    // The remarks are written in batches: one commit per record would make the
+    // pass wait on the disk. A cancel rolls the open batch back with the tables.
+    if (!falle([] { Arbeitsbereich().BeginTrans(); })) return;
+    for (;;) {
+        int32_t anzahl = 0;
+        if (!falle([&] { anzahl = Cursor(rsPuffer).RecordCount(); })) return;
+        if (PositionA >= anzahl) break;
+        QuicksucheVergleichen(PositionA);
+        if (gFehlerAbbruch) return;
+        if (gAbbruch) return;
+        if (PositionA % 1000 == 0 &&
+            !(BemerkungenSchreiben() && falle([] { Arbeitsbereich().CommitTrans(); }) &&
+              falle([] { Arbeitsbereich().BeginTrans(); })))
+            return;
+    }
+    if (!BemerkungenSchreiben()) return;
+    if (!falle([] { Arbeitsbereich().CommitTrans(); })) return;
+    FortschrittBeenden();
+    if (!falle([&] { Cursor(rsVergleichB).Close(); })) return;
+    if (!falle([&] { Cursor(rsPuffer).Close(); })) return;
+    FensterLeeren();
+}
+
+// What the estimate of full mode leaves to the comparisons.
+struct Zeitschätzung {
+    int32_t gesamt = 0;  // comparisons of all blocks
+    std::vector<Block> blöcke;
+    int32_t arbeiterzahl = 1;
+    // With workers the scan also prepares every row and notes where its data stands.
+    std::vector<int32_t> slots;
+    Suchzeilen scan;
+};
+
+// The block being formed as the scan walks the main column; `start` and `ende`
+// are the bounds the pass's error box names.
+struct Blockbildung {
+    Fehlerfalle& falle;
+    Zeitschätzung& schätzung;
+    Variante& start;
+    Variante& ende;
+    int32_t position = 0, von = 0;
+    Blockschlüssel schlüssel{};
+
+    // Closes the block at `bis`; one to compare adds its comparisons to the total.
+    bool Abschließen(int32_t bis) {
+        const bool vergleichen = !schlüssel.null && !schlüssel.text.empty();
+        schätzung.blöcke.push_back({von, bis, vergleichen});
+        start = Variante(von);
+        ende = Variante(bis);
+        if (!vergleichen) return true;
+        return falle([&] {
+            const int64_t m = bis - von + 1;
+            const int64_t summe = schätzung.gesamt + (m - 1) * m / 2;
+            if (summe > std::numeric_limits<int32_t>::max()) FehlerAuslösen(fehlernummer::Ueberlauf);
+            schätzung.gesamt = static_cast<int32_t>(summe);
+        });
+    }
+
+    // The keys of one read of the scanner; false when the pass must leave.
+    bool Fortsetzen(const std::vector<Variante>& spalte, int32_t Zeichen) {
+        for (const Variante& v : spalte) {
+            ++position;
+            Blockschlüssel k = schlüssel;  // a key that cannot be formed continues the block
+            if (!falle([&] { k = SchlüsselBilden(v, Zeichen); })) return false;
+            if (von == 0) {
+                von = position;
+                schlüssel = std::move(k);
+                start = Variante(von);
+            } else if (k.verschieden(schlüssel)) {
+                if (!Abschließen(position - 1)) return false;
+                von = position;
+                schlüssel = std::move(k);
+                start = Variante(von);
+            }
+            ende = Variante(position);
+        }
+        return true;
+    }
+};
+
+// One read of the whole sorted copy through rsBereich forms the blocks.
+bool BlöckeBilden(Fehlerfalle& falle, Zeitschätzung& s, int32_t Hauptspalte, int32_t Zeichen, Variante& start,
+                  Variante& ende) {
+    if (!falle([&] { Cursor(rsBereich).MoveFirst(); })) return false;
+    Blockbildung bildung{falle, s, start, ende};
+    for (;;) {
+        std::vector<std::vector<Variante>> zeilen;
+        bool gelesen = false;
+        if (!falle([&] {
+                if (Cursor(rsBereich).EOF_()) return;
+                zeilen = Cursor(rsBereich).GetRows(Scannerzeilen);
+                if (Hauptspalte < 0 || static_cast<size_t>(Hauptspalte) >= zeilen.size())
+                    FehlerAuslösen(dao::fehler::NichtInAuflistung, u"Element in dieser Auflistung nicht gefunden.");
+                gelesen = true;
+            }))
+            return false;
+        if (!gelesen || zeilen[static_cast<size_t>(Hauptspalte)].empty()) break;
+        if (s.arbeiterzahl > 1) {
+            s.scan.Setzen(std::move(zeilen));
+            for (int32_t r = 0; r < s.scan.Zeilenzahl(); ++r) s.slots.push_back(s.scan.Suchslot(r));
+        }
+        const auto& spalte = (s.arbeiterzahl > 1 ? s.scan.Zeilen() : zeilen)[static_cast<size_t>(Hauptspalte)];
+        if (!bildung.Fortsetzen(spalte, Zeichen)) return false;
+    }
+    if (bildung.von > 0 && !bildung.Abschließen(bildung.position)) return false;
+    return true;
+}
+
+// The time estimate of full mode forms the blocks; false when the pass ends here,
+// also when no block needs a comparison.
+bool ZeitSchätzen(Fehlerfalle& falle, Benutzeroberfläche& o, Zeitschätzung& s, int32_t Hauptspalte, int32_t Zeichen,
+                  Variante& start, Variante& ende) {
+    if (!falle([&] { rsBereich = Cursor(rsPuffer).Clone(); })) return false;
+    o.BeschriftungSetzen(u"lblInformation", u"Berechne notwendige Zeit ...");
+    FortschrittZurücksetzen();
+    s.arbeiterzahl = Arbeiterzahl();
+    if (!BlöckeBilden(falle, s, Hauptspalte, Zeichen, start, ende)) return false;
+    if (s.gesamt == 0) {
+        HinweisAnzeigen(Variante(u"Kein Vergleich notwendig.\r\nVersuchen sie es eventuell noch einmal mit dem "
+                                 u"Quicksuche-Modus."));
+        gAbbruch = true;
+        return false;
+    }
+    return true;
+}
+
+// Starts the workers on the blocks to compare, with the rows the scan prepared.
+void SucharbeitStarten(Arbeitsstand& arbeitsstand, Zeitschätzung& s) {
+    std::vector<suche_intern::Vollblock> vollblöcke;
+    for (const Block& b : s.blöcke) {
+        if (!b.vergleichen) continue;
+        const int32_t m = b.bis - b.von + 1;
+        const auto k = static_cast<int16_t>(std::floor(std::log(static_cast<double>(m)) / std::log(1.5) + 1));
+        vollblöcke.push_back({b.von, b.bis, k});
+    }
+    s.scan.Setzen({});
+    // Without workers (none could be started) the pass compares alone.
+    suche_intern::SuchvergleichsdatenGesperrt = true;
+    try {
+        arbeitsstand.sucharbeit = std::make_unique<suche_intern::Sucharbeit>(
+            suche_intern::Suchvergleichsdaten(), std::move(s.slots), std::move(vollblöcke), gRelevanz,
+            KontakteDifferenzieren, s.arbeiterzahl);
+        arbeit = arbeitsstand.sucharbeit.get();
+    } catch (const std::exception&) {
+        arbeitsstand.Beenden();
+    }
+}
+
 }  // namespace
 
 int32_t SuchArbeiterLaufend() { return suche_intern::LaufendeArbeiter(); }
@@ -269,95 +552,25 @@ void BereichVergleichen(const int32_t& Von, const int32_t& Bis) {
         if (stücke.size() < static_cast<size_t>(stückzahl)) stücke.resize(static_cast<size_t>(stückzahl));
         stückGeladen.assign(static_cast<size_t>(stückzahl), 0);
     }
-    // A chunk: from memory (the cursor moved past it) or read through the cursor.
-    auto holen = [&](dao::Recordset& rs, int32_t stück, int32_t n, Suchzeilen& einzeln) -> Suchzeilen& {
-        Suchzeilen& z = merken ? stücke[static_cast<size_t>(stück)] : einzeln;
-        if (merken && stückGeladen[static_cast<size_t>(stück)]) {
-            Bewegen(rs, n);
-            return z;
-        }
-        z.Setzen({});
-        z.Setzen(rs.GetRows(n));
-        if (merken) stückGeladen[static_cast<size_t>(stück)] = 1;
-        return z;
-    };
 
     const int32_t blockNr = arbeit ? arbeit->BlockSuchen(Von, Bis) : -1;
-    float wert = 0;  // an abort in the comparison leaves the previous pair's score
+    Bereichslauf l{falle, Von, Bis, k, merken};
     while (PositionA <= Bis) {
-        const int32_t nA = std::min<int32_t>(k, Bis - PositionA + 1);
-        const int32_t a = (PositionA - Von) / k;
-        // The workers' results for this chunk of cursor A, when they have them.
-        const suche_intern::Ereignis* ereignis = nullptr;
-        const suche_intern::Ereignis* ereignisEnde = nullptr;
-        const bool vorausberechnet = blockNr >= 0 && arbeit->Ereignisse(blockNr, a, ereignis, ereignisEnde);
-        Suchzeilen* zeilenA = &einzelA;
-        if (!falle([&] { zeilenA = &holen(Cursor(rsPuffer), a, nA, einzelA); })) return;
-        PositionA += nA;
+        l.nA = std::min<int32_t>(k, Bis - PositionA + 1);
+        l.a = (PositionA - Von) / k;
+        l.ereignis = l.ereignisEnde = nullptr;
+        l.vorausberechnet = blockNr >= 0 && arbeit->Ereignisse(blockNr, l.a, l.ereignis, l.ereignisEnde);
+        l.zeilenA = &einzelA;
+        if (!falle([&] { l.zeilenA = &StückHolen(Cursor(rsPuffer), l.a, l.nA, einzelA, merken); })) return;
+        PositionA += l.nA;
         if (!falle([&] {
-                Bewegen(Cursor(rsVergleichB), (PositionA - nA) - PositionB);
-                PositionB = PositionA - nA;
+                Bewegen(Cursor(rsVergleichB), (PositionA - l.nA) - PositionB);
+                PositionB = PositionA - l.nA;
             }))
             return;
-        bool erstes = true;
-        while (PositionB <= Bis) {
-            const int32_t nB = std::min<int32_t>(k, Bis - PositionB + 1);
-            const int32_t b = (PositionB - Von) / k;
-            Suchzeilen* zeilenB = zeilenA;
-            if (b == a) {
-                if (!falle([&] { Bewegen(Cursor(rsVergleichB), nB); })) return;
-            } else {
-                zeilenB = &einzelB;
-                if (!falle([&] { zeilenB = &holen(Cursor(rsVergleichB), b, nB, einzelB); })) return;
-            }
-            PositionB += nB;
-            // A chunk whose read failed and was ignored holds no rows.
-            const int32_t zA = std::min(nA, zeilenA->Zeilenzahl()), zB = std::min(nB, zeilenB->Zeilenzahl());
-            const int32_t anfangA = PositionA - nA, anfangB = PositionB - nB;
-            if (vorausberechnet) {
-                // The pairs that matter, as the workers found them, in the order of the
-                // comparisons; the progress counts the others as they pass.
-                const int32_t basis = gFortschrittPosition;
-                const bool vollständig = zA == nA && zB == nB;
-                for (; ereignis != ereignisEnde && ereignis->q >= anfangB && ereignis->q < anfangB + nB; ++ereignis) {
-                    if (!vollständig) continue;  // a chunk whose read failed: compared below
-                    const int32_t i = ereignis->p - anfangA, j = ereignis->q - anfangB;
-                    gFortschrittPosition = static_cast<int32_t>(basis + Versatz(erstes, i, j, zB));
-                    if (ereignis->vorherBekannt) wert = ereignis->vorher;
-                    if (ereignis->art == suche_intern::Ereignisart::Treffer) {
-                        wert = ereignis->wert;
-                    } else {
-                        DatensätzeVergleichen(*zeilenA, *zeilenB, i, j, wert);
-                        if (gFehlerAbbruch) return;
-                    }
-                    if (wert >= gRelevanz) {
-                        if (!falle([&] { DublettenpaarEintragen(Satznummer(*zeilenA, i), Satznummer(*zeilenB, j)); }))
-                            return;
-                    }
-                }
-                if (vollständig) {
-                    gFortschrittPosition = static_cast<int32_t>(basis + Anzahl(erstes, zA, zB));
-                    erstes = false;
-                    Oberfläche().Ereignisse();
-                    if (gAbbruch || gFehlerAbbruch) return;
-                    continue;
-                }
-            }
-            for (int32_t i = 0; i < zA; ++i) {
-                for (int32_t j = erstes ? i + 1 : 0; j < zB; ++j) {
-                    DatensätzeVergleichen(*zeilenA, *zeilenB, i, j, wert);
-                    if (gFehlerAbbruch) return;
-                    if (wert >= gRelevanz) {
-                        if (!falle([&] { DublettenpaarEintragen(Satznummer(*zeilenA, i), Satznummer(*zeilenB, j)); }))
-                            return;
-                    }
-                    ++gFortschrittPosition;
-                }
-            }
-            erstes = false;
-            Oberfläche().Ereignisse();
-            if (gAbbruch || gFehlerAbbruch) return;
-        }
+        l.erstes = true;
+        while (PositionB <= Bis)
+            if (!StückpaarVergleichen(l)) return;
     }
 }
 
@@ -381,151 +594,24 @@ void SuchlaufDurchführen(int32_t Hauptspalte, int32_t Zeichen, const Text& Sort
     FensterLeeren();
     StückeLeeren();
 
-    o.BeschriftungSetzen(u"lblInformation", u"Tabelle öffnen ...");
-    if (!falle([&] {
-            rsPuffer = Datenbank().OpenRecordset(u"SELECT * FROM " + dao::SqlBezeichner(Suchpuffername) + u" ORDER BY " +
-                                                 Sortierliste);
-        }))
-        return;
-    if (!falle([&] { Cursor(rsPuffer).MoveLast(); })) return;
-    if (!falle([&] { Cursor(rsPuffer).MoveFirst(); })) return;
-    PositionA = 1;
-    if (!falle([&] { rsVergleichB = Cursor(rsPuffer).Clone(); })) return;
-    if (!falle([&] { Cursor(rsVergleichB).MoveLast(); })) return;
-    if (!falle([&] { Cursor(rsVergleichB).MoveFirst(); })) return;
-    PositionB = 1;
-
+    if (!SuchlaufÖffnen(falle, o, Sortierliste)) return;
     if (Quick) {
-        o.BeschriftungSetzen(u"lblInformation", u"Durchsuche die Tabelle nach Dubletten ... \r\nUnter Sortierung der "
-                                                u"Tabelle nach \"" + Sortierliste + u"\" im Quicksuch-Modus.");
-        int32_t gesamt = 0;
-        if (!falle([&] { gesamt = Cursor(rsPuffer).RecordCount() - 1; })) return;
-        FortschrittZurücksetzen();
-        FortschrittStarten(gesamt, 0.3);
-        if (!falle([&] { Cursor(rsPuffer).MoveFirst(); })) return;
-        fensterCursor = 1;
-        // The remarks are written in batches: one commit per record would make the
-        // pass wait on the disk. A cancel rolls the open batch back with the tables.
-        if (!falle([] { Arbeitsbereich().BeginTrans(); })) return;
-        for (;;) {
-            int32_t anzahl = 0;
-            if (!falle([&] { anzahl = Cursor(rsPuffer).RecordCount(); })) return;
-            if (PositionA >= anzahl) break;
-            QuicksucheVergleichen(PositionA);
-            if (gFehlerAbbruch) return;
-            if (gAbbruch) return;
-            if (PositionA % 1000 == 0 &&
-                !(BemerkungenSchreiben() && falle([] { Arbeitsbereich().CommitTrans(); }) &&
-                  falle([] { Arbeitsbereich().BeginTrans(); })))
-                return;
-        }
-        if (!BemerkungenSchreiben()) return;
-        if (!falle([] { Arbeitsbereich().CommitTrans(); })) return;
-        FortschrittBeenden();
-        if (!falle([&] { Cursor(rsVergleichB).Close(); })) return;
-        if (!falle([&] { Cursor(rsPuffer).Close(); })) return;
-        FensterLeeren();
+        QuicksucheDurchlaufen(falle, o, Sortierliste);
         return;
     }
 
     // Full mode: the time estimate forms the blocks; the comparisons walk the same blocks.
     vollmodus = true;
-    if (!falle([&] { rsBereich = Cursor(rsPuffer).Clone(); })) return;
-    o.BeschriftungSetzen(u"lblInformation", u"Berechne notwendige Zeit ...");
-    FortschrittZurücksetzen();
-    int32_t gesamt = 0;
-    std::vector<Block> blöcke;
-    // With workers the scan also prepares every row and notes where its data stands.
-    const int32_t arbeiterzahl = Arbeiterzahl();
-    std::vector<int32_t> slots;
-    Suchzeilen scan;
-    if (!falle([&] { Cursor(rsBereich).MoveFirst(); })) return;
-    {
-        int32_t position = 0, von = 0;
-        Blockschlüssel schlüssel;
-        auto abschließen = [&](int32_t bis) -> bool {
-            const bool vergleichen = !schlüssel.null && !schlüssel.text.empty();
-            blöcke.push_back({von, bis, vergleichen});
-            start = Variante(von);
-            ende = Variante(bis);
-            if (!vergleichen) return true;
-            return falle([&] {
-                const int64_t m = bis - von + 1;
-                const int64_t summe = gesamt + (m - 1) * m / 2;
-                if (summe > std::numeric_limits<int32_t>::max()) FehlerAuslösen(fehlernummer::Ueberlauf);
-                gesamt = static_cast<int32_t>(summe);
-            });
-        };
-        for (;;) {
-            std::vector<std::vector<Variante>> zeilen;
-            bool gelesen = false;
-            if (!falle([&] {
-                    if (Cursor(rsBereich).EOF_()) return;
-                    zeilen = Cursor(rsBereich).GetRows(Scannerzeilen);
-                    if (Hauptspalte < 0 || static_cast<size_t>(Hauptspalte) >= zeilen.size())
-                        FehlerAuslösen(dao::fehler::NichtInAuflistung, u"Element in dieser Auflistung nicht gefunden.");
-                    gelesen = true;
-                }))
-                return;
-            if (!gelesen || zeilen[static_cast<size_t>(Hauptspalte)].empty()) break;
-            if (arbeiterzahl > 1) {
-                scan.Setzen(std::move(zeilen));
-                for (int32_t r = 0; r < scan.Zeilenzahl(); ++r) slots.push_back(scan.Suchslot(r));
-            }
-            const auto& spalte =
-                (arbeiterzahl > 1 ? scan.Zeilen() : zeilen)[static_cast<size_t>(Hauptspalte)];
-            for (const Variante& v : spalte) {
-                ++position;
-                Blockschlüssel k = schlüssel;  // a key that cannot be formed continues the block
-                if (!falle([&] { k = SchlüsselBilden(v, Zeichen); })) return;
-                if (von == 0) {
-                    von = position;
-                    schlüssel = std::move(k);
-                    start = Variante(von);
-                } else if (k.verschieden(schlüssel)) {
-                    if (!abschließen(position - 1)) return;
-                    von = position;
-                    schlüssel = std::move(k);
-                    start = Variante(von);
-                }
-                ende = Variante(position);
-            }
-        }
-        if (von > 0 && !abschließen(position)) return;
-    }
-    if (gesamt == 0) {
-        HinweisAnzeigen(Variante(u"Kein Vergleich notwendig.\r\nVersuchen sie es eventuell noch einmal mit dem "
-                                 u"Quicksuche-Modus."));
-        gAbbruch = true;
-        return;
-    }
+    Zeitschätzung schätzung;
+    if (!ZeitSchätzen(falle, o, schätzung, Hauptspalte, Zeichen, start, ende)) return;
 
     o.BeschriftungSetzen(u"lblInformation", u"Durchsuche die Tabelle nach Dubletten ... \r\nUnter Sortierung der "
                                             u"Tabelle nach \"" + Sortierliste + u"\".");
     FortschrittZurücksetzen();
-    FortschrittStarten(gesamt, 0.3);
+    FortschrittStarten(schätzung.gesamt, 0.3);
     Arbeitsstand arbeitsstand;
-    if (arbeiterzahl > 1) {
-        std::vector<suche_intern::Vollblock> vollblöcke;
-        for (const Block& b : blöcke) {
-            if (!b.vergleichen) continue;
-            const int32_t m = b.bis - b.von + 1;
-            const auto k = static_cast<int16_t>(std::floor(std::log(static_cast<double>(m)) / std::log(1.5) + 1));
-            vollblöcke.push_back({b.von, b.bis, k});
-        }
-        scan.Setzen({});
-        // Without workers (none could be started) the pass compares alone.
-        suche_intern::SuchvergleichsdatenGesperrt = true;
-        try {
-            arbeitsstand.sucharbeit = std::make_unique<suche_intern::Sucharbeit>(
-                suche_intern::Suchvergleichsdaten(), std::move(slots), std::move(vollblöcke), gRelevanz,
-                KontakteDifferenzieren, arbeiterzahl);
-            arbeit = arbeitsstand.sucharbeit.get();
-        } catch (const std::exception&) {
-            arbeitsstand.Beenden();
-        }
-    }
-    for (const Block& b : blöcke) {
+    if (schätzung.arbeiterzahl > 1) SucharbeitStarten(arbeitsstand, schätzung);
+    for (const Block& b : schätzung.blöcke) {
         start = Variante(b.von);
         ende = Variante(b.bis);
         if (!b.vergleichen) continue;

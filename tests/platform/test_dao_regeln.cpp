@@ -115,6 +115,41 @@ TEST_F(Regeln, AutowertÜberAllenWertenUndEmptyLässtOhneWert) {
     EXPECT_EQ(r->Fields()[u"Pflicht"]->Value().text(), u"p");  // untouched
 }
 
+// A table dropped and made again under its name numbers from 1, whatever memory the
+// new definition takes; so does a counter whose field moved after a field was deleted.
+TEST_F(Regeln, AutowertEinerNeuenTabelleBeginntBeiEins) {
+    const auto anlegen = [&] {
+        auto t = db->CreateTableDef(u"Neu");
+        auto id = t->CreateField(u"ID", dbLong, 4);
+        id->Attributes(dbAutoIncrField);
+        t->Fields().Append(t->CreateField(u"Vorn", dbText, 5));
+        t->Fields().Append(id);
+        db->TableDefs().Append(t);
+    };
+    const auto hinzufügen = [&](int n) {
+        auto rs = db->OpenRecordset(u"Neu");
+        for (int i = 0; i < n; ++i) {
+            rs->AddNew();
+            rs->Update();
+        }
+        rs->Close();
+    };
+    const auto größte = [&] {
+        return db->OpenRecordset(u"SELECT [ID] FROM [Neu] ORDER BY [ID] DESC")->Fields()[u"ID"]->Value().alsLong();
+    };
+    for (int runde = 0; runde < 20; ++runde) {
+        anlegen();
+        hinzufügen(3);
+        ASSERT_EQ(größte(), 3) << "round " << runde;
+        db->TableDefs().Delete(u"Neu");
+    }
+    anlegen();
+    hinzufügen(2);
+    db->TableDefs()[u"Neu"]->Fields().Delete(u"Vorn");
+    hinzufügen(1);
+    EXPECT_EQ(größte(), 3);
+}
+
 TEST_F(Regeln, WerteKommenMitIhremTypUnverändertZurück) {
     const struct {
         const char16_t* feld;

@@ -216,6 +216,25 @@ TEST_F(Dublettensuche, AbbruchInDerAuswertung) {
     ErwarteAbbruch();
 }
 
+// A field the evaluation needs is gone from the result table (here dropped during the
+// pass): its error box answered Ignorieren cannot let it go on without the field, so
+// the search ends as aborted, with no further box.
+TEST_F(Dublettensuche, IgnorierterFeldschrittDerAuswertungBrichtAb) {
+    Adressen();
+    bool weg = false;
+    oberfläche.beiEreignissen = [&] {
+        if (weg || oberfläche.Beschriftung(u"lblInformation").rfind(u"Durchsuche die Tabelle", 0) != 0) return;
+        gDatenbank->TableDefs()[u"Ergebnis"]->Fields().Delete(u"TEMP_BN");
+        weg = true;
+    };
+    oberfläche.Antworten(ReaktionIgnorieren, u"Fehler bei der Ähnlichkeitenauswertung.");
+    Starten();
+    EXPECT_TRUE(weg);
+    EXPECT_TRUE(gFehlerAbbruch);
+    EXPECT_EQ(oberfläche.offeneAntworten(), 0u);
+    ErwarteAbbruch();
+}
+
 // The same search on a dBase folder: the corrected table is a file of its own.
 TEST_F(Dublettensuche, DbaseOrdner) {
     const std::string ordner = tmp / "dbase";

@@ -243,6 +243,8 @@ private:
     Variante wert(int32_t spalte) const;
     void setzen(int32_t spalte, const Variante& v);
     void offen() const;
+    // Update: the values its statement writes.
+    void werteSammeln(const std::vector<bool>& primär, std::string& schlüssel, std::vector<Variante>& werte);
 
     std::shared_ptr<detail::Verbindung> db_;
     TableDefPtr tabelle_;

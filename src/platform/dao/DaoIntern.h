@@ -81,6 +81,12 @@ struct Verbindung {
     Sammlung<TableDef> tabellen;
     Sammlung<Relation> relationen;
     std::map<std::pair<const TableDef*, int32_t>, int64_t> autoWert;  // next auto number
+    // Forgets the auto numbers of table t (by field position) once its fields shift or
+    // it is gone: a table made later may take its place in memory.
+    void autoWerteVergessen(const TableDef* t) {
+        for (auto it = autoWert.begin(); it != autoWert.end();)
+            it = it->first.first == t ? autoWert.erase(it) : std::next(it);
+    }
     std::map<const TableDef*, Tabellenvorrat> vorrat;
     // Running streams, and while any runs, the rows changed since (row -> stand).
     std::set<Strom*> ströme;
@@ -163,6 +169,14 @@ struct Verbindung {
     // Writes back (driver), then releases SQLite; the objects stay but refuse work.
     void schließen();
     void rückgängigGemacht();  // after a rollback: caches, structure when it changed
+
+private:
+    // The steps of strukturLaden.
+    void gespeicherteTabellenLaden(std::map<Text, TableDefPtr>& nachName);
+    void gespeicherteFelderLaden(const std::map<Text, TableDefPtr>& nachName);
+    void gespeicherteIndizesLaden(const std::map<Text, TableDefPtr>& nachName);
+    void gespeicherteRelationenLaden();
+    void fremdeTabellenLaden(const std::map<Text, TableDefPtr>& nachName);
 };
 
 // Now, local time, as Variante::Datum days.

@@ -287,25 +287,130 @@ void Recordset::CancelUpdate() {
     puffer_.clear();
 }
 
+namespace {
+
+// Which fields make up the primary key, found once per table.
+void PrimärschlüsselBestimmen(TableDef& t, detail::Tabellenvorrat& vorrat) {
+    if (vorrat.primärBekannt) return;
+    vorrat.primär.assign(t.Fields().liste().size(), false);
+    for (auto& ix : t.Indexes().liste())
+        if (ix->Primary())
+            for (auto& f : ix->Fields().liste()) {
+                const int32_t p = t.Fields().Position(f->Name());
+                if (p >= 0) vorrat.primär[static_cast<size_t>(p)] = true;
+            }
+    vorrat.primärBekannt = true;
+}
+
+// The next auto number of field i: above the largest value stored when none was handed out yet.
+int64_t NächsterAutowert(detail::Verbindung& v, TableDef& t, size_t i) {
+    auto key = std::make_pair(&std::as_const(t), static_cast<int32_t>(i));
+    auto it = v.autoWert.find(key);
+    if (it == v.autoWert.end()) {
+        const Field& f = *t.Fields().liste()[i];
+        Anweisung m(v.db, u"SELECT max(" + SqlName(f.Name()) + u") FROM " + SqlName(t.Name()));
+        m.schritt();
+        it = v.autoWert.emplace(key, sqlite3_column_int64(m.s(), 0) + 1).first;
+    }
+    return it->second;
+}
+
+// The INSERT for the written fields, prepared once per combination of them.
+Anweisung& EinfügenAnweisung(detail::Verbindung& v, TableDef& t, detail::Tabellenvorrat& vorrat,
+                             const std::string& schlüssel, bool ohneWerte) {
+    auto& a = vorrat.einfügen[schlüssel];
+    if (!a) {
+        const auto& felder = t.Fields().liste();
+        Text sql = u"INSERT INTO " + SqlName(t.Name());
+        if (ohneWerte) {
+            sql += u" DEFAULT VALUES";
+        } else {
+            Text namen, fragen;
+            for (size_t i = 0; i < felder.size(); ++i)
+                if (schlüssel[i] == '1') {
+                    namen += (namen.empty() ? u"" : u",") + SqlName(felder[i]->Name());
+                    fragen += fragen.empty() ? u"?" : u",?";
+                }
+            sql += u"(" + namen + u") VALUES(" + fragen + u")";
+        }
+        a = std::make_unique<Anweisung>(v.db, sql);
+    }
+    return *a;
+}
+
+// The UPDATE of the written fields by rowid (its last parameter), prepared once per combination.
+Anweisung& ÄndernAnweisung(detail::Verbindung& v, TableDef& t, detail::Tabellenvorrat& vorrat,
+                           const std::string& schlüssel) {
+    auto& a = vorrat.ändern[schlüssel];
+    if (!a) {
+        const auto& felder = t.Fields().liste();
+        Text sql = u"UPDATE " + SqlName(t.Name()) + u" SET ";
+        bool erstes = true;
+        for (size_t i = 0; i < felder.size(); ++i)
+            if (schlüssel[i] == '1') {
+                sql += (erstes ? u"" : u",") + SqlName(felder[i]->Name()) + u"=?";
+                erstes = false;
+            }
+        a = std::make_unique<Anweisung>(v.db, sql + u" WHERE rowid=?");
+    }
+    return *a;
+}
+
+// Auto numbers continue above every value written.
+void AutowerteNachziehen(detail::Verbindung& v, TableDef& t, const std::string& schlüssel,
+                         const std::vector<Variante>& werte) {
+    const auto& felder = t.Fields().liste();
+    for (size_t i = 0, k = 0; i < felder.size(); ++i) {
+        if (schlüssel[i] != '1') continue;
+        const Variante& w = werte[k++];
+        if ((felder[i]->Attributes() & dbAutoIncrField) && !w.istNull()) {
+            auto key = std::make_pair(&std::as_const(t), static_cast<int32_t>(i));
+            const auto n = static_cast<int64_t>(w.zahl()) + 1;
+            auto it = v.autoWert.find(key);
+            if (it == v.autoWert.end() || it->second < n) v.autoWert[key] = n;
+        }
+    }
+}
+
+}  // namespace
+
 void Recordset::Update() {
     offen();
     if (modus_ == 0) FehlerAuslösen(fehler::UpdateOhneEdit, u"Update oder CancelUpdate ohne AddNew oder Edit.");
     auto& v = *db_;
     v.schreibenVorbereiten(*tabelle_);
-    const auto& felder = tabelle_->Fields().liste();
     auto& vorrat = v.vorratVon(*tabelle_);
-    if (!vorrat.primärBekannt) {
-        vorrat.primär.assign(felder.size(), false);
-        for (auto& ix : tabelle_->Indexes().liste())
-            if (ix->Primary())
-                for (auto& f : ix->Fields().liste()) {
-                    const int32_t p = tabelle_->Fields().Position(f->Name());
-                    if (p >= 0) vorrat.primär[static_cast<size_t>(p)] = true;
-                }
-        vorrat.primärBekannt = true;
-    }
-    std::string schlüssel(felder.size(), '0');  // which fields the statement writes
+    PrimärschlüsselBestimmen(*tabelle_, vorrat);
+    std::string schlüssel(tabelle_->Fields().liste().size(), '0');  // which fields the statement writes
     std::vector<Variante> werte;
+    werteSammeln(vorrat.primär, schlüssel, werte);
+    if (modus_ == 1) {
+        Anweisung& a = EinfügenAnweisung(v, *tabelle_, vorrat, schlüssel, werte.empty());
+        for (size_t k = 0; k < werte.size(); ++k) a.binden(static_cast<int>(k + 1), werte[k]);
+        a.schritt();
+        a.zurück();
+        const bool amEnde = pos_ >= static_cast<int64_t>(zeilen_.size());
+        zeilen_.push_back(sqlite3_last_insert_rowid(v.db));
+        if (amEnde) pos_ = static_cast<int64_t>(zeilen_.size());
+    } else if (!werte.empty()) {
+        Anweisung& a = ÄndernAnweisung(v, *tabelle_, vorrat, schlüssel);
+        for (size_t k = 0; k < werte.size(); ++k) a.binden(static_cast<int>(k + 1), werte[k]);
+        a.bindenGanz(static_cast<int>(werte.size() + 1), zeilen_[static_cast<size_t>(pos_)]);
+        a.schritt();
+        a.zurück();
+        v.zeileGeändert(*tabelle_, zeilen_[static_cast<size_t>(pos_)]);
+    }
+    v.markieren(*tabelle_);
+    AutowerteNachziehen(v, *tabelle_, schlüssel, werte);
+    geladen_ = -1;
+    CancelUpdate();
+}
+
+// The values the statement writes, in field order, marked in `schlüssel`: the edited ones,
+// for a new row the next auto numbers. Null is refused for key and required fields,
+// the unchanged values of an edited row included.
+void Recordset::werteSammeln(const std::vector<bool>& primär, std::string& schlüssel, std::vector<Variante>& werte) {
+    const auto& felder = tabelle_->Fields().liste();
     werte.reserve(felder.size());
     for (size_t i = 0; i < felder.size(); ++i) {
         const Field& f = *felder[i];
@@ -315,14 +420,7 @@ void Recordset::Update() {
         if (schreiben) {
             roh = detail::Speicherwert(f, puffer_[i]);
         } else if (modus_ == 1 && auto_) {
-            auto key = std::make_pair(tabelle_.get(), static_cast<int32_t>(i));
-            auto it = v.autoWert.find(key);
-            if (it == v.autoWert.end()) {
-                Anweisung m(v.db, u"SELECT max(" + SqlName(f.Name()) + u") FROM " + SqlName(tabelle_->Name()));
-                m.schritt();
-                it = v.autoWert.emplace(key, sqlite3_column_int64(m.s(), 0) + 1).first;
-            }
-            roh = Variante(it->second);
+            roh = Variante(NächsterAutowert(*db_, *tabelle_, i));
             schreiben = true;
         } else if (modus_ == 1) {
             roh = Variante::Null();
@@ -330,7 +428,7 @@ void Recordset::Update() {
             roh = zeile_[i];
         }
         if (roh.istNull()) {
-            if (vorrat.primär[i])
+            if (primär[i])
                 FehlerAuslösen(fehler::SchlüsselNull, u"Der Primärschlüssel darf nicht Null sein (Feld '" + f.Name() + u"').");
             if (f.Required()) FehlerAuslösen(fehler::PflichtfeldNull, u"Das Feld '" + f.Name() + u"' muss einen Wert erhalten.");
         }
@@ -339,61 +437,6 @@ void Recordset::Update() {
             werte.push_back(std::move(roh));
         }
     }
-    if (modus_ == 1) {
-        auto& a = vorrat.einfügen[schlüssel];
-        if (!a) {
-            Text sql = u"INSERT INTO " + SqlName(tabelle_->Name());
-            if (werte.empty()) {
-                sql += u" DEFAULT VALUES";
-            } else {
-                Text namen, fragen;
-                for (size_t i = 0; i < felder.size(); ++i)
-                    if (schlüssel[i] == '1') {
-                        namen += (namen.empty() ? u"" : u",") + SqlName(felder[i]->Name());
-                        fragen += fragen.empty() ? u"?" : u",?";
-                    }
-                sql += u"(" + namen + u") VALUES(" + fragen + u")";
-            }
-            a = std::make_unique<Anweisung>(v.db, sql);
-        }
-        for (size_t k = 0; k < werte.size(); ++k) a->binden(static_cast<int>(k + 1), werte[k]);
-        a->schritt();
-        a->zurück();
-        const bool amEnde = pos_ >= static_cast<int64_t>(zeilen_.size());
-        zeilen_.push_back(sqlite3_last_insert_rowid(v.db));
-        if (amEnde) pos_ = static_cast<int64_t>(zeilen_.size());
-    } else if (!werte.empty()) {
-        auto& a = vorrat.ändern[schlüssel];
-        if (!a) {
-            Text sql = u"UPDATE " + SqlName(tabelle_->Name()) + u" SET ";
-            bool erstes = true;
-            for (size_t i = 0; i < felder.size(); ++i)
-                if (schlüssel[i] == '1') {
-                    sql += (erstes ? u"" : u",") + SqlName(felder[i]->Name()) + u"=?";
-                    erstes = false;
-                }
-            a = std::make_unique<Anweisung>(v.db, sql + u" WHERE rowid=?");
-        }
-        for (size_t k = 0; k < werte.size(); ++k) a->binden(static_cast<int>(k + 1), werte[k]);
-        a->bindenGanz(static_cast<int>(werte.size() + 1), zeilen_[static_cast<size_t>(pos_)]);
-        a->schritt();
-        a->zurück();
-        v.zeileGeändert(*tabelle_, zeilen_[static_cast<size_t>(pos_)]);
-    }
-    v.markieren(*tabelle_);
-    // Auto numbers continue above every value written.
-    for (size_t i = 0, k = 0; i < felder.size(); ++i) {
-        if (schlüssel[i] != '1') continue;
-        const Variante& w = werte[k++];
-        if ((felder[i]->Attributes() & dbAutoIncrField) && !w.istNull()) {
-            auto key = std::make_pair(tabelle_.get(), static_cast<int32_t>(i));
-            const auto n = static_cast<int64_t>(w.zahl()) + 1;
-            auto it = v.autoWert.find(key);
-            if (it == v.autoWert.end() || it->second < n) v.autoWert[key] = n;
-        }
-    }
-    geladen_ = -1;
-    CancelUpdate();
 }
 
 void Recordset::Delete() {

@@ -242,6 +242,7 @@ void TableDef::einrichten() {
             v->ändern(*this);
             v->spalteLöschen(*this, *f);
             v->vorrat.erase(this);
+            v->autoWerteVergessen(this);
         }
     };
     indizes_.vorAnhängen_ = [this](const IndexPtr& ix) {
@@ -429,6 +430,7 @@ void Verbindung::strukturHaken() {
             throw;
         }
         v.vorrat.erase(t.get());
+        v.autoWerteVergessen(t.get());
         t->db_.reset();
     };
     v.relationen.vorAnhängen_ = [&v](const RelationPtr& r) {

@@ -382,79 +382,100 @@ int16_t TypAusDeklaration(const Text& d) {
 }
 }  // namespace
 
+namespace {
+bool ZählungPositiv(sqlite3* db, const char16_t* sql) {
+    Anweisung a(db, sql);
+    a.schritt();
+    return sqlite3_column_int(a.s(), 0) > 0;
+}
+}  // namespace
+
 void Verbindung::strukturLaden() {
     vorrat.clear();
     löschTabelle.reset();  // a rollback brought the columns back with their fields
     gelöschteSpalten.clear();
     tabellen.liste_.clear();
     relationen.liste_.clear();
-    bool mitStruktur = false;
-    {
-        Anweisung a(db, u"SELECT count(*) FROM sqlite_master WHERE name='__purivo_tabellen'");
-        a.schritt();
-        mitStruktur = sqlite3_column_int(a.s(), 0) > 0;
-    }
     std::map<Text, TableDefPtr> nachName;
-    if (mitStruktur) {
-        bool mitDaten = false;  // files of earlier versions keep no dates
-        {
-            Anweisung d(db, u"SELECT count(*) FROM pragma_table_info('__purivo_tabellen') WHERE name='geaendert'");
-            d.schritt();
-            mitDaten = sqlite3_column_int(d.s(), 0) > 0;
-        }
-        Anweisung t(db, mitDaten ? u"SELECT name, attribute, erstellt, geaendert FROM __purivo_tabellen ORDER BY pos"
-                                 : u"SELECT name, attribute, 0, 0 FROM __purivo_tabellen ORDER BY pos");
-        while (t.schritt()) {
-            auto td = TableDef::Neu();
-            td->name_ = SpaltenText(t.s(), 0);
-            td->attribute_ = sqlite3_column_int(t.s(), 1);
-            td->erstellt_ = sqlite3_column_double(t.s(), 2);
-            td->geändert_ = sqlite3_column_double(t.s(), 3);
-            nachName[td->name_] = td;
-            tabellen.liste_.push_back(td);
-        }
-        Anweisung f(db, u"SELECT tabelle,name,typ,groesse,attribute,leer,pflicht FROM __purivo_felder ORDER BY tabelle, pos");
-        while (f.schritt()) {
-            auto it = nachName.find(SpaltenText(f.s(), 0));
-            if (it == nachName.end()) continue;
-            auto fd = std::make_shared<Field>();
-            fd->name_ = SpaltenText(f.s(), 1);
-            fd->typ_ = static_cast<int16_t>(sqlite3_column_int(f.s(), 2));
-            fd->größe_ = sqlite3_column_int(f.s(), 3);
-            fd->attribute_ = sqlite3_column_int(f.s(), 4);
-            fd->leerErlaubt_ = sqlite3_column_int(f.s(), 5) != 0;
-            fd->pflicht_ = sqlite3_column_int(f.s(), 6) != 0;
-            fd->tabelle_ = it->second;
-            it->second->felder_.liste_.push_back(fd);
-        }
-        Anweisung x(db, u"SELECT tabelle,name,felder,eindeutig,primaer FROM __purivo_indizes ORDER BY tabelle, pos");
-        while (x.schritt()) {
-            auto it = nachName.find(SpaltenText(x.s(), 0));
-            if (it == nachName.end()) continue;
-            auto ix = std::make_shared<Index>();
-            ix->Name(SpaltenText(x.s(), 1));
-            for (auto& n : Teilen(SpaltenText(x.s(), 2), kTrenner)) ix->Fields().liste_.push_back(ix->CreateField(n));
-            ix->Unique(sqlite3_column_int(x.s(), 3) != 0);
-            ix->Primary(sqlite3_column_int(x.s(), 4) != 0);
-            it->second->indizes_.liste_.push_back(ix);
-        }
-        Anweisung r(db, u"SELECT name,tabelle,fremd,attribute,felder FROM __purivo_relationen ORDER BY pos");
-        while (r.schritt()) {
-            auto rel = std::make_shared<Relation>();
-            rel->Name(SpaltenText(r.s(), 0));
-            rel->Table(SpaltenText(r.s(), 1));
-            rel->ForeignTable(SpaltenText(r.s(), 2));
-            rel->Attributes(sqlite3_column_int(r.s(), 3));
-            for (auto& p : Teilen(SpaltenText(r.s(), 4), kPaar)) {
-                auto teile = Teilen(p, kTrenner);
-                auto fd = rel->CreateField(teile.empty() ? Text() : teile[0]);
-                if (teile.size() > 1) fd->ForeignName(teile[1]);
-                rel->Fields().liste_.push_back(fd);
-            }
-            relationen.liste_.push_back(rel);
-        }
+    if (ZählungPositiv(db, u"SELECT count(*) FROM sqlite_master WHERE name='__purivo_tabellen'")) {
+        gespeicherteTabellenLaden(nachName);
+        gespeicherteFelderLaden(nachName);
+        gespeicherteIndizesLaden(nachName);
+        gespeicherteRelationenLaden();
     }
-    // Tables written by other programs: visible with fields from their declared types.
+    fremdeTabellenLaden(nachName);
+    for (auto& td : tabellen.liste()) td->db_ = selbst;
+}
+
+// The tables the engine stored, in their order.
+void Verbindung::gespeicherteTabellenLaden(std::map<Text, TableDefPtr>& nachName) {
+    // Files of earlier versions keep no dates.
+    const bool mitDaten =
+        ZählungPositiv(db, u"SELECT count(*) FROM pragma_table_info('__purivo_tabellen') WHERE name='geaendert'");
+    Anweisung t(db, mitDaten ? u"SELECT name, attribute, erstellt, geaendert FROM __purivo_tabellen ORDER BY pos"
+                             : u"SELECT name, attribute, 0, 0 FROM __purivo_tabellen ORDER BY pos");
+    while (t.schritt()) {
+        auto td = TableDef::Neu();
+        td->name_ = SpaltenText(t.s(), 0);
+        td->attribute_ = sqlite3_column_int(t.s(), 1);
+        td->erstellt_ = sqlite3_column_double(t.s(), 2);
+        td->geändert_ = sqlite3_column_double(t.s(), 3);
+        nachName[td->name_] = td;
+        tabellen.liste_.push_back(td);
+    }
+}
+
+void Verbindung::gespeicherteFelderLaden(const std::map<Text, TableDefPtr>& nachName) {
+    Anweisung f(db, u"SELECT tabelle,name,typ,groesse,attribute,leer,pflicht FROM __purivo_felder ORDER BY tabelle, pos");
+    while (f.schritt()) {
+        auto it = nachName.find(SpaltenText(f.s(), 0));
+        if (it == nachName.end()) continue;
+        auto fd = std::make_shared<Field>();
+        fd->name_ = SpaltenText(f.s(), 1);
+        fd->typ_ = static_cast<int16_t>(sqlite3_column_int(f.s(), 2));
+        fd->größe_ = sqlite3_column_int(f.s(), 3);
+        fd->attribute_ = sqlite3_column_int(f.s(), 4);
+        fd->leerErlaubt_ = sqlite3_column_int(f.s(), 5) != 0;
+        fd->pflicht_ = sqlite3_column_int(f.s(), 6) != 0;
+        fd->tabelle_ = it->second;
+        it->second->felder_.liste_.push_back(fd);
+    }
+}
+
+void Verbindung::gespeicherteIndizesLaden(const std::map<Text, TableDefPtr>& nachName) {
+    Anweisung x(db, u"SELECT tabelle,name,felder,eindeutig,primaer FROM __purivo_indizes ORDER BY tabelle, pos");
+    while (x.schritt()) {
+        auto it = nachName.find(SpaltenText(x.s(), 0));
+        if (it == nachName.end()) continue;
+        auto ix = std::make_shared<Index>();
+        ix->Name(SpaltenText(x.s(), 1));
+        for (auto& n : Teilen(SpaltenText(x.s(), 2), kTrenner)) ix->Fields().liste_.push_back(ix->CreateField(n));
+        ix->Unique(sqlite3_column_int(x.s(), 3) != 0);
+        ix->Primary(sqlite3_column_int(x.s(), 4) != 0);
+        it->second->indizes_.liste_.push_back(ix);
+    }
+}
+
+void Verbindung::gespeicherteRelationenLaden() {
+    Anweisung r(db, u"SELECT name,tabelle,fremd,attribute,felder FROM __purivo_relationen ORDER BY pos");
+    while (r.schritt()) {
+        auto rel = std::make_shared<Relation>();
+        rel->Name(SpaltenText(r.s(), 0));
+        rel->Table(SpaltenText(r.s(), 1));
+        rel->ForeignTable(SpaltenText(r.s(), 2));
+        rel->Attributes(sqlite3_column_int(r.s(), 3));
+        for (auto& p : Teilen(SpaltenText(r.s(), 4), kPaar)) {
+            auto teile = Teilen(p, kTrenner);
+            auto fd = rel->CreateField(teile.empty() ? Text() : teile[0]);
+            if (teile.size() > 1) fd->ForeignName(teile[1]);
+            rel->Fields().liste_.push_back(fd);
+        }
+        relationen.liste_.push_back(rel);
+    }
+}
+
+// Tables written by other programs: visible with fields from their declared types.
+void Verbindung::fremdeTabellenLaden(const std::map<Text, TableDefPtr>& nachName) {
     Anweisung m(db, u"SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
                     u"AND name NOT LIKE '\\_\\_purivo\\_%' ESCAPE '\\' ORDER BY rowid");
     double dateizeit = 0;
@@ -479,7 +500,6 @@ void Verbindung::strukturLaden() {
         }
         tabellen.liste_.push_back(td);
     }
-    for (auto& td : tabellen.liste()) td->db_ = selbst;
 }
 
 void Verbindung::strukturSchreiben() {

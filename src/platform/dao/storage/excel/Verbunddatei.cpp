@@ -150,115 +150,178 @@ int Verbunddatei::StromSuchen(TextSicht name) const {
     return -1;
 }
 
-std::string Verbunddatei::Schreiben() const {
-    constexpr size_t S = 512, grenze = 4096;
-    // Small streams go into the mini stream, the others into their own sectors.
-    std::string miniStrom;
-    std::vector<uint32_t> miniFat;
-    std::vector<uint32_t> start(einträge_.size(), kKettenende);
-    for (size_t i = 1; i < einträge_.size(); ++i) {
-        const Verzeichniseintrag& e = einträge_[i];
-        if (e.art != 2 || e.inhalt.empty() || e.inhalt.size() >= grenze) continue;
-        const size_t n = (e.inhalt.size() + 63) / 64;
-        start[i] = static_cast<uint32_t>(miniFat.size());
-        for (size_t k = 0; k < n; ++k)
-            miniFat.push_back(k + 1 < n ? static_cast<uint32_t>(miniFat.size() + 1) : kKettenende);
-        miniStrom += e.inhalt;
-        miniStrom.append(n * 64 - e.inhalt.size(), '\0');
-    }
-    auto sektorenFür = [](size_t bytes) { return (bytes + S - 1) / S; };
-    const size_t verzSektoren = sektorenFür(einträge_.size() * 128);
-    const size_t miniFatSektoren = sektorenFür(miniFat.size() * 4);
-    const size_t miniStromSektoren = sektorenFür(miniStrom.size());
-    size_t datenSektoren = verzSektoren + miniFatSektoren + miniStromSektoren;
-    for (size_t i = 1; i < einträge_.size(); ++i)
-        if (einträge_[i].art == 2 && einträge_[i].inhalt.size() >= grenze) datenSektoren += sektorenFür(einträge_[i].inhalt.size());
-    size_t fatSektoren = 1, difatSektoren = 0;
-    for (;;) {
-        difatSektoren = fatSektoren > 109 ? (fatSektoren - 109 + 126) / 127 : 0;
-        const size_t gesamt = datenSektoren + fatSektoren + difatSektoren;
-        const size_t nötig = (gesamt + 127) / 128;
-        if (nötig <= fatSektoren) break;
-        fatSektoren = nötig;
-    }
+namespace {
 
+// Writing: version 3 with 512-byte sectors; streams below the cutoff go to the mini stream.
+constexpr size_t kSektor = 512, kMiniGrenze = 4096;
+
+size_t SektorenFür(size_t bytes) { return (bytes + kSektor - 1) / kSektor; }
+
+bool EigeneSektoren(const Verzeichniseintrag& e) { return e.art == 2 && e.inhalt.size() >= kMiniGrenze; }
+
+struct Ministrom {
+    std::string daten;
     std::vector<uint32_t> fat;
-    std::string körper;
-    auto kette = [&](const std::string& daten) -> uint32_t {
+};
+
+// Small streams go into the mini stream, each as a chain of 64-byte sectors; `start`
+// receives their first mini sector.
+Ministrom MinistromBauen(const std::vector<Verzeichniseintrag>& einträge, std::vector<uint32_t>& start) {
+    Ministrom mini;
+    for (size_t i = 1; i < einträge.size(); ++i) {
+        const Verzeichniseintrag& e = einträge[i];
+        if (e.art != 2 || e.inhalt.empty() || e.inhalt.size() >= kMiniGrenze) continue;
+        const size_t n = (e.inhalt.size() + 63) / 64;
+        start[i] = static_cast<uint32_t>(mini.fat.size());
+        for (size_t k = 0; k < n; ++k)
+            mini.fat.push_back(k + 1 < n ? static_cast<uint32_t>(mini.fat.size() + 1) : kKettenende);
+        mini.daten += e.inhalt;
+        mini.daten.append(n * 64 - e.inhalt.size(), '\0');
+    }
+    return mini;
+}
+
+// Where the parts of the file lie, as the header names them.
+struct Anordnung {
+    size_t fatSektoren = 1, difatSektoren = 0, miniFatSektoren = 0;
+    bool ohneMiniFat = true;
+    uint32_t verzStart = kKettenende, miniFatStart = kKettenende, fatStart = 0, difatStart = 0;
+};
+
+// The FAT covers its own sectors and the DIFAT's as well, so its size is found by growing
+// it until it covers everything.
+void FatGrößeBestimmen(size_t datenSektoren, Anordnung& a) {
+    for (;;) {
+        a.difatSektoren = a.fatSektoren > 109 ? (a.fatSektoren - 109 + 126) / 127 : 0;
+        const size_t gesamt = datenSektoren + a.fatSektoren + a.difatSektoren;
+        const size_t nötig = (gesamt + 127) / 128;
+        if (nötig <= a.fatSektoren) break;
+        a.fatSektoren = nötig;
+    }
+}
+
+// The sectors after the header in file order, with the FAT that chains them.
+struct Körper {
+    std::vector<uint32_t> fat;
+    std::string bytes;
+
+    // Appends the data as one chain; returns its first sector.
+    uint32_t Anhängen(const std::string& daten) {
         if (daten.empty()) return kKettenende;
         const uint32_t erster = static_cast<uint32_t>(fat.size());
-        const size_t n = sektorenFür(daten.size());
+        const size_t n = SektorenFür(daten.size());
         for (size_t k = 0; k < n; ++k) fat.push_back(k + 1 < n ? static_cast<uint32_t>(fat.size() + 1) : kKettenende);
-        körper += daten;
-        körper.append(n * S - daten.size(), '\0');
+        bytes += daten;
+        bytes.append(n * kSektor - daten.size(), '\0');
         return erster;
-    };
-    std::string miniFatRoh;
-    for (uint32_t w : miniFat) {
-        miniFatRoh.append(4, '\0');
-        setze32(miniFatRoh, miniFatRoh.size() - 4, w);
     }
-    const uint32_t miniFatStart = kette(miniFatRoh);
-    const uint32_t miniStromStart = kette(miniStrom);
-    for (size_t i = 1; i < einträge_.size(); ++i)
-        if (einträge_[i].art == 2 && einträge_[i].inhalt.size() >= grenze) start[i] = kette(einträge_[i].inhalt);
+};
+
+std::string MiniFatRoh(const std::vector<uint32_t>& miniFat) {
+    std::string roh;
+    for (uint32_t w : miniFat) {
+        roh.append(4, '\0');
+        setze32(roh, roh.size() - 4, w);
+    }
+    return roh;
+}
+
+// The entries as read, with the places and sizes of the streams as written now, filled
+// up with unused entries to whole sectors.
+std::string VerzeichnisBauen(const std::vector<Verzeichniseintrag>& einträge, const std::vector<uint32_t>& start,
+                             uint32_t miniStromStart, size_t miniStromGröße) {
     std::string verzeichnis;
-    for (size_t i = 0; i < einträge_.size(); ++i) {
-        std::string e = einträge_[i].roh;
-        if (einträge_[i].art == 5) {
+    for (size_t i = 0; i < einträge.size(); ++i) {
+        std::string e = einträge[i].roh;
+        if (einträge[i].art == 5) {
             setze32(e, 116, miniStromStart);
-            setze32(e, 120, static_cast<uint32_t>(miniStrom.size()));
-        } else if (einträge_[i].art == 2) {
+            setze32(e, 120, static_cast<uint32_t>(miniStromGröße));
+        } else if (einträge[i].art == 2) {
             setze32(e, 116, start[i]);
-            setze32(e, 120, static_cast<uint32_t>(einträge_[i].inhalt.size()));
-        } else if (einträge_[i].art == 1) {
+            setze32(e, 120, static_cast<uint32_t>(einträge[i].inhalt.size()));
+        } else if (einträge[i].art == 1) {
             setze32(e, 116, 0);
             setze32(e, 120, 0);
         }
         setze32(e, 124, 0);
         verzeichnis += e;
     }
-    while (verzeichnis.size() % S != 0) {
+    while (verzeichnis.size() % kSektor != 0) {
         std::string leer(128, '\0');
         setze32(leer, 68, kFrei);
         setze32(leer, 72, kFrei);
         setze32(leer, 76, kFrei);
         verzeichnis += leer;
     }
-    const uint32_t verzStart = kette(verzeichnis);
-    const uint32_t fatStart = static_cast<uint32_t>(fat.size());
-    for (size_t k = 0; k < fatSektoren; ++k) fat.push_back(kFatSektor);
-    const uint32_t difatStart = static_cast<uint32_t>(fat.size());
-    for (size_t k = 0; k < difatSektoren; ++k) fat.push_back(kDifatSektor);
-    fat.resize(fatSektoren * 128, kFrei);
+    return verzeichnis;
+}
 
-    std::string kopf(S, '\0');
+std::string KopfBauen(const Anordnung& a) {
+    std::string kopf(kSektor, '\0');
     std::memcpy(kopf.data(), kSignatur, 8);
     setze16(kopf, 0x18, 0x003E);
     setze16(kopf, 0x1A, 3);
     setze16(kopf, 0x1C, 0xFFFE);
     setze16(kopf, 0x1E, 9);
     setze16(kopf, 0x20, 6);
-    setze32(kopf, 0x2C, static_cast<uint32_t>(fatSektoren));
-    setze32(kopf, 0x30, verzStart);
-    setze32(kopf, 0x38, static_cast<uint32_t>(grenze));
-    setze32(kopf, 0x3C, miniFat.empty() ? kKettenende : miniFatStart);
-    setze32(kopf, 0x40, static_cast<uint32_t>(miniFatSektoren));
-    setze32(kopf, 0x44, difatSektoren ? difatStart : kKettenende);
-    setze32(kopf, 0x48, static_cast<uint32_t>(difatSektoren));
-    for (size_t k = 0; k < 109; ++k) setze32(kopf, 0x4C + 4 * k, k < fatSektoren ? static_cast<uint32_t>(fatStart + k) : kFrei);
+    setze32(kopf, 0x2C, static_cast<uint32_t>(a.fatSektoren));
+    setze32(kopf, 0x30, a.verzStart);
+    setze32(kopf, 0x38, static_cast<uint32_t>(kMiniGrenze));
+    setze32(kopf, 0x3C, a.ohneMiniFat ? kKettenende : a.miniFatStart);
+    setze32(kopf, 0x40, static_cast<uint32_t>(a.miniFatSektoren));
+    setze32(kopf, 0x44, a.difatSektoren ? a.difatStart : kKettenende);
+    setze32(kopf, 0x48, static_cast<uint32_t>(a.difatSektoren));
+    for (size_t k = 0; k < 109; ++k)
+        setze32(kopf, 0x4C + 4 * k, k < a.fatSektoren ? static_cast<uint32_t>(a.fatStart + k) : kFrei);
+    return kopf;
+}
 
-    std::string fatRoh(fat.size() * 4, '\0');
-    for (size_t k = 0; k < fat.size(); ++k) setze32(fatRoh, 4 * k, fat[k]);
-    std::string difatRoh(difatSektoren * S, '\0');
-    for (size_t d = 0; d < difatSektoren; ++d) {
+std::string FatRoh(const std::vector<uint32_t>& fat) {
+    std::string roh(fat.size() * 4, '\0');
+    for (size_t k = 0; k < fat.size(); ++k) setze32(roh, 4 * k, fat[k]);
+    return roh;
+}
+
+// The FAT sectors beyond the header's 109, 127 to a DIFAT sector with the next one's number last.
+std::string DifatRoh(const Anordnung& a) {
+    std::string roh(a.difatSektoren * kSektor, '\0');
+    for (size_t d = 0; d < a.difatSektoren; ++d) {
         for (size_t k = 0; k < 127; ++k) {
             const size_t f = 109 + d * 127 + k;
-            setze32(difatRoh, d * S + 4 * k, f < fatSektoren ? static_cast<uint32_t>(fatStart + f) : kFrei);
+            setze32(roh, d * kSektor + 4 * k, f < a.fatSektoren ? static_cast<uint32_t>(a.fatStart + f) : kFrei);
         }
-        setze32(difatRoh, d * S + 508, d + 1 < difatSektoren ? static_cast<uint32_t>(difatStart + d + 1) : kKettenende);
+        setze32(roh, d * kSektor + 508,
+                d + 1 < a.difatSektoren ? static_cast<uint32_t>(a.difatStart + d + 1) : kKettenende);
     }
-    return kopf + körper + fatRoh + difatRoh;
+    return roh;
+}
+
+}  // namespace
+
+std::string Verbunddatei::Schreiben() const {
+    std::vector<uint32_t> start(einträge_.size(), kKettenende);
+    const Ministrom mini = MinistromBauen(einträge_, start);
+    Anordnung a;
+    a.miniFatSektoren = SektorenFür(mini.fat.size() * 4);
+    a.ohneMiniFat = mini.fat.empty();
+    size_t datenSektoren = SektorenFür(einträge_.size() * 128) + a.miniFatSektoren + SektorenFür(mini.daten.size());
+    for (size_t i = 1; i < einträge_.size(); ++i)
+        if (EigeneSektoren(einträge_[i])) datenSektoren += SektorenFür(einträge_[i].inhalt.size());
+    FatGrößeBestimmen(datenSektoren, a);
+
+    // Mini FAT, mini stream, the large streams, the directory; then the FAT and DIFAT sectors.
+    Körper körper;
+    a.miniFatStart = körper.Anhängen(MiniFatRoh(mini.fat));
+    const uint32_t miniStromStart = körper.Anhängen(mini.daten);
+    for (size_t i = 1; i < einträge_.size(); ++i)
+        if (EigeneSektoren(einträge_[i])) start[i] = körper.Anhängen(einträge_[i].inhalt);
+    a.verzStart = körper.Anhängen(VerzeichnisBauen(einträge_, start, miniStromStart, mini.daten.size()));
+    a.fatStart = static_cast<uint32_t>(körper.fat.size());
+    for (size_t k = 0; k < a.fatSektoren; ++k) körper.fat.push_back(kFatSektor);
+    a.difatStart = static_cast<uint32_t>(körper.fat.size());
+    for (size_t k = 0; k < a.difatSektoren; ++k) körper.fat.push_back(kDifatSektor);
+    körper.fat.resize(a.fatSektoren * 128, kFrei);
+    return KopfBauen(a) + körper.bytes + FatRoh(körper.fat) + DifatRoh(a);
 }
 
 }  // namespace dao::speicher::excel

@@ -515,6 +515,11 @@ struct Zeilenschreiber::Zustand {
         std::optional<Nutzungskarte> belegt, frei;
         uint32_t seite = 0;  // page for values of one row, 0: none yet
         bool seiteFrei = false;
+
+        // A value that fits one long-value row: onto the column's page, a fresh one when full.
+        Zeilenort EinzelnAblegen(Datei& datei, std::span<const uint8_t> wert);
+        // A longer value as a chain of rows on fresh pages; returns the first page.
+        uint32_t KetteAblegen(Datei& datei, std::span<const uint8_t> wert);
     };
 
     Zustand(Datei& d, Tabellendef& t) : belegt(d, t.belegt), frei(d, t.frei) {}
@@ -621,15 +626,67 @@ uint32_t NeueSeite(Datei& datei, const uint8_t (*lval)[4], uint32_t tdef) {
 
 }  // namespace
 
-Zeilenort Zeilenschreiber::Einfügen(std::vector<Variante>& werte, const Rohwerte& roh) {
-    Zustand& z = *z_;
-    const size_t n = def_.spalten.size();
-    if (werte.size() != n) throw std::invalid_argument("jet4: row has another number of values than the table");
+Zeilenort Zeilenschreiber::Zustand::Langspalte::EinzelnAblegen(Datei& datei, std::span<const uint8_t> wert) {
+    if (seite == 0 || !Passt(datei.Seite(seite), wert.size())) {
+        if (seite != 0 && seiteFrei && frei) frei->Entfernen(seite);
+        seite = NeueSeite(datei, &kLval, 0);
+        if (belegt) belegt->Hinzufügen(seite);
+        if (frei) frei->Hinzufügen(seite);
+        seiteFrei = frei.has_value();
+    }
+    return {seite, Ablegen(datei.Seite(seite), wert, {})};
+}
 
-    // Auto-increment numbers first: the value a row gets is what it stores. The definition
-    // keeps the last number handed out (Access files say so: 3 rows, IDs 1 to 3, counter 3).
+uint32_t Zeilenschreiber::Zustand::Langspalte::KetteAblegen(Datei& datei, std::span<const uint8_t> wert) {
+    // Each row starts with the pointer to the next; all on fresh pages, which Access keeps
+    // out of the free-space map.
+    constexpr size_t kStück = kMaxLangwertZeile - 4;
+    const uint32_t erste = NeueSeite(datei, &kLval, 0);
+    uint32_t seite = erste;
+    for (size_t von = 0; von < wert.size(); von += kStück) {
+        if (belegt) belegt->Hinzufügen(seite);
+        const size_t stück = std::min(kStück, wert.size() - von);
+        const uint32_t nächste = von + stück < wert.size() ? NeueSeite(datei, &kLval, 0) : 0;
+        uint8_t zeiger[4];
+        setze32(zeiger, nächste == 0 ? 0 : Zeilenort{nächste, 0}.Zeiger());
+        Ablegen(datei.Seite(seite), zeiger, wert.subspan(von, stück));
+        seite = nächste;
+    }
+    return erste;
+}
+
+namespace {
+
+NichtSchreibbar ZeileZuLang(size_t bytes) {
+    return NichtSchreibbar(u"Eine Zeile der Tabelle ist mit " + ausUtf8(std::to_string(bytes)) +
+                           u" Bytes länger als die 4060 Bytes, die auf eine Datenseite passen; die Tabelle "
+                           u"wurde nicht geschrieben.");
+}
+
+}  // namespace
+
+Zeilenort Zeilenschreiber::Einfügen(std::vector<Variante>& werte, const Rohwerte& roh) {
+    if (werte.size() != def_.spalten.size())
+        throw std::invalid_argument("jet4: row has another number of values than the table");
+    const uint32_t letzter = autoWerteVergeben(werte, roh);
+    size_t größe = werteKodieren(werte, roh);
+    if (größe > kMaxZeile) throw ZeileZuLang(größe);
+    größe = langwerteEinbetten(größe);
+    // Nothing can fail now but the file itself.
+    langwerteSchreiben();
+    zeileBauen(größe);
+    const Zeilenort ort = zeileAblegen(größe);
+    ++def_.zeilen;
+    def_.autoWert = letzter;
+    return ort;
+}
+
+// Auto-increment numbers first: the value a row gets is what it stores. The definition
+// keeps the last number handed out (Access files say so: 3 rows, IDs 1 to 3, counter 3);
+// the caller stores it only once the row is written.
+uint32_t Zeilenschreiber::autoWerteVergeben(std::vector<Variante>& werte, const Rohwerte& roh) const {
     uint32_t letzter = def_.autoWert;
-    for (const size_t i : z.autoSpalten) {
+    for (const size_t i : z_->autoSpalten) {
         Variante& v = werte[i];
         if (roh.count(i)) continue;
         if (v.istNull() || v.istEmpty()) {
@@ -642,10 +699,14 @@ Zeilenort Zeilenschreiber::Einfügen(std::vector<Variante>& werte, const Rohwert
             if (w > static_cast<int64_t>(letzter)) letzter = static_cast<uint32_t>(w);
         }
     }
+    return letzter;
+}
 
-    // Every value's bytes, and the row's size with long values as references.
+// Every value's bytes; returns the row's size with long values as references.
+size_t Zeilenschreiber::werteKodieren(const std::vector<Variante>& werte, const Rohwerte& roh) {
+    Zustand& z = *z_;
     size_t größe = 2 + z.festEnde + z.maske + (z.varZahl ? 4 + 2 * z.varZahl : 0);
-    for (size_t i = 0; i < n; ++i) {
+    for (size_t i = 0; i < def_.spalten.size(); ++i) {
         const Spalte& s = def_.spalten[i];
         const auto r = roh.find(i);
         z.inline_[i] = 0;
@@ -664,13 +725,13 @@ Zeilenort Zeilenschreiber::Einfügen(std::vector<Variante>& werte, const Rohwert
         }
         if (z.da[i] && !s.Fest()) größe += Lang(s.typ) ? kLangwertKopf : z.daten[i].size();
     }
-    const auto zuLang = [&](size_t bytes) {
-        return NichtSchreibbar(u"Eine Zeile der Tabelle ist mit " + ausUtf8(std::to_string(bytes)) +
-                               u" Bytes länger als die 4060 Bytes, die auf eine Datenseite passen; die Tabelle "
-                               u"wurde nicht geschrieben.");
-    };
-    if (größe > kMaxZeile) throw zuLang(größe);
-    // Short long values stay in the row while it has room, in the order of the offset table.
+    return größe;
+}
+
+// Short long values stay in the row while it has room, in the order of the offset table;
+// returns the row's size with them.
+size_t Zeilenschreiber::langwerteEinbetten(size_t größe) {
+    Zustand& z = *z_;
     for (const size_t i : z.var) {
         if (!z.da[i] || !Lang(def_.spalten[i].typ)) continue;
         const size_t länge = z.daten[i].size();
@@ -681,8 +742,13 @@ Zeilenort Zeilenschreiber::Einfügen(std::vector<Variante>& werte, const Rohwert
             größe += länge;
         }
     }
+    return größe;
+}
 
-    // Nothing can fail now but the file itself: write the long values that leave the row.
+// The long values that leave the row go to their pages; every long value gets its
+// reference for the row.
+void Zeilenschreiber::langwerteSchreiben() {
+    Zustand& z = *z_;
     for (const size_t i : z.var) {
         if (!z.da[i] || !Lang(def_.spalten[i].typ)) continue;
         auto& kopf = z.kopf[i];
@@ -695,68 +761,54 @@ Zeilenort Zeilenschreiber::Einfügen(std::vector<Variante>& werte, const Rohwert
         Zustand::Langspalte& l = z.lang[static_cast<size_t>(z.langNr[i])];
         const std::span<const uint8_t> wert(z.daten[i]);
         if (wert.size() <= kMaxLangwertZeile) {
-            if (l.seite == 0 || !Passt(datei_.Seite(l.seite), wert.size())) {
-                if (l.seite != 0 && l.seiteFrei && l.frei) l.frei->Entfernen(l.seite);
-                l.seite = NeueSeite(datei_, &kLval, 0);
-                if (l.belegt) l.belegt->Hinzufügen(l.seite);
-                if (l.frei) l.frei->Hinzufügen(l.seite);
-                l.seiteFrei = l.frei.has_value();
-            }
-            const uint8_t zeile = Ablegen(datei_.Seite(l.seite), wert, {});
+            const Zeilenort ort = l.EinzelnAblegen(datei_, wert);
             setze32(kopf.data(), länge | kEineZeile);
-            setze32(kopf.data() + 4, Zeilenort{l.seite, zeile}.Zeiger());
-            continue;
-        }
-        // A chain: each row starts with the pointer to the next; all on fresh pages, which
-        // Access keeps out of the free-space map.
-        constexpr size_t kStück = kMaxLangwertZeile - 4;
-        uint32_t seite = NeueSeite(datei_, &kLval, 0);
-        setze32(kopf.data(), länge);
-        setze32(kopf.data() + 4, Zeilenort{seite, 0}.Zeiger());
-        for (size_t von = 0; von < wert.size(); von += kStück) {
-            if (l.belegt) l.belegt->Hinzufügen(seite);
-            const size_t stück = std::min(kStück, wert.size() - von);
-            const uint32_t nächste = von + stück < wert.size() ? NeueSeite(datei_, &kLval, 0) : 0;
-            uint8_t zeiger[4];
-            setze32(zeiger, nächste == 0 ? 0 : Zeilenort{nächste, 0}.Zeiger());
-            Ablegen(datei_.Seite(seite), zeiger, wert.subspan(von, stück));
-            seite = nächste;
+            setze32(kopf.data() + 4, ort.Zeiger());
+        } else {
+            const uint32_t erste = l.KetteAblegen(datei_, wert);
+            setze32(kopf.data(), länge);
+            setze32(kopf.data() + 4, Zeilenort{erste, 0}.Zeiger());
         }
     }
+}
 
-    // The row: column count, fixed data, variable data, end of data, offsets (last first),
-    // their count, Null mask.
+// The row: column count, fixed data, variable data, end of data, offsets (last first),
+// their count, Null mask.
+void Zeilenschreiber::zeileBauen(size_t größe) {
+    Zustand& z = *z_;
     std::vector<uint8_t>& b = z.zeile;
     b.assign(größe, 0);
     setze16(b.data(), z.spaltenzahl);
     uint8_t* maske = b.data() + größe - z.maske;
-    for (size_t i = 0; i < n; ++i) {
+    for (size_t i = 0; i < def_.spalten.size(); ++i) {
         const Spalte& s = def_.spalten[i];
         if (!z.da[i]) continue;
         maske[s.nummer / 8] = static_cast<uint8_t>(maske[s.nummer / 8] | (1u << (s.nummer % 8)));
         if (s.Fest() && s.typ != kBoolean) std::memcpy(b.data() + 2 + s.festOffset, z.daten[i].data(), z.daten[i].size());
     }
-    if (z.varZahl) {
-        size_t pos = 2 + z.festEnde, eintrag = 0;
-        uint8_t* tabelle = maske - 2;  // entry k lies at tabelle - 2 (k + 1)
-        setze16(tabelle, static_cast<uint16_t>(z.varZahl));
-        for (const size_t i : z.var) {
-            const Spalte& s = def_.spalten[i];
-            // Places of deleted columns get an empty value.
-            for (; eintrag <= s.varIndex; ++eintrag) setze16(tabelle - 2 * (eintrag + 1), static_cast<uint16_t>(pos));
-            if (!z.da[i]) continue;
-            if (Lang(s.typ)) {
-                std::memcpy(b.data() + pos, z.kopf[i].data(), kLangwertKopf);
-                pos += kLangwertKopf;
-                if (!z.inline_[i]) continue;
-            }
-            if (!z.daten[i].empty()) std::memcpy(b.data() + pos, z.daten[i].data(), z.daten[i].size());
-            pos += z.daten[i].size();
+    if (!z.varZahl) return;
+    size_t pos = 2 + z.festEnde, eintrag = 0;
+    uint8_t* tabelle = maske - 2;  // entry k lies at tabelle - 2 (k + 1)
+    setze16(tabelle, static_cast<uint16_t>(z.varZahl));
+    for (const size_t i : z.var) {
+        const Spalte& s = def_.spalten[i];
+        // Places of deleted columns get an empty value.
+        for (; eintrag <= s.varIndex; ++eintrag) setze16(tabelle - 2 * (eintrag + 1), static_cast<uint16_t>(pos));
+        if (!z.da[i]) continue;
+        if (Lang(s.typ)) {
+            std::memcpy(b.data() + pos, z.kopf[i].data(), kLangwertKopf);
+            pos += kLangwertKopf;
+            if (!z.inline_[i]) continue;
         }
-        for (; eintrag <= z.varZahl; ++eintrag) setze16(tabelle - 2 * (eintrag + 1), static_cast<uint16_t>(pos));
+        if (!z.daten[i].empty()) std::memcpy(b.data() + pos, z.daten[i].data(), z.daten[i].size());
+        pos += z.daten[i].size();
     }
+    for (; eintrag <= z.varZahl; ++eintrag) setze16(tabelle - 2 * (eintrag + 1), static_cast<uint16_t>(pos));
+}
 
-    // Onto the page being filled, or a new one when it has no room left.
+// Onto the page being filled, or a new one when it has no room left.
+Zeilenort Zeilenschreiber::zeileAblegen(size_t größe) {
+    Zustand& z = *z_;
     if (seite_ == 0 || !Passt(datei_.Seite(seite_), größe)) {
         if (seite_ != 0 && z.seiteFrei) z.frei.Entfernen(seite_);
         seite_ = NeueSeite(datei_, nullptr, def_.seite);
@@ -764,10 +816,7 @@ Zeilenort Zeilenschreiber::Einfügen(std::vector<Variante>& werte, const Rohwert
         z.frei.Hinzufügen(seite_);
         z.seiteFrei = true;
     }
-    const uint8_t zeile = Ablegen(datei_.Seite(seite_), b, {});
-    ++def_.zeilen;
-    def_.autoWert = letzter;
-    return {seite_, zeile};
+    return {seite_, Ablegen(datei_.Seite(seite_), z.zeile, {})};
 }
 
 // ---------------------------------------------------------------------------------------

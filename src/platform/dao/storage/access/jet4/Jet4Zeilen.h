@@ -75,6 +75,13 @@ public:
 
 private:
     struct Zustand;
+    // The steps of Einfügen, in their order.
+    uint32_t autoWerteVergeben(std::vector<Variante>& werte, const Rohwerte& roh) const;
+    size_t werteKodieren(const std::vector<Variante>& werte, const Rohwerte& roh);
+    size_t langwerteEinbetten(size_t größe);
+    void langwerteSchreiben();
+    void zeileBauen(size_t größe);
+    Zeilenort zeileAblegen(size_t größe);
     Datei& datei_;
     Tabellendef& def_;
     uint32_t seite_ = 0;  // data page being filled, 0: none yet
