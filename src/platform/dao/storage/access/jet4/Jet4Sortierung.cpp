@@ -140,13 +140,8 @@ void Invertieren(std::vector<uint8_t>& v, size_t ab) {
     for (size_t i = ab; i < v.size(); ++i) v[i] = static_cast<uint8_t>(~v[i]);
 }
 
-}  // namespace
-
-void TextSchlüsselAnhängen(std::vector<uint8_t>& ziel, TextSicht text, bool aufsteigend) {
-    const Tabelle& t = Kodes();
-    const size_t anfang = ziel.size();
-    text = text.substr(0, std::min(text.size(), kTextSchlüsselZeichen));
-
+// What a key gathers besides the sort bytes, character by character.
+struct Nebenbytes {
     // The extra bytes: one per character up to the last one that has one (2 standing
     // for "plain"); characters of kind P change the byte before them instead.
     std::vector<uint8_t> extra;
@@ -155,8 +150,44 @@ void TextSchlüsselAnhängen(std::vector<uint8_t>& ziel, TextSicht text, bool au
     size_t extraVorspann = 0;  // 1 when a P character came before any extra byte
     std::vector<uint8_t> undruckbar;
     std::vector<uint8_t> flaggen;
-    size_t zeichen = 0;  // characters with sort bytes so far
+};
 
+// `stelle`: the characters with sort bytes before this one.
+void extraAnhängen(Nebenbytes& n, const Kode& k, const uint8_t* b, size_t stelle) {
+    n.mitExtra = true;
+    if (n.extraZeichen < stelle) {
+        n.extra.insert(n.extra.end(), stelle - n.extraZeichen, 0x02);
+        n.extraZeichen = stelle;
+    }
+    if (k.extraLänge) {
+        const uint8_t* e = b + k.inlineLänge;
+        n.extra.insert(n.extra.end(), e, e + k.extraLänge);
+        ++n.extraZeichen;
+    } else if (!n.extra.empty()) {
+        n.extra.back() = static_cast<uint8_t>(n.extra.back() + k.zusatz);
+    } else {
+        n.extra.push_back(k.zusatz);
+        n.extraVorspann = 1;
+    }
+}
+
+void undruckbarAnhängen(Nebenbytes& n, const Kode& k, const uint8_t* b, size_t stelle) {
+    // The position counts the extra bytes as Access does, even those that
+    // are trimmed off later.
+    size_t pos = stelle;
+    if (n.mitExtra) pos = n.extra.size() + (stelle - n.extraZeichen) - n.extraVorspann;
+    const uint32_t v = (7 + 4 * static_cast<uint32_t>(pos)) | 0x8000;
+    n.undruckbar.push_back(static_cast<uint8_t>(v >> 8));
+    n.undruckbar.push_back(static_cast<uint8_t>(v));
+    n.undruckbar.push_back(0x06);
+    const uint8_t* u = b + k.inlineLänge + k.extraLänge;
+    n.undruckbar.insert(n.undruckbar.end(), u, u + k.undruckbarLänge);
+}
+
+// The sort bytes go straight into `ziel`, the rest into `n` for after them.
+void zeichenDurchgehen(std::vector<uint8_t>& ziel, TextSicht text, Nebenbytes& n) {
+    const Tabelle& t = Kodes();
+    size_t zeichen = 0;  // characters with sort bytes so far
     for (char16_t c : text) {
         const Kode& k = t.kodes[c];
         if (k.art == kFehlt) {
@@ -171,65 +202,53 @@ void TextSchlüsselAnhängen(std::vector<uint8_t>& ziel, TextSicht text, bool au
             ++zeichen;
         }
         if (k.art == kEinfach || k.art == kIgnoriert) continue;
-
-        if (k.extraLänge || k.zusatz) {
-            mitExtra = true;
-            if (extraZeichen < stelle) {
-                extra.insert(extra.end(), stelle - extraZeichen, 0x02);
-                extraZeichen = stelle;
-            }
-            if (k.extraLänge) {
-                const uint8_t* e = b + k.inlineLänge;
-                extra.insert(extra.end(), e, e + k.extraLänge);
-                ++extraZeichen;
-            } else if (!extra.empty()) {
-                extra.back() = static_cast<uint8_t>(extra.back() + k.zusatz);
-            } else {
-                extra.push_back(k.zusatz);
-                extraVorspann = 1;
-            }
-        }
-        if (k.undruckbarLänge) {
-            // The position counts the extra bytes as Access does, even those that
-            // are trimmed off later.
-            size_t pos = stelle;
-            if (mitExtra) pos = extra.size() + (stelle - extraZeichen) - extraVorspann;
-            const uint32_t v = (7 + 4 * static_cast<uint32_t>(pos)) | 0x8000;
-            undruckbar.push_back(static_cast<uint8_t>(v >> 8));
-            undruckbar.push_back(static_cast<uint8_t>(v));
-            undruckbar.push_back(0x06);
-            const uint8_t* u = b + k.inlineLänge + k.extraLänge;
-            undruckbar.insert(undruckbar.end(), u, u + k.undruckbarLänge);
-        }
-        if (k.flagge) flaggen.push_back(k.flagge);
+        if (k.extraLänge || k.zusatz) extraAnhängen(n, k, b, stelle);
+        if (k.undruckbarLänge) undruckbarAnhängen(n, k, b, stelle);
+        if (k.flagge) n.flaggen.push_back(k.flagge);
     }
+}
 
+// Trailing 3s say nothing; the rest goes three flags of two bits to a byte.
+void flaggenAnhängen(std::vector<uint8_t>& ziel, std::vector<uint8_t>& flaggen) {
+    while (!flaggen.empty() && flaggen.back() == 0x03) flaggen.pop_back();
+    for (size_t i = 0; i < flaggen.size(); i += 3) {
+        uint8_t byte = 0x80;
+        for (size_t j = 0; j < 3 && i + j < flaggen.size(); ++j)
+            byte = static_cast<uint8_t>(byte | (flaggen[i + j] << ((2 - j) * 2)));
+        ziel.push_back(byte);
+    }
+    static constexpr std::array<uint8_t, 5> kSchluss{0xFF, 0x02, 0x80, 0xFF, 0x80};
+    ziel.insert(ziel.end(), kSchluss.begin(), kSchluss.end());
+}
+
+// Everything after the sort bytes, without the end byte.
+void nebenbytesAnhängen(std::vector<uint8_t>& ziel, Nebenbytes& n) {
     ziel.push_back(0x01);
-    while (!extra.empty() && extra.back() <= 0x02) extra.pop_back();
-    const bool mitUndruckbar = !undruckbar.empty();
-    const bool mitFlaggen = !flaggen.empty();
-    ziel.insert(ziel.end(), extra.begin(), extra.end());
-    if (mitFlaggen || mitUndruckbar) {
-        ziel.push_back(0x01);
-        ziel.push_back(0x01);
-        if (mitFlaggen) {
-            // Trailing 3s say nothing; the rest goes three flags of two bits to a byte.
-            while (!flaggen.empty() && flaggen.back() == 0x03) flaggen.pop_back();
-            for (size_t i = 0; i < flaggen.size(); i += 3) {
-                uint8_t byte = 0x80;
-                for (size_t j = 0; j < 3 && i + j < flaggen.size(); ++j)
-                    byte = static_cast<uint8_t>(byte | (flaggen[i + j] << ((2 - j) * 2)));
-                ziel.push_back(byte);
-            }
-            static constexpr std::array<uint8_t, 5> kSchluss{0xFF, 0x02, 0x80, 0xFF, 0x80};
-            ziel.insert(ziel.end(), kSchluss.begin(), kSchluss.end());
-            if (mitUndruckbar) ziel.push_back(0xFF);
-        }
-        if (mitUndruckbar) {
-            ziel.push_back(0x01);
-            ziel.insert(ziel.end(), undruckbar.begin(), undruckbar.end());
-        }
+    while (!n.extra.empty() && n.extra.back() <= 0x02) n.extra.pop_back();
+    const bool mitUndruckbar = !n.undruckbar.empty();
+    const bool mitFlaggen = !n.flaggen.empty();
+    ziel.insert(ziel.end(), n.extra.begin(), n.extra.end());
+    if (!mitFlaggen && !mitUndruckbar) return;
+    ziel.push_back(0x01);
+    ziel.push_back(0x01);
+    if (mitFlaggen) {
+        flaggenAnhängen(ziel, n.flaggen);
+        if (mitUndruckbar) ziel.push_back(0xFF);
     }
+    if (mitUndruckbar) {
+        ziel.push_back(0x01);
+        ziel.insert(ziel.end(), n.undruckbar.begin(), n.undruckbar.end());
+    }
+}
+
+}  // namespace
+
+void TextSchlüsselAnhängen(std::vector<uint8_t>& ziel, TextSicht text, bool aufsteigend) {
+    const size_t anfang = ziel.size();
+    text = text.substr(0, std::min(text.size(), kTextSchlüsselZeichen));
+    Nebenbytes n;
+    zeichenDurchgehen(ziel, text, n);
+    nebenbytesAnhängen(ziel, n);
     if (!aufsteigend) {
         // Descending: one end byte more, all inverted, then the plain end byte.
         ziel.push_back(0x00);

@@ -213,19 +213,23 @@ bool nameGültig(const Text& name) {
     });
 }
 
-std::vector<uint8_t> definitionBauen(const Tabellendef& def) {
-    std::vector<uint8_t> b(kKopfEnde, 0);
-    const auto wort_ = [&](uint16_t w) {
-        b.push_back(static_cast<uint8_t>(w));
-        b.push_back(static_cast<uint8_t>(w >> 8));
-    };
-    const auto dw_ = [&](uint32_t w) {
-        for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(w >> (8 * i)));
-    };
-    const auto name_ = [&](const Text& t) {
-        wort_(static_cast<uint16_t>(2 * t.size()));
-        for (char16_t c : t) wort_(static_cast<uint16_t>(c));
-    };
+void wortAnhängen(std::vector<uint8_t>& b, uint16_t w) {
+    b.push_back(static_cast<uint8_t>(w));
+    b.push_back(static_cast<uint8_t>(w >> 8));
+}
+
+void doppelwortAnhängen(std::vector<uint8_t>& b, uint32_t w) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(w >> (8 * i)));
+}
+
+// Names are counted in bytes, UTF-16LE without an end mark.
+void nameAnhängen(std::vector<uint8_t>& b, const Text& t) {
+    wortAnhängen(b, static_cast<uint16_t>(2 * t.size()));
+    for (char16_t c : t) wortAnhängen(b, static_cast<uint16_t>(c));
+}
+
+// The header up to kKopfEnde; the definition's length is set once all blocks are in.
+void kopfSchreiben(std::vector<uint8_t>& b, const Tabellendef& def) {
     b[0] = static_cast<uint8_t>(Seitentyp::Tabelle);
     b[1] = 0x01;
     setze32(&b[kMagieOffset], kTabellenmagie);
@@ -242,16 +246,19 @@ std::vector<uint8_t> definitionBauen(const Tabellendef& def) {
     setze32(&b[kRealeIndexzahl], static_cast<uint32_t>(def.realeIndizes.size()));
     setze32(&b[kBelegt], def.belegt.Zeiger());
     setze32(&b[kFrei], def.frei.Zeiger());
-    for (const RealerIndex& r : def.realeIndizes) {
-        dw_(0);
-        dw_(r.zeilen);
-        dw_(0);
-    }
+}
+
+// A zeroed block of `größe` bytes at the end of `b`.
+uint8_t* blockAnhängen(std::vector<uint8_t>& b, size_t größe) {
+    const size_t a = b.size();
+    b.resize(a + größe, 0);
+    return &b[a];
+}
+
+void spaltenblöckeAnhängen(std::vector<uint8_t>& b, const Tabellendef& def) {
     for (size_t i = 0; i < def.spalten.size(); ++i) {
         const Spalte& s = def.spalten[i];
-        const size_t a = b.size();
-        b.resize(a + kSpaltenblock, 0);
-        uint8_t* p = &b[a];
+        uint8_t* p = blockAnhängen(b, kSpaltenblock);
         p[kSpTyp] = s.typ;
         setze32(p + 1, kTabellenmagie);
         setze16(p + kSpNummer, s.nummer);
@@ -269,11 +276,11 @@ std::vector<uint8_t> definitionBauen(const Tabellendef& def) {
         setze16(p + kSpFestOffset, s.festOffset);
         setze16(p + kSpLänge, s.länge);
     }
-    for (const Spalte& s : def.spalten) name_(s.name);
+}
+
+void realeIndexblöckeAnhängen(std::vector<uint8_t>& b, const Tabellendef& def) {
     for (const RealerIndex& r : def.realeIndizes) {
-        const size_t a = b.size();
-        b.resize(a + kRealerIndexblock, 0);
-        uint8_t* p = &b[a];
+        uint8_t* p = blockAnhängen(b, kRealerIndexblock);
         setze32(p, kIndexmagie);
         for (size_t i = 0; i < kIndexspalten; ++i) {
             const bool da = i < r.spalten.size();
@@ -284,10 +291,11 @@ std::vector<uint8_t> definitionBauen(const Tabellendef& def) {
         setze32(p + kRiWurzel, r.wurzel);
         p[kRiFlags] = r.flags;
     }
+}
+
+void logischeIndexblöckeAnhängen(std::vector<uint8_t>& b, const Tabellendef& def) {
     for (const LogischerIndex& li : def.logischeIndizes) {
-        const size_t a = b.size();
-        b.resize(a + kLogischerIndexblock, 0);
-        uint8_t* p = &b[a];
+        uint8_t* p = blockAnhängen(b, kLogischerIndexblock);
         setze32(p, kTabellenmagie);
         setze32(p + 4, li.nummer);
         setze32(p + 8, li.real);
@@ -298,61 +306,78 @@ std::vector<uint8_t> definitionBauen(const Tabellendef& def) {
         p[22] = li.kaskadeLöschen;
         p[23] = li.art;
     }
-    for (const LogischerIndex& li : def.logischeIndizes) name_(li.name);
+}
+
+// Only columns with their own usage maps (Memo, OLE) appear; 0xFFFF ends the list.
+void spaltenkartenAnhängen(std::vector<uint8_t>& b, const Tabellendef& def) {
     for (const Spalte& s : def.spalten)
         if (s.lvBelegt.Zeiger() != 0) {
-            wort_(s.nummer);
-            dw_(s.lvBelegt.Zeiger());
-            dw_(s.lvFrei.Zeiger());
+            wortAnhängen(b, s.nummer);
+            doppelwortAnhängen(b, s.lvBelegt.Zeiger());
+            doppelwortAnhängen(b, s.lvFrei.Zeiger());
         }
-    wort_(kKeineSpalte);
+    wortAnhängen(b, kKeineSpalte);
+}
+
+std::vector<uint8_t> definitionBauen(const Tabellendef& def) {
+    std::vector<uint8_t> b(kKopfEnde, 0);
+    kopfSchreiben(b, def);
+    // Per real index 12 bytes; the second double word counts its rows.
+    for (const RealerIndex& r : def.realeIndizes) {
+        doppelwortAnhängen(b, 0);
+        doppelwortAnhängen(b, r.zeilen);
+        doppelwortAnhängen(b, 0);
+    }
+    spaltenblöckeAnhängen(b, def);
+    for (const Spalte& s : def.spalten) nameAnhängen(b, s.name);
+    realeIndexblöckeAnhängen(b, def);
+    logischeIndexblöckeAnhängen(b, def);
+    for (const LogischerIndex& li : def.logischeIndizes) nameAnhängen(b, li.name);
+    spaltenkartenAnhängen(b, def);
     setze32(&b[kDefinitionslänge], static_cast<uint32_t>(b.size()));
     return b;
 }
 
-}  // namespace
-
-Tabellendef TabelleLesen(const Datei& datei, uint32_t seite) {
-    Definition d;
-    return definitionLesen(datei, seite, d);
+[[noreturn]] void abgelehnt(const Text& tabelle, const Text& warum) {
+    throw NichtSchreibbar(u"Die Tabelle \"" + tabelle + u"\" kann Purivo nicht anlegen: " + warum);
 }
 
-Tabellendef EntwurfAus(const TabellenBeschreibung& beschreibung, uint16_t sortierung, uint16_t sortversion) {
-    const auto abgelehnt = [&](const Text& warum) {
-        throw NichtSchreibbar(u"Die Tabelle \"" + beschreibung.name + u"\" kann Purivo nicht anlegen: " + warum);
-    };
-    if (beschreibung.felder.empty()) abgelehnt(u"sie hat keine Felder.");
-    if (beschreibung.felder.size() > kHöchstSpalten) abgelehnt(u"sie hat mehr als 255 Felder.");
-    Tabellendef def;
-    def.typ = kBenutzertabelle;
-    def.nächsteSpalte = static_cast<uint16_t>(beschreibung.felder.size());
+// The column for one field, all but its place among the fixed and variable columns.
+Spalte spalteAus(const Text& tabelle, const FeldBeschreibung& f, uint16_t nummer, uint16_t sortierung,
+                 uint16_t sortversion) {
+    if (!nameGültig(f.name)) abgelehnt(tabelle, u"der Feldname \"" + f.name + u"\" ist in Access nicht erlaubt.");
+    Spalte s;
+    s.name = f.name;
+    s.nummer = nummer;
+    const auto art = std::find_if(std::begin(kFeldtypen), std::end(kFeldtypen),
+                                  [&](const Feldtyp& t) { return t.dao == f.typ; });
+    if (art == std::end(kFeldtypen))
+        abgelehnt(tabelle, u"das Feld \"" + f.name + u"\" hat einen Typ, den Purivo nicht schreibt.");
+    s.typ = art->typ;
+    s.länge = art->länge;
+    if (s.typ == kText) {
+        // No size given: the largest Access allows.
+        if (f.größe < 0 || f.größe > 255)
+            abgelehnt(tabelle, u"das Textfeld \"" + f.name + u"\" ist länger als 255 Zeichen.");
+        s.länge = static_cast<uint16_t>(2 * (f.größe == 0 ? 255 : f.größe));
+    }
+    const bool auto_ = (f.attribute & kAutoWertAttribut) != 0;
+    if (auto_ && s.typ != kLong) abgelehnt(tabelle, u"nur Long-Felder können AutoWert sein (\"" + f.name + u"\").");
+    const bool festeLänge = s.typ != kText && s.typ != kMemo;
+    s.flags = static_cast<uint8_t>((festeLänge ? kFest : 0) | (f.pflicht ? 0 : kNullErlaubt) | (auto_ ? kAuto : 0));
+    if (!festeLänge) s.flagsErw = kKomprimiert;
+    s.sortierung = sortierung;
+    s.sortversion = static_cast<uint8_t>(sortversion);
+    return s;
+}
+
+void spaltenAnlegen(Tabellendef& def, const TabellenBeschreibung& beschreibung, uint16_t sortierung,
+                    uint16_t sortversion) {
     uint16_t fest = 0, variabel = 0;
     for (const FeldBeschreibung& f : beschreibung.felder) {
-        if (!nameGültig(f.name)) abgelehnt(u"der Feldname \"" + f.name + u"\" ist in Access nicht erlaubt.");
-        Spalte s;
-        s.name = f.name;
-        s.nummer = static_cast<uint16_t>(def.spalten.size());
-        const auto art = std::find_if(std::begin(kFeldtypen), std::end(kFeldtypen),
-                                      [&](const Feldtyp& t) { return t.dao == f.typ; });
-        if (art == std::end(kFeldtypen))
-            abgelehnt(u"das Feld \"" + f.name + u"\" hat einen Typ, den Purivo nicht schreibt.");
-        s.typ = art->typ;
-        s.länge = art->länge;
-        if (s.typ == kText) {
-            // No size given: the largest Access allows.
-            if (f.größe < 0 || f.größe > 255)
-                abgelehnt(u"das Textfeld \"" + f.name + u"\" ist länger als 255 Zeichen.");
-            s.länge = static_cast<uint16_t>(2 * (f.größe == 0 ? 255 : f.größe));
-        }
-        const bool auto_ = (f.attribute & kAutoWertAttribut) != 0;
-        if (auto_ && s.typ != kLong) abgelehnt(u"nur Long-Felder können AutoWert sein (\"" + f.name + u"\").");
-        const bool festeLänge = s.typ != kText && s.typ != kMemo;
-        s.flags =
-            static_cast<uint8_t>((festeLänge ? kFest : 0) | (f.pflicht ? 0 : kNullErlaubt) | (auto_ ? kAuto : 0));
-        if (!festeLänge) s.flagsErw = kKomprimiert;
-        s.sortierung = sortierung;
-        s.sortversion = static_cast<uint8_t>(sortversion);
-        if (festeLänge) {
+        Spalte s = spalteAus(beschreibung.name, f, static_cast<uint16_t>(def.spalten.size()), sortierung,
+                             sortversion);
+        if (s.Fest()) {
             // A fixed column carries the number of variable columns before it; Boolean lives
             // in the Null mask alone and takes no fixed bytes.
             s.varIndex = variabel;
@@ -365,8 +390,31 @@ Tabellendef EntwurfAus(const TabellenBeschreibung& beschreibung, uint16_t sortie
         }
         def.spalten.push_back(std::move(s));
     }
+}
 
-    // One real index per distinct column list: the primary key's first, then unique ones.
+// The index's columns, all ascending; NichtSchreibbar for what Access would refuse.
+std::vector<IndexSpalte> indexspaltenAus(const Text& tabelle, const Tabellendef& def, const IndexBeschreibung& x) {
+    if (x.felder.empty() || x.felder.size() > kIndexspalten)
+        abgelehnt(tabelle, u"der Index \"" + x.name + u"\" hat keine oder mehr als 10 Spalten.");
+    if (!nameGültig(x.name)) abgelehnt(tabelle, u"der Indexname \"" + x.name + u"\" ist in Access nicht erlaubt.");
+    std::vector<IndexSpalte> spalten;
+    for (const Text& feld : x.felder) {
+        const auto it = std::find_if(def.spalten.begin(), def.spalten.end(), [&](const Spalte& s) {
+            return Grossbuchstaben(s.name) == Grossbuchstaben(feld);
+        });
+        if (it == def.spalten.end())
+            abgelehnt(tabelle, u"der Index \"" + x.name + u"\" nennt das unbekannte Feld \"" + feld + u"\".");
+        if (it->typ == kMemo) abgelehnt(tabelle, u"ein Memofeld kann nicht indiziert werden (\"" + feld + u"\").");
+        spalten.push_back({it->nummer, true});
+    }
+    return spalten;
+}
+
+// Each described index with the number of its real index.
+using Indexzuordnung = std::vector<std::pair<const IndexBeschreibung*, uint32_t>>;
+
+// One real index per distinct column list: the primary key's first, then unique ones.
+Indexzuordnung realeIndizesAnlegen(Tabellendef& def, const TabellenBeschreibung& beschreibung) {
     std::vector<const IndexBeschreibung*> reihe;
     for (const auto& x : beschreibung.indizes)
         if (x.primär) reihe.push_back(&x);
@@ -374,21 +422,9 @@ Tabellendef EntwurfAus(const TabellenBeschreibung& beschreibung, uint16_t sortie
         if (!x.primär && x.eindeutig) reihe.push_back(&x);
     for (const auto& x : beschreibung.indizes)
         if (!x.primär && !x.eindeutig) reihe.push_back(&x);
-    std::vector<std::pair<const IndexBeschreibung*, uint32_t>> logisch;
+    Indexzuordnung logisch;
     for (const IndexBeschreibung* x : reihe) {
-        if (x->felder.empty() || x->felder.size() > kIndexspalten)
-            abgelehnt(u"der Index \"" + x->name + u"\" hat keine oder mehr als 10 Spalten.");
-        if (!nameGültig(x->name)) abgelehnt(u"der Indexname \"" + x->name + u"\" ist in Access nicht erlaubt.");
-        std::vector<IndexSpalte> spalten;
-        for (const Text& feld : x->felder) {
-            const auto it = std::find_if(def.spalten.begin(), def.spalten.end(), [&](const Spalte& s) {
-                return Grossbuchstaben(s.name) == Grossbuchstaben(feld);
-            });
-            if (it == def.spalten.end())
-                abgelehnt(u"der Index \"" + x->name + u"\" nennt das unbekannte Feld \"" + feld + u"\".");
-            if (it->typ == kMemo) abgelehnt(u"ein Memofeld kann nicht indiziert werden (\"" + feld + u"\").");
-            spalten.push_back({it->nummer, true});
-        }
+        const std::vector<IndexSpalte> spalten = indexspaltenAus(beschreibung.name, def, *x);
         const uint8_t flags = static_cast<uint8_t>(kIndexImmer | (x->primär ? kIndexEindeutig | kIndexPflicht : 0) |
                                                    (x->eindeutig ? kIndexEindeutig : 0));
         auto r = std::find_if(def.realeIndizes.begin(), def.realeIndizes.end(), [&](const RealerIndex& ri) {
@@ -406,7 +442,12 @@ Tabellendef EntwurfAus(const TabellenBeschreibung& beschreibung, uint16_t sortie
         r->flags |= flags;
         logisch.emplace_back(x, static_cast<uint32_t>(r - def.realeIndizes.begin()));
     }
-    // Access numbers the logical indexes as created and keeps them sorted by name.
+    return logisch;
+}
+
+// Access numbers the logical indexes as created and keeps them sorted by name.
+void logischeIndizesAnlegen(Tabellendef& def, const TabellenBeschreibung& beschreibung,
+                            const Indexzuordnung& logisch) {
     for (const auto& [x, real] : logisch) {
         LogischerIndex li;
         li.name = x->name;
@@ -423,7 +464,25 @@ Tabellendef EntwurfAus(const TabellenBeschreibung& beschreibung, uint16_t sortie
                      });
     for (size_t i = 1; i < def.logischeIndizes.size(); ++i)
         if (Grossbuchstaben(def.logischeIndizes[i].name) == Grossbuchstaben(def.logischeIndizes[i - 1].name))
-            abgelehnt(u"zwei Indizes heißen \"" + def.logischeIndizes[i].name + u"\".");
+            abgelehnt(beschreibung.name, u"zwei Indizes heißen \"" + def.logischeIndizes[i].name + u"\".");
+}
+
+}  // namespace
+
+Tabellendef TabelleLesen(const Datei& datei, uint32_t seite) {
+    Definition d;
+    return definitionLesen(datei, seite, d);
+}
+
+Tabellendef EntwurfAus(const TabellenBeschreibung& beschreibung, uint16_t sortierung, uint16_t sortversion) {
+    if (beschreibung.felder.empty()) abgelehnt(beschreibung.name, u"sie hat keine Felder.");
+    if (beschreibung.felder.size() > kHöchstSpalten) abgelehnt(beschreibung.name, u"sie hat mehr als 255 Felder.");
+    Tabellendef def;
+    def.typ = kBenutzertabelle;
+    def.nächsteSpalte = static_cast<uint16_t>(beschreibung.felder.size());
+    spaltenAnlegen(def, beschreibung, sortierung, sortversion);
+    const Indexzuordnung logisch = realeIndizesAnlegen(def, beschreibung);
+    logischeIndizesAnlegen(def, beschreibung, logisch);
     return def;
 }
 
