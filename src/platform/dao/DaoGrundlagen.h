@@ -14,7 +14,7 @@ inline constexpr int32_t dbAutoIncrField = 16;
 // Table attributes: a system table is no user table (the table lists leave it out).
 inline constexpr int32_t dbSystemObject = static_cast<int32_t>(0x80000002), dbHiddenObject = 1;
 inline constexpr int32_t dbOpenTable = 1, dbOpenDynaset = 2, dbOpenSnapshot = 4;
-inline constexpr int32_t dbRelationDontEnforce = 0x2, dbRelationUpdateCascade = 0x100, dbRelationDeleteCascade = 0x1000;
+inline constexpr int32_t dbRelationUpdateCascade = 0x100, dbRelationDeleteCascade = 0x1000;
 
 // Jet's name rule: case-blind, "ß" equal to "SS".
 Text NamenSchlüssel(TextSicht name);

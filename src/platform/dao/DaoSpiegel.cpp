@@ -247,13 +247,14 @@ void Verbindung::zurückschreiben() {
     }
     std::set<Text> relationenJetzt;
     for (auto& rel : relationen.liste()) relationenJetzt.insert(rel->Name());
+    std::vector<Text> relationenWeg;
+    for (const Text& n : quellRelationen)
+        if (!relationenJetzt.count(n)) relationenWeg.push_back(n);
     {
         Anweisung z(db, u"SELECT (SELECT count(*) FROM __purivo_spiegel WHERE geaendert<>0 OR neu<>0 OR "
                         u"altname IS NOT name) + (SELECT count(*) FROM __purivo_geloescht)");
         z.schritt();
-        const bool relationWeg = std::any_of(quellRelationen.begin(), quellRelationen.end(),
-                                             [&](const Text& n) { return !relationenJetzt.count(n); });
-        if (sqlite3_column_int64(z.s(), 0) == 0 && !relationWeg) return;
+        if (sqlite3_column_int64(z.s(), 0) == 0 && relationenWeg.empty()) return;
     }
     speicher::Rückschrift r;
     Anweisung q(db, u"SELECT altname, geaendert, neu, ersetzt FROM __purivo_spiegel WHERE name=?");
@@ -289,8 +290,7 @@ void Verbindung::zurückschreiben() {
         Anweisung g(db, u"SELECT name FROM __purivo_geloescht ORDER BY rowid");
         while (g.schritt()) r.gelöscht.push_back(SpaltenText(g.s(), 0));
     }
-    for (const Text& n : quellRelationen)
-        if (!relationenJetzt.count(n)) r.gelöschteRelationen.push_back(n);
+    r.gelöschteRelationen = relationenWeg;
     // A renamed table that was never read: its rows are loaded under the name the
     // driver knows, before the driver's listing changes.
     for (auto& t : r.tabellen)

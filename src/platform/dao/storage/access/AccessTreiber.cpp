@@ -180,11 +180,8 @@ public:
         if (anlegen)
             dao::FehlerAuslösen(fehler::Schreibgeschützt, u"Die Beziehung '" + r.name +
                                      u"' wurde nicht erstellt: In Access-Dateien legt Purivo keine Beziehungen an.");
-        // Its ends are entries in the definitions of both tables, which the writer leaves alone.
-        if (!(r.attribute & dbRelationDontEnforce))
-            dao::FehlerAuslösen(fehler::Schreibgeschützt, u"Die Beziehung '" + r.name +
-                                     u"' wahrt die referentielle Integrität; solche Beziehungen entfernt Purivo nicht "
-                                     u"aus Access-Dateien. Bitte löschen Sie die Beziehung in Access.");
+        if (const auto grund = jet4::BeziehungBleibtGrund(r.name, r.attribute))
+            dao::FehlerAuslösen(fehler::Schreibgeschützt, *grund);
     }
 
     void Schreiben(const Rückschrift& rückschrift) override {

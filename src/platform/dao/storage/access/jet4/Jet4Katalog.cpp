@@ -300,21 +300,28 @@ struct Beziehungsspalten {
 
 }  // namespace
 
-std::pair<uint32_t, Text> TabelleFinden(const Datei& datei, TextSicht name) {
-    const Katalog k = KatalogLesen(datei);
+namespace {
+
+// The user table `name` in the catalogue, with a definition page inside the file.
+const Objekt& TabellenObjekt(const Katalog& k, const Datei& datei, TextSicht name) {
     const Objekt* t = k.Tabelle(name);
     if (!t) Unerwartet(u"die Tabelle " + Text(name) + u" steht nicht darin");
     if (t->id <= static_cast<int32_t>(kKatalogSeite) || static_cast<uint32_t>(t->id) >= datei.Seitenzahl())
         Unerwartet(u"die Tabelle " + Text(name) + u" hat keine gültige Nummer");
-    return {static_cast<uint32_t>(t->id), t->name};
+    return *t;
+}
+
+}  // namespace
+
+std::pair<uint32_t, Text> TabelleFinden(const Datei& datei, TextSicht name) {
+    const Katalog k = KatalogLesen(datei);
+    const Objekt& t = TabellenObjekt(k, datei, name);
+    return {static_cast<uint32_t>(t.id), t.name};
 }
 
 uint32_t TabelleAustragen(Datei& datei, TextSicht name) {
     Katalog k = KatalogLesen(datei);
-    const Objekt* t = k.Tabelle(name);
-    if (!t) Unerwartet(u"die Tabelle " + Text(name) + u" steht nicht darin");
-    if (t->id <= static_cast<int32_t>(kKatalogSeite) || static_cast<uint32_t>(t->id) >= datei.Seitenzahl())
-        Unerwartet(u"die Tabelle " + Text(name) + u" hat keine gültige Nummer");
+    const Objekt* t = &TabellenObjekt(k, datei, name);
     if (k.beziehungenSeite) {
         const Tabellendef b = TabelleLesen(datei, k.beziehungenSeite);
         const Beziehungsspalten sp(b);
@@ -334,6 +341,13 @@ uint32_t TabelleAustragen(Datei& datei, TextSicht name) {
     return static_cast<uint32_t>(id);
 }
 
+std::optional<Text> BeziehungBleibtGrund(TextSicht name, int32_t attribute) {
+    if (attribute & kNichtErzwungen) return std::nullopt;
+    return u"Die Beziehung '" + Text(name) +
+           u"' wahrt die referentielle Integrität; solche Beziehungen entfernt Purivo nicht aus Access-Dateien. "
+           u"Bitte löschen Sie die Beziehung in Access.";
+}
+
 void BeziehungAustragen(Datei& datei, TextSicht name) {
     Katalog k = KatalogLesen(datei);
     if (!k.beziehungenSeite) Unerwartet(u"die Tabelle MSysRelationships fehlt");
@@ -342,15 +356,11 @@ void BeziehungAustragen(Datei& datei, TextSicht name) {
     bool erzwungen = false;
     const auto orte = ZeilenWählen(datei, b, [&](const std::vector<Variante>& w) {
         if (!GleichBenannt(w[sp.name], name)) return false;
-        erzwungen |= !(Ganz(w[sp.grbit]) & kNichtErzwungen);
+        erzwungen |= BeziehungBleibtGrund(name, Ganz(w[sp.grbit])).has_value();
         return true;
     });
     if (orte.empty()) Unerwartet(u"die Beziehung " + Text(name) + u" steht nicht darin");
-    // Its ends are entries in the definitions of both tables, which this writer leaves alone.
-    if (erzwungen)
-        throw NichtSchreibbar(u"Die Beziehung \"" + Text(name) +
-                              u"\" wahrt die referentielle Integrität; solche Beziehungen entfernt Purivo nicht "
-                              u"aus Access-Dateien. Bitte löschen Sie die Beziehung in Access.");
+    if (erzwungen) throw NichtSchreibbar(*BeziehungBleibtGrund(name, 0));
     for (const Zeilenort ort : orte) ZeileLöschen(datei, b, ort);
     Tabellendef aces = TabelleLesen(datei, k.aceSeite);
     for (const auto& x : k.alle)

@@ -4,6 +4,7 @@
 // the one and copies of the Tables container's rows in the other, with both tables'
 // indexes and row counts kept right.
 #include <cstdint>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -40,6 +41,11 @@ std::pair<uint32_t, Text> TabelleFinden(const Datei& datei, TextSicht name);
 // Returns its definition's page; its pages are the caller's. NichtSchreibbar while a
 // relation still names it, or when the catalogue is not as expected.
 uint32_t TabelleAustragen(Datei& datei, TextSicht name);
+
+// Why the relation `name` with these attribute bits (grbit) stays: one with referential
+// integrity has its ends in its tables' definitions, which this writer leaves alone.
+// nullopt when it can be taken out.
+std::optional<Text> BeziehungBleibtGrund(TextSicht name, int32_t attribute);
 
 // Takes the relation `name` out: its MSysRelationships rows, its MSysObjects row and its
 // access rows. NichtSchreibbar for a relation with referential integrity, whose ends are

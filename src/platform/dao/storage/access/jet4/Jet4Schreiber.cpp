@@ -175,7 +175,8 @@ bool Langwertseite(const uint8_t* s) {
 // Every page that belongs to the table alone, checked before anything changes: a page
 // that is not what its map says would be another object's, and freeing it would
 // damage the file.
-std::set<uint32_t> EigeneSeiten(Datei& datei, const Tabellendef& def, const Text& name) {
+std::set<uint32_t> EigeneSeiten(Datei& datei, const Tabellendef& def, const std::vector<Zeilenort>& karten,
+                                const Text& name) {
     const auto fremd = [&](uint32_t nr) {
         return NichtSchreibbar(u"Die Tabelle \"" + name + u"\" verzeichnet die Seite " + ausUtf8(std::to_string(nr)) +
                                u" als ihre, die es nicht ist; Purivo löscht die Tabelle darum nicht.");
@@ -185,8 +186,6 @@ std::set<uint32_t> EigeneSeiten(Datei& datei, const Tabellendef& def, const Text
         return datei.Seite(nr);
     };
     std::set<uint32_t> seiten;
-    const std::vector<Zeilenort> karten = Kartenzeilen(def);
-
     for (const uint32_t nr : Nutzungskarte(datei, def.belegt).Seiten()) {
         const uint8_t* s = prüfen(nr);
         if (!(s[0] == static_cast<uint8_t>(Seitentyp::Daten) && le32(s + kTdefStelle) == def.seite) && !Langwertseite(s))
@@ -244,9 +243,9 @@ void TabelleLöschen(Datei& datei, TextSicht name) {
     const auto [seite, genau] = TabelleFinden(datei, name);
     const Tabellendef def = TabelleLesen(datei, seite);
     if (def.typ != 0x4E) throw NichtSchreibbar(u"Systemtabellen löscht Purivo nicht.");
-    const std::set<uint32_t> seiten = EigeneSeiten(datei, def, genau);
-    // Map rows on pages that stay: deleted there.
     const std::vector<Zeilenort> karten = Kartenzeilen(def);
+    const std::set<uint32_t> seiten = EigeneSeiten(datei, def, karten, genau);
+    // Map rows on pages that stay: deleted there.
     TabelleAustragen(datei, genau);
     for (const Zeilenort k : karten)
         if (!seiten.count(k.seite)) AlsGelöschtMarkieren(datei, k);
