@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/dao/Dao.h"
+#include "platform/dao/DaoIntern.h"
 
 namespace {
 constexpr int kZeilen = 100000;
@@ -66,11 +67,6 @@ void AusführenSql(sqlite3* db, const char* sql) {
         std::fprintf(stderr, "SQLite: %s\n", fehler ? fehler : "?");
         std::exit(1);
     }
-}
-
-int Vergleich(void* c, int la, const void* a, int lb, const void* b) {
-    return ucol_strcoll(static_cast<UCollator*>(c), static_cast<const UChar*>(a), la / 2,
-                        static_cast<const UChar*>(b), lb / 2);
 }
 
 void Binden(sqlite3_stmt* s, int i, const Variante& v) {
@@ -162,7 +158,7 @@ Ergebnis Sqlite(const std::string& pfad) {
     UErrorCode status = U_ZERO_ERROR;
     UCollator* sortierung = ucol_open("de", &status);
     ucol_setStrength(sortierung, UCOL_SECONDARY);
-    sqlite3_create_collation16(db, u"PURIVO", SQLITE_UTF16_ALIGNED, sortierung, Vergleich);
+    dao::detail::SortierungAnmelden(db, u"PURIVO", sortierung);  // as the engine does
     std::string spalten, fragen;
     for (int c = 0; c < kSpalten; ++c) {
         spalten += (c ? ",\"" : "\"") + nachUtf8(kAdresse[c].name) + "\"";

@@ -28,6 +28,7 @@
 #include "foundation/mdlDeklarationen.h"
 #include "foundation/mdlFeldtypen.h"
 #include "platform/dao/Dao.h"
+#include "platform/dao/DaoIntern.h"
 #include "search/mdlDublettensuche.h"
 #include "search/mdlSuchlauf.h"
 
@@ -148,11 +149,6 @@ std::vector<Text> Tabelleninhalt(const Text& name) {
     return r;
 }
 
-int Vergleich(void* c, int la, const void* a, int lb, const void* b) {
-    return ucol_strcoll(static_cast<UCollator*>(c), static_cast<const UChar*>(a), la / 2,
-                        static_cast<const UChar*>(b), lb / 2);
-}
-
 // The value after `name` ("--format dbase"), or `vorgabe`.
 std::string Option(int argc, char** argv, const char* name, const char* vorgabe) {
     for (int i = 1; i + 1 < argc; ++i)
@@ -207,7 +203,7 @@ double Vergleichslauf(const std::string& pfad, int32_t n) {
     UErrorCode status = U_ZERO_ERROR;
     UCollator* sortierung = ucol_open("de", &status);
     ucol_setStrength(sortierung, UCOL_SECONDARY);
-    sqlite3_create_collation16(db, u"BANK", SQLITE_UTF16_ALIGNED, sortierung, Vergleich);
+    dao::detail::SortierungAnmelden(db, u"BANK", sortierung);  // as the engine does
     const char* ordnungen[] = {"\"Firma\" COLLATE BANK", "\"PLZ\" COLLATE BANK, \"Straße\" COLLATE BANK",
                                "\"Telefon\" COLLATE BANK"};
     const auto start = Uhr::now();

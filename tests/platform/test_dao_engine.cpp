@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "common/Fehlerfang.h"
 #include "platform/basic/Fehler.h"
@@ -136,4 +138,41 @@ TEST_F(DaoTest, SqlMitFeindlichenNamenUndSortierungOhneGroßschreibung) {
     (void)s;
     auto r2 = db_->OpenRecordset(u"SELECT * FROM [Kunden]WHERE [Zahl] = 13AND [ID] = 7");
     EXPECT_TRUE(r2->EOF_());
+}
+
+// The German order in both text encodings a file may have, for values at odd places
+// in SQLite's records (after integers of every width) and longer than any stack buffer.
+TEST_F(DaoTest, SortierungInJederKodierungUndLage) {
+    const Text a300(300, u'a'), ä300(300, u'ä');
+    std::vector<Text> erwartet;
+    for (char16_t ende : {u'b', u'c', u'd', u'e'}) {
+        erwartet.push_back(a300 + ende);
+        erwartet.push_back(ä300 + ende);
+    }
+    for (const char16_t* t : {u"Abend", u"ähre", u"apfel", u"Zorn"}) erwartet.emplace_back(t);
+    const int64_t zahlen[] = {1, 300, 70000, 1 << 30, 1LL << 40, 1LL << 60};
+    for (const char* kodierung : {"UTF-16le", "UTF-8"}) {
+        const std::string pfad = pfad_ + "." + kodierung;
+        std::remove(pfad.c_str());
+        sqlite3* roh = nullptr;
+        ASSERT_EQ(sqlite3_open(pfad.c_str(), &roh), SQLITE_OK);
+        sqlite3_exec(roh, (std::string("PRAGMA encoding='") + kodierung + "'; CREATE TABLE w(k INTEGER, t TEXT)").c_str(),
+                     nullptr, nullptr, nullptr);
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(roh, "INSERT INTO w VALUES(?, ?)", -1, &s, nullptr);
+        for (size_t i = erwartet.size(); i-- > 0;) {  // backwards, so ties would show
+            sqlite3_bind_int64(s, 1, zahlen[i % 6]);
+            sqlite3_bind_text16(s, 2, erwartet[i].data(), static_cast<int>(erwartet[i].size() * 2), SQLITE_TRANSIENT);
+            sqlite3_step(s);
+            sqlite3_reset(s);
+        }
+        sqlite3_finalize(s);
+        sqlite3_close(roh);
+        auto db = ws_->OpenDatabase(ausUtf8(pfad));
+        auto zeilen = db->OpenRecordset(u"SELECT * FROM [w] ORDER BY [t]")->GetRows(100);
+        ASSERT_EQ(zeilen[1].size(), erwartet.size()) << kodierung;
+        for (size_t i = 0; i < erwartet.size(); ++i) EXPECT_EQ(zeilen[1][i].text(), erwartet[i]) << kodierung << " " << i;
+        db->Close();
+        std::remove(pfad.c_str());
+    }
 }

@@ -3,9 +3,12 @@
 #include <sqlite3.h>
 #include <unicode/ucol.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/dao/Dao.h"
 #include "platform/dao/storage/Speichertreiber.h"
@@ -71,6 +74,32 @@ struct Strom {
     int starts = 0;
 };
 
+// When each row of a table last changed (0: not since the book was opened). A stream
+// asks for every row it reads, so small rowids go by index, the rest by hash.
+class Änderungsbuch {
+public:
+    void setzen(int64_t rowid, uint64_t stand) {
+        if (rowid >= 0 && rowid < kDicht) {
+            const auto i = static_cast<size_t>(rowid);
+            if (i >= dicht_.size()) dicht_.resize(std::max<size_t>(i + 1, dicht_.size() * 2), 0);
+            dicht_[i] = stand;
+        } else {
+            dünn_[rowid] = stand;
+        }
+    }
+    uint64_t stand(int64_t rowid) const {
+        if (rowid >= 0 && rowid < kDicht)
+            return static_cast<size_t>(rowid) < dicht_.size() ? dicht_[static_cast<size_t>(rowid)] : 0;
+        const auto z = dünn_.find(rowid);
+        return z == dünn_.end() ? 0 : z->second;
+    }
+
+private:
+    static constexpr int64_t kDicht = int64_t{1} << 24;  // at most 128 MiB by index
+    std::vector<uint64_t> dicht_;
+    std::unordered_map<int64_t, uint64_t> dünn_;
+};
+
 struct Verbindung {
     sqlite3* db = nullptr;
     UCollator* sortierung = nullptr;
@@ -91,7 +120,7 @@ struct Verbindung {
     // Running streams, and while any runs, the rows changed since (row -> stand).
     std::set<Strom*> ströme;
     uint64_t änderungsStand = 0;
-    std::map<const TableDef*, std::map<int64_t, uint64_t>> geänderteZeilen;
+    std::map<const TableDef*, Änderungsbuch> geänderteZeilen;
     // Ends every stream: before anything but a row change or a savepoint, which
     // SQLite may refuse beside a running read or which the streams could not follow.
     void strömeBeenden();
@@ -213,6 +242,10 @@ struct Abfrage {
 Abfrage SqlÜbersetzen(Verbindung& v, TextSicht sql);
 // A bare Jet condition on table t (the criteria of FindFirst).
 Abfrage BedingungÜbersetzen(Verbindung& v, const TableDefPtr& t, TextSicht kriterium);
+
+// Registers `sortierung` as collation `name` for UTF-16 and UTF-8 text, so that
+// SQLite compares in the database's own encoding without converting or copying.
+void SortierungAnmelden(sqlite3* db, const char16_t* name, UCollator* sortierung);
 
 // A relation as the storage drivers see it.
 speicher::RelationsBeschreibung RelationsBeschreibungVon(Relation& r);

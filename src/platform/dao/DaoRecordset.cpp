@@ -229,6 +229,8 @@ std::vector<std::vector<Variante>> Recordset::GetRows(int32_t n) {
         }
         ++s->pos;
     }
+    const auto g = v.geänderteZeilen.find(tabelle_.get());
+    const detail::Änderungsbuch* buch = g == v.geänderteZeilen.end() ? nullptr : &g->second;
     for (; pos_ < ende; ++pos_) {
         const int64_t rowid = zeilen_[static_cast<size_t>(pos_)];
         if (s) {
@@ -236,8 +238,7 @@ std::vector<std::vector<Variante>> Recordset::GetRows(int32_t n) {
             if (s->a->schritt() && sqlite3_column_int64(s->a->s(), 0) == rowid) {
                 ++s->pos;
                 frisch = true;
-                if (auto g = v.geänderteZeilen.find(tabelle_.get()); g != v.geänderteZeilen.end())
-                    if (auto z = g->second.find(rowid); z != g->second.end() && z->second > s->seit) frisch = false;
+                if (buch && buch->stand(rowid) > s->seit) frisch = false;
             } else {
                 stromBeenden();  // the table changed under the set: its order no longer holds
                 stromAus_ = true;
@@ -277,7 +278,15 @@ void Recordset::Edit() {
     brauchtAktuellen();
     if (typ_ == dbOpenSnapshot) FehlerAuslösen(fehler::Schreibgeschützt, u"Die Datensatzgruppe ist schreibgeschützt.");
     db_->schreibenVorbereiten(*tabelle_);
-    zeileLaden();
+    // The row must still be there; its values are read when asked for (or for the
+    // key and required checks of Update), not converted here for every edit.
+    if (geladen_ != zeilen_[static_cast<size_t>(pos_)]) {
+        auto& a = db_->zeilenLeser(*tabelle_);
+        a.bindenGanz(1, zeilen_[static_cast<size_t>(pos_)]);
+        const bool vorhanden = a.schritt();
+        a.zurück();
+        if (!vorhanden) FehlerAuslösen(fehler::DatensatzGelöscht, u"Der Datensatz ist gelöscht.");
+    }
     puffer_.assign(tabelle_->Fields().liste().size(), Variante::Empty());
     modus_ = 2;
 }
@@ -424,7 +433,8 @@ void Recordset::werteSammeln(const std::vector<bool>& primär, std::string& schl
             schreiben = true;
         } else if (modus_ == 1) {
             roh = Variante::Null();
-        } else {
+        } else if (primär[i] || f.Required()) {
+            zeileLaden();
             roh = zeile_[i];
         }
         if (roh.istNull()) {
