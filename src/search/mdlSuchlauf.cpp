@@ -54,23 +54,31 @@ Text Bemerkung(float wert) {
 
 Text Beschreibung(const Variante& v) { return v.text(); }
 
-// ---- quick mode: the remarks of the open batch, by position ----
+// ---- quick mode: the remarks of the pass ----
 struct Bemerkungsauftrag {
     int32_t position;
     int32_t paar;  // the first position of the pair that gave it
+    int32_t satz;  // TEMP_DSN of the record
     Variante text;
 };
 std::vector<Bemerkungsauftrag> bemerkungen;
+constexpr size_t Bemerkungsstapel = 1000;  // remarks per transaction
 
-// Writes the remarks of the batch through cursor B in one forward walk, each step
-// reported as its pair's comparison reports it; false after an abort.
-bool BemerkungenSchreiben() {
+// Writes the remarks of the pass through cursor B, each step reported as its pair's
+// comparison reports it; false after an abort. They go in at the end and in the order
+// of the records in the table: written as they came, each would touch a page of its
+// own, and every commit would carry those pages once more.
+bool BemerkungenSchreiben(Fehlerfalle& lauf) {
     Fehlerfalle falle([] {
         return Beschreibung(Variante(u"Fehler bei der Dublettensuche (Quickmodus) an der Stelle ") &
                             Variante(PositionA) & Variante(u"."));
     });
+    std::stable_sort(bemerkungen.begin(), bemerkungen.end(),
+                     [](const Bemerkungsauftrag& x, const Bemerkungsauftrag& y) { return x.satz < y.satz; });
     const int32_t position = PositionA;
-    for (const Bemerkungsauftrag& b : bemerkungen) {
+    if (!lauf([] { Arbeitsbereich().BeginTrans(); })) return false;
+    for (size_t i = 0; i < bemerkungen.size(); ++i) {
+        const Bemerkungsauftrag& b = bemerkungen[i];
         PositionA = b.paar;
         if (!falle([&] {
                 Bewegen(Cursor(rsVergleichB), b.position - PositionB);
@@ -80,7 +88,11 @@ bool BemerkungenSchreiben() {
         if (!falle([&] { Cursor(rsVergleichB).Edit(); })) return false;
         if (!falle([&] { Cursor(rsVergleichB).Fields()[u"TEMP_AMK"]->Value(b.text); })) return false;
         if (!falle([&] { Cursor(rsVergleichB).Update(); })) return false;
+        if ((i + 1) % Bemerkungsstapel == 0 &&
+            !(lauf([] { Arbeitsbereich().CommitTrans(); }) && lauf([] { Arbeitsbereich().BeginTrans(); })))
+            return false;
     }
+    if (!lauf([] { Arbeitsbereich().CommitTrans(); })) return false;
     PositionA = position;
     bemerkungen.clear();
     return true;
@@ -331,23 +343,15 @@ void QuicksucheDurchlaufen(Fehlerfalle& falle, Benutzeroberfläche& o, const Tex
     FortschrittStarten(gesamt, 0.3);
     if (!falle([&] { Cursor(rsPuffer).MoveFirst(); })) return;
     fensterCursor = 1;
-    // The remarks are written in batches: one commit per record would make the
-    // pass wait on the disk. A cancel rolls the open batch back with the tables.
-    if (!falle([] { Arbeitsbereich().BeginTrans(); })) return;
     for (;;) {
         int32_t anzahl = 0;
         if (!falle([&] { anzahl = Cursor(rsPuffer).RecordCount(); })) return;
         if (PositionA >= anzahl) break;
         QuicksucheVergleichen(PositionA);
         if (gFehlerAbbruch) return;
-        if (gAbbruch) return;
-        if (PositionA % 1000 == 0 &&
-            !(BemerkungenSchreiben() && falle([] { Arbeitsbereich().CommitTrans(); }) &&
-              falle([] { Arbeitsbereich().BeginTrans(); })))
-            return;
+        if (gAbbruch) return;  // the remarks go with the tables
     }
-    if (!BemerkungenSchreiben()) return;
-    if (!falle([] { Arbeitsbereich().CommitTrans(); })) return;
+    if (!BemerkungenSchreiben(falle)) return;
     FortschrittBeenden();
     if (!falle([&] { Cursor(rsVergleichB).Close(); })) return;
     if (!falle([&] { Cursor(rsPuffer).Close(); })) return;
@@ -515,13 +519,13 @@ void QuicksucheVergleichen(int32_t& Position) {
                 return;
             if (gelesen && !falle([&] { DublettenpaarEintragen(a, b); })) return;
             // Both records get the remark, the earlier one first; the pass writes them
-            // with its batch. A record of two pairs in a row keeps the later remark.
+            // at its end. A record of two pairs in a row keeps the later remark.
             const Variante bemerkung(Bemerkung(wert));
-            for (int32_t ziel : {p, p + 1}) {
+            for (const auto& [ziel, satz] : {std::pair{p, a}, std::pair{p + 1, b}}) {
                 if (!bemerkungen.empty() && bemerkungen.back().position == ziel)
-                    bemerkungen.back() = {ziel, p, bemerkung};
+                    bemerkungen.back() = {ziel, p, satz, bemerkung};
                 else
-                    bemerkungen.push_back({ziel, p, bemerkung});
+                    bemerkungen.push_back({ziel, p, satz, bemerkung});
             }
         }
     }

@@ -116,6 +116,31 @@ TEST_F(Suchlauf, QuickVergleichtNachbarnUndSchreibtBemerkungen) {
     EXPECT_EQ(Paare(), (std::vector<Paar>{{2, 3}, {3, 5}}));
 }
 
+// More remarks than one transaction holds, in a sort order against the table's own:
+// each still reaches its record.
+TEST_F(Suchlauf, QuickBemerkungenVielerPaareAnIhrenSätzen) {
+    constexpr int32_t n = 3000;
+    const Text muster[] = {u"x y", u"a b", u"a b c"};  // by sort position modulo 3
+    std::vector<Zeile> zeilen;
+    for (int32_t dsn = 1; dsn <= n; ++dsn) {
+        const int32_t stelle = n - dsn + 1;  // K sorts the table backwards
+        Text k = ausUtf8(std::to_string(100000 + stelle));
+        zeilen.push_back({Variante(k), Variante(muster[stelle % 3])});
+    }
+    Puffer(KF, KFTypen, zeilen);
+    SuchlaufDurchführen(1, 3, u"[K],[TEMP_DSN]", true);
+    ASSERT_FALSE(gAbbruch || gFehlerAbbruch);
+    EXPECT_EQ(AnzahlDublettenpaare, n / 3);
+    const std::vector<Text> bemerkungen = Bemerkungen();
+    ASSERT_EQ(bemerkungen.size(), static_cast<size_t>(n));
+    int32_t falsch = 0;
+    for (int32_t dsn = 1; dsn <= n; ++dsn) {
+        const int32_t stelle = n - dsn + 1;
+        if (bemerkungen[static_cast<size_t>(dsn - 1)] != (stelle % 3 == 0 ? u"" : u"80%")) ++falsch;
+    }
+    EXPECT_EQ(falsch, 0);
+}
+
 TEST_F(Suchlauf, QuickSchwelleUndBemerkungAnDerSchwelle) {
     // The remark is the floor of the score times 100 in double precision.
     Puffer(KF, KFTypen, {{u"", u"a b"}, {u"", u"a b c"}});
