@@ -439,4 +439,22 @@ TEST_F(Cursor, GetRowsInChunksSeesChangesBetweenThem) {
     ASSERT_EQ(z[1].size(), 20u);
     EXPECT_EQ(z[1].back().alsLong(), 99);
     EXPECT_EQ(z, erwartet(21, 100));
+    // A filtered set keeps its rows and their order when their values leave the filter
+    // or their sort keys change before the first read.
+    auto gefiltert = db->OpenRecordset(u"SELECT * FROM [T] WHERE [Nr] < 30 ORDER BY [Name]");
+    const int32_t anzahl = gefiltert->RecordCount();
+    auto ändern = gefiltert->Clone();
+    ändern->Move(2);
+    ändern->Edit();
+    ändern->Fields()[0]->Value(Variante(u"zzz"));
+    ändern->Fields()[1]->Value(Variante(500));
+    ändern->Update();
+    const auto reihe = gefiltert->GetRows(100);
+    ASSERT_EQ(static_cast<int32_t>(reihe[1].size()), anzahl);
+    EXPECT_EQ(reihe[0][2].text(), u"zzz");
+    EXPECT_EQ(reihe[1][2].alsLong(), 500);
+    for (size_t i = 1; i < reihe[0].size(); ++i) {
+        if (i == 2 || i == 3) continue;
+        EXPECT_LE(reihe[0][i - 1].text(), reihe[0][i].text()) << i;
+    }
 }

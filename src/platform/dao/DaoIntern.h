@@ -66,12 +66,37 @@ struct Tabellenvorrat {
 // A recordset's sorted rows read as one statement stepping in order. `pos` is the
 // set position of the row the next step delivers; rows changed after `seit` are
 // read again by rowid, since a sorted statement holds the values of its start.
+// Each row's place in a recordset's fixed order. The stream sorts by it: integers,
+// not the set's sort keys again through the collation.
+class Stellenbuch {
+public:
+    void füllen(const std::vector<int64_t>& zeilen);
+    // The place of `rowid`, or -1 for a row the set does not hold.
+    int64_t stelle(int64_t rowid) const {
+        if (!dünn_) {
+            if (rowid < 0 || static_cast<uint64_t>(rowid) >= dicht_.size()) return -1;
+            return dicht_[static_cast<size_t>(rowid)];
+        }
+        const auto z = streu_.find(rowid);
+        return z == streu_.end() ? -1 : z->second;
+    }
+
+private:
+    bool dünn_ = false;
+    std::vector<int32_t> dicht_;
+    std::unordered_map<int64_t, int64_t> streu_;
+};
+// The SQL function purivo_stelle(book, rowid) the streams order by.
+void StellenfunktionAnmelden(sqlite3* db);
+inline constexpr const char* kStellenbuchArt = "purivo_stellenbuch";
+
 struct Strom {
     std::unique_ptr<Anweisung> a;
     const TableDef* tabelle = nullptr;
     int64_t pos = 0;
     uint64_t seit = 0;
     int starts = 0;
+    Stellenbuch stellen;
 };
 
 // When each row of a table last changed (0: not since the book was opened). A stream

@@ -210,10 +210,15 @@ std::vector<std::vector<Variante>> Recordset::GetRows(int32_t n) {
     auto& v = *db_;
     if (!stromAus_ && (!strom_ || !strom_->a) && (!strom_ || strom_->starts < 4)) {
         if (!strom_) strom_ = std::make_unique<detail::Strom>();
+        // The rows of the set in its order, whatever their values are by now; a row
+        // gone or added since the set was filled puts the stream out of step.
         Text sql = u"SELECT rowid";
         for (auto& f : felder) sql += u"," + SqlName(f->Name());
-        strom_->a = std::make_unique<Anweisung>(v.db, sql + sql_.substr(12));  // after "SELECT rowid"
-        for (size_t i = 0; i < parameter_.size(); ++i) strom_->a->binden(static_cast<int>(i + 1), parameter_[i]);
+        sql += u" FROM " + SqlName(tabelle_->Name()) +
+               u" WHERE purivo_stelle(?1, rowid) IS NOT NULL ORDER BY purivo_stelle(?1, rowid)";
+        strom_->stellen.füllen(zeilen_);
+        strom_->a = std::make_unique<Anweisung>(v.db, sql);
+        sqlite3_bind_pointer(strom_->a->s(), 1, &strom_->stellen, detail::kStellenbuchArt, nullptr);
         strom_->tabelle = tabelle_.get();
         strom_->pos = 0;
         strom_->seit = v.änderungsStand;

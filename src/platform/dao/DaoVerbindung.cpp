@@ -174,6 +174,39 @@ int UcolVergleich8(void* arg, int la, const void* a, int lb, const void* b) {
 }
 }  // namespace
 
+void Stellenbuch::füllen(const std::vector<int64_t>& zeilen) {
+    dicht_.clear();
+    streu_.clear();
+    int64_t größte = -1;
+    bool negativ = false;
+    for (int64_t z : zeilen) {
+        größte = std::max(größte, z);
+        negativ = negativ || z < 0;
+    }
+    // By index while the rowids are dense enough (a table's usually are).
+    dünn_ = negativ || größte >= std::numeric_limits<int32_t>::max() ||
+            größte > 4 * static_cast<int64_t>(zeilen.size()) + 1024;
+    if (!dünn_) {
+        dicht_.assign(static_cast<size_t>(größte + 1), -1);
+        for (size_t i = 0; i < zeilen.size(); ++i) dicht_[static_cast<size_t>(zeilen[i])] = static_cast<int32_t>(i);
+    } else {
+        streu_.reserve(zeilen.size());
+        for (size_t i = 0; i < zeilen.size(); ++i) streu_.emplace(zeilen[i], static_cast<int64_t>(i));
+    }
+}
+
+void StellenfunktionAnmelden(sqlite3* db) {
+    sqlite3_create_function(
+        db, "purivo_stelle", 2, SQLITE_UTF8, nullptr,
+        [](sqlite3_context* k, int, sqlite3_value** argumente) {
+            const auto* buch = static_cast<const Stellenbuch*>(sqlite3_value_pointer(argumente[0], kStellenbuchArt));
+            const int64_t stelle = buch ? buch->stelle(sqlite3_value_int64(argumente[1])) : -1;
+            if (stelle < 0) sqlite3_result_null(k);
+            else sqlite3_result_int64(k, stelle);
+        },
+        nullptr, nullptr);
+}
+
 void SortierungAnmelden(sqlite3* db, const char16_t* name, UCollator* sortierung) {
     // Not SQLITE_UTF16_ALIGNED: SQLite then copies every odd-placed value into a fresh
     // allocation for each comparison, which made sorting twice as expensive.
@@ -634,6 +667,7 @@ void Verbindung::einrichten() {
     if (U_FAILURE(status)) FehlerAuslösen(fehler::Allgemein, u"Die Sortierung kann nicht eingerichtet werden.");
     ucol_setStrength(sortierung, UCOL_SECONDARY);
     SortierungAnmelden(db, u"PURIVO", sortierung);
+    StellenfunktionAnmelden(db);
 }
 
 }  // namespace detail
