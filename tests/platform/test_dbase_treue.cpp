@@ -183,3 +183,42 @@ TEST(DbaseTreue, EineStrukturkopieNimmtVersionUndCodepageIhrerQuelle) {
     EXPECT_EQ(kopfbild(lesen(t / "ergebnis.dbf")), "3/0 NAME:C30,0 TEMP_DSN:N11,0 PREIS:N12,2");
     EXPECT_NE(lesen(t / "ergebnis.dbf").find("\xC7\xE9 \xFF"), std::string::npos);
 }
+
+// A number too wide for its decimals takes the exponent form; one too wide for any form, and
+// a date beyond the years 1 to 9999, are refused with the field and the file named.
+TEST(DbaseTreue, ZuBreiteZahlenUndDatenWerdenGekürztOderAbgewiesen) {
+    TempVerzeichnis t;
+    const std::string vorher =
+        dbf(0x03, 0x57, {{"BETRAG", 'N', 10, 2}, {"ZAHL", 'N', 4, 0}, {"TAG", 'D', 8, 0}},
+            {"      1.00   120240101"});
+    std::ofstream(t / "orte.dbf", std::ios::binary) << vorher;
+    auto d = dbase::TreiberÖffnen(ausUtf8(t.pfad()), false);
+    const TabellenBeschreibung b = d->StrukturLesen().tabellen.at(0);
+    const auto schreiben = [&](std::vector<Variante> zeile) {
+        Rückschrift r;
+        r.tabellen.push_back(geändert(b, {std::move(zeile)}));
+        d->Schreiben(r);
+    };
+    schreiben({Variante(1e12), Variante(int32_t{-999}), Variante::Datum(36526)});
+    EXPECT_NE(lesen(t / "orte.dbf").find("1.0000E+12-99920000101"), std::string::npos);
+
+    const std::string gut = lesen(t / "orte.dbf");
+    struct Fall {
+        Variante zahl, tag;
+        const char* feld;
+    };
+    for (const Fall& f : {Fall{Variante(int32_t{12345}), Variante::Datum(36526), "Feld 'ZAHL' (N 4,0)"},
+                          Fall{Variante(int32_t{1}), Variante::Datum(3000000), "Feld 'TAG' (D 8,0)"}}) {
+        SCOPED_TRACE(f.feld);
+        try {
+            schreiben({Variante(1.0), f.zahl, f.tag});
+            ADD_FAILURE() << "kein Fehler";
+        } catch (const LaufzeitFehler& e) {
+            const std::string w = e.what();
+            EXPECT_EQ(e.Nummer(), 3349) << w;
+            EXPECT_NE(w.find(f.feld), std::string::npos) << w;
+            EXPECT_NE(w.find("orte"), std::string::npos) << w;
+        }
+        EXPECT_EQ(lesen(t / "orte.dbf"), gut);
+    }
+}

@@ -14,6 +14,7 @@
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
 #include "platform/dao/storage/excel/ExcelTreiber.h"
+#include "platform/dao/storage/excel/Verbunddatei.h"
 
 namespace {
 namespace sp = dao::speicher;
@@ -545,4 +546,25 @@ TEST(ExcelLesen, KaputteDateien) {
         EXPECT_EQ(Bytes(datei), d);
     }
     ErwarteFehler([&] { Öffnen(tmp / "fehlt.xls"); }, 3044, tmp / "fehlt.xls");
+}
+
+// Past 109 FAT sectors (some 7 MB) the FAT's own sectors are found through the DIFAT chain;
+// the small streams stay in the mini stream.
+TEST(ExcelLesen, EinGroßerStromKommtÜberDieDifatKetteZurück) {
+    const sp::excel::Verbunddatei alt(Bytes(kFixtures + "/Test97.xls"));
+    sp::excel::Verbunddatei v = alt;
+    const int mappe = v.StromSuchen(u"Workbook");
+    ASSERT_GE(mappe, 0);
+    std::string groß(8 << 20, '\0');
+    for (size_t i = 0; i < groß.size(); ++i) groß[i] = static_cast<char>(i / 4 + i / 512);
+    v.StromErsetzen(mappe, groß);
+    const std::string datei = v.Schreiben();
+    ASSERT_NE(datei[0x48], 0);  // DIFAT sectors
+    const sp::excel::Verbunddatei neu(datei);
+    ASSERT_EQ(neu.Einträge().size(), alt.Einträge().size());
+    for (size_t i = 0; i < alt.Einträge().size(); ++i)
+        EXPECT_TRUE(neu.Einträge()[i].inhalt == (static_cast<int>(i) == mappe ? groß : alt.Einträge()[i].inhalt)) << i;
+    size_t klein = 0;
+    for (const auto& e : alt.Einträge()) klein += e.art == 2 && !e.inhalt.empty() && e.inhalt.size() < 4096;
+    EXPECT_GT(klein, 0u);
 }

@@ -179,34 +179,73 @@ Vorkopf VorkopfLesen(std::string_view daten, const Text& datei) {
     return v;
 }
 
-DbfKopf KopfLesen(std::string_view daten, uint64_t dateiGröße, const Text& datei, const Zeichensatz& zs) {
-    VorkopfLesen(daten, datei);
-    DbfKopf k;
-    k.version = static_cast<uint8_t>(daten[0]);
-    switch (k.version) {
-    case 0x03: case 0x8B: k.format = Format::dBase4; break;
-    case 0x83: k.format = Format::dBase3; break;
-    case 0x04: case 0x8C: k.format = Format::dBase7; break;
-    case 0x30: case 0x31: case 0x32: k.format = Format::VisualFoxPro; break;
-    case 0xF5: case 0xFB: k.format = Format::FoxPro; break;
+namespace {
+
+Format FormatAusVersion(uint8_t version, const Text& datei) {
+    switch (version) {
+    case 0x03: case 0x8B: return Format::dBase4;
+    case 0x83: return Format::dBase3;
+    case 0x04: case 0x8C: return Format::dBase7;
+    case 0x30: case 0x31: case 0x32: return Format::VisualFoxPro;
+    case 0xF5: case 0xFB: return Format::FoxPro;
     default: {
         char hex[8];
-        std::snprintf(hex, sizeof hex, "0x%02X", k.version);
+        std::snprintf(hex, sizeof hex, "0x%02X", version);
         Kaputt(datei, u"die Versionskennung " + ausUtf8(hex) + u" ist keine bekannte dBase-Version");
     }
     }
-    k.sprachtreiber = static_cast<uint8_t>(daten[29]);
-    const uint32_t anzahlKopf = le32(daten, 4);
-    k.kopfLänge = le16(daten, 8);
-    k.satzLänge = le16(daten, 10);
+}
+
+// One field description as dBase 7 (48 bytes, long names) or all the others (32 bytes) write it.
+DbfFeld FeldLesen(std::string_view d, Format format, size_t nr, const Text& datei, const Zeichensatz& zs) {
+    const bool d7 = format == Format::dBase7;
+    const bool fox = format == Format::FoxPro || format == Format::VisualFoxPro;
+    const size_t nameLänge = d7 ? 32 : 11;
+    std::string_view roh = d.substr(0, nameLänge);
+    roh = roh.substr(0, std::min(roh.find('\0'), roh.size()));
+    while (!roh.empty() && roh.back() == ' ') roh.remove_suffix(1);
+    DbfFeld f;
+    f.name = zs.dekodieren(roh);
+    const bool nameGut = !roh.empty() && std::none_of(roh.begin(), roh.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20;
+    });
+    if (!nameGut)
+        Kaputt(datei, u"die Feldbeschreibung Nr. " + zahlText(nr) + u" hat keinen gültigen Namen ('" + bytesText(roh) +
+                          u"')");
+    f.typ = d[d7 ? 32 : 11];
+    uint32_t breite = static_cast<uint8_t>(d[d7 ? 33 : 16]);
+    f.dezimalen = static_cast<uint8_t>(d[d7 ? 34 : 17]);
+    if (f.typ == 'C' && (fox || !d7)) {  // FoxPro and Clipper: the decimals byte is the high byte
+        breite |= static_cast<uint32_t>(f.dezimalen) << 8;
+        f.dezimalen = 0;
+    }
+    f.breite = static_cast<uint16_t>(breite);
+    return f;
+}
+
+void FeldPrüfen(const DbfFeld& f, Format format, const Text& datei) {
+    const uint32_t breite = f.breite;
+    const std::string_view typen = "CNFDLM";
+    if (typen.find(f.typ) == std::string_view::npos) {
+        const unsigned char t = static_cast<unsigned char>(f.typ);
+        const std::string z = (t >= 0x20 && t < 0x7F) ? std::string(1, f.typ) : "?";
+        Kaputt(datei, u"das Feld '" + f.name + u"' hat den Typ '" + ausUtf8(z) +
+                          u"', den dieser Treiber nicht liest (nur C, N, F, D, L und M)");
+    }
+    bool breiteGut = breite > 0;
+    if (f.typ == 'D') breiteGut = breite == 8;
+    if (f.typ == 'L') breiteGut = breite == 1;
+    if (f.typ == 'M') breiteGut = breite == 10 || (breite == 4 && format == Format::VisualFoxPro);
+    if ((f.typ == 'N' || f.typ == 'F') && f.dezimalen >= breite && breite > 0) breiteGut = false;
+    if (!breiteGut)
+        Kaputt(datei, u"das Feld '" + f.name + u"' (Typ " + ausUtf8(std::string(1, f.typ)) +
+                          u") hat die unmögliche Breite " + zahlText(breite) + u"," + zahlText(f.dezimalen));
+}
+
+// The field descriptions up to the 0x0D terminator; returns the record length they add up to.
+uint32_t FelderLesen(std::string_view daten, DbfKopf& k, const Text& datei, const Zeichensatz& zs) {
     const bool d7 = k.format == Format::dBase7;
     const size_t anfang = d7 ? 68 : 32, größe = d7 ? 48 : 32;
-    if (k.kopfLänge < anfang + 1)
-        Kaputt(datei, u"die Kopflänge von " + zahlText(k.kopfLänge) + u" Bytes ist zu klein");
-    if (k.kopfLänge > dateiGröße || k.kopfLänge > daten.size())
-        Kaputt(datei, u"die Kopflänge von " + zahlText(k.kopfLänge) + u" Bytes reicht über das Dateiende (" +
-                          zahlText(dateiGröße) + u" Bytes) hinaus");
-    const bool fox = k.format == Format::FoxPro || k.format == Format::VisualFoxPro;
     uint32_t versatz = 1;
     std::set<Text> namen;
     size_t nr = 0;
@@ -216,50 +255,20 @@ DbfKopf KopfLesen(std::string_view daten, uint64_t dateiGröße, const Text& dat
             Kaputt(datei, u"die Feldbeschreibung Nr. " + zahlText(nr) + u" reicht über den Dateikopf hinaus "
                                                                           u"(fehlt das Endezeichen 0x0D?)");
         const std::string_view d = daten.substr(p, größe);
-        const size_t nameLänge = d7 ? 32 : 11;
-        std::string_view roh = d.substr(0, nameLänge);
-        roh = roh.substr(0, std::min(roh.find('\0'), roh.size()));
-        while (!roh.empty() && roh.back() == ' ') roh.remove_suffix(1);
-        DbfFeld f;
-        f.name = zs.dekodieren(roh);
-        const bool nameGut = !roh.empty() && std::none_of(roh.begin(), roh.end(), [](char c) {
-            return static_cast<unsigned char>(c) < 0x20;
-        });
-        if (!nameGut)
-            Kaputt(datei, u"die Feldbeschreibung Nr. " + zahlText(nr) + u" hat keinen gültigen Namen ('" + bytesText(roh) +
-                              u"')");
-        f.typ = d[d7 ? 32 : 11];
-        uint32_t breite = static_cast<uint8_t>(d[d7 ? 33 : 16]);
-        f.dezimalen = static_cast<uint8_t>(d[d7 ? 34 : 17]);
-        const bool system = k.format == Format::VisualFoxPro && (static_cast<uint8_t>(d[18]) & 0x01);
-        if (f.typ == 'C' && (fox || !d7)) {  // FoxPro and Clipper: the decimals byte is the high byte
-            breite |= static_cast<uint32_t>(f.dezimalen) << 8;
-            f.dezimalen = 0;
-        }
-        f.breite = static_cast<uint16_t>(breite);
+        DbfFeld f = FeldLesen(d, k.format, nr, datei, zs);
         f.versatz = versatz;
-        versatz += breite;
-        if (system) continue;  // Visual FoxPro's _NullFlags
-        const std::string_view typen = "CNFDLM";
-        if (typen.find(f.typ) == std::string_view::npos) {
-            const unsigned char t = static_cast<unsigned char>(f.typ);
-            const std::string z = (t >= 0x20 && t < 0x7F) ? std::string(1, f.typ) : "?";
-            Kaputt(datei, u"das Feld '" + f.name + u"' hat den Typ '" + ausUtf8(z) +
-                              u"', den dieser Treiber nicht liest (nur C, N, F, D, L und M)");
-        }
-        bool breiteGut = breite > 0;
-        if (f.typ == 'D') breiteGut = breite == 8;
-        if (f.typ == 'L') breiteGut = breite == 1;
-        if (f.typ == 'M') breiteGut = breite == 10 || (breite == 4 && k.format == Format::VisualFoxPro);
-        if ((f.typ == 'N' || f.typ == 'F') && f.dezimalen >= breite && breite > 0) breiteGut = false;
-        if (!breiteGut)
-            Kaputt(datei, u"das Feld '" + f.name + u"' (Typ " + ausUtf8(std::string(1, f.typ)) + u") hat die unmögliche Breite " +
-                              zahlText(breite) + u"," + zahlText(f.dezimalen));
+        versatz += f.breite;
+        if (k.format == Format::VisualFoxPro && (static_cast<uint8_t>(d[18]) & 0x01)) continue;  // _NullFlags
+        FeldPrüfen(f, k.format, datei);
         if (!namen.insert(NamenSchlüssel(f.name)).second)
             Kaputt(datei, u"das Feld '" + f.name + u"' kommt zweimal vor");
         k.felder.push_back(std::move(f));
     }
     if (k.felder.empty()) Kaputt(datei, u"die Datei beschreibt keine Felder");
+    return versatz;
+}
+
+void SatzlängePrüfen(const DbfKopf& k, uint32_t versatz, const Text& datei) {
     if (k.satzLänge < versatz)
         Kaputt(datei, u"die Satzlänge von " + zahlText(k.satzLänge) + u" Bytes ist kleiner als die Felder (" +
                           zahlText(versatz) + u" Bytes)");
@@ -267,6 +276,27 @@ DbfKopf KopfLesen(std::string_view daten, uint64_t dateiGröße, const Text& dat
     if (k.satzLänge > versatz)
         Kaputt(datei, u"die Satzlänge von " + zahlText(k.satzLänge) + u" Bytes passt nicht zu den Feldern (" +
                           zahlText(versatz) + u" Bytes)");
+}
+
+}  // namespace
+
+DbfKopf KopfLesen(std::string_view daten, uint64_t dateiGröße, const Text& datei, const Zeichensatz& zs) {
+    VorkopfLesen(daten, datei);
+    DbfKopf k;
+    k.version = static_cast<uint8_t>(daten[0]);
+    k.format = FormatAusVersion(k.version, datei);
+    k.sprachtreiber = static_cast<uint8_t>(daten[29]);
+    const uint32_t anzahlKopf = le32(daten, 4);
+    k.kopfLänge = le16(daten, 8);
+    k.satzLänge = le16(daten, 10);
+    const size_t anfang = k.format == Format::dBase7 ? 68 : 32;
+    if (k.kopfLänge < anfang + 1)
+        Kaputt(datei, u"die Kopflänge von " + zahlText(k.kopfLänge) + u" Bytes ist zu klein");
+    if (k.kopfLänge > dateiGröße || k.kopfLänge > daten.size())
+        Kaputt(datei, u"die Kopflänge von " + zahlText(k.kopfLänge) + u" Bytes reicht über das Dateiende (" +
+                          zahlText(dateiGröße) + u" Bytes) hinaus");
+    const uint32_t felderLänge = FelderLesen(daten, k, datei, zs);
+    SatzlängePrüfen(k, felderLänge, datei);
     // The header's count only as far as the file's length holds whole records.
     const uint64_t platz = (dateiGröße - k.kopfLänge) / k.satzLänge;
     k.anzahl = static_cast<uint32_t>(std::min<uint64_t>(anzahlKopf, platz));
@@ -466,6 +496,60 @@ void DbfSchreiber::Memo(TextSicht text, char* feld, const DbfFeld& f) {
     std::memcpy(feld, z, 10);
 }
 
+namespace {
+
+[[noreturn]] void Überlauf(const DbfFeld& f, const Text& datei, const Text& wert) {
+    FehlerAuslösen(fehler::NumerischerÜberlauf,
+                   u"Numerischer Feldüberlauf: der Wert " + wert + u" passt nicht in das Feld '" + f.name + u"' (" +
+                       ausUtf8(std::string(1, f.typ)) + u" " + zahlText(f.breite) + u"," + zahlText(f.dezimalen) +
+                       u") der Datei '" + datei + u"'.");
+}
+
+// A currency value exactly, without a detour through double; `dezimalen` is at least 4.
+std::string WährungAlsZahl(int64_t roh, uint8_t dezimalen) {
+    const uint64_t betrag = roh < 0 ? 0 - static_cast<uint64_t>(roh) : static_cast<uint64_t>(roh);
+    char b[48];
+    std::snprintf(b, sizeof b, "%s%llu.%04llu", roh < 0 ? "-" : "", static_cast<unsigned long long>(betrag / 10000),
+                  static_cast<unsigned long long>(betrag % 10000));
+    std::string s = b;
+    s.append(dezimalen - 4u, '0');
+    return s;
+}
+
+// The number's text, still to be checked against the field's width.
+std::string ZahlFormatieren(const Variante& v, const DbfFeld& f, const Text& datei) {
+    if (v.typ() == VTyp::Currency && f.dezimalen >= 4) return WährungAlsZahl(v.währungRoh(), f.dezimalen);
+    double d = v.typ() == VTyp::Currency ? static_cast<double>(v.währungRoh()) / 10000.0 : v.alsDouble();
+    if (!std::isfinite(d)) Überlauf(f, datei, v.alsText());
+    if (d == 0) d = 0;  // no "-0"
+    char b[400];
+    // Fewer decimals, then the exponent form, before a value is refused.
+    for (int dez = f.dezimalen; dez >= 0; --dez) {
+        std::snprintf(b, sizeof b, "%.*f", dez, dez == 0 ? std::round(d) : d);
+        if (std::strlen(b) <= f.breite) break;
+    }
+    if (std::strlen(b) > f.breite && (f.dezimalen > 0 || f.typ == 'F'))
+        for (int p = 15; p >= 0; --p) {
+            std::snprintf(b, sizeof b, "%.*E", p, d);
+            if (std::strlen(b) <= f.breite) break;
+        }
+    return b;
+}
+
+// YYYYMMDD for the years 1 to 9999.
+void DatumEintragen(const Variante& v, const DbfFeld& f, const Text& datei, char* feld) {
+    const double tage = std::floor(v.istDatum() ? v.zahl() : v.alsDouble());
+    if (!(tage > -700000 && tage < 3000000)) Überlauf(f, datei, v.alsText());
+    const std::chrono::year_month_day t{kOleNull + std::chrono::days{static_cast<int64_t>(tage)}};
+    if (t.year() < std::chrono::year{1} || t.year() > std::chrono::year{9999}) Überlauf(f, datei, v.alsText());
+    char b[16];
+    std::snprintf(b, sizeof b, "%04d%02u%02u", static_cast<int>(t.year()), static_cast<unsigned>(t.month()),
+                  static_cast<unsigned>(t.day()));
+    std::memcpy(feld, b, 8);
+}
+
+}  // namespace
+
 void DbfSchreiber::Zeile(const std::vector<Variante>& werte) {
     std::string satz(satzLänge_, ' ');
     for (size_t j = 0; j < felder_.size(); ++j) {
@@ -477,12 +561,6 @@ void DbfSchreiber::Zeile(const std::vector<Variante>& werte) {
             if (f.typ == 'L') *feld = '?';
             continue;
         }
-        auto überlauf = [&](const Text& wert) {
-            FehlerAuslösen(fehler::NumerischerÜberlauf, u"Numerischer Feldüberlauf: der Wert " + wert + u" passt nicht in das Feld '" +
-                                                f.name + u"' (" + ausUtf8(std::string(1, f.typ)) + u" " +
-                                                zahlText(f.breite) + u"," + zahlText(f.dezimalen) + u") der Datei '" +
-                                                datei_ + u"'.");
-        };
         switch (f.typ) {
         case 'C': {
             const Text text = v.istText() ? v.text() : v.alsText();
@@ -493,47 +571,12 @@ void DbfSchreiber::Zeile(const std::vector<Variante>& werte) {
         }
         case 'N':
         case 'F': {
-            std::string s;
-            if (v.typ() == VTyp::Currency && f.dezimalen >= 4) {  // exactly, without a detour through double
-                const int64_t roh = v.währungRoh();
-                const uint64_t betrag = roh < 0 ? 0 - static_cast<uint64_t>(roh) : static_cast<uint64_t>(roh);
-                char b[48];
-                std::snprintf(b, sizeof b, "%s%llu.%04llu", roh < 0 ? "-" : "", static_cast<unsigned long long>(betrag / 10000),
-                              static_cast<unsigned long long>(betrag % 10000));
-                s = b;
-                s.append(f.dezimalen - 4u, '0');
-            } else {
-                double d = v.typ() == VTyp::Currency ? static_cast<double>(v.währungRoh()) / 10000.0 : v.alsDouble();
-                if (!std::isfinite(d)) überlauf(v.alsText());
-                if (d == 0) d = 0;  // no "-0"
-                char b[400];
-                // Fewer decimals, then the exponent form, before a value is refused.
-                for (int dez = f.dezimalen; dez >= 0; --dez) {
-                    std::snprintf(b, sizeof b, "%.*f", dez, dez == 0 ? std::round(d) : d);
-                    if (std::strlen(b) <= f.breite) break;
-                }
-                if (std::strlen(b) > f.breite && (f.dezimalen > 0 || f.typ == 'F'))
-                    for (int p = 15; p >= 0; --p) {
-                        std::snprintf(b, sizeof b, "%.*E", p, d);
-                        if (std::strlen(b) <= f.breite) break;
-                    }
-                s = b;
-            }
-            if (s.size() > f.breite) überlauf(v.alsText());
+            const std::string s = ZahlFormatieren(v, f, datei_);
+            if (s.size() > f.breite) Überlauf(f, datei_, v.alsText());
             std::memcpy(feld + (f.breite - s.size()), s.data(), s.size());
             break;
         }
-        case 'D': {
-            const double tage = std::floor(v.istDatum() ? v.zahl() : v.alsDouble());
-            if (!(tage > -700000 && tage < 3000000)) überlauf(v.alsText());
-            const std::chrono::year_month_day t{kOleNull + std::chrono::days{static_cast<int64_t>(tage)}};
-            if (t.year() < std::chrono::year{1} || t.year() > std::chrono::year{9999}) überlauf(v.alsText());
-            char b[16];
-            std::snprintf(b, sizeof b, "%04d%02u%02u", static_cast<int>(t.year()), static_cast<unsigned>(t.month()),
-                          static_cast<unsigned>(t.day()));
-            std::memcpy(feld, b, 8);
-            break;
-        }
+        case 'D': DatumEintragen(v, f, datei_, feld); break;
         case 'L': *feld = v.alsBool() ? 'T' : 'F'; break;
         default: {  // M: "" and Null are both no block
             const Text t = v.istText() ? v.text() : v.alsText();

@@ -133,16 +133,18 @@ bool Arbeitsmappe::NameZulässig(TextSicht name) {
     return name.find_first_of(u":/\\*?[]") == TextSicht::npos;
 }
 
+Arbeitsmappe::Satzstelle Arbeitsmappe::SatzLesen(size_t pos) const {
+    const std::string_view d = strom_;
+    if (pos + 4 > d.size()) kaputt(u"ein Datensatz reicht über das Ende der Arbeitsmappe hinaus");
+    Satzstelle s{le16(d, pos), pos, le16(d, pos + 2)};
+    if (pos + 4 + s.länge > d.size()) kaputt(u"ein Datensatz ist länger als der Rest der Arbeitsmappe");
+    return s;
+}
+
 Arbeitsmappe::Arbeitsmappe(std::string strom) : strom_(std::move(strom)) {
     const std::string_view d = strom_;
-    auto lesen = [&](size_t pos) {
-        if (pos + 4 > d.size()) kaputt(u"ein Datensatz reicht über das Ende der Arbeitsmappe hinaus");
-        Satzstelle s{le16(d, pos), pos, le16(d, pos + 2)};
-        if (pos + 4 + s.länge > d.size()) kaputt(u"ein Datensatz ist länger als der Rest der Arbeitsmappe");
-        return s;
-    };
     if (d.size() < 4) kaputt(u"die Arbeitsmappe ist leer");
-    const Satzstelle bof = lesen(0);
+    const Satzstelle bof = SatzLesen(0);
     if (bof.typ == 0x0009 || bof.typ == 0x0209 || bof.typ == 0x0409) {
         version_ = bof.typ == 0x0009 ? 2 : bof.typ == 0x0209 ? 3 : 4;
         return;  // the old formats: read through freexl only
@@ -154,84 +156,96 @@ Arbeitsmappe::Arbeitsmappe(std::string strom) : strom_(std::move(strom)) {
     else kaputt(u"die BIFF-Version der Arbeitsmappe ist unbekannt");
     codepage_ = version_ == 8 ? 1200 : 1252;
 
-    std::vector<std::pair<size_t, Text>> blattOffsets;  // position, name
-    for (size_t pos = 0;;) {
-        const Satzstelle s = lesen(pos);
-        globale_.push_back(s);
-        pos += 4 + s.länge;
-        const std::string_view k = Körper(s);
-        switch (s.typ) {
-            case kCodepage:
-                if (s.länge >= 2) codepage_ = le16(k, 0);
-                if (version_ == 8) codepage_ = 1200;
-                break;
-            case kDatemode:
-                if (s.länge >= 2) datum1904_ = le16(k, 0) != 0;
-                break;
-            case kFilepass: verschlüsselt_ = true; break;
-            case kWriteprot: kennwortschutz_ = true; break;
-            case kFilesharing:
-                if (s.länge >= 4 && le16(k, 2) != 0) kennwortschutz_ = true;
-                break;
-            case kProtect:
-                if (s.länge >= 2 && le16(k, 0) != 0) kennwortschutz_ = true;
-                break;
-            case kBoundsheet: {
-                if (s.länge < 7) kaputt(u"ein Blatteintrag (BOUNDSHEET) ist zu kurz");
-                Blatt b;
-                b.von = le32(k, 0);
-                b.art = static_cast<uint8_t>(k[5]);
-                b.name = BlattnameLesen(k);
-                blattSatz_.push_back(globale_.size() - 1);
-                blätter_.push_back(std::move(b));
-                break;
-            }
-            case kXf:
-                if (s.länge >= 6) {
-                    xfFormat_.push_back(le16(k, 2));
-                    xfStil_.push_back((le16(k, 4) & 0x0004) != 0);
-                }
-                break;
-            case kFormat:
-                if (s.länge >= 3) formate_.emplace_back(le16(k, 0), zeichenkette16(k, 2, version_, codepage_));
-                break;
-            default: break;
-        }
-        if (s.typ == kEof) {
-            globalEnde_ = pos;
-            break;
-        }
-        if (pos >= d.size()) kaputt(u"die globalen Daten der Arbeitsmappe enden ohne EOF-Datensatz");
-    }
-    if (!verschlüsselt_) {
-        // Each sheet's substream: from its BOF to the matching EOF (charts inside nest).
-        for (Blatt& b : blätter_) {
-            if (b.von < globalEnde_ || b.von >= d.size())
-                kaputt(u"der Verweis auf das Blatt '" + b.name + u"' zeigt nicht in die Arbeitsmappe");
-            if (lesen(b.von).typ != kBof) kaputt(u"das Blatt '" + b.name + u"' beginnt nicht mit einem BOF-Datensatz");
-            int tiefe = 0;
-            size_t pos = b.von;
-            for (;;) {
-                const Satzstelle s = lesen(pos);
-                pos += 4 + s.länge;
-                if (s.typ == kBof) ++tiefe;
-                else if (s.typ == kEof && --tiefe == 0) break;
-                if (pos >= d.size()) kaputt(u"das Blatt '" + b.name + u"' endet ohne EOF-Datensatz");
-            }
-            b.bis = pos;
-        }
-        std::vector<const Blatt*> sortiert;
-        for (const Blatt& b : blätter_) sortiert.push_back(&b);
-        std::sort(sortiert.begin(), sortiert.end(), [](const Blatt* a, const Blatt* b) { return a->von < b->von; });
-        for (size_t i = 1; i < sortiert.size(); ++i)
-            if (sortiert[i]->von < sortiert[i - 1]->bis) kaputt(u"zwei Blätter der Arbeitsmappe überlappen sich");
-    }
+    GlobaleLesen();
+    if (!verschlüsselt_) BlätterAbgrenzen();
     for (size_t i = 0; i < xfFormat_.size(); ++i)
         if (!xfStil_[i]) {
             standardXf_ = static_cast<uint16_t>(i);
             break;
         }
     if (xfFormat_.size() > 15 && !xfStil_[15]) standardXf_ = 15;
+}
+
+// The workbook globals from the first BOF to their EOF.
+void Arbeitsmappe::GlobaleLesen() {
+    for (size_t pos = 0;;) {
+        const Satzstelle s = SatzLesen(pos);
+        globale_.push_back(s);
+        pos += 4 + s.länge;
+        GlobalenSatzAuswerten(s);
+        if (s.typ == kEof) {
+            globalEnde_ = pos;
+            break;
+        }
+        if (pos >= strom_.size()) kaputt(u"die globalen Daten der Arbeitsmappe enden ohne EOF-Datensatz");
+    }
+}
+
+// Code page, date mode, protection, the sheets' entries and the cell formats; other records stay as they are.
+void Arbeitsmappe::GlobalenSatzAuswerten(const Satzstelle& s) {
+    const std::string_view k = Körper(s);
+    switch (s.typ) {
+        case kCodepage:
+            if (s.länge >= 2) codepage_ = le16(k, 0);
+            if (version_ == 8) codepage_ = 1200;
+            break;
+        case kDatemode:
+            if (s.länge >= 2) datum1904_ = le16(k, 0) != 0;
+            break;
+        case kFilepass: verschlüsselt_ = true; break;
+        case kWriteprot: kennwortschutz_ = true; break;
+        case kFilesharing:
+            if (s.länge >= 4 && le16(k, 2) != 0) kennwortschutz_ = true;
+            break;
+        case kProtect:
+            if (s.länge >= 2 && le16(k, 0) != 0) kennwortschutz_ = true;
+            break;
+        case kBoundsheet: {
+            if (s.länge < 7) kaputt(u"ein Blatteintrag (BOUNDSHEET) ist zu kurz");
+            Blatt b;
+            b.von = le32(k, 0);
+            b.art = static_cast<uint8_t>(k[5]);
+            b.name = BlattnameLesen(k);
+            blattSatz_.push_back(globale_.size() - 1);
+            blätter_.push_back(std::move(b));
+            break;
+        }
+        case kXf:
+            if (s.länge >= 6) {
+                xfFormat_.push_back(le16(k, 2));
+                xfStil_.push_back((le16(k, 4) & 0x0004) != 0);
+            }
+            break;
+        case kFormat:
+            if (s.länge >= 3) formate_.emplace_back(le16(k, 0), zeichenkette16(k, 2, version_, codepage_));
+            break;
+        default: break;
+    }
+}
+
+// Each sheet's substream: from its BOF to the matching EOF (charts inside nest).
+void Arbeitsmappe::BlätterAbgrenzen() {
+    const size_t ende = strom_.size();
+    for (Blatt& b : blätter_) {
+        if (b.von < globalEnde_ || b.von >= ende)
+            kaputt(u"der Verweis auf das Blatt '" + b.name + u"' zeigt nicht in die Arbeitsmappe");
+        if (SatzLesen(b.von).typ != kBof) kaputt(u"das Blatt '" + b.name + u"' beginnt nicht mit einem BOF-Datensatz");
+        int tiefe = 0;
+        size_t pos = b.von;
+        for (;;) {
+            const Satzstelle s = SatzLesen(pos);
+            pos += 4 + s.länge;
+            if (s.typ == kBof) ++tiefe;
+            else if (s.typ == kEof && --tiefe == 0) break;
+            if (pos >= ende) kaputt(u"das Blatt '" + b.name + u"' endet ohne EOF-Datensatz");
+        }
+        b.bis = pos;
+    }
+    std::vector<const Blatt*> sortiert;
+    for (const Blatt& b : blätter_) sortiert.push_back(&b);
+    std::sort(sortiert.begin(), sortiert.end(), [](const Blatt* a, const Blatt* b) { return a->von < b->von; });
+    for (size_t i = 1; i < sortiert.size(); ++i)
+        if (sortiert[i]->von < sortiert[i - 1]->bis) kaputt(u"zwei Blätter der Arbeitsmappe überlappen sich");
 }
 
 Text Arbeitsmappe::BlattnameLesen(std::string_view k) const {

@@ -116,6 +116,11 @@ private:
     std::string_view Körper(const Satzstelle& s) const { return std::string_view(strom_).substr(s.pos + 4, s.länge); }
     std::string BlattnameKodieren(TextSicht name) const;
     Text BlattnameLesen(std::string_view körper) const;
+    // The phases of reading the stream; they fill the members above.
+    Satzstelle SatzLesen(size_t pos) const;
+    void GlobaleLesen();
+    void GlobalenSatzAuswerten(const Satzstelle& s);
+    void BlätterAbgrenzen();
 };
 
 }  // namespace dao::speicher::excel

@@ -222,12 +222,7 @@ private:
         if (geladen_) return;
         if (mappe_->Verschlüsselt()) Kaputt(u"sie ist verschlüsselt");
         KennungPrüfen(nachUtf8(datei_), kennung_);
-        const void* h = nullptr;
-        const int rc = freexl_open(nachUtf8(datei_).c_str(), &h);
-        if (rc != FREEXL_OK) {
-            if (h) freexl_close(h);
-            Kaputt(u"freexl meldet den Fehler " + ausUtf8(std::to_string(rc)));
-        }
+        const void* h = FreexlÖffnen();
         struct Schließen {
             const void* h;
             ~Schließen() { freexl_close(h); }
@@ -247,73 +242,100 @@ private:
             if (freexl_get_worksheet_name(h, static_cast<unsigned short>(i), &roh) != FREEXL_OK || !roh)
                 Kaputt(u"der Name des Blatts Nr. " + ausUtf8(std::to_string(i + 1)) + u" kann nicht gelesen werden");
             const Text name = ausUtf8(roh);
-            int blatt = -1;
-            for (size_t b = 0; b < blätter.size(); ++b)
-                if (!vergeben[b] && blätter[b].name == name) {
-                    blatt = static_cast<int>(b);
-                    vergeben[b] = true;
-                    break;
-                }
+            const int blatt = BlattZuordnen(name, vergeben);
             if (blatt >= 0 && blätter[blatt].art != 0) continue;
-            if (blatt < 0 && !blätter.empty()) Kaputt(u"das Blatt '" + name + u"' ist nicht in der Blattliste");
-            Tabelle t;
-            t.beschreibung.name = name;
-            t.beschreibung.geändert = geändert_;
-            std::vector<std::vector<Zelle>> gitter;
-            unsigned int zeilen = 0;
-            unsigned short spalten = 0;
-            if (freexl_select_active_worksheet(h, static_cast<unsigned short>(i)) != FREEXL_OK ||
-                freexl_worksheet_dimensions(h, &zeilen, &spalten) != FREEXL_OK)
-                Kaputt(u"das Blatt '" + name + u"' kann nicht gelesen werden");
-            gitter.assign(zeilen, std::vector<Zelle>(spalten));
-            for (unsigned int r = 0; r < zeilen; ++r)
-                for (unsigned short c = 0; c < spalten; ++c) {
-                    FreeXL_CellValue v;
-                    if (const int fehler = freexl_get_cell_value(h, r, c, &v); fehler != FREEXL_OK)
-                        Kaputt(u"die Zelle " + ausUtf8(std::to_string(r + 1)) + u"/" + ausUtf8(std::to_string(c + 1)) +
-                               u" des Blatts '" + name + u"' kann nicht gelesen werden (freexl meldet den Fehler " +
-                               ausUtf8(std::to_string(fehler)) + u")");
-                    Zelle& z = gitter[r][c];
-                    switch (v.type) {
-                        case FREEXL_CELL_INT: z.art = Zelle::Art::zahl; z.zahl = v.value.int_value; break;
-                        case FREEXL_CELL_DOUBLE: z.art = Zelle::Art::zahl; z.zahl = v.value.double_value; break;
-                        case FREEXL_CELL_TEXT:
-                        case FREEXL_CELL_SST_TEXT:
-                            z.text = ausUtf8(v.value.text_value ? v.value.text_value : "");
-                            z.art = z.text.empty() ? Zelle::Art::leer : Zelle::Art::text;
-                            break;
-                        case FREEXL_CELL_DATE:
-                        case FREEXL_CELL_DATETIME:
-                        case FREEXL_CELL_TIME:
-                            z.art = Zelle::Art::datum;
-                            z.zahl = DatumAusText(v.value.text_value ? v.value.text_value : "", v.type);
-                            break;
-                        default: break;
-                    }
-                }
-            if (blatt >= 0)
-                for (const Sonderzelle& s : mappe_->Sonderzellen(blatt)) {
-                    if (s.zeile >= zeilen || s.spalte >= spalten) continue;
-                    Zelle& z = gitter[s.zeile][s.spalte];
-                    z = Zelle{};
-                    switch (s.art) {
-                        case Sonderzelle::Art::wahrheit: z.art = Zelle::Art::wahrheit; z.zahl = s.zahl; break;
-                        case Sonderzelle::Art::zahl: z.art = Zelle::Art::zahl; z.zahl = s.zahl; break;
-                        case Sonderzelle::Art::datum: z.art = Zelle::Art::datum; z.zahl = OleAusSerie(s.zahl, mappe_->Datum1904()); break;
-                        case Sonderzelle::Art::text:
-                            z.text = s.text;
-                            if (!z.text.empty()) z.art = Zelle::Art::text;
-                            break;
-                        default: break;
-                    }
-                }
-            Beschreiben(t, std::move(gitter));
-            tabellen.push_back(std::move(t));
+            tabellen.push_back(BlattLesen(h, i, name, blatt));
             zuordnung.push_back(blatt);
         }
         tabellen_ = std::move(tabellen);
         blattDerTabelle_ = std::move(zuordnung);
         geladen_ = true;
+    }
+
+    const void* FreexlÖffnen() const {
+        const void* h = nullptr;
+        const int rc = freexl_open(nachUtf8(datei_).c_str(), &h);
+        if (rc != FREEXL_OK) {
+            if (h) freexl_close(h);
+            Kaputt(u"freexl meldet den Fehler " + ausUtf8(std::to_string(rc)));
+        }
+        return h;
+    }
+
+    // A sheet freexl reports, found by name in the workbook's list, each entry taken once;
+    // -1 only when the list is empty, as in the old formats.
+    int BlattZuordnen(const Text& name, std::vector<bool>& vergeben) const {
+        const auto& blätter = mappe_->Blätter();
+        for (size_t b = 0; b < blätter.size(); ++b)
+            if (!vergeben[b] && blätter[b].name == name) {
+                vergeben[b] = true;
+                return static_cast<int>(b);
+            }
+        if (!blätter.empty()) Kaputt(u"das Blatt '" + name + u"' ist nicht in der Blattliste");
+        return -1;
+    }
+
+    Tabelle BlattLesen(const void* h, unsigned int i, const Text& name, int blatt) const {
+        Tabelle t;
+        t.beschreibung.name = name;
+        t.beschreibung.geändert = geändert_;
+        std::vector<std::vector<Zelle>> gitter;
+        unsigned int zeilen = 0;
+        unsigned short spalten = 0;
+        if (freexl_select_active_worksheet(h, static_cast<unsigned short>(i)) != FREEXL_OK ||
+            freexl_worksheet_dimensions(h, &zeilen, &spalten) != FREEXL_OK)
+            Kaputt(u"das Blatt '" + name + u"' kann nicht gelesen werden");
+        gitter.assign(zeilen, std::vector<Zelle>(spalten));
+        for (unsigned int r = 0; r < zeilen; ++r)
+            for (unsigned short c = 0; c < spalten; ++c) {
+                FreeXL_CellValue v;
+                if (const int fehler = freexl_get_cell_value(h, r, c, &v); fehler != FREEXL_OK)
+                    Kaputt(u"die Zelle " + ausUtf8(std::to_string(r + 1)) + u"/" + ausUtf8(std::to_string(c + 1)) +
+                           u" des Blatts '" + name + u"' kann nicht gelesen werden (freexl meldet den Fehler " +
+                           ausUtf8(std::to_string(fehler)) + u")");
+                ZelleAusFreexl(v, gitter[r][c]);
+            }
+        if (blatt >= 0)
+            for (const Sonderzelle& s : mappe_->Sonderzellen(blatt)) {
+                if (s.zeile >= zeilen || s.spalte >= spalten) continue;
+                SonderzelleEintragen(s, mappe_->Datum1904(), gitter[s.zeile][s.spalte]);
+            }
+        Beschreiben(t, std::move(gitter));
+        return t;
+    }
+
+    static void ZelleAusFreexl(const FreeXL_CellValue& v, Zelle& z) {
+        switch (v.type) {
+            case FREEXL_CELL_INT: z.art = Zelle::Art::zahl; z.zahl = v.value.int_value; break;
+            case FREEXL_CELL_DOUBLE: z.art = Zelle::Art::zahl; z.zahl = v.value.double_value; break;
+            case FREEXL_CELL_TEXT:
+            case FREEXL_CELL_SST_TEXT:
+                z.text = ausUtf8(v.value.text_value ? v.value.text_value : "");
+                z.art = z.text.empty() ? Zelle::Art::leer : Zelle::Art::text;
+                break;
+            case FREEXL_CELL_DATE:
+            case FREEXL_CELL_DATETIME:
+            case FREEXL_CELL_TIME:
+                z.art = Zelle::Art::datum;
+                z.zahl = DatumAusText(v.value.text_value ? v.value.text_value : "", v.type);
+                break;
+            default: break;
+        }
+    }
+
+    // What the records say replaces freexl's cell entirely; an error value leaves it empty.
+    static void SonderzelleEintragen(const Sonderzelle& s, bool datum1904, Zelle& z) {
+        z = Zelle{};
+        switch (s.art) {
+            case Sonderzelle::Art::wahrheit: z.art = Zelle::Art::wahrheit; z.zahl = s.zahl; break;
+            case Sonderzelle::Art::zahl: z.art = Zelle::Art::zahl; z.zahl = s.zahl; break;
+            case Sonderzelle::Art::datum: z.art = Zelle::Art::datum; z.zahl = OleAusSerie(s.zahl, datum1904); break;
+            case Sonderzelle::Art::text:
+                z.text = s.text;
+                if (!z.text.empty()) z.art = Zelle::Art::text;
+                break;
+            default: break;
+        }
     }
 
     static Text AlsText(const Zelle& z) {

@@ -27,55 +27,74 @@ std::vector<uint32_t> Kette(const std::vector<uint32_t>& tabelle, uint32_t start
     return kette;
 }
 
-}  // namespace
+// The file's sectors as the header sizes them.
+struct Sektoren {
+    std::string_view datei;
+    size_t größe = 0, anzahl = 0;
 
-Verbunddatei::Verbunddatei(std::string_view datei) {
+    std::string_view Daten(uint32_t s) const {
+        const size_t von = (size_t{s} + 1) * größe;
+        if (s >= anzahl || von >= datei.size()) kaputt(u"ein Sektor liegt hinter dem Dateiende");
+        return datei.substr(von, größe);  // the last sector may be short
+    }
+
+    void Lesen(const std::vector<uint32_t>& kette, std::string& ziel) const {
+        for (uint32_t s : kette) {
+            std::string_view d = Daten(s);
+            ziel.append(d);
+            ziel.append(größe - d.size(), '\0');
+        }
+    }
+};
+
+Sektoren KopfPrüfen(std::string_view datei) {
     if (datei.size() < 512 || std::memcmp(datei.data(), kSignatur, 8) != 0)
         kaputt(u"die Datei ist kein Verbunddokument (Kopf fehlt)");
     const uint16_t verschiebung = le16(datei, 0x1E);
     if (le16(datei, 0x1C) != 0xFFFE || (verschiebung != 9 && verschiebung != 12) || le16(datei, 0x20) != 6)
         kaputt(u"der Kopf des Verbunddokuments ist ungültig");
     const size_t sektor = size_t{1} << verschiebung;
-    const size_t sektoren = (datei.size() > sektor ? datei.size() - sektor + sektor - 1 : 0) / sektor;
-    auto sektorDaten = [&](uint32_t s) {
-        const size_t von = (size_t{s} + 1) * sektor;
-        if (s >= sektoren || von >= datei.size()) kaputt(u"ein Sektor liegt hinter dem Dateiende");
-        return datei.substr(von, sektor);  // the last sector may be short
-    };
-    auto lesen = [&](const std::vector<uint32_t>& kette, std::string& ziel) {
-        for (uint32_t s : kette) {
-            std::string_view d = sektorDaten(s);
-            ziel.append(d);
-            ziel.append(sektor - d.size(), '\0');
-        }
-    };
+    return {datei, sektor, (datei.size() > sektor ? datei.size() - sektor + sektor - 1 : 0) / sektor};
+}
 
-    // FAT: the first 109 sectors in the header, the rest through the DIFAT chain.
+// The FAT's own sectors: the first 109 in the header, the rest through the DIFAT chain.
+std::vector<uint32_t> DifatLesen(const Sektoren& sektoren) {
+    const std::string_view datei = sektoren.datei;
+    const size_t sektor = sektoren.größe;
     const uint32_t fatAnzahl = le32(datei, 0x2C);
-    if (fatAnzahl > sektoren) kaputt(u"die Zahl der FAT-Sektoren ist zu groß");
+    if (fatAnzahl > sektoren.anzahl) kaputt(u"die Zahl der FAT-Sektoren ist zu groß");
     std::vector<uint32_t> fatSektoren;
     for (size_t i = 0; i < 109 && fatSektoren.size() < fatAnzahl; ++i) fatSektoren.push_back(le32(datei, 0x4C + 4 * i));
     uint32_t difat = le32(datei, 0x44);
     for (size_t runden = 0; fatSektoren.size() < fatAnzahl; ++runden) {
-        if (difat == kKettenende || difat == kFrei || runden > sektoren) kaputt(u"die DIFAT-Kette ist unterbrochen");
-        std::string_view d = sektorDaten(difat);
+        if (difat == kKettenende || difat == kFrei || runden > sektoren.anzahl)
+            kaputt(u"die DIFAT-Kette ist unterbrochen");
+        std::string_view d = sektoren.Daten(difat);
         if (d.size() < sektor) kaputt(u"die DIFAT-Kette ist unterbrochen");
         for (size_t i = 0; i + 1 < sektor / 4 && fatSektoren.size() < fatAnzahl; ++i)
             fatSektoren.push_back(le32(d, 4 * i));
         difat = le32(d, sektor - 4);
     }
+    return fatSektoren;
+}
+
+// A short last FAT sector counts its missing entries as free.
+std::vector<uint32_t> FatLesen(const Sektoren& sektoren, const std::vector<uint32_t>& fatSektoren) {
     std::vector<uint32_t> fat;
     for (uint32_t s : fatSektoren) {
-        std::string_view d = sektorDaten(s);
-        for (size_t i = 0; i < sektor / 4; ++i) fat.push_back(4 * i + 4 <= d.size() ? le32(d, 4 * i) : kFrei);
+        std::string_view d = sektoren.Daten(s);
+        for (size_t i = 0; i < sektoren.größe / 4; ++i) fat.push_back(4 * i + 4 <= d.size() ? le32(d, 4 * i) : kFrei);
     }
-    if (fat.size() > sektoren) fat.resize(sektoren);
+    if (fat.size() > sektoren.anzahl) fat.resize(sektoren.anzahl);
+    return fat;
+}
 
-    // Directory.
+std::vector<Verzeichniseintrag> VerzeichnisLesen(const Sektoren& sektoren, const std::vector<uint32_t>& fat) {
     std::string verzeichnis;
-    lesen(Kette(fat, le32(datei, 0x30), sektoren), verzeichnis);
+    sektoren.Lesen(Kette(fat, le32(sektoren.datei, 0x30), sektoren.anzahl), verzeichnis);
     const size_t anzahl = verzeichnis.size() / 128;
     if (anzahl == 0) kaputt(u"das Verzeichnis des Verbunddokuments ist leer");
+    std::vector<Verzeichniseintrag> einträge;
     for (size_t i = 0; i < anzahl; ++i) {
         Verzeichniseintrag e;
         e.roh = verzeichnis.substr(128 * i, 128);
@@ -85,42 +104,67 @@ Verbunddatei::Verbunddatei(std::string_view datei) {
             if (nameBytes > 64 || nameBytes % 2 != 0) kaputt(u"ein Verzeichniseintrag hat einen ungültigen Namen");
             for (size_t k = 0; k + 2 < nameBytes; k += 2) e.name.push_back(static_cast<char16_t>(le16(e.roh, k)));
         }
-        einträge_.push_back(std::move(e));
+        einträge.push_back(std::move(e));
     }
-    if (einträge_[0].art != 5) kaputt(u"der erste Verzeichniseintrag ist nicht die Wurzel");
+    if (einträge[0].art != 5) kaputt(u"der erste Verzeichniseintrag ist nicht die Wurzel");
+    return einträge;
+}
 
-    // Mini stream and its table.
-    const uint32_t grenze = le32(datei, 0x38);
-    std::string miniStrom;
-    const uint64_t miniGröße = le32(einträge_[0].roh, 120);
+// The mini stream's bytes and its table of 64-byte sectors, as read or as built for writing.
+struct Ministrom {
+    std::string daten;
+    std::vector<uint32_t> fat;
+};
+
+// The mini stream hangs off the root entry, its table off the header.
+Ministrom MinistromLesen(const Sektoren& sektoren, const std::vector<uint32_t>& fat,
+                                const Verzeichniseintrag& wurzel) {
+    Ministrom mini;
+    const uint64_t miniGröße = le32(wurzel.roh, 120);
     if (miniGröße > 0) {
-        lesen(Kette(fat, le32(einträge_[0].roh, 116), sektoren), miniStrom);
-        if (miniStrom.size() < miniGröße) kaputt(u"der Ministrom ist kürzer als angegeben");
+        sektoren.Lesen(Kette(fat, le32(wurzel.roh, 116), sektoren.anzahl), mini.daten);
+        if (mini.daten.size() < miniGröße) kaputt(u"der Ministrom ist kürzer als angegeben");
     }
-    std::vector<uint32_t> miniFat;
-    if (le32(datei, 0x40) > 0) {
+    if (le32(sektoren.datei, 0x40) > 0) {
         std::string roh;
-        lesen(Kette(fat, le32(datei, 0x3C), sektoren), roh);
-        for (size_t i = 0; i + 4 <= roh.size(); i += 4) miniFat.push_back(le32(roh, i));
+        sektoren.Lesen(Kette(fat, le32(sektoren.datei, 0x3C), sektoren.anzahl), roh);
+        for (size_t i = 0; i + 4 <= roh.size(); i += 4) mini.fat.push_back(le32(roh, i));
     }
-    const size_t miniSektoren = miniStrom.size() / 64;
-    if (miniFat.size() > miniSektoren) miniFat.resize(miniSektoren);
+    const size_t miniSektoren = mini.daten.size() / 64;
+    if (mini.fat.size() > miniSektoren) mini.fat.resize(miniSektoren);
+    return mini;
+}
 
-    for (size_t i = 1; i < einträge_.size(); ++i) {
-        Verzeichniseintrag& e = einträge_[i];
+// Streams below the header's cutoff lie in the mini stream, the others in sectors of their own.
+void StrömeLesen(const Sektoren& sektoren, const std::vector<uint32_t>& fat, const Ministrom& mini,
+                 std::vector<Verzeichniseintrag>& einträge) {
+    const uint32_t grenze = le32(sektoren.datei, 0x38);
+    const size_t miniSektoren = mini.daten.size() / 64;
+    for (size_t i = 1; i < einträge.size(); ++i) {
+        Verzeichniseintrag& e = einträge[i];
         if (e.art != 2) continue;
-        const uint64_t größe = le32(e.roh, 120) | (sektor == 4096 ? uint64_t{le32(e.roh, 124)} << 32 : 0);
-        if (größe > datei.size()) kaputt(u"ein Strom ist größer als die Datei");
+        const uint64_t größe = le32(e.roh, 120) | (sektoren.größe == 4096 ? uint64_t{le32(e.roh, 124)} << 32 : 0);
+        if (größe > sektoren.datei.size()) kaputt(u"ein Strom ist größer als die Datei");
         const uint32_t start = le32(e.roh, 116);
         if (größe < grenze) {
-            for (uint32_t s : Kette(miniFat, größe == 0 ? kKettenende : start, miniSektoren))
-                e.inhalt.append(miniStrom, size_t{s} * 64, 64);
+            for (uint32_t s : Kette(mini.fat, größe == 0 ? kKettenende : start, miniSektoren))
+                e.inhalt.append(mini.daten, size_t{s} * 64, 64);
         } else {
-            lesen(Kette(fat, start, sektoren), e.inhalt);
+            sektoren.Lesen(Kette(fat, start, sektoren.anzahl), e.inhalt);
         }
         if (e.inhalt.size() < größe) kaputt(u"ein Strom ist kürzer als sein Verzeichniseintrag angibt");
         e.inhalt.resize(größe);
     }
+}
+
+}  // namespace
+
+Verbunddatei::Verbunddatei(std::string_view datei) {
+    const Sektoren sektoren = KopfPrüfen(datei);
+    const std::vector<uint32_t> fat = FatLesen(sektoren, DifatLesen(sektoren));
+    einträge_ = VerzeichnisLesen(sektoren, fat);
+    const Ministrom mini = MinistromLesen(sektoren, fat, einträge_[0]);
+    StrömeLesen(sektoren, fat, mini, einträge_);
 }
 
 int Verbunddatei::StromSuchen(TextSicht name) const {
@@ -158,11 +202,6 @@ constexpr size_t kSektor = 512, kMiniGrenze = 4096;
 size_t SektorenFür(size_t bytes) { return (bytes + kSektor - 1) / kSektor; }
 
 bool EigeneSektoren(const Verzeichniseintrag& e) { return e.art == 2 && e.inhalt.size() >= kMiniGrenze; }
-
-struct Ministrom {
-    std::string daten;
-    std::vector<uint32_t> fat;
-};
 
 // Small streams go into the mini stream, each as a chain of 64-byte sectors; `start`
 // receives their first mini sector.

@@ -116,6 +116,62 @@ Definition definitionLaden(const Datei& datei, uint32_t seite) {
     return d;
 }
 
+// A column's 25-byte block; its name follows after all the blocks.
+void spalteLesen(const uint8_t* p, Spalte& s) {
+    s.typ = p[kSpTyp];
+    s.nummer = le16(p + kSpNummer);
+    s.varIndex = le16(p + kSpVarIndex);
+    s.flags = p[kSpFlags];
+    s.flagsErw = p[kSpFlagsErw];
+    s.festOffset = le16(p + kSpFestOffset);
+    s.länge = le16(p + kSpLänge);
+    if (s.typ == kNumerisch) {
+        s.genauigkeit = p[kSpGenauigkeit];
+        s.stellen = p[kSpStellen];
+    } else {
+        s.sortierung = le16(p + kSpSortierung);
+        s.sortversion = p[kSpSortversion];
+    }
+}
+
+// A real index's 52-byte block: up to 10 column slots, then its usage map, root page and flags.
+void realenIndexLesen(const uint8_t* p, RealerIndex& r) {
+    for (size_t i = 0; i < kIndexspalten; ++i) {
+        const uint16_t nr = le16(p + 4 + 3 * i);
+        if (nr == kKeineSpalte) continue;
+        r.spalten.push_back({nr, (p[4 + 3 * i + 2] & 0x01) != 0});
+    }
+    r.karte = Zeilenort::AusZeiger(le32(p + kRiKarte));
+    r.wurzel = le32(p + kRiWurzel);
+    r.flags = p[kRiFlags];
+}
+
+void logischenIndexLesen(const uint8_t* p, LogischerIndex& li) {
+    li.nummer = le32(p + 4);
+    li.real = le32(p + 8);
+    li.fremdTyp = p[12];
+    li.fremdIndex = le32(p + 13);
+    li.fremdTabelle = le32(p + 17);
+    li.kaskadeÄndern = p[21];
+    li.kaskadeLöschen = p[22];
+    li.art = p[23];
+}
+
+// Memo and OLE columns' own usage maps, up to 0xFFFF.
+void spaltenkartenLesen(Leser& l, std::vector<Spalte>& spalten) {
+    for (size_t n = 0;; ++n) {
+        const uint16_t nr = l.Wort();
+        if (nr == kKeineSpalte) break;
+        if (n >= spalten.size()) throw Formatfehler("jet4: more column usage maps than columns");
+        const uint8_t* p = l.Nimm(8);
+        for (Spalte& s : spalten)
+            if (s.nummer == nr) {
+                s.lvBelegt = Zeilenort::AusZeiger(le32(p));
+                s.lvFrei = Zeilenort::AusZeiger(le32(p + 4));
+            }
+    }
+}
+
 Tabellendef definitionLesen(const Datei& datei, uint32_t seite, Definition& d) {
     if (seite == 0) throw Formatfehler("jet4: table definition on page 0");
     d = definitionLaden(datei, seite);
@@ -132,6 +188,7 @@ Tabellendef definitionLesen(const Datei& datei, uint32_t seite, Definition& d) {
     def.belegt = Zeilenort::AusZeiger(le32(k + kBelegt));
     def.frei = Zeilenort::AusZeiger(le32(k + kFrei));
 
+    // The counts are checked against the bytes before anything is sized by them.
     Leser l(d.bytes);
     l.Setzen(kKopfEnde);
     l.Platz(reale, kRealerIndexKopf + kRealerIndexblock);
@@ -139,67 +196,19 @@ Tabellendef definitionLesen(const Datei& datei, uint32_t seite, Definition& d) {
     l.Platz(spalten, kSpaltenblock + 2);
     d.realeKöpfe = kKopfEnde;
     def.realeIndizes.resize(reale);
-    for (RealerIndex& r : def.realeIndizes) {
-        const uint8_t* p = l.Nimm(kRealerIndexKopf);
-        r.zeilen = le32(p + 4);
-    }
+    for (RealerIndex& r : def.realeIndizes) r.zeilen = le32(l.Nimm(kRealerIndexKopf) + 4);
     def.spalten.resize(spalten);
-    for (Spalte& s : def.spalten) {
-        const uint8_t* p = l.Nimm(kSpaltenblock);
-        s.typ = p[kSpTyp];
-        s.nummer = le16(p + kSpNummer);
-        s.varIndex = le16(p + kSpVarIndex);
-        s.flags = p[kSpFlags];
-        s.flagsErw = p[kSpFlagsErw];
-        s.festOffset = le16(p + kSpFestOffset);
-        s.länge = le16(p + kSpLänge);
-        if (s.typ == kNumerisch) {
-            s.genauigkeit = p[kSpGenauigkeit];
-            s.stellen = p[kSpStellen];
-        } else {
-            s.sortierung = le16(p + kSpSortierung);
-            s.sortversion = p[kSpSortversion];
-        }
-    }
+    for (Spalte& s : def.spalten) spalteLesen(l.Nimm(kSpaltenblock), s);
     for (Spalte& s : def.spalten) s.name = l.Name();
     d.realeBlöcke = l.Position();
-    for (RealerIndex& r : def.realeIndizes) {
-        const uint8_t* p = l.Nimm(kRealerIndexblock);
-        for (size_t i = 0; i < kIndexspalten; ++i) {
-            const uint16_t nr = le16(p + 4 + 3 * i);
-            if (nr == kKeineSpalte) continue;
-            r.spalten.push_back({nr, (p[4 + 3 * i + 2] & 0x01) != 0});
-        }
-        r.karte = Zeilenort::AusZeiger(le32(p + kRiKarte));
-        r.wurzel = le32(p + kRiWurzel);
-        r.flags = p[kRiFlags];
-    }
+    for (RealerIndex& r : def.realeIndizes) realenIndexLesen(l.Nimm(kRealerIndexblock), r);
     def.logischeIndizes.resize(logische);
     for (LogischerIndex& li : def.logischeIndizes) {
-        const uint8_t* p = l.Nimm(kLogischerIndexblock);
-        li.nummer = le32(p + 4);
-        li.real = le32(p + 8);
-        li.fremdTyp = p[12];
-        li.fremdIndex = le32(p + 13);
-        li.fremdTabelle = le32(p + 17);
-        li.kaskadeÄndern = p[21];
-        li.kaskadeLöschen = p[22];
-        li.art = p[23];
+        logischenIndexLesen(l.Nimm(kLogischerIndexblock), li);
         if (li.real >= reale) throw Formatfehler("jet4: logical index refers to a missing real index");
     }
     for (LogischerIndex& li : def.logischeIndizes) li.name = l.Name();
-    // Memo and OLE columns' own usage maps, up to 0xFFFF.
-    for (size_t n = 0;; ++n) {
-        const uint16_t nr = l.Wort();
-        if (nr == kKeineSpalte) break;
-        if (n >= def.spalten.size()) throw Formatfehler("jet4: more column usage maps than columns");
-        const uint8_t* p = l.Nimm(8);
-        for (Spalte& s : def.spalten)
-            if (s.nummer == nr) {
-                s.lvBelegt = Zeilenort::AusZeiger(le32(p));
-                s.lvFrei = Zeilenort::AusZeiger(le32(p + 4));
-            }
-    }
+    spaltenkartenLesen(l, def.spalten);
     def.defSeiten = d.seiten;
     return def;
 }
@@ -486,52 +495,72 @@ Tabellendef EntwurfAus(const TabellenBeschreibung& beschreibung, uint16_t sortie
     return def;
 }
 
-void TabelleAnlegen(Datei& datei, Tabellendef& def) {
+namespace {
+
+void entwurfPrüfen(const Tabellendef& def) {
     if (def.spalten.empty() || def.spalten.size() > kHöchstSpalten || def.realeIndizes.size() > kHöchstIndizes ||
         def.logischeIndizes.size() > kHöchstIndizes)
         throw Formatfehler("jet4: table definition out of bounds");
     for (const LogischerIndex& li : def.logischeIndizes)
         if (li.real >= def.realeIndizes.size())
             throw Formatfehler("jet4: logical index refers to a missing real index");
+}
 
-    def.seite = datei.SeiteAnlegen();
-    // The page after the definition holds its usage-map rows (and more pages like it when
-    // they do not fit): owned pages, pages with free space, one per real index, and a
-    // pair per Memo column. Access leaves its tdef field 0 and these pages in no map.
-    uint32_t kartenseite = 0;
-    const auto kartenzeile = [&]() {
-        if (kartenseite == 0 || le16(datei.Seite(kartenseite) + 2) < kKartenzeilePlatz) {
-            kartenseite = datei.SeiteAnlegen();
-            uint8_t* s = datei.Seite(kartenseite);
+// The page after the definition holds its usage-map rows (and more pages like it when
+// they do not fit): owned pages, pages with free space, one per real index, and a
+// pair per Memo column. Access leaves its tdef field 0 and these pages in no map.
+class Kartenzeilen {
+public:
+    explicit Kartenzeilen(Datei& datei) : datei_(datei) {}
+    Zeilenort Nächste() {
+        if (seite_ == 0 || le16(datei_.Seite(seite_) + 2) < kKartenzeilePlatz) {
+            seite_ = datei_.SeiteAnlegen();
+            uint8_t* s = datei_.Seite(seite_);
             s[0] = static_cast<uint8_t>(Seitentyp::Daten);
             s[1] = 0x01;
             setze16(s + 2, static_cast<uint16_t>(kSeitengröße - kDatenseiteKopf));
         }
-        return Nutzungskarte::Anlegen(datei, kartenseite);
-    };
-    def.belegt = kartenzeile();
-    def.frei = kartenzeile();
+        return Nutzungskarte::Anlegen(datei_, seite_);
+    }
+
+private:
+    Datei& datei_;
+    uint32_t seite_ = 0;
+};
+
+// An empty leaf as the root, as Access writes it for a new index.
+uint32_t indexwurzelAnlegen(Datei& datei, uint32_t tabellenseite) {
+    const uint32_t wurzel = datei.SeiteAnlegen();
+    uint8_t* s = datei.Seite(wurzel);
+    s[0] = static_cast<uint8_t>(Seitentyp::IndexBlatt);
+    s[1] = 0x01;
+    setze16(s + 2, static_cast<uint16_t>(kSeitengröße - kIndexEinträgeAb));
+    setze32(s + 4, tabellenseite);
+    return wurzel;
+}
+
+// Each map row and index root takes its pages as it comes; the file's page order follows from it.
+void kartenAnlegen(Datei& datei, Tabellendef& def) {
+    Kartenzeilen zeilen(datei);
+    def.belegt = zeilen.Nächste();
+    def.frei = zeilen.Nächste();
     for (RealerIndex& r : def.realeIndizes) {
-        r.karte = kartenzeile();
-        // An empty leaf as the root, as Access writes it for a new index.
-        r.wurzel = datei.SeiteAnlegen();
-        uint8_t* s = datei.Seite(r.wurzel);
-        s[0] = static_cast<uint8_t>(Seitentyp::IndexBlatt);
-        s[1] = 0x01;
-        setze16(s + 2, static_cast<uint16_t>(kSeitengröße - kIndexEinträgeAb));
-        setze32(s + 4, def.seite);
+        r.karte = zeilen.Nächste();
+        r.wurzel = indexwurzelAnlegen(datei, def.seite);
         Nutzungskarte(datei, r.karte).Hinzufügen(r.wurzel);
         r.zeilen = 0;
     }
     for (Spalte& s : def.spalten)
         if (s.typ == kMemo || s.typ == kOle) {
-            s.lvBelegt = kartenzeile();
-            s.lvFrei = kartenzeile();
+            s.lvBelegt = zeilen.Nächste();
+            s.lvFrei = zeilen.Nächste();
         } else {
             s.lvBelegt = s.lvFrei = {};
         }
+}
 
-    const std::vector<uint8_t> bytes = definitionBauen(def);
+// The definition's bytes over its first page and as many continuation pages as they need.
+void definitionVerteilen(Datei& datei, Tabellendef& def, const std::vector<uint8_t>& bytes) {
     def.defSeiten = {def.seite};
     const size_t daten = kSeitengröße - kFortsetzungDaten;
     for (size_t rest = bytes.size() > kSeitengröße ? bytes.size() - kSeitengröße : 0; rest > 0;
@@ -552,6 +581,15 @@ void TabelleAnlegen(Datei& datei, Tabellendef& def) {
         setze32(s + kNächsteSeite, k + 1 < def.defSeiten.size() ? def.defSeiten[k + 1] : 0);
         pos += n;
     }
+}
+
+}  // namespace
+
+void TabelleAnlegen(Datei& datei, Tabellendef& def) {
+    entwurfPrüfen(def);
+    def.seite = datei.SeiteAnlegen();
+    kartenAnlegen(datei, def);
+    definitionVerteilen(datei, def, definitionBauen(def));
 }
 
 void ZählerSchreiben(Datei& datei, const Tabellendef& def) {
