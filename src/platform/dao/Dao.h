@@ -266,6 +266,9 @@ private:
     std::unique_ptr<detail::Strom> strom_;  // GetRows in order, see DaoIntern.h
     bool stromAus_ = false;                 // the stream lost step with the set: lookups only
     void stromBeenden();
+    detail::Strom* stromAnPosition();
+    bool zeileAusStrom(detail::Strom*& s, int64_t rowid, std::vector<std::vector<Variante>>& feld);
+    void zeileNachschlagen(int64_t rowid, std::vector<std::vector<Variante>>& feld);
 };
 using RecordsetPtr = std::shared_ptr<Recordset>;
 

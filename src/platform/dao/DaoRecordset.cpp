@@ -194,26 +194,16 @@ void Recordset::setzen(int32_t spalte, const Variante& v) {
     puffer_[i] = v.istEmpty() ? Variante::Null() : v;
 }
 
-std::vector<std::vector<Variante>> Recordset::GetRows(int32_t n) {
-    offen();
-    std::vector<std::vector<Variante>> feld(spalten_.size());
-    if (EOF_() || n <= 0) return feld;
-    brauchtAktuellen();
-    CancelUpdate();
-    const auto ende = std::min<int64_t>(pos_ + n, static_cast<int64_t>(zeilen_.size()));
-    for (auto& s : feld) s.reserve(static_cast<size_t>(ende - pos_));
-    // Straight from the statement into the result, without the row cache. Reading
-    // forward goes through the stream; a row it cannot give is looked up by rowid.
-    auto& a = db_->zeilenLeser(*tabelle_);
-    const auto& felder = tabelle_->Fields().liste();
-    geladen_ = -1;
+// The stream, started if it may be, moved up to the set's position; null when
+// the rows must be looked up one by one.
+detail::Strom* Recordset::stromAnPosition() {
     auto& v = *db_;
     if (!stromAus_ && (!strom_ || !strom_->a) && (!strom_ || strom_->starts < 4)) {
         if (!strom_) strom_ = std::make_unique<detail::Strom>();
         // The rows of the set in its order, whatever their values are by now; a row
         // gone or added since the set was filled puts the stream out of step.
         Text sql = u"SELECT rowid";
-        for (auto& f : felder) sql += u"," + SqlName(f->Name());
+        for (auto& f : tabelle_->Fields().liste()) sql += u"," + SqlName(f->Name());
         sql += u" FROM " + SqlName(tabelle_->Name()) +
                u" WHERE purivo_stelle(?1, rowid) IS NOT NULL ORDER BY purivo_stelle(?1, rowid)";
         strom_->stellen.füllen(zeilen_);
@@ -229,44 +219,66 @@ std::vector<std::vector<Variante>> Recordset::GetRows(int32_t n) {
     while (s && s->pos < pos_) {  // skipping forward costs a step, not a lookup
         if (!s->a->schritt()) {
             stromBeenden();
-            s = nullptr;
-            break;
+            return nullptr;
         }
         ++s->pos;
     }
-    const auto g = v.geänderteZeilen.find(tabelle_.get());
-    const detail::Änderungsbuch* buch = g == v.geänderteZeilen.end() ? nullptr : &g->second;
+    return s;
+}
+
+// The row `rowid` from stream `s` into `feld`; false (and `s` null once it is out of
+// step) when the stream cannot give it as it is now.
+bool Recordset::zeileAusStrom(detail::Strom*& s, int64_t rowid, std::vector<std::vector<Variante>>& feld) {
+    auto& v = *db_;
+    if (!s->a->schritt() || sqlite3_column_int64(s->a->s(), 0) != rowid) {
+        stromBeenden();  // the table changed under the set: its order no longer holds
+        stromAus_ = true;
+        s = nullptr;
+        return false;
+    }
+    ++s->pos;
+    if (const auto g = v.geänderteZeilen.find(tabelle_.get());
+        g != v.geänderteZeilen.end() && g->second.stand(rowid) > s->seit)
+        return false;  // changed since the stream read it
+    const auto& felder = tabelle_->Fields().liste();
+    for (size_t c = 0; c < spalten_.size(); ++c) {
+        const auto f = static_cast<size_t>(spalten_[c]);
+        feld[c].push_back(detail::Lesen(*felder[f], s->a->s(), static_cast<int>(f) + 1));
+    }
+    return true;
+}
+
+void Recordset::zeileNachschlagen(int64_t rowid, std::vector<std::vector<Variante>>& feld) {
+    auto& a = db_->zeilenLeser(*tabelle_);
+    a.bindenGanz(1, rowid);
+    if (!a.schritt()) {
+        a.zurück();
+        FehlerAuslösen(fehler::DatensatzGelöscht, u"Der Datensatz ist gelöscht.");
+    }
+    const auto& felder = tabelle_->Fields().liste();
+    for (size_t c = 0; c < spalten_.size(); ++c) {
+        const auto f = static_cast<size_t>(spalten_[c]);
+        feld[c].push_back(detail::Lesen(*felder[f], a.s(), static_cast<int>(f)));
+    }
+    a.zurück();
+}
+
+std::vector<std::vector<Variante>> Recordset::GetRows(int32_t n) {
+    offen();
+    std::vector<std::vector<Variante>> feld(spalten_.size());
+    if (EOF_() || n <= 0) return feld;
+    brauchtAktuellen();
+    CancelUpdate();
+    const auto ende = std::min<int64_t>(pos_ + n, static_cast<int64_t>(zeilen_.size()));
+    for (auto& s : feld) s.reserve(static_cast<size_t>(ende - pos_));
+    // Straight from the statement into the result, without the row cache. Reading
+    // forward goes through the stream; a row it cannot give is looked up by rowid.
+    geladen_ = -1;
+    detail::Strom* s = stromAnPosition();
     for (; pos_ < ende; ++pos_) {
         const int64_t rowid = zeilen_[static_cast<size_t>(pos_)];
-        if (s) {
-            bool frisch = false;
-            if (s->a->schritt() && sqlite3_column_int64(s->a->s(), 0) == rowid) {
-                ++s->pos;
-                frisch = true;
-                if (buch && buch->stand(rowid) > s->seit) frisch = false;
-            } else {
-                stromBeenden();  // the table changed under the set: its order no longer holds
-                stromAus_ = true;
-                s = nullptr;
-            }
-            if (frisch) {
-                for (size_t c = 0; c < spalten_.size(); ++c) {
-                    const auto f = static_cast<size_t>(spalten_[c]);
-                    feld[c].push_back(detail::Lesen(*felder[f], s->a->s(), static_cast<int>(f) + 1));
-                }
-                continue;
-            }
-        }
-        a.bindenGanz(1, rowid);
-        if (!a.schritt()) {
-            a.zurück();
-            FehlerAuslösen(fehler::DatensatzGelöscht, u"Der Datensatz ist gelöscht.");
-        }
-        for (size_t c = 0; c < spalten_.size(); ++c) {
-            const auto f = static_cast<size_t>(spalten_[c]);
-            feld[c].push_back(detail::Lesen(*felder[f], a.s(), static_cast<int>(f)));
-        }
-        a.zurück();
+        if (s && zeileAusStrom(s, rowid, feld)) continue;
+        zeileNachschlagen(rowid, feld);
     }
     return feld;
 }
