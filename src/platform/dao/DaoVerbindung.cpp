@@ -578,6 +578,64 @@ void Verbindung::fremdeTabellenLaden(const std::map<Text, TableDefPtr>& nachName
     }
 }
 
+namespace {
+// One row of the stored structure: the values bound in order, the statement run.
+void Eintragen(Anweisung& a, std::initializer_list<Variante> werte) {
+    int i = 0;
+    for (const Variante& w : werte) a.binden(++i, w);
+    a.schritt();
+    a.zurück();
+}
+
+Variante Zahl(int64_t z) { return Variante(z); }
+
+void StrukturtabellenAnlegen(Verbindung& v) {
+    v.ausführen(u"DROP TABLE IF EXISTS __purivo_tabellen");
+    v.ausführen(u"CREATE TABLE __purivo_tabellen(pos INTEGER, name TEXT, attribute INTEGER, erstellt REAL, "
+                u"geaendert REAL)");
+    v.ausführen(u"CREATE TABLE IF NOT EXISTS __purivo_felder(tabelle TEXT, pos INTEGER, name TEXT, typ INTEGER, "
+                u"groesse INTEGER, attribute INTEGER, leer INTEGER, pflicht INTEGER)");
+    v.ausführen(u"CREATE TABLE IF NOT EXISTS __purivo_indizes(tabelle TEXT, pos INTEGER, name TEXT, felder TEXT, "
+                u"eindeutig INTEGER, primaer INTEGER)");
+    v.ausführen(u"CREATE TABLE IF NOT EXISTS __purivo_relationen(pos INTEGER, name TEXT, tabelle TEXT, fremd TEXT, "
+                u"attribute INTEGER, felder TEXT)");
+    for (const char16_t* t : {u"__purivo_tabellen", u"__purivo_felder", u"__purivo_indizes", u"__purivo_relationen"})
+        v.ausführen(Text(u"DELETE FROM ") + t);
+}
+
+// A table's row (with its two dates, which only the connection may read), its fields'
+// and its indexes' rows.
+void TabelleEintragen(Verbindung& v, TableDef& td, int64_t pos, double erstellt, double geändert) {
+    Anweisung at(v.db, u"INSERT INTO __purivo_tabellen VALUES(?,?,?,?,?)");
+    Anweisung af(v.db, u"INSERT INTO __purivo_felder VALUES(?,?,?,?,?,?,?,?)");
+    Anweisung ai(v.db, u"INSERT INTO __purivo_indizes VALUES(?,?,?,?,?,?)");
+    Eintragen(at, {Zahl(pos), Variante(td.Name()), Zahl(td.Attributes()), Variante(erstellt), Variante(geändert)});
+    int64_t fp = 0;
+    for (auto& f : td.Fields().liste())
+        Eintragen(af, {Variante(td.Name()), Zahl(fp++), Variante(f->Name()), Zahl(f->Type()), Zahl(f->Size()),
+                       Zahl(f->Attributes()), Zahl(f->AllowZeroLength()), Zahl(f->Required())});
+    int64_t ip = 0;
+    for (auto& ix : td.Indexes().liste()) {
+        Text felder;
+        for (auto& f : ix->Fields().liste()) felder += (felder.empty() ? u"" : Text(1, kTrenner)) + f->Name();
+        Eintragen(ai, {Variante(td.Name()), Zahl(ip++), Variante(ix->Name()), Variante(felder), Zahl(ix->Unique()),
+                       Zahl(ix->Primary())});
+    }
+}
+
+void RelationenEintragen(Verbindung& v) {
+    Anweisung ar(v.db, u"INSERT INTO __purivo_relationen VALUES(?,?,?,?,?,?)");
+    int64_t pos = 0;
+    for (auto& r : v.relationen.liste()) {
+        Text paare;
+        for (auto& f : r->Fields().liste())
+            paare += (paare.empty() ? u"" : Text(1, kPaar)) + f->Name() + kTrenner + f->ForeignName();
+        Eintragen(ar, {Zahl(pos++), Variante(r->Name()), Variante(r->Table()), Variante(r->ForeignTable()),
+                       Zahl(r->Attributes()), Variante(paare)});
+    }
+}
+}  // namespace
+
 void Verbindung::strukturSchreiben() {
     vorrat.clear();
     ++strukturStand;
@@ -589,71 +647,10 @@ void Verbindung::strukturSchreiben() {
     strukturSchreibt = true;
     ausführen(u"SAVEPOINT purivo_struktur");
     try {
-        ausführen(u"DROP TABLE IF EXISTS __purivo_tabellen");
-        ausführen(u"CREATE TABLE __purivo_tabellen(pos INTEGER, name TEXT, attribute INTEGER, erstellt REAL, "
-                  u"geaendert REAL)");
-        ausführen(u"CREATE TABLE IF NOT EXISTS __purivo_felder(tabelle TEXT, pos INTEGER, name TEXT, typ INTEGER, "
-                  u"groesse INTEGER, attribute INTEGER, leer INTEGER, pflicht INTEGER)");
-        ausführen(u"CREATE TABLE IF NOT EXISTS __purivo_indizes(tabelle TEXT, pos INTEGER, name TEXT, felder TEXT, "
-                  u"eindeutig INTEGER, primaer INTEGER)");
-        ausführen(u"CREATE TABLE IF NOT EXISTS __purivo_relationen(pos INTEGER, name TEXT, tabelle TEXT, fremd TEXT, "
-                  u"attribute INTEGER, felder TEXT)");
-        for (const char16_t* t : {u"__purivo_tabellen", u"__purivo_felder", u"__purivo_indizes", u"__purivo_relationen"})
-            ausführen(Text(u"DELETE FROM ") + t);
-        Anweisung at(db, u"INSERT INTO __purivo_tabellen VALUES(?,?,?,?,?)");
-        Anweisung af(db, u"INSERT INTO __purivo_felder VALUES(?,?,?,?,?,?,?,?)");
-        Anweisung ai(db, u"INSERT INTO __purivo_indizes VALUES(?,?,?,?,?,?)");
+        StrukturtabellenAnlegen(*this);
         int64_t pos = 0;
-        for (auto& td : tabellen.liste()) {
-            at.binden(1, Variante(pos++));
-            at.binden(2, Variante(td->Name()));
-            at.binden(3, Variante(static_cast<int64_t>(td->Attributes())));
-            sqlite3_bind_double(at.s(), 4, td->erstellt_);
-            sqlite3_bind_double(at.s(), 5, td->geändert_);
-            at.schritt();
-            at.zurück();
-            int64_t fp = 0;
-            for (auto& f : td->Fields().liste()) {
-                af.binden(1, Variante(td->Name()));
-                af.binden(2, Variante(fp++));
-                af.binden(3, Variante(f->Name()));
-                af.binden(4, Variante(static_cast<int64_t>(f->Type())));
-                af.binden(5, Variante(static_cast<int64_t>(f->Size())));
-                af.binden(6, Variante(static_cast<int64_t>(f->Attributes())));
-                af.binden(7, Variante(static_cast<int64_t>(f->AllowZeroLength())));
-                af.binden(8, Variante(static_cast<int64_t>(f->Required())));
-                af.schritt();
-                af.zurück();
-            }
-            int64_t ip = 0;
-            for (auto& ix : td->Indexes().liste()) {
-                Text felder;
-                for (auto& f : ix->Fields().liste()) felder += (felder.empty() ? u"" : Text(1, kTrenner)) + f->Name();
-                ai.binden(1, Variante(td->Name()));
-                ai.binden(2, Variante(ip++));
-                ai.binden(3, Variante(ix->Name()));
-                ai.binden(4, Variante(felder));
-                ai.binden(5, Variante(static_cast<int64_t>(ix->Unique())));
-                ai.binden(6, Variante(static_cast<int64_t>(ix->Primary())));
-                ai.schritt();
-                ai.zurück();
-            }
-        }
-        Anweisung ar(db, u"INSERT INTO __purivo_relationen VALUES(?,?,?,?,?,?)");
-        pos = 0;
-        for (auto& r : relationen.liste()) {
-            Text paare;
-            for (auto& f : r->Fields().liste())
-                paare += (paare.empty() ? u"" : Text(1, kPaar)) + f->Name() + kTrenner + f->ForeignName();
-            ar.binden(1, Variante(pos++));
-            ar.binden(2, Variante(r->Name()));
-            ar.binden(3, Variante(r->Table()));
-            ar.binden(4, Variante(r->ForeignTable()));
-            ar.binden(5, Variante(static_cast<int64_t>(r->Attributes())));
-            ar.binden(6, Variante(paare));
-            ar.schritt();
-            ar.zurück();
-        }
+        for (auto& td : tabellen.liste()) TabelleEintragen(*this, *td, pos++, td->erstellt_, td->geändert_);
+        RelationenEintragen(*this);
         ausführen(u"RELEASE purivo_struktur");
     } catch (...) {
         sqlite3_exec(db, "ROLLBACK TO purivo_struktur; RELEASE purivo_struktur", nullptr, nullptr, nullptr);
