@@ -7,16 +7,16 @@
 
 namespace bench {
 
-inline const char16_t* namen[] = {u"Müller", u"Schmidt", u"Schneider", u"Fischer", u"Weber", u"Meyer", u"Wagner",
-                                  u"Becker", u"Schulz", u"Hoffmann", u"Koch", u"Richter", u"Klein", u"Wolf",
-                                  u"Schröder", u"Neumann", u"Schwarz", u"Zimmermann", u"Braun", u"Krüger"};
-inline const char16_t* branchen[] = {u"Bau", u"Druck", u"Elektro", u"Logistik", u"Immobilien", u"Consult",
-                                     u"Metallbau", u"Computer", u"Reisen", u"Sanitär", u"Holz", u"Optik"};
+inline const char16_t* namen[] = {u"Müller",   u"Schmidt", u"Schneider", u"Fischer",    u"Weber",   u"Meyer", u"Wagner",
+                                  u"Becker",   u"Schulz",  u"Hoffmann",  u"Koch",       u"Richter", u"Klein", u"Wolf",
+                                  u"Schröder", u"Neumann", u"Schwarz",   u"Zimmermann", u"Braun",   u"Krüger"};
+inline const char16_t* branchen[] = {u"Bau",       u"Druck",    u"Elektro", u"Logistik", u"Immobilien", u"Consult",
+                                     u"Metallbau", u"Computer", u"Reisen",  u"Sanitär",  u"Holz",       u"Optik"};
 inline const char16_t* formen[] = {u"GmbH", u"KG", u"AG", u"GmbH & Co. KG", u"OHG", u"e.K.", u"GbR", u""};
-inline const char16_t* straßen[] = {u"Hauptstraße", u"Bahnhofstraße", u"Lindenallee", u"Am Markt", u"Ringweg",
+inline const char16_t* straßen[] = {u"Hauptstraße",  u"Bahnhofstraße", u"Lindenallee",     u"Am Markt",  u"Ringweg",
                                     u"Goethestraße", u"Schillerplatz", u"Industriestraße", u"Gartenweg", u"Kirchgasse"};
-inline const char16_t* orte[] = {u"Berlin", u"Hamburg", u"München", u"Köln", u"Frankfurt am Main", u"Leipzig",
-                                 u"Dresden", u"Stuttgart", u"Düsseldorf", u"Bremen"};
+inline const char16_t* orte[] = {u"Berlin",  u"Hamburg", u"München",   u"Köln",       u"Frankfurt am Main",
+                                 u"Leipzig", u"Dresden", u"Stuttgart", u"Düsseldorf", u"Bremen"};
 
 template <size_t N>
 Text wahl(std::mt19937& z, const char16_t* (&liste)[N]) {

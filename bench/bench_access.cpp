@@ -5,13 +5,14 @@
 // Then the file is grown to 100 MB and the write-back of one new 10 000-row table is
 // timed against copying the file (read, write, sync; the best of three each).
 //   bench_access [N] [file.mdb]   (default: the shared fixture empty.mdb)
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <fstream>
-#include <unistd.h>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -36,8 +37,8 @@ int main(int argc, char** argv) {
 
     TabellenBeschreibung b;
     b.name = u"Adressen";
-    const std::pair<const char16_t*, int32_t> texte[] = {{u"Firma", 80}, {u"Straße", 60}, {u"PLZ", 10},
-                                                         {u"Ort", 60},   {u"Telefon", 30}};
+    const std::pair<const char16_t*, int32_t> texte[] = {
+        {u"Firma", 80}, {u"Straße", 60}, {u"PLZ", 10}, {u"Ort", 60}, {u"Telefon", 30}};
     FeldBeschreibung nr;
     nr.name = u"KundenNr";
     nr.typ = dao::dbLong;

@@ -32,12 +32,19 @@ namespace {
 constexpr int satzzahl = 200000;
 constexpr int spaltenzahl = 12;
 
-const char16_t* firmen[] = {u"Müller Bau GmbH", u"Schmidt & Söhne KG", u"Beispiel Computer AG", u"Meier Druck",
-                            u"Hansen Logistik GmbH & Co. KG", u"Bäckerei Schulz", u"Weber Elektro GbR",
-                            u"Nord Consult", u"Fischer Metallbau GmbH", u"Becker Immobilien"};
+const char16_t* firmen[] = {u"Müller Bau GmbH",
+                            u"Schmidt & Söhne KG",
+                            u"Beispiel Computer AG",
+                            u"Meier Druck",
+                            u"Hansen Logistik GmbH & Co. KG",
+                            u"Bäckerei Schulz",
+                            u"Weber Elektro GbR",
+                            u"Nord Consult",
+                            u"Fischer Metallbau GmbH",
+                            u"Becker Immobilien"};
 const char16_t* branchen[] = {u"Bau", u"Handel", u"EDV", u"Druck", u"Logistik", u"Lebensmittel", u"Elektro"};
-const char16_t* straßen[] = {u"Hauptstraße", u"Am Markt", u"Lindenallee", u"Bahnhofstr.", u"Ringweg",
-                             u"Goethestraße", u"An der Kirche", u"Industriestraße"};
+const char16_t* straßen[] = {u"Hauptstraße", u"Am Markt",     u"Lindenallee",   u"Bahnhofstr.",
+                             u"Ringweg",     u"Goethestraße", u"An der Kirche", u"Industriestraße"};
 const char16_t* orte[] = {u"Berlin", u"Köln", u"München", u"Hamburg", u"Frankfurt am Main", u"Leipzig"};
 const char16_t* anreden[] = {u"Herr", u"Frau", u"Herr Dr.", u"Frau Prof. Dr."};
 const char16_t* vornamen[] = {u"Hans", u"Peter", u"Anna", u"Maria", u"Klaus", u"Sabine", u"Jürgen"};
@@ -116,7 +123,8 @@ int main() {
             if (z() % 2) roh[6] = wahl(z, vornamen);
         }
         const std::vector<Variante> satz = aufbereitet(roh);
-        for (int c = 0; c < spaltenzahl; ++c) spalten[c].push_back(satz[c].istText() && satz[c].text().empty() ? Variante::Null() : satz[c]);
+        for (int c = 0; c < spaltenzahl; ++c)
+            spalten[c].push_back(satz[c].istText() && satz[c].text().empty() ? Variante::Null() : satz[c]);
         spalten[spaltenzahl].push_back(Variante(static_cast<uint8_t>(11)));
         spalten[spaltenzahl + 1].push_back(Variante(static_cast<int32_t>(n + 1)));
         spalten[spaltenzahl + 2].push_back(Variante(static_cast<int32_t>(0)));

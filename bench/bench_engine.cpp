@@ -24,11 +24,11 @@ struct Spalte {
     int32_t größe;
 };
 const Spalte kAdresse[kSpalten] = {
-    {u"Anrede", dao::dbText, 20},   {u"Vorname", dao::dbText, 40}, {u"Name", dao::dbText, 50},
-    {u"Firma", dao::dbText, 80},    {u"Straße", dao::dbText, 60},  {u"Hausnummer", dao::dbText, 10},
-    {u"PLZ", dao::dbText, 10},      {u"Ort", dao::dbText, 50},     {u"Land", dao::dbText, 30},
-    {u"Telefon", dao::dbText, 30},  {u"Fax", dao::dbText, 30},     {u"EMail", dao::dbText, 80},
-    {u"Geboren", dao::dbDate, 8},   {u"KundenNr", dao::dbLong, 4}, {u"Umsatz", dao::dbCurrency, 8},
+    {u"Anrede", dao::dbText, 20},  {u"Vorname", dao::dbText, 40}, {u"Name", dao::dbText, 50},
+    {u"Firma", dao::dbText, 80},   {u"Straße", dao::dbText, 60},  {u"Hausnummer", dao::dbText, 10},
+    {u"PLZ", dao::dbText, 10},     {u"Ort", dao::dbText, 50},     {u"Land", dao::dbText, 30},
+    {u"Telefon", dao::dbText, 30}, {u"Fax", dao::dbText, 30},     {u"EMail", dao::dbText, 80},
+    {u"Geboren", dao::dbDate, 8},  {u"KundenNr", dao::dbLong, 4}, {u"Umsatz", dao::dbCurrency, 8},
 };
 
 double Sekunden(std::chrono::steady_clock::time_point seit) {
@@ -48,15 +48,20 @@ struct Daten {
         const Text nr = ausUtf8(std::to_string(nächste() % 200 + 1));
         return {Variante(aus({u"Herr", u"Frau", u"Firma"})),
                 Variante(aus({u"Anna", u"Jürgen", u"Özlem", u"peter", u"Ärmin", u"Zoë", u"Bernd", u"Claudia"})),
-                Variante(aus({u"Müller", u"Mueller", u"Schmidt", u"schmitt", u"Ähler", u"Zander", u"Öztürk",
-                              u"Becker", u"Weiß", u"Weiss"}) + ausUtf8(std::to_string(nächste() % 500))),
+                Variante(aus({u"Müller", u"Mueller", u"Schmidt", u"schmitt", u"Ähler", u"Zander", u"Öztürk", u"Becker",
+                              u"Weiß", u"Weiss"}) +
+                         ausUtf8(std::to_string(nächste() % 500))),
                 Variante(u"Firma " + ausUtf8(std::to_string(nächste() % 10000)) + u" GmbH"),
-                Variante(aus({u"Hauptstraße", u"Bahnhofstr.", u"Am Markt", u"Lindenweg"})), Variante(nr),
+                Variante(aus({u"Hauptstraße", u"Bahnhofstr.", u"Am Markt", u"Lindenweg"})),
+                Variante(nr),
                 Variante(ausUtf8(std::to_string(10000 + nächste() % 89999))),
-                Variante(aus({u"Köln", u"München", u"Berlin", u"Hamburg", u"Bremen"})), Variante(u"Deutschland"),
-                Variante(u"0221 " + ausUtf8(std::to_string(nächste() % 999999))), Variante::Null(),
+                Variante(aus({u"Köln", u"München", u"Berlin", u"Hamburg", u"Bremen"})),
+                Variante(u"Deutschland"),
+                Variante(u"0221 " + ausUtf8(std::to_string(nächste() % 999999))),
+                Variante::Null(),
                 Variante(u"post" + ausUtf8(std::to_string(i)) + u"@beispiel.de"),
-                Variante::Datum(20000.0 + nächste() % 20000), Variante(int32_t{i}),
+                Variante::Datum(20000.0 + nächste() % 20000),
+                Variante(int32_t{i}),
                 Variante::Währung(static_cast<int64_t>(nächste() % 100000000))};
     }
 };
@@ -88,7 +93,9 @@ Variante Lesen(sqlite3_stmt* s, int i) {
             return Variante(TextSicht(static_cast<const char16_t*>(sqlite3_column_text16(s, i)),
                                       static_cast<size_t>(sqlite3_column_bytes16(s, i)) / 2));
         case SQLITE_FLOAT: return Variante::Datum(sqlite3_column_double(s, i));
-        default: return i == 14 ? Variante::Währung(sqlite3_column_int64(s, i)) : Variante(static_cast<int64_t>(sqlite3_column_int64(s, i)));
+        default:
+            return i == 14 ? Variante::Währung(sqlite3_column_int64(s, i))
+                           : Variante(static_cast<int64_t>(sqlite3_column_int64(s, i)));
     }
 }
 
@@ -128,7 +135,8 @@ Ergebnis Engine(const std::string& pfad) {
         ws->BeginTrans();
         for (int n = 1; !quelle->EOF_(); ++n) {
             ziel->AddNew();
-            for (int c = 0; c < kSpalten; ++c) nach[static_cast<size_t>(c)]->Value(von[static_cast<size_t>(c)]->Value());
+            for (int c = 0; c < kSpalten; ++c)
+                nach[static_cast<size_t>(c)]->Value(von[static_cast<size_t>(c)]->Value());
             ziel->Update();
             if (n % 1000 == 0) {
                 ws->CommitTrans();

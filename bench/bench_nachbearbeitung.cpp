@@ -5,15 +5,15 @@
 // last enriched record (a far block of rows and the group grid's tick), moving
 // all enriched records to the take-over folder and all of them back.
 // Prints the seconds of each step.
-#include <QApplication>
-#include <QTest>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
+
+#include <QApplication>
+#include <QTest>
 
 #include "foundation/Oberflaeche.h"
 #include "foundation/mdlDatenbank.h"
@@ -54,8 +54,8 @@ public:
     void NachDerBearbeitung() override {}
 };
 
-const char16_t* namen[] = {u"Müller", u"Schmidt", u"Schneider", u"Fischer", u"Weber", u"Meyer", u"Wagner",
-                           u"Becker", u"Schulz", u"Hoffmann", u"Koch", u"Richter", u"Klein", u"Wolf"};
+const char16_t* namen[] = {u"Müller", u"Schmidt", u"Schneider", u"Fischer", u"Weber",   u"Meyer", u"Wagner",
+                           u"Becker", u"Schulz",  u"Hoffmann",  u"Koch",    u"Richter", u"Klein", u"Wolf"};
 const char16_t* orte[] = {u"Berlin", u"Hamburg", u"München", u"Köln", u"Frankfurt am Main", u"Leipzig"};
 
 // The work table: user columns, then TEMP_DSS, TEMP_DSN, TEMP_BN, TEMP_AMK. Returns the enriched count.
@@ -65,8 +65,8 @@ int32_t Anlegen(int32_t n) {
         const char16_t* name;
         int16_t typ;
         int32_t größe;
-    } spalten[] = {{u"KundenNr", dao::dbLong, 0}, {u"Firma", dao::dbText, 80}, {u"Straße", dao::dbText, 60},
-                   {u"PLZ", dao::dbText, 10},     {u"Ort", dao::dbText, 60},   {u"TEMP_DSS", dao::dbByte, 0},
+    } spalten[] = {{u"KundenNr", dao::dbLong, 0}, {u"Firma", dao::dbText, 80},  {u"Straße", dao::dbText, 60},
+                   {u"PLZ", dao::dbText, 10},     {u"Ort", dao::dbText, 60},    {u"TEMP_DSS", dao::dbByte, 0},
                    {u"TEMP_DSN", dao::dbLong, 0}, {u"TEMP_BN", dao::dbLong, 0}, {u"TEMP_AMK", dao::dbText, 30}};
     for (const auto& s : spalten) {
         auto f = t->CreateField(s.name, s.typ, s.größe);
@@ -127,8 +127,7 @@ int main(int argc, char** argv) {
     gDatenbank = gArbeitsbereich->CreateDatabase(ausUtf8(pfad));
     auto start = Uhr::now();
     const int32_t angereichert = Anlegen(n);
-    std::printf("records: %d, enriched: %d, filling the table: %.2f s\n", n, angereichert,
-                Sekunden(start, Uhr::now()));
+    std::printf("records: %d, enriched: %d, filling the table: %.2f s\n", n, angereichert, Sekunden(start, Uhr::now()));
     gZieltabelle = u"Ergebnis";
 
     int fehler = 0;

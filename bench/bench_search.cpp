@@ -86,8 +86,8 @@ void Anlegen(int32_t n, double anteil) {
         const char16_t* name;
         int16_t typ;
         int32_t größe;
-    } spalten[] = {{u"KundenNr", dao::dbLong, 0}, {u"Firma", dao::dbText, 80},  {u"Straße", dao::dbText, 60},
-                   {u"PLZ", dao::dbText, 10},     {u"Ort", dao::dbText, 60},    {u"Telefon", dao::dbText, 30}};
+    } spalten[] = {{u"KundenNr", dao::dbLong, 0}, {u"Firma", dao::dbText, 80}, {u"Straße", dao::dbText, 60},
+                   {u"PLZ", dao::dbText, 10},     {u"Ort", dao::dbText, 60},   {u"Telefon", dao::dbText, 30}};
     for (const auto& s : spalten) t->Fields().Append(t->CreateField(s.name, s.typ, s.größe));
     gDatenbank->TableDefs().Append(t);
     std::mt19937 z(20261210);
@@ -168,8 +168,8 @@ std::string Ausgeben(const std::string& format, const std::filesystem::path& ord
         verbindung = "Dbase 5;";
     } else {
         ziel = (ordner / "adressen.xls").string();
-        std::filesystem::copy_file(std::filesystem::path(__FILE__).parent_path().parent_path() / "share" / "Beispiel.xls",
-                                   ziel);
+        std::filesystem::copy_file(
+            std::filesystem::path(__FILE__).parent_path().parent_path() / "share" / "Beispiel.xls", ziel);
         verbindung = "Excel 5.0;";
     }
     auto db = gArbeitsbereich->OpenDatabase(ausUtf8(ziel), false, false, ausUtf8(verbindung));
@@ -199,8 +199,8 @@ std::string Ausgeben(const std::string& format, const std::filesystem::path& ord
 // The collation as the figures before December 2026 registered it: SQLITE_UTF16_ALIGNED
 // makes SQLite copy every odd-placed value into a fresh allocation per comparison.
 int AusgerichtetVergleichen(void* c, int la, const void* a, int lb, const void* b) {
-    return ucol_strcoll(static_cast<UCollator*>(c), static_cast<const UChar*>(a), la / 2,
-                        static_cast<const UChar*>(b), lb / 2);
+    return ucol_strcoll(static_cast<UCollator*>(c), static_cast<const UChar*>(a), la / 2, static_cast<const UChar*>(b),
+                        lb / 2);
 }
 
 // The three sorted reads of the passes through plain SQLite, every column read; with
@@ -211,10 +211,8 @@ double Vergleichslauf(const std::string& pfad, int32_t n, bool wieFrüher) {
     UErrorCode status = U_ZERO_ERROR;
     UCollator* sortierung = ucol_open("de", &status);
     ucol_setStrength(sortierung, UCOL_SECONDARY);
-    if (wieFrüher)
-        sqlite3_create_collation16(db, u"BANK", SQLITE_UTF16_ALIGNED, sortierung, AusgerichtetVergleichen);
-    else
-        dao::detail::SortierungAnmelden(db, u"BANK", sortierung);
+    if (wieFrüher) sqlite3_create_collation16(db, u"BANK", SQLITE_UTF16_ALIGNED, sortierung, AusgerichtetVergleichen);
+    else dao::detail::SortierungAnmelden(db, u"BANK", sortierung);
     const char* ordnungen[] = {"\"Firma\" COLLATE BANK", "\"PLZ\" COLLATE BANK, \"Straße\" COLLATE BANK",
                                "\"Telefon\" COLLATE BANK"};
     const auto start = Uhr::now();

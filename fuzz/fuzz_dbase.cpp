@@ -1,7 +1,7 @@
 // libFuzzer target for the .dbf reader: header, records and memo blocks from one input.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>

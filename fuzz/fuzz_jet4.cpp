@@ -2,9 +2,9 @@
 // file behind a valid header page, then every table definition, its usage maps, its rows
 // and long values, and its index trees; a row deleted, a table dropped and renamed. Formatfehler and NichtSchreibbar are the
 // expected answers to garbage; any other exception, crash or hang is a finding.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstring>
 #include <span>
 #include <vector>

@@ -11,12 +11,11 @@
 
 // Wizard pages used by the core.
 namespace rahmen {
-inline constexpr int16_t Start = 0, Sicherheitshinweis = 1, Datenbank = 2, Tabelle = 3, Zieltabelle = 4,
-                         Vorgang = 5, Durchführung = 6, Feldzuordnung = 7, Suchoptionen = 11,
-                         DublettenNachbearbeitung = 12, DublettenProtokoll = 13, MüllKriterien = 21,
-                         MüllNachbearbeitung = 22, MüllProtokoll = 23, Splitten = 31, SplittenProtokoll = 32,
-                         Verschmelzen = 41, VerschmelzenProtokoll = 42, Datenabgleich = 51,
-                         DatenabgleichProtokoll = 53, NeueDaten = 61, NeueDatenProtokoll = 63;
+inline constexpr int16_t Start = 0, Sicherheitshinweis = 1, Datenbank = 2, Tabelle = 3, Zieltabelle = 4, Vorgang = 5,
+                         Durchführung = 6, Feldzuordnung = 7, Suchoptionen = 11, DublettenNachbearbeitung = 12,
+                         DublettenProtokoll = 13, MüllKriterien = 21, MüllNachbearbeitung = 22, MüllProtokoll = 23,
+                         Splitten = 31, SplittenProtokoll = 32, Verschmelzen = 41, VerschmelzenProtokoll = 42,
+                         Datenabgleich = 51, DatenabgleichProtokoll = 53, NeueDaten = 61, NeueDatenProtokoll = 63;
 }
 
 class Benutzeroberfläche {

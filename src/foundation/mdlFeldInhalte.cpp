@@ -77,7 +77,7 @@ Variante FirmennameNormalisieren(const Variante& Wert) {
     t = TextEntfernen(t, u"G. M. B. H.");
     t = TextEntfernen(t, u"g. m. b. h.");
     t = TextEntfernen(t, u"G. m. b. H.");
-    static constexpr std::array<TextSicht, 8> rechtsformen = {u"GMBH", u"CO",  u"GBRMBH", u"GBR",
+    static constexpr std::array<TextSicht, 8> rechtsformen = {u"GMBH", u"CO",   u"GBRMBH", u"GBR",
                                                               u"MBH",  u"KGAA", u"KG",     u"AG"};
     Wortsammlung name;
     for (const auto& w : blankWörter(t))
@@ -87,7 +87,9 @@ Variante FirmennameNormalisieren(const Variante& Wert) {
 
 Variante RechtsformNormalisieren(const Variante& Wert) {
     if (ohneWert(Wert)) return Variante::Empty();
-    struct Form { TextSicht gesucht, kanonisch; };
+    struct Form {
+        TextSicht gesucht, kanonisch;
+    };
     // Longer forms first: removing them keeps the shorter ones they contain from counting again.
     static constexpr std::array<Form, 10> formen = {{{u" GMBH & CO", u" GmbH & Co."},
                                                      {u" G. M. B. H.", u" GmbH"},
@@ -150,8 +152,7 @@ Variante LandesvorwahlErmitteln(const Variante& Wert) {
     const Text w = Trim(Wert.alsText());
     if (Left(w, 1) == u"+" && istZahlText(Mid(w, 2, 2))) return Variante(u"+" + Mid(w, 2, 2));
     if (Left(w, 2) == u"00" && istZahlText(Mid(w, 3, 2))) return Variante(u"+" + Mid(w, 3, 2));
-    if ((Len(w) < 3 || !istZahlText(Mid(w, 3, 1))) && istZahlText(Left(w, 2)))
-        return Variante(u"+" + Left(w, 2));
+    if ((Len(w) < 3 || !istZahlText(Mid(w, 3, 1))) && istZahlText(Left(w, 2))) return Variante(u"+" + Left(w, 2));
     return Variante::Empty();
 }
 
@@ -191,8 +192,8 @@ Variante AnredeErmitteln(const Variante& Wert) {
 
 Variante TitelErmitteln(const Variante& Wert) {
     if (ohneWert(Wert)) return Variante::Empty();
-    static constexpr std::array<TextSicht, 9> titel = {u"PROF.", u"DR.", u"MED.", u"RER.", u"NAT.",
-                                                       u"PHIL.", u"POL.", u"H.",  u"C."};
+    static constexpr std::array<TextSicht, 9> titel = {u"PROF.", u"DR.",  u"MED.", u"RER.", u"NAT.",
+                                                       u"PHIL.", u"POL.", u"H.",   u"C."};
     Wortsammlung gefunden;
     for (const auto& w : blankWörter(Wert.alsText()))
         if (einesVon(UCase(w.text), titel)) gefunden.anhängen(w.text);
@@ -312,50 +313,67 @@ struct Namenstest {
 const std::array<Namenstest, 20> kNamenstests = {{
     {1,
      [](const Text& n) {
-         return enthältEines(n, std::array<TextSicht, 6>{u"index", u"kundennummer", u"id", u"kunden-", u"code",
-                                                         u"kundennr"}) ||
+         return enthältEines(
+                    n, std::array<TextSicht, 6>{u"index", u"kundennummer", u"id", u"kunden-", u"code", u"kundennr"}) ||
                 (enthält(n, u"nummer") && !enthältEines(n, std::array<TextSicht, 3>{u"haus", u"telefon", u"fax"}));
      },
-     {TypIndex}, Stichprobenregel::Keine},
+     {TypIndex},
+     Stichprobenregel::Keine},
     {2,
      [](const Text& n) {
          return enthältEines(n, std::array<TextSicht, 4>{u"firm", u"unternehmen", u"betrieb", u"name"}) &&
                 !enthältEines(n, std::array<TextSicht, 4>{u"vorname", u"nachname", u"noname", u"kunde"});
      },
-     {TypFirmenname, TypRechtsform}, Stichprobenregel::Keine},
+     {TypFirmenname, TypRechtsform},
+     Stichprobenregel::Keine},
     {2, [](const Text& n) { return enthält(n, u"branche"); }, {TypBranche}, Stichprobenregel::Keine},
-    {2, [](const Text& n) { return enthält(n, u"recht") || enthält(n, u"sform"); }, {TypRechtsform},
+    {2,
+     [](const Text& n) { return enthält(n, u"recht") || enthält(n, u"sform"); },
+     {TypRechtsform},
      Stichprobenregel::Keine},
     {3,
      [](const Text& n) {
          return enthältEines(n, std::array<TextSicht, 4>{u"straße", u"str.", u"anschrift", u"strasse"});
      },
-     {TypStraße}, Stichprobenregel::Hausnummer},
+     {TypStraße},
+     Stichprobenregel::Hausnummer},
     {3, [](const Text& n) { return enthält(n, u"haus"); }, {TypHausnummer}, Stichprobenregel::Keine},
-    {3, [](const Text& n) { return enthält(n, u"plz") || enthält(n, u"postleit"); }, {TypPostleitzahl},
+    {3,
+     [](const Text& n) { return enthält(n, u"plz") || enthält(n, u"postleit"); },
+     {TypPostleitzahl},
      Stichprobenregel::Keine},
     {3, [](const Text& n) { return enthält(n, u"ort"); }, {TypOrt}, Stichprobenregel::Keine},
-    {4, [](const Text& n) { return enthält(n, u"anrede") || enthält(n, u"titel"); }, {TypAnrede},
+    {4,
+     [](const Text& n) { return enthält(n, u"anrede") || enthält(n, u"titel"); },
+     {TypAnrede},
      Stichprobenregel::Keine},
     {4, [](const Text& n) { return enthält(n, u"vorname"); }, {TypVorname}, Stichprobenregel::Keine},
     {4, [](const Text& n) { return enthält(n, u"nachname"); }, {TypNachname}, Stichprobenregel::Keine},
     {4,
      [](const Text& n) {
-         return (enthält(n, u"ansprech") || enthält(n, u"name")) && !enthält(n, u"vorname") &&
-                !enthält(n, u"noname");
+         return (enthält(n, u"ansprech") || enthält(n, u"name")) && !enthält(n, u"vorname") && !enthält(n, u"noname");
      },
-     {TypNachname}, Stichprobenregel::Vorname},
-    {4, [](const Text& n) { return enthält(n, u"kontakt"); }, {TypAnrede, TypVorname, TypNachname},
+     {TypNachname},
+     Stichprobenregel::Vorname},
+    {4,
+     [](const Text& n) { return enthält(n, u"kontakt"); },
+     {TypAnrede, TypVorname, TypNachname},
      Stichprobenregel::Keine},
-    {4, [](const Text& n) { return enthält(n, u"abteilung") || enthält(n, u"position"); },
-     {TypAbteilungPosition}, Stichprobenregel::Keine},
+    {4,
+     [](const Text& n) { return enthält(n, u"abteilung") || enthält(n, u"position"); },
+     {TypAbteilungPosition},
+     Stichprobenregel::Keine},
     {5, [](const Text& n) { return enthält(n, u"vorwahl"); }, {TypVorwahl}, Stichprobenregel::Keine},
     {5, [](const Text& n) { return enthält(n, u"durchwahl"); }, {TypTelefon}, Stichprobenregel::Keine},
-    {5, [](const Text& n) { return enthält(n, u"telefon") || enthält(n, u"phon") || n == u"tel"; }, {TypTelefon},
+    {5,
+     [](const Text& n) { return enthält(n, u"telefon") || enthält(n, u"phon") || n == u"tel"; },
+     {TypTelefon},
      Stichprobenregel::Vorwahl},
     {5, [](const Text& n) { return enthält(n, u"fax"); }, {TypTelefax}, Stichprobenregel::Vorwahl},
     {6, [](const Text& n) { return enthält(n, u"mail"); }, {TypEmailadresse}, Stichprobenregel::Keine},
-    {6, [](const Text& n) { return enthält(n, u"internet") || enthält(n, u"web"); }, {TypInternetadresse},
+    {6,
+     [](const Text& n) { return enthält(n, u"internet") || enthält(n, u"web"); },
+     {TypInternetadresse},
      Stichprobenregel::Keine},
 }};
 
@@ -397,7 +415,8 @@ Text ZufallswertHolen(int32_t Spalte) {
 void FeldtypenErraten(const Text& Tabelle, std::vector<Feldzuordnung>& Felder, int16_t& Anzahl, TextSicht Liste,
                       bool MitListe) {
     Variante spalte;  // the column being typed; Empty before the first
-    Fehlerfalle falle([&] { return (Variante(u"Fehler beim Öffnen des Feldes ") & spalte & Variante(u".")).alsText(); });
+    Fehlerfalle falle(
+        [&] { return (Variante(u"Fehler beim Öffnen des Feldes ") & spalte & Variante(u".")).alsText(); });
     const auto aufräumen = [] {
         Fehlerfalle::ohneFehler([] { festgelegt(rsStichprobe).Close(); });
         rsStichprobe.reset();
@@ -470,7 +489,7 @@ void FeldtypenErraten(const Text& Tabelle, std::vector<Feldzuordnung>& Felder, i
         };
 
         Text label;
-        for (size_t t = 0; t < kNamenstests.size() && feld.Gruppe == 0; ) {
+        for (size_t t = 0; t < kNamenstests.size() && feld.Gruppe == 0;) {
             // Every test of one group, then the group decides the column if it hit.
             const int16_t gruppe = kNamenstests[t].gruppe;
             for (; t < kNamenstests.size() && kNamenstests[t].gruppe == gruppe; ++t) {

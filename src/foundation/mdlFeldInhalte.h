@@ -16,20 +16,20 @@
 // pass `Wert` through unchanged, Null included; an unknown code gives Empty.
 Variante FeldinhaltNormalisieren(const Variante& Wert, Typcode Typ);
 
-Variante FirmennameNormalisieren(const Variante& Wert);  // without the legal-form words
-Variante RechtsformNormalisieren(const Variante& Wert);  // canonical legal forms found
-Variante StraßeNormalisieren(const Variante& Wert);      // text before the first digit, trimmed
-Variante HausnummerNormalisieren(const Variante& Wert);  // text from the first digit on
+Variante FirmennameNormalisieren(const Variante& Wert);    // without the legal-form words
+Variante RechtsformNormalisieren(const Variante& Wert);    // canonical legal forms found
+Variante StraßeNormalisieren(const Variante& Wert);        // text before the first digit, trimmed
+Variante HausnummerNormalisieren(const Variante& Wert);    // text from the first digit on
 Variante PostleitzahlNormalisieren(const Variante& Wert);  // the postcode run, at least 4 characters
-Variante OrtNormalisieren(const Variante& Wert);         // from the first non-digit, non-hyphen, non-blank
-Variante LandesvorwahlErmitteln(const Variante& Wert);   // "+" and (up to) two characters
-Variante VorwahlNormalisieren(const Variante& Wert);     // the area code with its leading "0"
-Variante TelefonNormalisieren(const Variante& Wert);     // the subscriber number (telephone and fax)
-Variante AnredeErmitteln(const Variante& Wert);          // "Herr", "Frau" or Empty
-Variante TitelErmitteln(const Variante& Wert);           // the academic title words
-Variante AnredeNormalisieren(const Variante& Wert);      // salutation and titles
-Variante VornameNormalisieren(const Variante& Wert);     // the first name
-Variante NachnameNormalisieren(const Variante& Wert);    // the text behind the last blank
+Variante OrtNormalisieren(const Variante& Wert);           // from the first non-digit, non-hyphen, non-blank
+Variante LandesvorwahlErmitteln(const Variante& Wert);     // "+" and (up to) two characters
+Variante VorwahlNormalisieren(const Variante& Wert);       // the area code with its leading "0"
+Variante TelefonNormalisieren(const Variante& Wert);       // the subscriber number (telephone and fax)
+Variante AnredeErmitteln(const Variante& Wert);            // "Herr", "Frau" or Empty
+Variante TitelErmitteln(const Variante& Wert);             // the academic title words
+Variante AnredeNormalisieren(const Variante& Wert);        // salutation and titles
+Variante VornameNormalisieren(const Variante& Wert);       // the first name
+Variante NachnameNormalisieren(const Variante& Wert);      // the text behind the last blank
 
 // Column lookup over a field assignment (one entry per column, from 0): the first
 // column of group `Gruppe` whose bits hold type `Code`, so that a combined column

@@ -84,8 +84,7 @@ void AchtungAnzeigen(const Variante& Text) {
 }
 
 Fehlerreaktion FehlerAnzeigen(Variante& Text) {
-    if (gSystemmeldung && !Err().Description.empty())
-        Text = Text & Variante(u"\rSystemmeldung:\r" + Err().Description);
+    if (gSystemmeldung && !Err().Description.empty()) Text = Text & Variante(u"\rSystemmeldung:\r" + Err().Description);
     if (dao::FehlerAnzahl() > 0) Text = Text & Variante(u"\r");
     const int antwort =
         Oberfläche().Meldung(Text.alsText(), vb::AbortRetryIgnore + vb::Critical + vb::DefaultButton3, u" Fehler!");

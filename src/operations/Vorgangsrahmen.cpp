@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "foundation/mdlDatenbank.h"
-#include "foundation/mdlLaufTabellen.h"
 #include "foundation/Oberflaeche.h"
 #include "foundation/mdlAllgemeines.h"
+#include "foundation/mdlDatenbank.h"
 #include "foundation/mdlDeklarationen.h"
+#include "foundation/mdlLaufTabellen.h"
 #include "platform/basic/Fehler.h"
 #include "platform/basic/Laufzeit.h"
 
@@ -31,15 +31,16 @@ void Vorgangslauf::Starten(const Variante& Quelltabelle, const Variante& Zieltab
     o.BeschriftungSetzen(u"lblInformation", Text(Status));
 }
 
-bool Vorgangslauf::StrukturKopieren(bool MitRelationen, const Wahlweise& NachFeld, const std::vector<NeuesFeld>& Felder) {
+bool Vorgangslauf::StrukturKopieren(bool MitRelationen, const Wahlweise& NachFeld,
+                                    const std::vector<NeuesFeld>& Felder) {
     Wahlweise n[3], t[3], g[3];
     for (size_t i = 0; i < Felder.size() && i < 3; ++i) {
         n[i] = Wahl(Variante(Felder[i].Name));
         t[i] = Wahl(Variante(Felder[i].Typ));
         g[i] = Wahl(Variante(Felder[i].Größe));
     }
-    TabelleKopieren(Quelle, Ziel, MitRelationen, NachFeld, std::nullopt, n[0], t[0], g[0], n[1], t[1], g[1], n[2],
-                    t[2], g[2]);
+    TabelleKopieren(Quelle, Ziel, MitRelationen, NachFeld, std::nullopt, n[0], t[0], g[0], n[1], t[1], g[1], n[2], t[2],
+                    g[2]);
     return !gAbbruch && !gFehlerAbbruch;
 }
 
@@ -163,10 +164,11 @@ Text FeldnameRegelVerletzt(const Text& Name) {
         if (verboten.find(c) != TextSicht::npos || c < 0x20) gut = false;
     if (gut) return {};
     const Text zeichen = dbase ? Text(u"( / \\ ? : [ ] * )") : Text(u"( ! . [ ] ' \" ` )");
-    const Text format = dbase ? Text(u"einer dBase-Datenbank") : excel ? Text(u"eines Excel-Tabellenblattes")
-                                                                     : Text(u"einer Access-Datenbanktabelle");
-    return u"Der Feldname \"" + Name + u"\" enthält ungültige Zeichen " + zeichen + u" für ein Feld" + u"\r" +
-           format + u", oder ist länger als " + ausUtf8(std::to_string(länge)) + u" Zeichen.";
+    const Text format = dbase   ? Text(u"einer dBase-Datenbank")
+                        : excel ? Text(u"eines Excel-Tabellenblattes")
+                                : Text(u"einer Access-Datenbanktabelle");
+    return u"Der Feldname \"" + Name + u"\" enthält ungültige Zeichen " + zeichen + u" für ein Feld" + u"\r" + format +
+           u", oder ist länger als " + ausUtf8(std::to_string(länge)) + u" Zeichen.";
 }
 
 bool FeldVorhanden(const Variante& Tabelle, const Text& Name) {

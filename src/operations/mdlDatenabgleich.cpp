@@ -105,9 +105,8 @@ void Abbrechen() {
                    gAktuellerRahmen < 0 ? Rückkehr::NurÖffnen : Rückkehr::Wechseln);
 }
 
-void Starten(const Zweitabellenvorgang& Art, const Variante& Tabelle1, const Variante& Tabelle2,
-             const Variante& Ziel, const std::vector<Feldzuordnung>& Felder1,
-             const std::vector<Feldzuordnung>& Felder2) {
+void Starten(const Zweitabellenvorgang& Art, const Variante& Tabelle1, const Variante& Tabelle2, const Variante& Ziel,
+             const std::vector<Feldzuordnung>& Felder1, const std::vector<Feldzuordnung>& Felder2) {
     auto& o = Oberfläche();
     // Cleared first, so that a refused start does not report the last run's flags.
     gAbbruch = false;
@@ -149,9 +148,9 @@ void Starten(const Zweitabellenvorgang& Art, const Variante& Tabelle1, const Var
 
 std::vector<Text> DatenabgleichLöschungen(const Text& Ziel) {
     return {StatusLöschen(Ziel, StatusDublette), StatusLöschen(Ziel, StatusAngereichert),
-            u"DELETE * FROM " + dao::SqlBezeichner(Ziel) + u" WHERE ([" + SpalteQuelle + u"] = " + Zahl(QuelleTabelle2) +
-                u" AND NOT ([" + SpalteStatus + u"] = " + Zahl(StatusAngereichertÜbernehmen) + u" OR [" +
-                SpalteStatus + u"] = " + Zahl(StatusDubletteÜbernehmen) + u"))"};
+            u"DELETE * FROM " + dao::SqlBezeichner(Ziel) + u" WHERE ([" + SpalteQuelle + u"] = " +
+                Zahl(QuelleTabelle2) + u" AND NOT ([" + SpalteStatus + u"] = " + Zahl(StatusAngereichertÜbernehmen) +
+                u" OR [" + SpalteStatus + u"] = " + Zahl(StatusDubletteÜbernehmen) + u"))"};
 }
 
 std::vector<Text> NeueDatenLöschungen(const Text& Ziel) {

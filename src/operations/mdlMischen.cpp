@@ -98,9 +98,7 @@ std::vector<Feldzuordnung> Zuordnung1, Zuordnung2, Ergebnis;
 
 Text Name(const Variante& v) { return v.istText() ? v.text() : Text(); }
 
-void MischenAbbrechen() {
-    Lauf.Abbrechen(u"Breche Mischvorgang ab ...", true, {Lauf.Ziel}, Rückkehr::Keine);
-}
+void MischenAbbrechen() { Lauf.Abbrechen(u"Breche Mischvorgang ab ...", true, {Lauf.Ziel}, Rückkehr::Keine); }
 
 // One row of the second table into the new row of the mixed table. False on
 // abort in its trap; the row is then not written.
@@ -179,8 +177,7 @@ void TabellenMischen() {
             if (!falle([&] { Lauf.rsZiel->AddNew(); })) return false;
             for (int32_t i = 0; i < dsq; ++i) {
                 if (spalten[static_cast<size_t>(i)].Attribute & dao::dbAutoIncrField) continue;
-                if (!falle([&] { Lauf.rsZiel->Fields()[i]->Value(Lauf.rsQuelle->Fields()[i]->Value()); }))
-                    return false;
+                if (!falle([&] { Lauf.rsZiel->Fields()[i]->Value(Lauf.rsQuelle->Fields()[i]->Value()); })) return false;
             }
             if (!falle([&] { Lauf.rsZiel->Fields()[dsq]->Value(Variante(QuelleTabelle1)); })) return false;
             return Lauf.Schreiben(falle);

@@ -11,9 +11,9 @@
 #include "foundation/mdlLaufTabellen.h"
 #include "foundation/mdlMeldungen.h"
 #include "operations/Vorgangsrahmen.h"
-#include "platform/dao/Dao.h"
 #include "platform/basic/Fehler.h"
 #include "platform/basic/Laufzeit.h"
+#include "platform/dao/Dao.h"
 #include "search/mdlSuchpuffer.h"
 
 namespace {

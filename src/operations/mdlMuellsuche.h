@@ -15,10 +15,9 @@
 // The check boxes of page 21 as bits. An inner box (Rechtsform, Hausnummer, the
 // four contact boxes, Fax) counts only together with its outer box.
 using Müllkriterien = uint16_t;
-inline constexpr Müllkriterien KriteriumFirmenname = 1 << 0, KriteriumRechtsform = 1 << 1,
-                               KriteriumBranche = 1 << 2, KriteriumPostalisch = 1 << 3,
-                               KriteriumHausnummer = 1 << 4, KriteriumKontakt = 1 << 5, KriteriumAnrede = 1 << 6,
-                               KriteriumVorname = 1 << 7, KriteriumNachname = 1 << 8,
+inline constexpr Müllkriterien KriteriumFirmenname = 1 << 0, KriteriumRechtsform = 1 << 1, KriteriumBranche = 1 << 2,
+                               KriteriumPostalisch = 1 << 3, KriteriumHausnummer = 1 << 4, KriteriumKontakt = 1 << 5,
+                               KriteriumAnrede = 1 << 6, KriteriumVorname = 1 << 7, KriteriumNachname = 1 << 8,
                                KriteriumAbteilung = 1 << 9, KriteriumTelefon = 1 << 10, KriteriumFax = 1 << 11,
                                KriteriumEmail = 1 << 12, KriteriumInternet = 1 << 13;
 

@@ -25,9 +25,7 @@ struct Eingaben {
     bool Löschen = false;
 };
 
-int32_t AnzahlNeu(int32_t typ) {
-    return typ == SplittenAnredeVornameName || typ == SplittenTelefonTelefax ? 3 : 2;
-}
+int32_t AnzahlNeu(int32_t typ) { return typ == SplittenAnredeVornameName || typ == SplittenTelefonTelefax ? 3 : 2; }
 
 Eingaben Lesen() {
     const auto& o = Oberfläche();
@@ -114,9 +112,7 @@ bool SplittenEingabenPrüfen(const Variante& Quelltabelle) {
     return true;
 }
 
-void SplittenAbbrechen() {
-    Lauf.Abbrechen(u"Breche Vorgang ab ...", true, {Lauf.Ziel}, Rückkehr::SchließenUndÖffnen);
-}
+void SplittenAbbrechen() { Lauf.Abbrechen(u"Breche Vorgang ab ...", true, {Lauf.Ziel}, Rückkehr::SchließenUndÖffnen); }
 
 void FelderSplitten(const Variante& Quelltabelle, const Variante& Zieltabelle) {
     auto& o = Oberfläche();
@@ -129,9 +125,8 @@ void FelderSplitten(const Variante& Quelltabelle, const Variante& Zieltabelle) {
     }
     const Eingaben e = Lesen();
     const int32_t anzahl = static_cast<int32_t>(e.Namen.size());
-    Fehlerfalle falle([] {
-        return u"Fehler beim Splitten der Felder \ran der Position: " + ausUtf8(std::to_string(Lauf.Zähler));
-    });
+    Fehlerfalle falle(
+        [] { return u"Fehler beim Splitten der Felder \ran der Position: " + ausUtf8(std::to_string(Lauf.Zähler)); });
 
     Lauf.Starten(Quelltabelle, Zieltabelle, u"Splitte Feld(er) ...");
 
@@ -154,8 +149,7 @@ void FelderSplitten(const Variante& Quelltabelle, const Variante& Zieltabelle) {
         if (!Lauf.SpaltenKopieren(falle, e.Spalte1, anzahl)) return false;
         Variante wert, wert2, teil[3];
         if (!falle([&] { wert = Lauf.rsQuelle->Fields()[e.Spalte1]->Value(); })) return false;
-        if (e.Typ == SplittenTelefonTelefax &&
-            !falle([&] { wert2 = Lauf.rsQuelle->Fields()[e.Spalte2]->Value(); }))
+        if (e.Typ == SplittenTelefonTelefax && !falle([&] { wert2 = Lauf.rsQuelle->Fields()[e.Spalte2]->Value(); }))
             return false;
         // Type 4 also from the telefax alone, so that deleting the sources keeps it.
         const bool vorhanden = Vorhanden(wert) || (e.Typ == SplittenTelefonTelefax && Vorhanden(wert2));
@@ -186,6 +180,4 @@ void FelderSplitten(const Variante& Quelltabelle, const Variante& Zieltabelle) {
     o.RahmenWechseln(rahmen::Durchführung, rahmen::SplittenProtokoll, true, true);
 }
 
-void SplittenZustandZurücksetzen() {
-    Lauf = Vorgangslauf{};
-}
+void SplittenZustandZurücksetzen() { Lauf = Vorgangslauf{}; }

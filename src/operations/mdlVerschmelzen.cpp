@@ -81,8 +81,7 @@ void FelderVerschmelzen(const Variante& Quelltabelle, const Variante& Zieltabell
     // The new column holds both values and the separator between them.
     int32_t größe = 0;
     if (!falle([&] {
-            const int32_t summe =
-                Lauf.Quellfeldgröße(e.Spalte1) + Lauf.Quellfeldgröße(e.Spalte2) + Len(trennzeichen);
+            const int32_t summe = Lauf.Quellfeldgröße(e.Spalte1) + Lauf.Quellfeldgröße(e.Spalte2) + Len(trennzeichen);
             größe = Minimum(Variante(255), Variante(summe)).alsLong();
         }))
         return VerschmelzenAbbrechen();
@@ -101,8 +100,7 @@ void FelderVerschmelzen(const Variante& Quelltabelle, const Variante& Zieltabell
         if (!falle([&] {
                 if (e.MitTrennzeichen && Vorhanden(wert1) && Vorhanden(wert2))
                     ergebnis = wert1 & Variante(trennzeichen) & wert2;
-                else
-                    ergebnis = wert1 & wert2;
+                else ergebnis = wert1 & wert2;
             }))
             return false;
         if (!falle([&] {
@@ -130,6 +128,4 @@ void FelderVerschmelzen(const Variante& Quelltabelle, const Variante& Zieltabell
     o.RahmenWechseln(rahmen::Durchführung, rahmen::VerschmelzenProtokoll, true, true);
 }
 
-void VerschmelzenZustandZurücksetzen() {
-    Lauf = Vorgangslauf{};
-}
+void VerschmelzenZustandZurücksetzen() { Lauf = Vorgangslauf{}; }

@@ -113,9 +113,8 @@ void Sucharbeit::arbeiten() {
         int32_t u = 0;
         {
             std::unique_lock<std::mutex> l(mutex_);
-            cvArbeiter_.wait(l, [&] {
-                return stopp_ || nächste_ >= einheitenzahl_ || nächste_ < verbraucht_ + fenster_;
-            });
+            cvArbeiter_.wait(l,
+                             [&] { return stopp_ || nächste_ >= einheitenzahl_ || nächste_ < verbraucht_ + fenster_; });
             if (stopp_ || nächste_ >= einheitenzahl_) return;
             u = nächste_++;
         }

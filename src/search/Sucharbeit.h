@@ -26,19 +26,19 @@ struct Vollblock {
 enum class Ereignisart : uint8_t { Treffer, Nachholen };
 
 struct Ereignis {
-    int32_t p, q;          // sorted positions of the pair, p through cursor A
-    float wert;            // the score (Treffer)
-    float vorher;          // the score of the comparison before it in its block
+    int32_t p, q;  // sorted positions of the pair, p through cursor A
+    float wert;    // the score (Treffer)
+    float vorher;  // the score of the comparison before it in its block
     Ereignisart art;
-    bool vorherBekannt;    // false: that comparison was itself made by the pass
+    bool vorherBekannt;  // false: that comparison was itself made by the pass
 };
 
 class Sucharbeit {
 public:
     // `slots`: the store slot of every sorted position (index position - 1), -1 for
     // a row the store does not hold. Starts `arbeiter` threads.
-    Sucharbeit(const Vergleichsdaten& daten, std::vector<int32_t> slots, std::vector<Vollblock> blöcke,
-               float schwelle, bool kontakteDifferenzieren, int32_t arbeiter);
+    Sucharbeit(const Vergleichsdaten& daten, std::vector<int32_t> slots, std::vector<Vollblock> blöcke, float schwelle,
+               bool kontakteDifferenzieren, int32_t arbeiter);
     // Stops the workers (at their next chunk) and joins them.
     ~Sucharbeit();
     Sucharbeit(const Sucharbeit&) = delete;
@@ -66,9 +66,9 @@ private:
     const std::vector<Vollblock> blöcke_;
     const float schwelle_;
     const bool kontakte_;
-    std::vector<int32_t> blockAnfang_;                     // first item of each block
-    std::vector<std::pair<int32_t, int32_t>> stücke_;      // item: block, chunk of cursor A
-    std::vector<int32_t> einheitVon_;                       // unit of each item
+    std::vector<int32_t> blockAnfang_;                 // first item of each block
+    std::vector<std::pair<int32_t, int32_t>> stücke_;  // item: block, chunk of cursor A
+    std::vector<int32_t> einheitVon_;                  // unit of each item
     std::unique_ptr<Einheit[]> einheiten_;
     int32_t einheitenzahl_ = 0;
     int32_t nächsterBlock_ = 0;

@@ -72,9 +72,7 @@ public:
     const std::vector<Spaltenplan>& Plan() const { return plan_; }
     int32_t Slotzahl() const { return static_cast<int32_t>(kennung_.size()); }
     const uint8_t* Zellen(int32_t slot) const { return zellen_.data() + static_cast<size_t>(slot) * plan_.size(); }
-    const Wertsicht* Teile(int32_t slot) const {
-        return teile_.data() + static_cast<size_t>(slot) * teileJeZeile_;
-    }
+    const Wertsicht* Teile(int32_t slot) const { return teile_.data() + static_cast<size_t>(slot) * teileJeZeile_; }
     TextSicht Zeichen(const Wertsicht& w) const { return TextSicht(zeichen_.data() + w.anfang, w.länge); }
     Wortliste Wörter(const Wertsicht& w) const {
         return {Zeichen(w), wörter_.data() + w.erstesWort, w.wörter, w.maske};

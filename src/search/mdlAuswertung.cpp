@@ -3,8 +3,8 @@
 #include <initializer_list>
 #include <string>
 
-#include "foundation/mdlDatenbank.h"
 #include "foundation/Oberflaeche.h"
+#include "foundation/mdlDatenbank.h"
 #include "foundation/mdlFeldInhalte.h"
 #include "foundation/mdlFeldtypen.h"
 #include "foundation/mdlMeldungen.h"
@@ -189,8 +189,8 @@ bool FelderErmitteln(Schritt& schritt, const Text& ziel, Auswertungsstand& s) {
         for (size_t c = 0; c < s.n; ++c) {
             s.felder.push_back(f[static_cast<int32_t>(c)]);
             const auto& tf = t->Fields()[static_cast<int32_t>(c)];
-            s.spalten.push_back({tf->Type(), tf->Size(), (tf->Attributes() & dao::dbAutoIncrField) != 0,
-                                 Suchzuordnung[c]});
+            s.spalten.push_back(
+                {tf->Type(), tf->Size(), (tf->Attributes() & dao::dbAutoIncrField) != 0, Suchzuordnung[c]});
         }
         s.status = f[SpalteStatus];
         s.nummer = f[SpalteNummer];
@@ -202,8 +202,8 @@ bool FelderErmitteln(Schritt& schritt, const Text& ziel, Auswertungsstand& s) {
     if (!weiter) return false;
     // Ignored part way, the step leaves fields the evaluation would use unset: it cannot
     // go on without them, so it ends as if aborted instead of touching what is not there.
-    const bool vollständig = s.felder.size() == s.n && s.spalten.size() == s.n && s.status && s.nummer &&
-                             s.gruppe && s.anmerkung && s.nummerPuffer && s.anmerkungPuffer;
+    const bool vollständig = s.felder.size() == s.n && s.spalten.size() == s.n && s.status && s.nummer && s.gruppe &&
+                             s.anmerkung && s.nummerPuffer && s.anmerkungPuffer;
     if (!vollständig) Abbrechen();
     return vollständig;
 }

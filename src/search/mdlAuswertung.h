@@ -9,9 +9,9 @@
 
 // One column of the work table as the enrichment sees it.
 struct Anreicherungsspalte {
-    int16_t Typ = 0;       // database type (dao::dbText, …)
-    int32_t Größe = 0;     // characters of a text column
-    bool Zähler = false;   // auto-increment: left to the database
+    int16_t Typ = 0;      // database type (dao::dbText, …)
+    int32_t Größe = 0;    // characters of a text column
+    bool Zähler = false;  // auto-increment: left to the database
     Feldzuordnung Zuordnung;
 };
 

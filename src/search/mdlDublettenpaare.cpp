@@ -24,7 +24,7 @@ public:
     bool enthält(uint64_t k) const {
         if (k == frei) return mitFrei_;
         if (feld_.empty()) return false;
-        for (size_t i = mischen(k) & maske(); ; i = (i + 1) & maske()) {
+        for (size_t i = mischen(k) & maske();; i = (i + 1) & maske()) {
             if (feld_[i] == k) return true;
             if (feld_[i] == frei) return false;
         }
@@ -50,7 +50,7 @@ private:
     size_t maske() const { return feld_.size() - 1; }
     static bool setzen(std::vector<uint64_t>& feld, uint64_t k) {
         const size_t m = feld.size() - 1;
-        for (size_t i = mischen(k) & m; ; i = (i + 1) & m) {
+        for (size_t i = mischen(k) & m;; i = (i + 1) & m) {
             if (feld[i] == k) return false;
             if (feld[i] == frei) {
                 feld[i] = k;
@@ -107,7 +107,7 @@ void ListenindexAbgleichen() {
 // Which pairs touch which record (pair indexes in ascending order), built once
 // for the pairs stored when the numbering starts.
 struct Nachbarschaft {
-    int32_t paare = -1;  // pairs covered; -1: not built
+    int32_t paare = -1;                           // pairs covered; -1: not built
     std::unordered_map<int32_t, int32_t> nummer;  // record -> dense number
     std::vector<int32_t> anfang;                  // per dense number, into `paar`
     std::vector<int32_t> paar;
@@ -288,7 +288,9 @@ Dublettenlisteneintrag& Eintrag(int32_t i) { return Dublettenliste[static_cast<s
 
 }  // namespace
 
-int16_t ListenEinträgeVergleichen(const int32_t& i, const int32_t& j) { return EinträgeVergleichen(Eintrag(i), Eintrag(j)); }
+int16_t ListenEinträgeVergleichen(const int32_t& i, const int32_t& j) {
+    return EinträgeVergleichen(Eintrag(i), Eintrag(j));
+}
 
 void ListenEinträgeTauschen(int32_t i, int32_t j) { std::swap(Eintrag(i), Eintrag(j)); }
 

@@ -12,7 +12,7 @@
 #include "foundation/mdlDeklarationen.h"  // gAnzahlDubletten
 
 struct Dublettenpaar {
-    int32_t Satz1 = 0;   // the record earlier in the sort order of the pass that found the pair
+    int32_t Satz1 = 0;  // the record earlier in the sort order of the pass that found the pair
     int32_t Satz2 = 0;
     int32_t Gruppe = 0;  // 0 until the groups are numbered
 };

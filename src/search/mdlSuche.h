@@ -15,9 +15,9 @@
 class Suchzeilen;
 
 // ---- engine state ----
-inline Variante Suchquelle;    // name of the searched table
-inline Variante Suchziel;      // name of the work table
-inline Text Suchpuffername;    // "TEMP_DS" once a search has started
+inline Variante Suchquelle;  // name of the searched table
+inline Variante Suchziel;    // name of the work table
+inline Text Suchpuffername;  // "TEMP_DS" once a search has started
 // The engine's own copy of the column typing, one entry per source column.
 inline std::vector<Feldzuordnung> Suchzuordnung;
 inline int16_t Suchspaltenzahl = 0;

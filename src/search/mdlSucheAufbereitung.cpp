@@ -16,9 +16,9 @@ namespace {
 
 // Removed from street names in this order; each removal works on the result of
 // the one before ("strasse" before "str", "zum" after "am" and "an").
-constexpr const char16_t* straßenwörter[] = {u"weg", u"gasse", u"strasse", u"str", u"chaussee", u"allee",
-                                             u"platz", u"ring", u"der", u"dem", u"den", u"auf",
-                                             u"am", u"an", u"zum", u"zu", u"im", u"in"};
+constexpr const char16_t* straßenwörter[] = {u"weg",   u"gasse", u"strasse", u"str", u"chaussee", u"allee",
+                                             u"platz", u"ring",  u"der",     u"dem", u"den",      u"auf",
+                                             u"am",    u"an",    u"zum",     u"zu",  u"im",       u"in"};
 constexpr size_t straßenwortzahl = std::size(straßenwörter);
 
 bool behalten(char16_t c) {
@@ -115,8 +115,7 @@ bool regelAnwenden(Fehlerfalle& falle, const dao::FieldPtr& F, const Feldzuordnu
             }
             if (genau(bits, TypOrt) || genau(bits, TypPostleitzahl, TypOrt)) return textRegel();
             return true;
-        case 4:
-            return textRegel();
+        case 4: return textRegel();
         case 5:
             if (genau(bits, TypVorwahl))
                 return einSchritt([](const dao::Field&, const Variante& v) { return VorwahlNormalisieren(v); });
@@ -135,8 +134,7 @@ bool regelAnwenden(Fehlerfalle& falle, const dao::FieldPtr& F, const Feldzuordnu
                 return textRegel();
             }
             return true;
-        default:
-            return true;
+        default: return true;
     }
 }
 

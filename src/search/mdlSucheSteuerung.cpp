@@ -28,8 +28,9 @@ bool NamenZulässig() {
 
 // A pass that cannot run as chosen: the pass's error box, then the search ends.
 void PassVerweigern(const Text& Spalte) {
-    FehlerMerken(LaufzeitFehler(3265, u"Das Feld '" + Spalte + u"' ist als \"Ignorieren\" zugeordnet und fehlt "
-                                                               u"daher in der Suchkopie."));
+    FehlerMerken(LaufzeitFehler(3265, u"Das Feld '" + Spalte +
+                                          u"' ist als \"Ignorieren\" zugeordnet und fehlt "
+                                          u"daher in der Suchkopie."));
     Variante text(u"Fehler bei der Dublettensuche an der Position 0.");
     FehlerAnzeigen(text);
     Err().Clear();

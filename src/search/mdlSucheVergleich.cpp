@@ -27,8 +27,7 @@ struct Summen {
     }
     void ähnlichkeitenAddieren(const Spaltenplan& p, const float* s, bool kontakt) {
         double v = kontakt ? Sk : static_cast<double>(S);
-        for (uint8_t i = 0; i < p.gewichte; ++i)
-            v = v + static_cast<double>(s[i]) * static_cast<double>(p.gewicht[i]);
+        for (uint8_t i = 0; i < p.gewichte; ++i) v = v + static_cast<double>(s[i]) * static_cast<double>(p.gewicht[i]);
         if (kontakt) Sk = v;
         else S = static_cast<float>(v);
     }
@@ -150,5 +149,6 @@ void DatensätzeVergleichen(const Suchzeilen& ZeilenA, const Suchzeilen& ZeilenB
                            float& Wert) {
     // The trapped path starts again from the first column: up to its first error
     // it computes exactly what the prepared path did.
-    if (!schnellVergleichen(ZeilenA, ZeilenB, idxA, idxB, Wert)) vergleichenMitFalle(ZeilenA, ZeilenB, idxA, idxB, Wert);
+    if (!schnellVergleichen(ZeilenA, ZeilenB, idxA, idxB, Wert))
+        vergleichenMitFalle(ZeilenA, ZeilenB, idxA, idxB, Wert);
 }

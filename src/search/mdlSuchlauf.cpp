@@ -21,8 +21,8 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/mdlDatenbank.h"
 #include "foundation/Oberflaeche.h"
+#include "foundation/mdlDatenbank.h"
 #include "foundation/mdlMeldungen.h"
 #include "platform/basic/Fehler.h"
 #include "platform/basic/Laufzeit.h"
@@ -319,8 +319,8 @@ bool StückpaarVergleichen(Bereichslauf& l) {
 bool SuchlaufÖffnen(Fehlerfalle& falle, Benutzeroberfläche& o, const Text& Sortierliste) {
     o.BeschriftungSetzen(u"lblInformation", u"Tabelle öffnen ...");
     if (!falle([&] {
-            rsPuffer = Datenbank().OpenRecordset(u"SELECT * FROM " + dao::SqlBezeichner(Suchpuffername) + u" ORDER BY " +
-                                                 Sortierliste);
+            rsPuffer = Datenbank().OpenRecordset(u"SELECT * FROM " + dao::SqlBezeichner(Suchpuffername) +
+                                                 u" ORDER BY " + Sortierliste);
         }))
         return false;
     if (!falle([&] { Cursor(rsPuffer).MoveLast(); })) return false;
@@ -336,7 +336,8 @@ bool SuchlaufÖffnen(Fehlerfalle& falle, Benutzeroberfläche& o, const Text& Sor
 // Quick mode: every record against its successor, to the closing of the cursors.
 void QuicksucheDurchlaufen(Fehlerfalle& falle, Benutzeroberfläche& o, const Text& Sortierliste) {
     o.BeschriftungSetzen(u"lblInformation", u"Durchsuche die Tabelle nach Dubletten ... \r\nUnter Sortierung der "
-                                            u"Tabelle nach \"" + Sortierliste + u"\" im Quicksuch-Modus.");
+                                            u"Tabelle nach \"" +
+                                                Sortierliste + u"\" im Quicksuch-Modus.");
     int32_t gesamt = 0;
     if (!falle([&] { gesamt = Cursor(rsPuffer).RecordCount() - 1; })) return;
     FortschrittZurücksetzen();
@@ -524,8 +525,7 @@ void QuicksucheVergleichen(int32_t& Position) {
             for (const auto& [ziel, satz] : {std::pair{p, a}, std::pair{p + 1, b}}) {
                 if (!bemerkungen.empty() && bemerkungen.back().position == ziel)
                     bemerkungen.back() = {ziel, p, satz, bemerkung};
-                else
-                    bemerkungen.push_back({ziel, p, satz, bemerkung});
+                else bemerkungen.push_back({ziel, p, satz, bemerkung});
             }
         }
     }
@@ -536,8 +536,9 @@ void QuicksucheVergleichen(int32_t& Position) {
 
 void BereichVergleichen(const int32_t& Von, const int32_t& Bis) {
     Fehlerfalle falle([&] {
-        return Beschreibung(Variante(u"Fehler bei der Dublettensuche im Bereich ") & Variante(Von) & Variante(u" bis ") &
-                            Variante(Bis) & Variante(u"\ran der Stelle ") & Variante(PositionA) & Variante(u"."));
+        return Beschreibung(Variante(u"Fehler bei der Dublettensuche im Bereich ") & Variante(Von) &
+                            Variante(u" bis ") & Variante(Bis) & Variante(u"\ran der Stelle ") & Variante(PositionA) &
+                            Variante(u"."));
     });
     if (!falle([&] {
             Bewegen(Cursor(rsPuffer), Von - PositionA);
@@ -610,7 +611,8 @@ void SuchlaufDurchführen(int32_t Hauptspalte, int32_t Zeichen, const Text& Sort
     if (!ZeitSchätzen(falle, o, schätzung, Hauptspalte, Zeichen, start, ende)) return;
 
     o.BeschriftungSetzen(u"lblInformation", u"Durchsuche die Tabelle nach Dubletten ... \r\nUnter Sortierung der "
-                                            u"Tabelle nach \"" + Sortierliste + u"\".");
+                                            u"Tabelle nach \"" +
+                                                Sortierliste + u"\".");
     FortschrittZurücksetzen();
     FortschrittStarten(schätzung.gesamt, 0.3);
     Arbeitsstand arbeitsstand;

@@ -118,8 +118,10 @@ void SuchpufferErstellen() {
     const Variante puffer(Suchpuffername);
     const Text quelle = Suchquelle.alsText(), ziel = Suchziel.alsText();
 
-    if (!falle([&] { o.BeschriftungSetzen(u"lblInformation", u"Bereite Tabelle auf Vergleich vor und erstelle "
-                                                             u"Sicherungskopie ..."); }))
+    if (!falle([&] {
+            o.BeschriftungSetzen(u"lblInformation", u"Bereite Tabelle auf Vergleich vor und erstelle "
+                                                    u"Sicherungskopie ...");
+        }))
         return;
     if (!falle([&] {
             o.BeschriftungSetzen(u"lblDatensätze",

@@ -35,9 +35,14 @@ struct Diagramm {
 
 Diagramm DiagrammVon(int16_t seite) {
     switch (seite) {
-        case 13: return {"shpDubletten", {"lblDubletten1", "lblDubletten2", "lblDubletten3", "lblDublettenVerunreinigung"}, 1};
+        case 13:
+            return {
+                "shpDubletten", {"lblDubletten1", "lblDubletten2", "lblDubletten3", "lblDublettenVerunreinigung"}, 1};
         case 23: return {"shpMüll", {"lblMüll1", "lblMüll2", "lblMüll3", "lblMüllVerunreinigung"}, 1};
-        case 53: return {"shpDatenabgleich", {"lblDatenabgleich1", "lblDatenabgleich2", "lblDatenabgleich3", "lblDatenabgleich4"}, 1};
+        case 53:
+            return {"shpDatenabgleich",
+                    {"lblDatenabgleich1", "lblDatenabgleich2", "lblDatenabgleich3", "lblDatenabgleich4"},
+                    1};
         default: return {"shpNeueDaten", {"lblNeueDaten1", "lblNeueDaten2", "lblNeueDaten3", "lblNeueDaten4"}, 3};
     }
 }
@@ -49,9 +54,7 @@ bool ProtokollEinrichten(frmHaupt& f, int16_t seite, Fehlerfalle& falle) {
     auto balken = [&](int i) -> forms::Figur& {
         return dynamic_cast<forms::Figur&>(*f.Elemente().Finden(d.balken + QString::number(i)));
     };
-    auto beschriften = [&](int i, const Text& t) {
-        f.Elemente().Finden(d.beschriftung[i])->InhaltSetzen(forms::Q(t));
-    };
+    auto beschriften = [&](int i, const Text& t) { f.Elemente().Finden(d.beschriftung[i])->InhaltSetzen(forms::Q(t)); };
     int32_t S = 0, T = 0;
     if (!falle([&] { S = Zählen(gTabelle1); })) return false;
     if (!falle([&] { T = Zählen(gZieltabelle); })) return false;
@@ -61,10 +64,38 @@ bool ProtokollEinrichten(frmHaupt& f, int16_t seite, Fehlerfalle& falle) {
     int andere[2];
     double zähler[2], nenner[2];
     switch (seite) {
-        case 13: andere[0] = 2; zähler[0] = D; nenner[0] = S; andere[1] = 3; zähler[1] = T; nenner[1] = S; break;
-        case 23: andere[0] = 2; zähler[0] = M; nenner[0] = S; andere[1] = 3; zähler[1] = T; nenner[1] = S; break;
-        case 53: andere[0] = 2; zähler[0] = D / 2.0; nenner[0] = S; andere[1] = 3; zähler[1] = T; nenner[1] = S; break;
-        default: andere[0] = 1; zähler[0] = S; nenner[0] = T; andere[1] = 2; zähler[1] = D / 2.0; nenner[1] = T; break;
+        case 13:
+            andere[0] = 2;
+            zähler[0] = D;
+            nenner[0] = S;
+            andere[1] = 3;
+            zähler[1] = T;
+            nenner[1] = S;
+            break;
+        case 23:
+            andere[0] = 2;
+            zähler[0] = M;
+            nenner[0] = S;
+            andere[1] = 3;
+            zähler[1] = T;
+            nenner[1] = S;
+            break;
+        case 53:
+            andere[0] = 2;
+            zähler[0] = D / 2.0;
+            nenner[0] = S;
+            andere[1] = 3;
+            zähler[1] = T;
+            nenner[1] = S;
+            break;
+        default:
+            andere[0] = 1;
+            zähler[0] = S;
+            nenner[0] = T;
+            andere[1] = 2;
+            zähler[1] = D / 2.0;
+            nenner[1] = T;
+            break;
     }
     for (int k = 0; k < 2; ++k) {
         forms::Figur& b = balken(andere[k]);
@@ -114,7 +145,7 @@ void frmHaupt::NachDerBearbeitung() {
     // columns go: the result page subtracts one per group from the duplicates.
     azlAngereichert = 0;
     Fehlerfalle::ohneFehler([this] {
-        azlAngereichert = Zählen(u"SELECT * FROM " + dao::SqlBezeichner(gZieltabelle) + u" WHERE [" + Text(SpalteStatus) +
-                                 u"] = 12 OR [" + Text(SpalteStatus) + u"] = 21");
+        azlAngereichert = Zählen(u"SELECT * FROM " + dao::SqlBezeichner(gZieltabelle) + u" WHERE [" +
+                                 Text(SpalteStatus) + u"] = 12 OR [" + Text(SpalteStatus) + u"] = 21");
     });
 }

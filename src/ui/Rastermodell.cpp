@@ -87,7 +87,8 @@ void Rastermodell::Refresh() {
 }
 
 const std::vector<Variante>& Rastermodell::Zeile(int zeile) const {
-    if (!rs_ || zeile < 0 || zeile >= anzahl_) FehlerAuslösen(dao::fehler::KeinAktuellerDatensatz, u"Kein aktueller Datensatz.");
+    if (!rs_ || zeile < 0 || zeile >= anzahl_)
+        FehlerAuslösen(dao::fehler::KeinAktuellerDatensatz, u"Kein aktueller Datensatz.");
     const int nummer = zeile / Blockgröße;
     auto it = blöcke_.find(nummer);
     if (it == blöcke_.end()) {
@@ -113,7 +114,9 @@ const std::vector<Variante>& Rastermodell::Zeile(int zeile) const {
 Variante Rastermodell::Wert(int zeile, TextSicht name) const {
     if (!rs_) FehlerAuslösen(dao::fehler::KeinAktuellerDatensatz, u"Kein aktueller Datensatz.");
     const int32_t spalte = rs_->Fields().Position(name);
-    if (spalte < 0) FehlerAuslösen(dao::fehler::NichtInAuflistung, u"Element in dieser Auflistung nicht gefunden: '" + Text(name) + u"'.");
+    if (spalte < 0)
+        FehlerAuslösen(dao::fehler::NichtInAuflistung,
+                       u"Element in dieser Auflistung nicht gefunden: '" + Text(name) + u"'.");
     return Zeile(zeile).at(static_cast<size_t>(spalte));
 }
 
@@ -198,7 +201,8 @@ void Datenraster::Breiten() {
     for (int s = 0; s < Spaltenzahl(); ++s) {
         int breite = kopf.horizontalAdvance(Daten().headerData(s, Qt::Horizontal, Qt::DisplayRole).toString()) + 16;
         for (int z = 0; z < proben; ++z)
-            breite = std::max(breite, zellen.horizontalAdvance(Daten().data(Daten().index(z, s), Qt::DisplayRole).toString()) + 12);
+            breite = std::max(
+                breite, zellen.horizontalAdvance(Daten().data(Daten().index(z, s), Qt::DisplayRole).toString()) + 12);
         setColumnWidth(s, std::clamp(breite, 48, 240));
     }
 }
@@ -219,7 +223,8 @@ void Datenraster::Hervorheben(bool stark) {
     const QPalette standard = QApplication::palette(this);
     QPalette p = palette();
     for (const auto gruppe : {QPalette::Active, QPalette::Inactive}) {
-        p.setColor(gruppe, QPalette::Highlight, stark ? standard.color(gruppe, QPalette::Highlight) : QColor(214, 226, 242));
+        p.setColor(gruppe, QPalette::Highlight,
+                   stark ? standard.color(gruppe, QPalette::Highlight) : QColor(214, 226, 242));
         p.setColor(gruppe, QPalette::HighlightedText,
                    standard.color(gruppe, stark ? QPalette::HighlightedText : QPalette::Text));
     }
@@ -386,10 +391,8 @@ Nachbearbeitungsfenster::~Nachbearbeitungsfenster() {
 void Nachbearbeitungsfenster::reject() {}
 
 void Nachbearbeitungsfenster::closeEvent(QCloseEvent* e) {
-    if (schließt_)
-        e->accept();
-    else
-        e->ignore();
+    if (schließt_) e->accept();
+    else e->ignore();
 }
 
 void Nachbearbeitungsfenster::Schließen() {

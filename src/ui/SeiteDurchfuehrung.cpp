@@ -13,8 +13,8 @@ void SeiteDurchführungBauen(frmHaupt& f) {
     f.lblDatensätze =
         b.Label(QStringLiteral("lblDatensätze"), QStringLiteral("Datensätze insgesamt"), 360, 1680, 8880, 255);
     b.Text(QStringLiteral("Fortschritt:"), 360, 2460, 1320, 255);
-    f.pgbTeilFortschritt = b.Element<forms::Fortschrittsbalken>(QStringLiteral("pgbTeilFortschritt"), 1680, 2400,
-                                                                6360, 360);
+    f.pgbTeilFortschritt =
+        b.Element<forms::Fortschrittsbalken>(QStringLiteral("pgbTeilFortschritt"), 1680, 2400, 6360, 360);
     f.pgbTeilFortschritt->setAccessibleName(QStringLiteral("Fortschritt"));
     f.lblTeilFortschritt = b.Label(QStringLiteral("lblTeilFortschritt"), QString(), 8160, 2460, 1080, 255);
     f.lblDauer = b.Label(QStringLiteral("lblDauer"), QStringLiteral("Geschätzte Dauer :"), 1680, 3000, 6360, 255);

@@ -24,24 +24,42 @@ struct Feldart {
 // The entries of each menu array by index; an empty caption opens a submenu.
 const std::vector<Feldart>& Menü(int menü) {
     static const std::vector<Feldart> menüs[6] = {
-        {{u"Ignorieren", 0, {1}}, {u"Index", 1, {11}}, {u"Unternehmen", -1, {}}, {u"Adresse", -1, {}},
-         {u"Kontakt", -1, {}}, {u"Kommunikation", -1, {}}, {u"Internet", -1, {}}},
-        {{u"Firmenname", 2, {21}}, {u"Rechtsform", 2, {22}}, {u"Firmenname+Rechtsform", 2, {21, 22}},
+        {{u"Ignorieren", 0, {1}},
+         {u"Index", 1, {11}},
+         {u"Unternehmen", -1, {}},
+         {u"Adresse", -1, {}},
+         {u"Kontakt", -1, {}},
+         {u"Kommunikation", -1, {}},
+         {u"Internet", -1, {}}},
+        {{u"Firmenname", 2, {21}},
+         {u"Rechtsform", 2, {22}},
+         {u"Firmenname+Rechtsform", 2, {21, 22}},
          {u"Branche", 2, {23}}},
-        {{u"Straße", 3, {31}}, {u"Hausnummer", 3, {32}}, {u"Straße+Hausnummer", 3, {31, 32}},
-         {u"Postleitzahl", 3, {33}}, {u"Ort", 3, {34}}, {u"Postleitzahl+Ort", 3, {33, 34}}},
-        {{u"Anrede", 4, {41}}, {u"Vorname", 4, {42}}, {u"Nachname", 4, {43}}, {u"Vorname+Nachname", 4, {42, 43}},
-         {u"Anrede+Nachname", 4, {41, 43}}, {u"Anrede+Vorname+Nachname", 4, {41, 42, 43}},
+        {{u"Straße", 3, {31}},
+         {u"Hausnummer", 3, {32}},
+         {u"Straße+Hausnummer", 3, {31, 32}},
+         {u"Postleitzahl", 3, {33}},
+         {u"Ort", 3, {34}},
+         {u"Postleitzahl+Ort", 3, {33, 34}}},
+        {{u"Anrede", 4, {41}},
+         {u"Vorname", 4, {42}},
+         {u"Nachname", 4, {43}},
+         {u"Vorname+Nachname", 4, {42, 43}},
+         {u"Anrede+Nachname", 4, {41, 43}},
+         {u"Anrede+Vorname+Nachname", 4, {41, 42, 43}},
          {u"Abteilung/Position", 4, {44}}},
-        {{u"Vorwahl", 5, {51}}, {u"Telefon", 5, {52}}, {u"Telefax", 5, {53}}, {u"Vorwahl+Telefon", 5, {51, 52}},
+        {{u"Vorwahl", 5, {51}},
+         {u"Telefon", 5, {52}},
+         {u"Telefax", 5, {53}},
+         {u"Vorwahl+Telefon", 5, {51, 52}},
          {u"Vorwahl+Telefax", 5, {51, 53}}},
         {{u"Emailadresse", 6, {61}}, {u"Internetadresse", 6, {62}}},
     };
     return menüs[menü];
 }
 
-const char16_t* const Menünamen[6] = {u"smnFeldArten",     u"smnUnternehmen",  u"smnAdresse",
-                                      u"smnKontakt",       u"smnKommunikation", u"smnInternet"};
+const char16_t* const Menünamen[6] = {u"smnFeldArten", u"smnUnternehmen",   u"smnAdresse",
+                                      u"smnKontakt",   u"smnKommunikation", u"smnInternet"};
 
 // One choice of menu `menü` at `Index` for the selected row.
 void FeldartWählen(int menü, int Index) {
@@ -72,7 +90,9 @@ protected:
     bool eventFilter(QObject*, QEvent* e) override {
         if (e->type() != QEvent::MouseButtonPress) return false;
         auto* m = static_cast<QMouseEvent*>(e);
-        lstFelder_MouseDown(m->button() == Qt::LeftButton ? 1 : m->button() == Qt::RightButton ? 2 : 4,
+        lstFelder_MouseDown(m->button() == Qt::LeftButton    ? 1
+                            : m->button() == Qt::RightButton ? 2
+                                                             : 4,
                             m->position().toPoint());
         return true;
     }
@@ -88,7 +108,7 @@ void smnKommunikation_Click(int Index) { FeldartWählen(4, Index); }
 void smnInternet_Click(int Index) { FeldartWählen(5, Index); }
 
 namespace {
-void (*const Handler[6])(int) = {smnFeldArten_Click, smnUnternehmen_Click, smnAdresse_Click,
+void (*const Handler[6])(int) = {smnFeldArten_Click, smnUnternehmen_Click,   smnAdresse_Click,
                                  smnKontakt_Click,   smnKommunikation_Click, smnInternet_Click};
 }  // namespace
 

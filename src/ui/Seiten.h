@@ -11,10 +11,10 @@ class QPoint;
 // The caption of a page's frame as designed, blanks included.
 Text Rahmenbeschriftung(int seite);
 
-void SeitenAllgemeinBauen(frmHaupt& f);   // 0 to 5, 7, 51 and 61
-void SeiteDurchführungBauen(frmHaupt& f); // 6
-void SeitenOptionenBauen(frmHaupt& f);    // 11, 21, 31 and 41
-void SeitenProtokollBauen(frmHaupt& f);   // 12, 13, 22, 23, 32, 42, 53 and 63
+void SeitenAllgemeinBauen(frmHaupt& f);    // 0 to 5, 7, 51 and 61
+void SeiteDurchführungBauen(frmHaupt& f);  // 6
+void SeitenOptionenBauen(frmHaupt& f);     // 11, 21, 31 and 41
+void SeitenProtokollBauen(frmHaupt& f);    // 12, 13, 22, 23, 32, 42, 53 and 63
 
 // The field-assignment page: its menu of field types and the press on a row.
 void FeldartenmenüBauen(frmHaupt& f);

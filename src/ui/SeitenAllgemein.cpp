@@ -21,13 +21,19 @@ Text Rahmenbeschriftung(int seite) {
         case 6: return u" Durchführung ";
         case 7: return u" Zuordnung der Felder ";
         case 11: return u" Suchoptionen ";
-        case 12: case 22: return u" Nachbearbeitung ";
+        case 12:
+        case 22: return u" Nachbearbeitung ";
         case 21: return u" Mülldatensätze erkennen ";
         case 31: return u" Felder splitten ";
         case 41: return u" Felder verschmelzen ";
         case 51: return u" Daten abgleichen ";
         case 61: return u" Neue Daten einfügen ";
-        case 13: case 23: case 32: case 42: case 53: case 63: return u" Protokoll ";
+        case 13:
+        case 23:
+        case 32:
+        case 42:
+        case 53:
+        case 63: return u" Protokoll ";
         default: return {};
     }
 }
@@ -159,14 +165,14 @@ void SicherheitshinweisBauen(frmHaupt& f) {
                           "sichern."),
            1080, 1440, 8160, 480);
     b.Text(QStringLiteral("2."), 600, 2280, 360, 255);
-    b.Text(QStringLiteral("Schließen sie alle Anwendungen, welche zur Zeit Zugriff auf die Datenbank haben."),
-           1080, 2280, 8160, 480);
+    b.Text(QStringLiteral("Schließen sie alle Anwendungen, welche zur Zeit Zugriff auf die Datenbank haben."), 1080,
+           2280, 8160, 480);
 }
 
 void DatenbankBauen(frmHaupt& f) {
     Seitenbau b(f, 2);
-    b.Text(QStringLiteral("Wählen sie hier die zu bearbeitende Datenbank aus, oder geben sie deren Ort an."), 360,
-           600, 8880, 480);
+    b.Text(QStringLiteral("Wählen sie hier die zu bearbeitende Datenbank aus, oder geben sie deren Ort an."), 360, 600,
+           8880, 480);
     auto* l1 = b.Text(QStringLiteral("Datenbankname:"), 360, 1560, 2520, 255);
     f.tbxDatenbankName = b.Element<forms::Textfeld>(QStringLiteral("tbxDatenbankName"), 2880, 1500, 5520, 330);
     l1->setBuddy(f.tbxDatenbankName);
@@ -208,8 +214,8 @@ void ZieltabelleBauen(frmHaupt& f) {
 
 void VorgangBauen(frmHaupt& f) {
     Seitenbau b(f, 5);
-    const char16_t* namen[6] = {u"Felder verschmelzen", u"Felder spitten",   u"Mülldatensätze entfernen",
-                                u"Dubletten suchen",    u"Datenabgleich",    u"Daten hinzufügen"};
+    const char16_t* namen[6] = {u"Felder verschmelzen", u"Felder spitten", u"Mülldatensätze entfernen",
+                                u"Dubletten suchen",    u"Datenabgleich",  u"Daten hinzufügen"};
     // Two columns of three, the operations on a table's fields on the left.
     for (int i = 0; i < 6; ++i) {
         const int spalte = i / 3, zeile = i % 3;
@@ -233,8 +239,8 @@ void FeldzuordnungBauen(frmHaupt& f) {
            360, 420, 8880, 720);
     f.lstFelder = b.Element<forms::Listenfeld>(QStringLiteral("lstFelder"), 360, 1260, 8880, 4260);
     QFont fest(QStringLiteral("Courier New"));
-    fest.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"),
-                      QStringLiteral("DejaVu Sans Mono")});
+    fest.setFamilies(
+        {QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")});
     fest.setStyleHint(QFont::Monospace);
     fest.setFixedPitch(true);
     fest.setPointSize(9);

@@ -26,13 +26,12 @@ const Text CR(1, u'\r');
 
 Text Zahl(int64_t n) { return ausUtf8(std::to_string(n)); }
 
-const char16_t* const Dateifilter =
-    u"Alle Datendateien (*.mdb;*.xls;*.dbf)|*.MDB;*.XLS;*.DBF|"
-    u"Microsoft Access Datenbank (*.mdb)|*.MDB|"
-    u"Microsoft Excel Tabelle (*.xls)|*.XLS|"
-    u"dBase 5 Datenbank (*.dbf)|*.DBF|"
-    u"dBase IV Datenbank (*.dbf)|*.DBF|"
-    u"dBase III Datenbank (*.dbf)|*.DBF|";
+const char16_t* const Dateifilter = u"Alle Datendateien (*.mdb;*.xls;*.dbf)|*.MDB;*.XLS;*.DBF|"
+                                    u"Microsoft Access Datenbank (*.mdb)|*.MDB|"
+                                    u"Microsoft Excel Tabelle (*.xls)|*.XLS|"
+                                    u"dBase 5 Datenbank (*.dbf)|*.DBF|"
+                                    u"dBase IV Datenbank (*.dbf)|*.DBF|"
+                                    u"dBase III Datenbank (*.dbf)|*.DBF|";
 
 // The list of the user's tables afresh, nothing selected, both labels empty.
 void TabellenlisteNeu(frmHaupt& f) {
@@ -54,8 +53,9 @@ QDateTime AlsDatumZeit(double tage) {
 }  // namespace
 
 Text GeändertText(double tage) {
-    static const char16_t* const monate[12] = {u"Januar", u"Februar", u"März",     u"April",   u"Mai",      u"Juni",
-                                               u"Juli",   u"August",  u"September", u"Oktober", u"November", u"Dezember"};
+    static const char16_t* const monate[12] = {u"Januar",    u"Februar", u"März",     u"April",
+                                               u"Mai",       u"Juni",    u"Juli",     u"August",
+                                               u"September", u"Oktober", u"November", u"Dezember"};
     const QDateTime z = AlsDatumZeit(tage);
     const int minute = z.time().minute();
     return u"Zuletzt geändert am :" + CR + CR + Zahl(z.date().day()) + u". " + monate[z.date().month() - 1] + u" " +

@@ -27,8 +27,8 @@ void SuchoptionenBauen(frmHaupt& f) {
     const int häkchen[3] = {1, 1, 0};
     for (int p = 0; p < 3; ++p) {
         const int oben = 1020 + p * 720;
-        f.chkSucheDurchführen[p] = b.Häkchen(QStringLiteral("chkSucheDurchführen"), p, Name(pässe[p]), häkchen[p],
-                                             360, oben, 2160);
+        f.chkSucheDurchführen[p] =
+            b.Häkchen(QStringLiteral("chkSucheDurchführen"), p, Name(pässe[p]), häkchen[p], 360, oben, 2160);
         for (int j = 0; j < 3; ++j) {
             auto* c = b.Element<forms::Kombinationsfeld>(QStringLiteral("cbxSuchFeld"), 3 * p + j, 2580 + j * 1740,
                                                          oben - 45, 1650, 345);
@@ -48,22 +48,21 @@ void SuchoptionenBauen(frmHaupt& f) {
     b.Text(QStringLiteral("Nötige Über- einstimmung:"), 360, 3360, 1320, 480);
     // Under the sort lists, so that the outer scale labels keep clear of the two-line label.
     const int regler = 2580, reglerbreite = 3 * 1740 - 90;
-    f.sdrToleranz =
-        b.Element<forms::Schieberegler>(QStringLiteral("sdrToleranz"), regler, 3300, reglerbreite, 420);
+    f.sdrToleranz = b.Element<forms::Schieberegler>(QStringLiteral("sdrToleranz"), regler, 3300, reglerbreite, 420);
     f.sdrToleranz->setRange(0, 3);
     f.sdrToleranz->setValue(1);
     f.sdrToleranz->setAccessibleName(QStringLiteral("Nötige Übereinstimmung"));
     const char16_t* stufen[4] = {u"Sehr hoch", u"hoch", u"niedrig", u"Sehr niedrig"};
     // Each scale label centred under its tick; the ticks stand half a handle in from the ends.
-    const int griff = forms::Twips(f.sdrToleranz->style()->pixelMetric(QStyle::PM_SliderLength, nullptr,
-                                                                        f.sdrToleranz));
+    const int griff =
+        forms::Twips(f.sdrToleranz->style()->pixelMetric(QStyle::PM_SliderLength, nullptr, f.sdrToleranz));
     const int erste = regler + griff / 2, schritt = (reglerbreite - griff) / 3;
     for (int k = 0; k < 4; ++k) {
         auto* l = b.Text(Name(stufen[k]), erste + k * schritt - 720, 3750, 1440, 255);
         l->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     }
-    f.chkQuickSuche = b.Häkchen(QStringLiteral("chkQuickSuche"), -1, QStringLiteral("Quicksuch-Modus"), 1, 360,
-                                4500, 4200);
+    f.chkQuickSuche =
+        b.Häkchen(QStringLiteral("chkQuickSuche"), -1, QStringLiteral("Quicksuch-Modus"), 1, 360, 4500, 4200);
     f.chkAnsprechpartnerDifferenzieren =
         b.Häkchen(QStringLiteral("chkAnsprechpartnerDifferenzieren"), -1,
                   QStringLiteral("Mehrere Ansprechpartner pro Unternehmen zulassen"), 1, 360, 4920, 6000);
@@ -103,8 +102,7 @@ void MüllKriterienBauen(frmHaupt& f) {
         c->setEnabled(k.aktiv);
         *k.ziel = c;
     }
-    b.Text(QStringLiteral("\"Postalische Kontrolle\" beinhaltet Postleitzahl, Ort und Straße."), 360, 4800, 8880,
-           255);
+    b.Text(QStringLiteral("\"Postalische Kontrolle\" beinhaltet Postleitzahl, Ort und Straße."), 360, 4800, 8880, 255);
 }
 
 void SplittenBauen(frmHaupt& f) {
@@ -130,8 +128,8 @@ void SplittenBauen(frmHaupt& f) {
     b.Text(QStringLiteral("Die neuen Felder heißen:"), 600, 2880, 8640, 255);
     forms::Textfeld** namen[3] = {&f.tbxSplitten1, &f.tbxSplitten2, &f.tbxSplitten3};
     for (int i = 0; i < 3; ++i) {
-        *namen[i] = b.Element<forms::Textfeld>(QStringLiteral("tbxSplitten%1").arg(i + 1), 600 + i * 2940, 3210,
-                                               2760, 330);
+        *namen[i] =
+            b.Element<forms::Textfeld>(QStringLiteral("tbxSplitten%1").arg(i + 1), 600 + i * 2940, 3210, 2760, 330);
         (*namen[i])->setAccessibleName(QStringLiteral("%1. neues Feld").arg(i + 1));
     }
 
@@ -146,8 +144,8 @@ void SplittenBauen(frmHaupt& f) {
     const QFontMetrics maße(QApplication::font(f.lblSplitten4));
     const int vor = forms::Twips(maße.horizontalAdvance(QStringLiteral("Die Felder sollen beim Trennzeichen ")));
     const int lücke = forms::Twips(maße.horizontalAdvance(QStringLiteral("       ")));
-    f.tbxSplitten_Trennzeichen = b.Element<forms::Textfeld>(QStringLiteral("tbxSplitten_Trennzeichen"), 600 + vor,
-                                                           3780, std::max(lücke, 360), 330);
+    f.tbxSplitten_Trennzeichen = b.Element<forms::Textfeld>(QStringLiteral("tbxSplitten_Trennzeichen"), 600 + vor, 3780,
+                                                            std::max(lücke, 360), 330);
     f.tbxSplitten_Trennzeichen->setMaxLength(1);
     f.tbxSplitten_Trennzeichen->TextSetzen(QStringLiteral("/"));
     f.tbxSplitten_Trennzeichen->setAlignment(Qt::AlignCenter);
@@ -194,9 +192,9 @@ void VerschmelzenBauen(frmHaupt& f) {
     f.tbxTrennzeichen->TextSetzen(QStringLiteral(" "));
     f.tbxTrennzeichen->setAccessibleName(QStringLiteral("Trennzeichen"));
 
-    f.chkVerschmelzenLöschen = b.Häkchen(QStringLiteral("chkVerschmelzenLöschen"), -1,
-                                         QStringLiteral("Die ursprünglichen Felder werden gelöscht."), 0, 600, 3600,
-                                         6000);
+    f.chkVerschmelzenLöschen =
+        b.Häkchen(QStringLiteral("chkVerschmelzenLöschen"), -1,
+                  QStringLiteral("Die ursprünglichen Felder werden gelöscht."), 0, 600, 3600, 6000);
 }
 
 }  // namespace

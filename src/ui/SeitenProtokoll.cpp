@@ -6,8 +6,7 @@ namespace {
 
 // Three bars standing on one line, a legend of three squares with a label each,
 // and a fourth label for the percentage below the legend.
-void DiagrammBauen(frmHaupt& f, int seite, const QString& balken, const QString& beschriftung,
-                   const QString& vierte) {
+void DiagrammBauen(frmHaupt& f, int seite, const QString& balken, const QString& beschriftung, const QString& vierte) {
     Seitenbau b(f, seite);
     const QColor farben[3] = {QColor(0x2e, 0xa0, 0x4f), QColor(0xd0, 0x31, 0x2d), QColor(0xf2, 0xc2, 0x1b)};
     const int links[3] = {600, 1740, 2880};

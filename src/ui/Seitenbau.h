@@ -29,8 +29,7 @@ struct Seitenbau {
         return l;
     }
     // A named label with its caption.
-    forms::Beschriftung* Label(const QString& name, const QString& caption, int links, int oben, int breite,
-                               int höhe) {
+    forms::Beschriftung* Label(const QString& name, const QString& caption, int links, int oben, int breite, int höhe) {
         auto* l = Element<forms::Beschriftung>(name, links, oben, breite, höhe);
         l->CaptionSetzen(caption);
         return l;

@@ -74,8 +74,8 @@ frmDublettenBearbeiten::frmDublettenBearbeiten(QWidget* eltern)
         *o.raster = Raster(forms::Q(o.rasterName), forms::Q(o.datenName), forms::Q(o.datenCaption), links,
                            oben + Zeilenhöhe, rasterbreite - o.einzug, Rasterhöhe);
         *o.daten = &(*o.raster)->Daten();
-        *o.knopf = Verschiebeknopf(forms::Q(o.knopfName), o.abwärts, KnopfLinks, oben + Zeilenhöhe, Knopfbreite,
-                                   Rasterhöhe);
+        *o.knopf =
+            Verschiebeknopf(forms::Q(o.knopfName), o.abwärts, KnopfLinks, oben + Zeilenhöhe, Knopfbreite, Rasterhöhe);
     }
     btnHilfe = Knopf(QStringLiteral("btnHilfe"), QStringLiteral("Hilfe"), Rand, SchaltOben, Schaltbreite, Schalthöhe);
     btnFertig = Knopf(QStringLiteral("btnFertig"), QStringLiteral("Fertig"), Breite - Rand - Schaltbreite, SchaltOben,
@@ -111,12 +111,13 @@ bool frmDublettenBearbeiten::Form_Load() {
             adoAngereichert->RecordSourceSetzen({gZieltabelle, {StatusAngereichert}, std::nullopt, false});
         },
         [&] {
-            rsÜbernehmen =
-                Datenbank().OpenRecordset(u"SELECT * FROM " + Tabelle() + u"WHERE " + Status(21) + u" OR " + Status(22));
+            rsÜbernehmen = Datenbank().OpenRecordset(u"SELECT * FROM " + Tabelle() + u"WHERE " + Status(21) + u" OR " +
+                                                     Status(22));
         },
         [&] {
             adoÜbernehmen->ConnectionString = gADOVerbindung;
-            adoÜbernehmen->RecordSourceSetzen({gZieltabelle, {StatusAngereichertÜbernehmen, StatusDubletteÜbernehmen}, std::nullopt, false});
+            adoÜbernehmen->RecordSourceSetzen(
+                {gZieltabelle, {StatusAngereichertÜbernehmen, StatusDubletteÜbernehmen}, std::nullopt, false});
         },
         [&] {
             azlTempFelder = 0;
@@ -278,11 +279,10 @@ void frmDublettenBearbeiten::btnÜbernehmen_Click() {
 
 void frmDublettenBearbeiten::btnFertig_Click() {
     if (Schließt() || VerschiebtAlle()) return;
-    if (adoÜbernehmen->RecordCount() == 0 &&
-        Fragen(u"Sie haben keine Datensätze zum Übernehmen ausgewählt!\r"
-               u"Alle angezeigten Datensätze werden gelöscht. Sind sie sicher?\r\r"
-               u"(beim Datenabgleich ist dies der Normalfall)",
-               vb::YesNo + vb::Information + vb::DefaultButton2) != vb::Yes)
+    if (adoÜbernehmen->RecordCount() == 0 && Fragen(u"Sie haben keine Datensätze zum Übernehmen ausgewählt!\r"
+                                                    u"Alle angezeigten Datensätze werden gelöscht. Sind sie sicher?\r\r"
+                                                    u"(beim Datenabgleich ist dies der Normalfall)",
+                                                    vb::YesNo + vb::Information + vb::DefaultButton2) != vb::Yes)
         return;
     if (Fragen(u"Sollen wirklich sämtliche in den Ordnern 'Angereicherte Datensätze'\r"
                u" und 'Dubletten' befindliche Datensätze gelöscht werden?",

@@ -9,17 +9,17 @@
 
 #include "foundation/mdlAllgemeines.h"
 #include "foundation/mdlDatenbank.h"
-#include "foundation/mdlFeldInhalte.h"
 #include "foundation/mdlDeklarationen.h"
+#include "foundation/mdlFeldInhalte.h"
 #include "foundation/mdlMeldungen.h"
 #include "foundation/mdlStart.h"
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
 #include "ui/Seiten.h"
 #include "ui/frmDublettenBearbeiten.h"
-#include "ui/frmMuellBearbeiten.h"
 #include "ui/frmHilfe.h"
 #include "ui/frmInfo.h"
+#include "ui/frmMuellBearbeiten.h"
 #include "ui/mdlRahmen.h"
 
 using forms::Pixel;

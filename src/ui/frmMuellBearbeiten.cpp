@@ -28,7 +28,8 @@ int Beibehalten(int) { return StatusMüllBeibehalten; }
 int Zurücklegen(int status) { return status == StatusMüllBeibehalten ? StatusMüll : status; }
 
 Text Abfrage(int status) {
-    return u"SELECT * FROM " + dao::SqlBezeichner(gZieltabelle) + u" WHERE [" + SpalteStatus + u"] = " + ausUtf8(std::to_string(status));
+    return u"SELECT * FROM " + dao::SqlBezeichner(gZieltabelle) + u" WHERE [" + SpalteStatus + u"] = " +
+           ausUtf8(std::to_string(status));
 }
 
 }  // namespace
@@ -41,9 +42,10 @@ frmMüllBearbeiten::frmMüllBearbeiten(QWidget* eltern)
     Label2 = Beschriftung(QStringLiteral("Label2"), QStringLiteral("Mülldatensätze:"), Rand, Oben(0), 6000, Zeilenhöhe);
     dgdMüll = Raster(QStringLiteral("dgdMüll"), QStringLiteral("adoMüll"), QStringLiteral("Müll"), Rand,
                      Oben(0) + Zeilenhöhe, rasterbreite, Rasterhöhe);
-    btnMüll = Verschiebeknopf(QStringLiteral("btnMüll"), true, KnopfLinks, Oben(0) + Zeilenhöhe, Knopfbreite, Rasterhöhe);
-    Label3 = Beschriftung(QStringLiteral("Label3"), QStringLiteral("Doch beibehalten:"), Rand, Oben(1), 6000,
-                          Zeilenhöhe);
+    btnMüll =
+        Verschiebeknopf(QStringLiteral("btnMüll"), true, KnopfLinks, Oben(0) + Zeilenhöhe, Knopfbreite, Rasterhöhe);
+    Label3 =
+        Beschriftung(QStringLiteral("Label3"), QStringLiteral("Doch beibehalten:"), Rand, Oben(1), 6000, Zeilenhöhe);
     dgdÜbernehmen = Raster(QStringLiteral("dgdÜbernehmen"), QStringLiteral("adoÜbernehmen"),
                            QStringLiteral("Übernehmen"), Rand, Oben(1) + Zeilenhöhe, rasterbreite, Rasterhöhe);
     btnÜbernehmen = Verschiebeknopf(QStringLiteral("btnÜbernehmen"), false, KnopfLinks, Oben(1) + Zeilenhöhe,

@@ -93,8 +93,7 @@ bool DatenbankPrüfen(frmHaupt& f, Fehlerfalle& falle) {
     // The old database could not write its results back and stays open: opening another
     // one over it would lose them.
     if (gDatenbank) return false;
-    if (!falle([&] { DatenbankÖffnen(pfad, Variante(T(f.tbxDatenbankPasswort->Text())), gDatenbank); }))
-        return false;
+    if (!falle([&] { DatenbankÖffnen(pfad, Variante(T(f.tbxDatenbankPasswort->Text())), gDatenbank); })) return false;
     if (gFehlerAbbruch) return false;
     return falle([] {
         if (gDAOVerbindung == u"Excel 5.0;")
@@ -365,9 +364,8 @@ bool SeiteEinrichten(frmHaupt& f, int16_t s, Fehlerfalle& falle) {
         case 5: return falle([] { gVorgang = VorgangKeiner; });
         case 6: return falle([&] { f.pgbTeilFortschritt->ValueSetzen(0); });
         case 7:
-            if (!falle([&] {
-                    f.Rahmen(7)->CaptionSetzen(Q(u" Zuordnung der Felder von '" + gZuordnungTabelle + u"' "));
-                }))
+            if (!falle(
+                    [&] { f.Rahmen(7)->CaptionSetzen(Q(u" Zuordnung der Felder von '" + gZuordnungTabelle + u"' ")); }))
                 return false;
             return falle([] { FeldtypenErraten(gZuordnungTabelle, gZuordnung, gAnzahlFelder, u"lstFelder", true); });
         case 11: return SuchoptionenEinrichten(f, falle);
@@ -375,7 +373,10 @@ bool SeiteEinrichten(frmHaupt& f, int16_t s, Fehlerfalle& falle) {
         case 41: return SpaltenlistenEinrichten(falle, f.cbxVerschmelzen1, f.cbxVerschmelzen2);
         case 51: return ZweiteTabelleEinrichten(f.cbxDatenabgleich, falle);
         case 61: return ZweiteTabelleEinrichten(f.cbxNeueDaten, falle);
-        case 13: case 23: case 53: case 63: return ProtokollEinrichten(f, s, falle);
+        case 13:
+        case 23:
+        case 53:
+        case 63: return ProtokollEinrichten(f, s, falle);
         default: return true;
     }
 }
@@ -395,12 +396,9 @@ void VorgangStarten(frmHaupt& f, int16_t seite) {
     const Variante t1(gTabelle1), t2(gTabelle2), ziel(gZieltabelle);
     switch (seite) {
         case 11:
-            if (gVorgang == VorgangDubletten)
-                DublettensucheStarten(t1, ziel);
-            else if (gVorgang == VorgangDatenabgleich)
-                DatenabgleichStarten(t1, t2, ziel, gFelder1, gFelder2);
-            else if (gVorgang == VorgangNeueDaten)
-                NeueDatenStarten(t1, t2, ziel, gFelder1, gFelder2);
+            if (gVorgang == VorgangDubletten) DublettensucheStarten(t1, ziel);
+            else if (gVorgang == VorgangDatenabgleich) DatenabgleichStarten(t1, t2, ziel, gFelder1, gFelder2);
+            else if (gVorgang == VorgangNeueDaten) NeueDatenStarten(t1, t2, ziel, gFelder1, gFelder2);
             break;
         case 21: MüllsucheStarten(t1, ziel); break;
         case 31: FelderSplitten(t1, ziel); break;
@@ -461,29 +459,39 @@ void RahmenWechseln(int16_t Von, int16_t Nach, bool Prüfen, bool Einrichten) {
 
 int16_t NächsteSeite(int16_t s) {
     switch (s) {
-        case 0: case 1: case 2: return s + 1;
+        case 0:
+        case 1:
+        case 2: return s + 1;
         case 3: return 5;
         case 4:
             switch (gVorgang) {
-                case VorgangDubletten: case VorgangDatenabgleich: case VorgangNeueDaten: return 11;
+                case VorgangDubletten:
+                case VorgangDatenabgleich:
+                case VorgangNeueDaten: return 11;
                 case VorgangMüll: return 21;
                 case VorgangSplitten: return 31;
                 case VorgangVerschmelzen: return 41;
                 default: return -1;
             }
         case 7: return ZweiTabellen() && gZuordnungNr == 1 ? 7 : 4;
-        case 51: case 61: return 7;
+        case 51:
+        case 61: return 7;
         default: return IstProtokoll(s) ? 3 : -1;
     }
 }
 
 int16_t VorigeSeite(int16_t s) {
     switch (s) {
-        case 2: case 3: return s - 1;
+        case 2:
+        case 3: return s - 1;
         case 4:
             switch (gVorgang) {
-                case VorgangDubletten: case VorgangMüll: case VorgangDatenabgleich: case VorgangNeueDaten: return 7;
-                case VorgangSplitten: case VorgangVerschmelzen: return 5;
+                case VorgangDubletten:
+                case VorgangMüll:
+                case VorgangDatenabgleich:
+                case VorgangNeueDaten: return 7;
+                case VorgangSplitten:
+                case VorgangVerschmelzen: return 5;
                 default: return -1;
             }
         case 5: return 3;
@@ -491,8 +499,12 @@ int16_t VorigeSeite(int16_t s) {
             if (!ZweiTabellen()) return 5;
             if (gZuordnungNr != 1) return 7;
             return gVorgang == VorgangDatenabgleich ? 51 : 61;
-        case 11: case 21: case 31: case 41: return 4;
-        case 51: case 61: return 5;
+        case 11:
+        case 21:
+        case 31:
+        case 41: return 4;
+        case 51:
+        case 61: return 5;
         default: return -1;
     }
 }
@@ -549,7 +561,7 @@ void btnZurück_Click() {
 void btnAuswahl_Click(int Index) {
     frmHaupt& f = Haupt();
     if (f.LaufAktiv() || gAktuellerRahmen != rahmen::Vorgang) return;
-    static constexpr Vorgang vorgänge[6] = {VorgangVerschmelzen, VorgangSplitten, VorgangMüll,
+    static constexpr Vorgang vorgänge[6] = {VorgangVerschmelzen, VorgangSplitten,      VorgangMüll,
                                             VorgangDubletten,    VorgangDatenabgleich, VorgangNeueDaten};
     static constexpr int16_t seiten[6] = {4, 4, 7, 7, 51, 61};
     if (Index < 0 || Index > 5) return;

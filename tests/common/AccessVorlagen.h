@@ -14,9 +14,9 @@
 
 inline const std::string kAccessOrdner = std::string(PURIVO_SHARED) + "/fixtures/access/";
 
-#define ACCESS_FIXTUREN_NOETIG()                                                                              \
-    do {                                                                                                      \
-        if (!std::filesystem::is_directory(kAccessOrdner))                                                    \
+#define ACCESS_FIXTUREN_NOETIG()                                                                           \
+    do {                                                                                                   \
+        if (!std::filesystem::is_directory(kAccessOrdner))                                                 \
             GTEST_SKIP() << "Access-Testdateien fehlen (" << kAccessOrdner << "): ../shared ist nicht da"; \
     } while (0)
 

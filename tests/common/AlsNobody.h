@@ -2,6 +2,7 @@
 // File permissions do not hold for root: a check that needs them runs in a child
 // process as the unprivileged user nobody.
 #include <gtest/gtest.h>
+
 #include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,7 +17,8 @@ inline int AlsNobody(const std::function<int()>& prüfen) {
     std::fflush(nullptr);
     const pid_t kind = ::fork();
     if (kind == 0) {
-        if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0)
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+            ::setresuid(65534, 65534, 65534) != 0)
             ::_exit(99);
         int rc = 98;
         try {

@@ -9,6 +9,6 @@
 
 inline void DbaseOrdnerÖffnen(const std::string& ordner) {
     gDAOVerbindung = u"Dbase 5;";
-    gDatenbank = gArbeitsbereich->OpenDatabase(dao::speicher::dbase::TreiberÖffnen(ausUtf8(ordner), false),
-                                               ausUtf8(ordner));
+    gDatenbank =
+        gArbeitsbereich->OpenDatabase(dao::speicher::dbase::TreiberÖffnen(ausUtf8(ordner), false), ausUtf8(ordner));
 }

@@ -42,7 +42,7 @@ public:
     std::map<std::u16string, std::vector<Text>> listen;
     std::map<std::u16string, int> auswahl;
     std::vector<std::pair<int16_t, bool>> geöffneteRahmen;
-    std::vector<int16_t> wechsel;  // target pages of RahmenWechseln
+    std::vector<int16_t> wechsel;                              // target pages of RahmenWechseln
     std::vector<std::pair<int16_t, bool>> geschlosseneRahmen;  // RahmenSchließen: page, with checks
     int ereignisse = 0;
     int mauszeiger = 0;
@@ -67,7 +67,10 @@ public:
     void AktivSetzen(TextSicht name, bool an) override { aktiv[Text(name)] = an; }
     int32_t Wert(TextSicht name, int index = -1) const override;
     Text Inhalt(TextSicht name, int index = -1) const override;
-    void ListeLeeren(TextSicht liste) override { listen[Text(liste)].clear(); auswahl[Text(liste)] = -1; }
+    void ListeLeeren(TextSicht liste) override {
+        listen[Text(liste)].clear();
+        auswahl[Text(liste)] = -1;
+    }
     void ListeHinzufügen(TextSicht liste, const Text& zeile) override { listen[Text(liste)].push_back(zeile); }
     void ListeAuswählen(TextSicht liste, int zeile) override { auswahl[Text(liste)] = zeile; }
     void RahmenÖffnen(int16_t seite, bool einrichten) override;

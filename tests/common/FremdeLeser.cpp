@@ -116,7 +116,9 @@ private:
             }
             if (i_ >= t_.size()) Fehler("offene Zeichenkette");
             switch (const char e = t_[i_++]) {
-                case '"': case '\\': case '/': s += e; break;
+                case '"':
+                case '\\':
+                case '/': s += e; break;
                 case 'b': s += '\b'; break;
                 case 'f': s += '\f'; break;
                 case 'n': s += '\n'; break;
@@ -158,8 +160,14 @@ private:
                 j.namen.push_back(std::move(name));
                 j.liste.push_back(Wert(tiefe + 1));
                 Leer();
-                if (i_ < t_.size() && t_[i_] == ',') { ++i_; continue; }
-                if (i_ < t_.size() && t_[i_] == '}') { ++i_; return j; }
+                if (i_ < t_.size() && t_[i_] == ',') {
+                    ++i_;
+                    continue;
+                }
+                if (i_ < t_.size() && t_[i_] == '}') {
+                    ++i_;
+                    return j;
+                }
                 Fehler("',' oder '}' erwartet");
             }
         }
@@ -174,8 +182,14 @@ private:
             for (;;) {
                 j.liste.push_back(Wert(tiefe + 1));
                 Leer();
-                if (i_ < t_.size() && t_[i_] == ',') { ++i_; continue; }
-                if (i_ < t_.size() && t_[i_] == ']') { ++i_; return j; }
+                if (i_ < t_.size() && t_[i_] == ',') {
+                    ++i_;
+                    continue;
+                }
+                if (i_ < t_.size() && t_[i_] == ']') {
+                    ++i_;
+                    return j;
+                }
                 Fehler("',' oder ']' erwartet");
             }
         }
@@ -185,8 +199,16 @@ private:
             return j;
         }
         if (Wort("null")) return j;
-        if (Wort("true")) { j.art = Json::Wahrheit; j.text = "true"; return j; }
-        if (Wort("false")) { j.art = Json::Wahrheit; j.text = "false"; return j; }
+        if (Wort("true")) {
+            j.art = Json::Wahrheit;
+            j.text = "true";
+            return j;
+        }
+        if (Wort("false")) {
+            j.art = Json::Wahrheit;
+            j.text = "false";
+            return j;
+        }
         const size_t anfang = i_;
         while (i_ < t_.size() && std::string_view("+-0123456789.eE").find(t_[i_]) != std::string_view::npos) ++i_;
         if (i_ == anfang) Fehler("unbekannter Wert");
@@ -216,9 +238,8 @@ bool MdbtoolsDa() {
 
 Tabelleninhalt MdbExport(const std::string& datei, const std::string& tabelle) {
     const std::string text = Ausgabe("mdb-export -Q -d " + Shell(kFeld) + " -R " + Shell(kSatz) + " -0 " +
-                                     Shell(kNull) +
-                                     " -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' -b hex " + Shell(datei) + " " +
-                                     Shell(tabelle) + " 2>/dev/null");
+                                     Shell(kNull) + " -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' -b hex " +
+                                     Shell(datei) + " " + Shell(tabelle) + " 2>/dev/null");
     Tabelleninhalt inhalt;
     std::vector<std::string> sätze = Teilen(text, kSatz);
     if (!sätze.empty() && sätze.back().empty()) sätze.pop_back();
@@ -226,8 +247,7 @@ Tabelleninhalt MdbExport(const std::string& datei, const std::string& tabelle) {
     inhalt.spalten = Teilen(sätze[0], kFeld);
     for (size_t i = 1; i < sätze.size(); ++i) {
         Zeile zeile;
-        for (std::string& f : Teilen(sätze[i], kFeld))
-            zeile.push_back(f == kNull ? Zelle() : Zelle(std::move(f)));
+        for (std::string& f : Teilen(sätze[i], kFeld)) zeile.push_back(f == kNull ? Zelle() : Zelle(std::move(f)));
         if (zeile.size() != inhalt.spalten.size())
             throw std::runtime_error("mdb-export: Zeile " + std::to_string(i) + " von " + tabelle + " hat " +
                                      std::to_string(zeile.size()) + " Felder");

@@ -47,8 +47,8 @@ std::string MdbProp(const std::string& datei, const std::string& objekt);
 struct Json {
     enum Art { Null, Wahrheit, Zahl, Text, Liste, Objekt } art = Null;
     std::string text;
-    std::vector<Json> liste;        // a list's values, an object's values
-    std::vector<std::string> namen;  // an object's field names, beside its values in `liste`
+    std::vector<Json> liste;                          // a list's values, an object's values
+    std::vector<std::string> namen;                   // an object's field names, beside its values in `liste`
     const Json* Feld(const std::string& name) const;  // nullptr when absent
 };
 // Throws std::runtime_error for text that is no JSON.

@@ -10,8 +10,8 @@
 #include <set>
 #include <span>
 
-#include "platform/dao/storage/access/jet4/Jet4Datei.h"
 #include "platform/dao/storage/Bytes.h"
+#include "platform/dao/storage/access/jet4/Jet4Datei.h"
 #include "platform/dao/storage/access/jet4/Jet4Index.h"
 #include "platform/dao/storage/access/jet4/Jet4Katalog.h"
 #include "platform/dao/storage/access/jet4/Jet4Tabelle.h"
@@ -24,7 +24,7 @@ using dao::speicher::le16;
 using dao::speicher::le32;
 
 constexpr uint32_t P = kSeitengröße;
-constexpr size_t kDatenKopf = 14;          // data page: header before the row table
+constexpr size_t kDatenKopf = 14;  // data page: header before the row table
 constexpr size_t kIndexMaske = 27, kIndexDaten = 480;
 constexpr size_t kHöchstensProbleme = 200;  // a garbage file says enough after that
 constexpr uint32_t kLval = 0x4C41564C;      // "LVAL" where a data page has its TDEF pointer
@@ -137,10 +137,8 @@ private:
     const uint8_t* Seite(uint32_t nr) const { return inhalt_.data() + size_t(nr) * P; }
 
     void Melden(std::string text) {
-        if (probleme_.size() < kHöchstensProbleme)
-            probleme_.push_back(std::move(text));
-        else if (probleme_.size() == kHöchstensProbleme)
-            probleme_.push_back("… weitere Probleme nicht aufgeführt");
+        if (probleme_.size() < kHöchstensProbleme) probleme_.push_back(std::move(text));
+        else if (probleme_.size() == kHöchstensProbleme) probleme_.push_back("… weitere Probleme nicht aufgeführt");
     }
 
     // Accounts page `seite` to `wer`; pages holding map rows and long-value pages may
@@ -167,8 +165,8 @@ private:
         const size_t n = le16(s + 12);
         std::vector<Zeilenlage> lagen;
         if (n > 256 || kDatenKopf + 2 * n > P) {
-                Melden("Seite " + std::to_string(nr) + " (" + wer + "): " + std::to_string(n) +
-                       " Zeilen passen nicht auf die Seite");
+            Melden("Seite " + std::to_string(nr) + " (" + wer + "): " + std::to_string(n) +
+                   " Zeilen passen nicht auf die Seite");
             return lagen;
         }
         size_t ende = P;
@@ -225,10 +223,8 @@ private:
                 for (int bit = 0; bit < 8; ++bit)
                     if (bits[i] & (1 << bit)) {
                         const uint64_t s = start + i * 8 + bit;
-                        if (s < seiten_)
-                            k.seiten.insert(static_cast<uint32_t>(s));
-                        else
-                            ++dahinter;
+                        if (s < seiten_) k.seiten.insert(static_cast<uint32_t>(s));
+                        else ++dahinter;
                     }
         };
         if (b.size() >= 5 && b[0] == 0x00) {
@@ -366,7 +362,8 @@ private:
             if (sp.lvFrei == Zeilenort{}) continue;
             Erfassen(sp.lvFrei.seite, Art::Kartenhalter, "Karten von " + lw);
             if (const auto k = KarteLesen(sp.lvFrei, lw + ", Freiraumkarte", false)) {
-                for (uint32_t s : k->kartenseiten) Erfassen(s, Art::Kartenseite, "Kartenseite der Freiraumkarte von " + lw);
+                for (uint32_t s : k->kartenseiten)
+                    Erfassen(s, Art::Kartenseite, "Kartenseite der Freiraumkarte von " + lw);
                 for (uint32_t s : k->seiten)
                     if (!langseiten.count(s))
                         Melden(lw + ": Freiraumkarte nennt Seite " + std::to_string(s) + ", die die Spalte nicht hat");
@@ -417,8 +414,7 @@ private:
                 if (z.überlauf()) {
                     if (z.ende - z.anfang < 4)
                         Melden(wo + ", Zeile " + std::to_string(r) + ": Überlaufzeile ohne Zeiger");
-                    else
-                        überläufe.emplace_back(ort, Zeilenort::AusZeiger(le32(p + z.anfang)));
+                    else überläufe.emplace_back(ort, Zeilenort::AusZeiger(le32(p + z.anfang)));
                 }
             }
             if (heil && Freiraumfeld(p) != P - kopf - belegtBytes)
@@ -435,7 +431,8 @@ private:
         // data of an overflow row, which libmdb reads as a row of its own otherwise.
         for (const Zeilenort ort : nurGelöscht)
             if (!ziele.count(ort))
-                Melden(wer + ", Zeile " + Ort(ort) + ": gelöscht ohne das zweite Kennzeichen (0x4000), doch kein Überlaufziel");
+                Melden(wer + ", Zeile " + Ort(ort) +
+                       ": gelöscht ohne das zweite Kennzeichen (0x4000), doch kein Überlaufziel");
         ++bericht_.tabellen;
         bericht_.zeilen += lebende.size();
         if (def.zeilen != lebende.size())
@@ -561,8 +558,7 @@ private:
         const uint8_t* p = Seite(nr);
         const std::string wo = "Seite " + std::to_string(nr) + " (" + wer + ")";
         Indexseite seite;
-        if (p[0] == static_cast<uint8_t>(Seitentyp::IndexBlatt))
-            seite.blatt = true;
+        if (p[0] == static_cast<uint8_t>(Seitentyp::IndexBlatt)) seite.blatt = true;
         else if (p[0] != static_cast<uint8_t>(Seitentyp::IndexKnoten)) {
             Melden(wo + ": Typ " + Hex(p[0]) + " statt Indexseite");
             return std::nullopt;
@@ -660,8 +656,7 @@ private:
         if (knoten.schwanz != 0 && (knoten.kinder.empty() || knoten.schwanz != knoten.kinder.back()))
             Absteigen(lauf, knoten.schwanz,
                       {knoten.einträge.empty() ? grenzen.unten : &knoten.einträge.back(), grenzen.oben}, tiefe + 1);
-        else if (knoten.kinder.empty())
-            Melden(wo + ": Knotenseite ohne Kinder");
+        else if (knoten.kinder.empty()) Melden(wo + ": Knotenseite ohne Kinder");
     }
 
     void IndexPrüfen(const Tabellendef& def, const RealerIndex& ix, const std::string& wer, uint32_t tabelle,
@@ -727,15 +722,12 @@ private:
             }
             const auto [von, bis] = gefunden.equal_range(z.ort);
             const size_t anzahl = static_cast<size_t>(std::distance(von, bis));
-            if (anzahl == 0)
-                Melden(wer + ": Eintrag für Zeile " + Ort(z.ort) + " fehlt");
-            else if (anzahl > 1)
-                Melden(wer + ": " + std::to_string(anzahl) + " Einträge für Zeile " + Ort(z.ort));
+            if (anzahl == 0) Melden(wer + ": Eintrag für Zeile " + Ort(z.ort) + " fehlt");
+            else if (anzahl > 1) Melden(wer + ": " + std::to_string(anzahl) + " Einträge für Zeile " + Ort(z.ort));
             else if (*von->second != *schlüssel)
                 Melden(wer + ": Eintrag für Zeile " + Ort(z.ort) + " hat einen anderen Schlüssel als die Zeile (" +
                        HexBytes(*von->second) + " statt " + HexBytes(*schlüssel) + ")");
-            else
-                ++bericht_.schlüsselVerglichen;
+            else ++bericht_.schlüsselVerglichen;
         }
     }
 };

@@ -28,13 +28,13 @@
 // What a check covered, so that a test can tell a sound file from one barely looked at.
 struct Jet4Prüfbericht {
     size_t tabellen = 0;
-    size_t seitenJeArt[8] = {};     // Kopf, frei, TDEF, Kartenzeilen, Kartenseiten, Daten, Index, Langwerte
-    size_t zeilen = 0;              // live rows
-    size_t langwerte = 0;           // long-value rows reached
-    size_t indexeinträge = 0;       // leaf entries read
-    size_t knotenseiten = 0;        // index node pages (0x03) walked
-    size_t schlüsselVerglichen = 0; // entries compared with the key of their row
-    size_t indizesOhneSchlüssel = 0;// indexes whose keys could not be formed (structure checked only)
+    size_t seitenJeArt[8] = {};       // Kopf, frei, TDEF, Kartenzeilen, Kartenseiten, Daten, Index, Langwerte
+    size_t zeilen = 0;                // live rows
+    size_t langwerte = 0;             // long-value rows reached
+    size_t indexeinträge = 0;         // leaf entries read
+    size_t knotenseiten = 0;          // index node pages (0x03) walked
+    size_t schlüsselVerglichen = 0;   // entries compared with the key of their row
+    size_t indizesOhneSchlüssel = 0;  // indexes whose keys could not be formed (structure checked only)
 };
 
 // The problems found, each naming the page, row or table; empty when the file is sound.

@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "common/Testlauf.h"
-
-#include <QApplication>
 #include <clocale>
 #include <cstdlib>
+
+#include <QApplication>
+
+#include "common/Testlauf.h"
 
 int main(int argc, char** argv) {
     // Tests never open a window on a desktop.

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "common/Testlauf.h"
-
 #include <clocale>
+
+#include "common/Testlauf.h"
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "C");

@@ -13,8 +13,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
-#include <QFileSystemModel>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -114,18 +114,30 @@ TEST(MsgBox, KnöpfeSymbolUndStandardknopfNachStil) {
         {vb::OKOnly + vb::Information + vb::DefaultButton3, {"OK"}, QMessageBox::Information, "OK", true},
         {vb::OKCancel + vb::Exclamation, {"OK", "Abbrechen"}, QMessageBox::Warning, "OK", true},
         {vb::OKCancel + vb::DefaultButton2, {"OK", "Abbrechen"}, QMessageBox::NoIcon, "Abbrechen", true},
-        {vb::AbortRetryIgnore + vb::Critical, {"Abbrechen", "Wiederholen", "Ignorieren"}, QMessageBox::Critical,
-         "Abbrechen", false},
-        {vb::AbortRetryIgnore + vb::DefaultButton2, {"Abbrechen", "Wiederholen", "Ignorieren"}, QMessageBox::NoIcon,
-         "Wiederholen", false},
-        {vb::AbortRetryIgnore + vb::Exclamation + vb::DefaultButton3, {"Abbrechen", "Wiederholen", "Ignorieren"},
-         QMessageBox::Warning, "Ignorieren", false},
+        {vb::AbortRetryIgnore + vb::Critical,
+         {"Abbrechen", "Wiederholen", "Ignorieren"},
+         QMessageBox::Critical,
+         "Abbrechen",
+         false},
+        {vb::AbortRetryIgnore + vb::DefaultButton2,
+         {"Abbrechen", "Wiederholen", "Ignorieren"},
+         QMessageBox::NoIcon,
+         "Wiederholen",
+         false},
+        {vb::AbortRetryIgnore + vb::Exclamation + vb::DefaultButton3,
+         {"Abbrechen", "Wiederholen", "Ignorieren"},
+         QMessageBox::Warning,
+         "Ignorieren",
+         false},
         {vb::YesNoCancel + vb::Question, {"Ja", "Nein", "Abbrechen"}, QMessageBox::Question, "Ja", true},
         {vb::YesNoCancel + vb::DefaultButton3, {"Ja", "Nein", "Abbrechen"}, QMessageBox::NoIcon, "Abbrechen", true},
         {vb::YesNo + vb::Question + vb::DefaultButton2, {"Ja", "Nein"}, QMessageBox::Question, "Nein", false},
         {vb::YesNo + vb::DefaultButton3, {"Ja", "Nein"}, QMessageBox::NoIcon, "Ja", false},
-        {vb::RetryCancel + vb::Critical + vb::DefaultButton2, {"Wiederholen", "Abbrechen"}, QMessageBox::Critical,
-         "Abbrechen", true},
+        {vb::RetryCancel + vb::Critical + vb::DefaultButton2,
+         {"Wiederholen", "Abbrechen"},
+         QMessageBox::Critical,
+         "Abbrechen",
+         true},
     };
     QtDialoge dialoge;
     for (const auto& f : fälle) {
@@ -226,10 +238,8 @@ TEST(MsgBox, EscUndSchließenNurWoWindowsSieZulässt) {
             int antwort = 0;
             Bedienen(
                 [&](QDialog* d) {
-                    if (weg == Esc)
-                        QTest::keyClick(Tastaturziel(d), Qt::Key_Escape);
-                    else
-                        d->close();
+                    if (weg == Esc) QTest::keyClick(Tastaturziel(d), Qt::Key_Escape);
+                    else d->close();
                     if (f.antwort) return;
                     Nachlaufen();
                     EXPECT_TRUE(d->isVisible());
@@ -323,10 +333,8 @@ TEST(InputBox, AbbrechenUndEscGebenLeerenText) {
         Bedienen(
             [&](QDialog* d) {
                 QTest::keyClicks(d->findChild<QLineEdit*>(), "x");
-                if (esc)
-                    QTest::keyClick(Tastaturziel(d), Qt::Key_Escape);
-                else
-                    Klicken(d, "Abbrechen");
+                if (esc) QTest::keyClick(Tastaturziel(d), Qt::Key_Escape);
+                else Klicken(d, "Abbrechen");
             },
             [&] { ergebnis = dialoge.InputBox("Name", "Suche", "Meier"); });
         EXPECT_EQ(ergebnis, "");

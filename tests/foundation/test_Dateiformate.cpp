@@ -89,8 +89,8 @@ TEST_F(Dateiformate, SchreibgeschützteAccessDateiWirdGelesenAberNichtGeschriebe
     EXPECT_EQ(Inhalt(datei), vorher);
 
     // A password on a file without one, and none on a file with one: the open-failure box.
-    for (const auto& [name, passwort] : {std::pair{"V2000_no-password.mdb", u"falsch"},
-                                         std::pair{"V2000_with-password.mdb", u""}}) {
+    for (const auto& [name, passwort] :
+         {std::pair{"V2000_no-password.mdb", u"falsch"}, std::pair{"V2000_with-password.mdb", u""}}) {
         ui.Antworten(vb::OK, kÖffnungsfehler);
         DatenbankÖffnen(Variante(ausUtf8((ordner / name).string())), Variante(passwort), gDatenbank);
         EXPECT_TRUE(gFehlerAbbruch) << name;

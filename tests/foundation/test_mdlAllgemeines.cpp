@@ -12,10 +12,12 @@
 #include "platform/shell/Shell.h"
 
 TEST(Allgemeines, TextErsetzen) {
-    struct Fall { const char16_t *text, *suchen, *ersetzen, *erwartet; };
-    for (const auto& f : {Fall{u"aaa", u"aa", u"b", u"ba"}, Fall{u"Straße", u"ß", u"ss", u"Strasse"},
-                          Fall{u"abc", u"B", u"x", u"abc"}, Fall{u"abab", u"ab", u"abab", u"abababab"},
-                          Fall{u"abc", u"", u"x", u"abc"}, Fall{u"", u"a", u"b", u""}})
+    struct Fall {
+        const char16_t *text, *suchen, *ersetzen, *erwartet;
+    };
+    for (const auto& f :
+         {Fall{u"aaa", u"aa", u"b", u"ba"}, Fall{u"Straße", u"ß", u"ss", u"Strasse"}, Fall{u"abc", u"B", u"x", u"abc"},
+          Fall{u"abab", u"ab", u"abab", u"abababab"}, Fall{u"abc", u"", u"x", u"abc"}, Fall{u"", u"a", u"b", u""}})
         EXPECT_EQ(TextErsetzen(f.text, f.suchen, f.ersetzen), f.erwartet) << u8(f.text);
     EXPECT_EQ(TextEntfernen(u"G.m.b.H.", u"."), u"GmbH");
 }
@@ -31,7 +33,10 @@ TEST(Allgemeines, GroßUndKleinschreiben) {
 
 TEST(Allgemeines, WortErmitteln) {
     const Variante ort(u"  Hamburg-Altona 22767 ");
-    struct Fall { int32_t nummer; Variante erwartet; };
+    struct Fall {
+        int32_t nummer;
+        Variante erwartet;
+    };
     for (const auto& f : {Fall{1, u"Hamburg"}, Fall{2, u"Altona"}, Fall{3, u"22767"}, Fall{-1, u"22767"},
                           Fall{-3, u"Hamburg"}, Fall{4, Variante::Empty()}, Fall{-4, u""}, Fall{0, Variante::Empty()}})
         EXPECT_TRUE(WortErmitteln(ort, f.nummer).identisch(f.erwartet)) << f.nummer;

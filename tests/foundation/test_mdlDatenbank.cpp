@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+
 #include <sqlite3.h>
 
 #include <cstdlib>
@@ -22,9 +23,8 @@
 using namespace dao;
 
 namespace {
-const Text kÖffnungsfehler =
-    u"Fehler beim Öffnen der Datenbank.\rDas Datenbankformat wird nicht unterstützt oder\r"
-    u"das eingegebene Passwort ist nicht korrekt.";
+const Text kÖffnungsfehler = u"Fehler beim Öffnen der Datenbank.\rDas Datenbankformat wird nicht unterstützt oder\r"
+                             u"das eingegebene Passwort ist nicht korrekt.";
 
 std::string Inhalt(const std::string& datei) {
     std::ifstream f(datei, std::ios::binary);
@@ -127,7 +127,7 @@ TEST_F(Datenbankzugriff, VerbindungstexteNachEndung) {
     struct Fall {
         const char* datei;
         const char16_t* passwort;
-        const char16_t* vorher;   // gDAOVerbindung before the open
+        const char16_t* vorher;  // gDAOVerbindung before the open
         const char16_t* verbindung;
     };
     const Fall fälle[] = {
@@ -320,8 +320,8 @@ TEST_F(Datenbankzugriff, DatensätzeZählenUndTabelleFinden) {
         int16_t position;
     };
     for (const auto& f : {Fall{Variante(u"Kunden"), 0}, Fall{Variante(u"KUNDEN"), 0}, Fall{Variante(u"strasse"), 3},
-                          Fall{Variante(u"STRAßE"), 3}, Fall{Variante(u"aufträge"), 1}, Fall{Variante(u"AUFTRAEGE"), -1},
-                          Fall{Variante(u"Ort"), -1}, Fall{Variante(u""), -1}})
+                          Fall{Variante(u"STRAßE"), 3}, Fall{Variante(u"aufträge"), 1},
+                          Fall{Variante(u"AUFTRAEGE"), -1}, Fall{Variante(u"Ort"), -1}, Fall{Variante(u""), -1}})
         EXPECT_EQ(TabellenIndexErmitteln(f.name), f.position) << f.name;
     EXPECT_THROW(TabellenIndexErmitteln(Variante::Null()), LaufzeitFehler);
     DatenbankSchließen(gDatenbank);
@@ -392,13 +392,21 @@ TEST_F(Datenbankzugriff, NeueFelderHinterNachFeld) {
     };
     const std::vector<Text> ohne = {u"ID", u"Name", u"Notiz", u"Betrag", u"Seit"};
     const Fall fälle[] = {
-        {"alle drei", Variante(u"Name"), {n1, t1, g1, n2, t2, g2, n3, t3, g3},
+        {"alle drei",
+         Variante(u"Name"),
+         {n1, t1, g1, n2, t2, g2, n3, t3, g3},
          {u"ID", u"Name", u"N1", u"N2", u"N3", u"Notiz", u"Betrag", u"Seit"}},
-        {"hinter dem letzten", Variante(u"Seit"), {n1, t1, g1, n2, t2, g2, n3, t3, g3},
+        {"hinter dem letzten",
+         Variante(u"Seit"),
+         {n1, t1, g1, n2, t2, g2, n3, t3, g3},
          {u"ID", u"Name", u"Notiz", u"Betrag", u"Seit", u"N1", u"N2", u"N3"}},
-        {"nur Gruppe 2", Variante(u"ID"), {fehlt, fehlt, fehlt, n2, t2, g2, fehlt, fehlt, fehlt},
+        {"nur Gruppe 2",
+         Variante(u"ID"),
+         {fehlt, fehlt, fehlt, n2, t2, g2, fehlt, fehlt, fehlt},
          {u"ID", u"N2", u"Name", u"Notiz", u"Betrag", u"Seit"}},
-        {"Gruppe 1 ohne Größe", Variante(u"ID"), {n1, t1, fehlt, n2, t2, g2, n3, t3, g3},
+        {"Gruppe 1 ohne Größe",
+         Variante(u"ID"),
+         {n1, t1, fehlt, n2, t2, g2, n3, t3, g3},
          {u"ID", u"N2", u"N3", u"Name", u"Notiz", u"Betrag", u"Seit"}},
         {"kein solches Feld", Variante(u"Strasse"), {n1, t1, g1, n2, t2, g2, n3, t3, g3}, ohne},
         {"anders geschrieben", Variante(u"name"), {n1, t1, g1, n2, t2, g2, n3, t3, g3}, ohne},
@@ -470,8 +478,9 @@ TEST_F(Datenbankzugriff, ZielGleichQuelleWirdAbgelehnt) {
     for (int antwort : {vb::Abort, vb::Ignore}) {
         for (const char16_t* ziel : {u"Kunden", u"KUNDEN", u"kunden"}) {
             gFehlerAbbruch = false;
-            ui.Antworten(antwort, u"Fehler beim Kopieren der Tabelle 'Kunden' nach '" + Text(ziel) +
-                                      u"'.\rQuell- und Zieltabelle sind dieselbe Tabelle; sie wird nicht überschrieben.");
+            ui.Antworten(antwort,
+                         u"Fehler beim Kopieren der Tabelle 'Kunden' nach '" + Text(ziel) +
+                             u"'.\rQuell- und Zieltabelle sind dieselbe Tabelle; sie wird nicht überschrieben.");
             TabelleKopieren(Variante(u"Kunden"), Variante(ziel), false);
             EXPECT_TRUE(gFehlerAbbruch) << u8(ziel);
             EXPECT_EQ(ui.meldungen.back().stil, vb::AbortRetryIgnore + vb::Critical + vb::DefaultButton3);
@@ -705,8 +714,8 @@ TEST_F(Rückschreiben, SpeichernSchreibtInDieDateiOderZeigtDenGrund) {
         const char* was;
         int fehlschläge;
         std::vector<int> antworten;
-        bool ergebnis;        // of DatenbankSpeichern
-        int32_t imOrdner;     // afterwards
+        bool ergebnis;     // of DatenbankSpeichern
+        int32_t imOrdner;  // afterwards
         bool fehlerAbbruch;
     };
     const std::vector<Fall> fälle = {

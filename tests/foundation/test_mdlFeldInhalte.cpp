@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "common/Testtabelle.h"
 #include "common/FakeOberflaeche.h"
 #include "common/TempVerzeichnis.h"
+#include "common/Testtabelle.h"
 #include "foundation/mdlDeklarationen.h"
 #include "foundation/mdlFeldInhalte.h"
 #include "platform/basic/Laufzeit.h"
@@ -45,39 +45,40 @@ TEST(FeldInhalte, EmptyUndNullGebenEmpty) {
 }
 
 TEST(FeldInhalte, Firmenname) {
-    prüfen(FirmennameNormalisieren, {
-        {u"Beispiel GmbH & Co. KG", u"Beispiel & Co."},  // whole words only: "Co." stays
-        {u"GmbH", E},
-        {u"G. M. B. H.", u""},  // removal leaves the empty text, whose empty word stays
-        {u"", u""},
-        {u" GmbH", u""},
-        {u"Muster g. m. b. h.", u"Muster"},
-        {u"Muster G. m. b. H.", u"Muster"},
-        {u"Muster G.m.b.H.", u"Muster G.m.b.H."},
-        {u"Beispiel gmbh & co kg", u"Beispiel &"},
-        {u"Beispiel  AG", u"Beispiel"},
-        {u"Agrar KGaA", u"Agrar"},
-        {u"Beispiel GbR mbH", u"Beispiel"},
-        {u"Agentur Beispiel", u"Agentur Beispiel"},
-        {Variante(4711), u"4711"},
-    });
+    prüfen(FirmennameNormalisieren,
+           {
+               {u"Beispiel GmbH & Co. KG", u"Beispiel & Co."},  // whole words only: "Co." stays
+               {u"GmbH", E},
+               {u"G. M. B. H.", u""},  // removal leaves the empty text, whose empty word stays
+               {u"", u""},
+               {u" GmbH", u""},
+               {u"Muster g. m. b. h.", u"Muster"},
+               {u"Muster G. m. b. H.", u"Muster"},
+               {u"Muster G.m.b.H.", u"Muster G.m.b.H."},
+               {u"Beispiel gmbh & co kg", u"Beispiel &"},
+               {u"Beispiel  AG", u"Beispiel"},
+               {u"Agrar KGaA", u"Agrar"},
+               {u"Beispiel GbR mbH", u"Beispiel"},
+               {u"Agentur Beispiel", u"Agentur Beispiel"},
+               {Variante(4711), u"4711"},
+           });
 }
 
 TEST(FeldInhalte, Rechtsform) {
     prüfen(RechtsformNormalisieren, {
-        {u"Beispiel GmbH & Co. KG", u"GmbH & Co. KG"},
-        {u"Beispiel Computer", u"Co."},  // a word beginning with CO counts
-        {u"GmbH", E},                    // no blank before it
-        {u"Beispiel G. M. B. H.", u"GmbH"},
-        {u"Beispiel gmbh Agentur", u"GmbH AG"},
-        {u"Beispiel GbRmbH", u"GbRmbH"},
-        {u"Beispiel GbR", u"GbR"},
-        {u"Beispiel mbH", u"GmbH"},
-        {u"Beispiel KGaA", u"KGaA"},  // the KG inside it is removed with it
-        {u"Beispiel GmbH, Muster GmbH", u"GmbH"},
-        {u"Beispiel G. M. B. H. und Muster GmbH", u"GmbH GmbH"},
-        {u"Beispiel", E},
-    });
+                                        {u"Beispiel GmbH & Co. KG", u"GmbH & Co. KG"},
+                                        {u"Beispiel Computer", u"Co."},  // a word beginning with CO counts
+                                        {u"GmbH", E},                    // no blank before it
+                                        {u"Beispiel G. M. B. H.", u"GmbH"},
+                                        {u"Beispiel gmbh Agentur", u"GmbH AG"},
+                                        {u"Beispiel GbRmbH", u"GbRmbH"},
+                                        {u"Beispiel GbR", u"GbR"},
+                                        {u"Beispiel mbH", u"GmbH"},
+                                        {u"Beispiel KGaA", u"KGaA"},  // the KG inside it is removed with it
+                                        {u"Beispiel GmbH, Muster GmbH", u"GmbH"},
+                                        {u"Beispiel G. M. B. H. und Muster GmbH", u"GmbH GmbH"},
+                                        {u"Beispiel", E},
+                                    });
 }
 
 TEST(FeldInhalte, StraßeUndHausnummer) {
@@ -159,71 +160,71 @@ TEST(FeldInhalte, LandesUndOrtsvorwahl) {
 
 TEST(FeldInhalte, Telefon) {
     prüfen(TelefonNormalisieren, {
-        {u"0221 123456", u"123456"},
-        {u"0221/12 34 56", u"3456"},  // a short last word takes the one before it
-        {u"+49 221 123-456", u"123456"},
-        {u"0221 12 3", u"123"},
-        {u"123", u"123"},
-        {u"0221", E},
-        {u"0221 01 23", E},
-        {u"/-", u""},
-        {Variante(123456), u"123456"},
-    });
+                                     {u"0221 123456", u"123456"},
+                                     {u"0221/12 34 56", u"3456"},  // a short last word takes the one before it
+                                     {u"+49 221 123-456", u"123456"},
+                                     {u"0221 12 3", u"123"},
+                                     {u"123", u"123"},
+                                     {u"0221", E},
+                                     {u"0221 01 23", E},
+                                     {u"/-", u""},
+                                     {Variante(123456), u"123456"},
+                                 });
 }
 
 TEST(FeldInhalte, AnredeUndTitel) {
     prüfen(AnredeErmitteln, {
-        {u"Herrn Beispiel", E},
-        {u"Fr. Dr. Beispiel", u"Frau"},
-        {u"Herr", u"Herr"},
-        {u"herr beispiel", u"Herr"},
-        {u"Hr. Beispiel", u"Herr"},
-        {u"Frau und Herr Beispiel", u"Herr"},
-        {u"Frau", u"Frau"},
-        {u"Chr. Beispiel", u"Herr"},  // substring test
-        {u"Damen und Herren", E},
-        {u"Firma Beispiel", E},
-    });
+                                {u"Herrn Beispiel", E},
+                                {u"Fr. Dr. Beispiel", u"Frau"},
+                                {u"Herr", u"Herr"},
+                                {u"herr beispiel", u"Herr"},
+                                {u"Hr. Beispiel", u"Herr"},
+                                {u"Frau und Herr Beispiel", u"Herr"},
+                                {u"Frau", u"Frau"},
+                                {u"Chr. Beispiel", u"Herr"},  // substring test
+                                {u"Damen und Herren", E},
+                                {u"Firma Beispiel", E},
+                            });
     prüfen(TitelErmitteln, {
-        {u"Herr Prof. Dr. Beispiel", u"Prof. Dr."},
-        {u"dr. med. Beispiel", u"dr. med."},
-        {u"Dr. rer. nat. h. c. Beispiel", u"Dr. rer. nat. h. c."},
-        {u"Dr. phil.  Dr. pol.", u"Dr. phil. Dr. pol."},
-        {u"Dr Beispiel", E},
-        {u"Prof.Dr. Beispiel", E},
-        {u"Beispiel", E},
-    });
+                               {u"Herr Prof. Dr. Beispiel", u"Prof. Dr."},
+                               {u"dr. med. Beispiel", u"dr. med."},
+                               {u"Dr. rer. nat. h. c. Beispiel", u"Dr. rer. nat. h. c."},
+                               {u"Dr. phil.  Dr. pol.", u"Dr. phil. Dr. pol."},
+                               {u"Dr Beispiel", E},
+                               {u"Prof.Dr. Beispiel", E},
+                               {u"Beispiel", E},
+                           });
     prüfen(AnredeNormalisieren, {
-        {u"Herr Prof. Dr. Beispiel", u"Herr Prof. Dr."},
-        {u"Dr. Beispiel", u"Dr."},
-        {u"Frau Beispiel", u"Frau"},
-        {u"FRAU DR. Beispiel", u"Frau DR."},
-        {u"Beispiel", E},
-    });
+                                    {u"Herr Prof. Dr. Beispiel", u"Herr Prof. Dr."},
+                                    {u"Dr. Beispiel", u"Dr."},
+                                    {u"Frau Beispiel", u"Frau"},
+                                    {u"FRAU DR. Beispiel", u"Frau DR."},
+                                    {u"Beispiel", E},
+                                });
 }
 
 TEST(FeldInhalte, VorUndNachname) {
     prüfen(VornameNormalisieren, {
-        {u"Herr Dr. Hans Beispiel", u"Hans"},
-        {u"Hans Peter Beispiel", u"Hans"},
-        {u"Beispiel", E},
-        {u" Hans Beispiel", u""},  // the empty first word qualifies
-        {u"Beispiel Beispiel", E},
-        {u"Frau Beispiel", E},
-        {u"Herrn Hans Beispiel", u"Herrn"},
-        {u"Hans Beispiel ", u"Hans"},
-        {u"", E},
-    });
+                                     {u"Herr Dr. Hans Beispiel", u"Hans"},
+                                     {u"Hans Peter Beispiel", u"Hans"},
+                                     {u"Beispiel", E},
+                                     {u" Hans Beispiel", u""},  // the empty first word qualifies
+                                     {u"Beispiel Beispiel", E},
+                                     {u"Frau Beispiel", E},
+                                     {u"Herrn Hans Beispiel", u"Herrn"},
+                                     {u"Hans Beispiel ", u"Hans"},
+                                     {u"", E},
+                                 });
     prüfen(NachnameNormalisieren, {
-        {u"Hans Peter Beispiel", u"Beispiel"},
-        {u"Beispiel", u"Beispiel"},
-        {u"Beispiel ", u""},
-        {u"", u""},
-        // Without a blank the value comes back unchanged: a number stays a number.
-        {Variante(42), Variante(42)},
-        {Variante(2.5), Variante(2.5)},
-        {Variante(u"4 2"), u"2"},
-    });
+                                      {u"Hans Peter Beispiel", u"Beispiel"},
+                                      {u"Beispiel", u"Beispiel"},
+                                      {u"Beispiel ", u""},
+                                      {u"", u""},
+                                      // Without a blank the value comes back unchanged: a number stays a number.
+                                      {Variante(42), Variante(42)},
+                                      {Variante(2.5), Variante(2.5)},
+                                      {Variante(u"4 2"), u"2"},
+                                  });
 }
 
 TEST(FeldInhalte, DispatchNachTyp) {
@@ -361,8 +362,8 @@ TEST_F(Erraten, TypischeDeutscheSpaltennamen) {
         {u"Sport", 3, 8, u"(Ort)"},
         {u"Anrede", 4, 1, u"(Anrede)"},
         {u"Vorname", 4, 2, u"(Vorname)"},
-        {u"Nachname", 4, 4, u"(Nachname)"},                          // no sample with a blank
-        {u"Kundenname", 4, 7, u"(Anrede,Vorname,Nachname)"},        // samples with a blank
+        {u"Nachname", 4, 4, u"(Nachname)"},                   // no sample with a blank
+        {u"Kundenname", 4, 7, u"(Anrede,Vorname,Nachname)"},  // samples with a blank
         {u"Kontakt", 4, 7, u"(Anrede,Vorname,Nachname)"},
         {u"Abteilung", 4, 8, u"(Abteilung/Position)"},
         {u"Vorwahl", 5, 1, u"(Vorwahl)"},
@@ -376,9 +377,32 @@ TEST_F(Erraten, TypischeDeutscheSpaltennamen) {
         {u"Bemerkung", 0, 1, u"(Ignorieren)"},
     };
     const std::vector<Variante> zeile = {
-        u"K-1", u"7", u"x", u"Beispiel GmbH", u"Handel", u"GmbH", u"Hauptstraße 12", u"12a", u"50667",
-        u"Köln", u"Tennis", u"Herr", u"Hans", u"Beispiel", u"Hans Beispiel", u"Herr Hans Beispiel", u"Einkauf",
-        u"0221", u"0221 1234567", u"1234", u"5678", u"0221 99", u"0221 7654", u"a@b.de", u"www.b.de", u"-",
+        u"K-1",
+        u"7",
+        u"x",
+        u"Beispiel GmbH",
+        u"Handel",
+        u"GmbH",
+        u"Hauptstraße 12",
+        u"12a",
+        u"50667",
+        u"Köln",
+        u"Tennis",
+        u"Herr",
+        u"Hans",
+        u"Beispiel",
+        u"Hans Beispiel",
+        u"Herr Hans Beispiel",
+        u"Einkauf",
+        u"0221",
+        u"0221 1234567",
+        u"1234",
+        u"5678",
+        u"0221 99",
+        u"0221 7654",
+        u"a@b.de",
+        u"www.b.de",
+        u"-",
     };
     std::vector<Text> spalten;
     for (const auto& e : erwartet) spalten.push_back(e.spalte);
@@ -529,9 +553,9 @@ TEST_F(Erraten, VorwahlAbSechsLangenStichproben) {
 }
 
 TEST_F(Erraten, ZeilenPunkteUndAuswahl) {
-    const Text lang58(58 - 12, u'a');   // with (Ignorieren): no room left, no dots
-    const Text lang70(70, u'b');        // the filler would be negative
-    const Text lang57(57 - 12, u'c');   // one dot
+    const Text lang58(58 - 12, u'a');  // with (Ignorieren): no room left, no dots
+    const Text lang70(70, u'b');       // the filler would be negative
+    const Text lang57(57 - 12, u'c');  // one dot
     Tabelle(u"T", {u"PLZ", lang58, lang70, u"Ort", lang57}, {}, 0);
 
     ui.listen[Text(kListe)] = {u"alt"};

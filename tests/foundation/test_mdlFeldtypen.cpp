@@ -86,10 +86,10 @@ TEST_F(FeldtypModell, OhneDateiGeltenDieEingebautenWerte) {
         EXPECT_EQ(Typen[c].Bit, 1 << (c % 10 - 1)) << c;
     }
     EXPECT_EQ(benannt, 18);
-    const Gewichtstabelle erwartet{{21, {20, 100}}, {22, {5, 10}},  {23, {20, 50}}, {31, {40, 60}}, {32, {20, 40}},
-                                   {33, {100, 20}}, {34, {80, 20}}, {41, {10, 10}}, {42, {20, 50}}, {43, {30, 60}},
-                                   {44, {10, 50}},  {51, {80, 80}}, {52, {80, 80}}, {53, {80, 80}}, {61, {70, 30}},
-                                   {62, {70, 50}}};
+    const Gewichtstabelle erwartet{{21, {20, 100}}, {22, {5, 10}},   {23, {20, 50}}, {31, {40, 60}},
+                                   {32, {20, 40}},  {33, {100, 20}}, {34, {80, 20}}, {41, {10, 10}},
+                                   {42, {20, 50}},  {43, {30, 60}},  {44, {10, 50}}, {51, {80, 80}},
+                                   {52, {80, 80}},  {53, {80, 80}},  {61, {70, 30}}, {62, {70, 50}}};
     EXPECT_EQ(Gewichte(), erwartet);
 }
 
@@ -117,14 +117,14 @@ TEST_F(FeldtypModell, GlobaleFaktorenInProzent) {
         const char* inhalt;
         float relevanz, signifikanz;
     };
-    for (const auto& f : {Fall{"gRelevanz = 75", 0.75f, 0.6f}, Fall{"gSignifikanz = 30", 0.8f, 0.3f},
-                          Fall{"   gRelevanz = 75\n\tgSignifikanz = 25", 0.75f, 0.25f},
-                          Fall{"grelevanz = 75", 0.8f, 0.6f}, Fall{"GRELEVANZ = 75", 0.8f, 0.6f},
-                          Fall{"gRelevanz=75", 0.8f, 0.6f}, Fall{"gRelevanz =75", 0.8f, 0.6f},
-                          Fall{"gRelevanz= 75", 0.8f, 0.6f}, Fall{"gRelevanz = viel", 0.8f, 0.6f},
-                          Fall{"x gRelevanz = 75", 0.8f, 0.6f}, Fall{"gRelevanz = 1e300", 0.8f, 0.6f},
-                          // the comma ends the item: "7" is the value, "5" the next item
-                          Fall{"gRelevanz = 7,5", 0.07f, 0.6f}, Fall{"gRelevanz = 7.5", 0.075f, 0.6f}}) {
+    for (const auto& f :
+         {Fall{"gRelevanz = 75", 0.75f, 0.6f}, Fall{"gSignifikanz = 30", 0.8f, 0.3f},
+          Fall{"   gRelevanz = 75\n\tgSignifikanz = 25", 0.75f, 0.25f}, Fall{"grelevanz = 75", 0.8f, 0.6f},
+          Fall{"GRELEVANZ = 75", 0.8f, 0.6f}, Fall{"gRelevanz=75", 0.8f, 0.6f}, Fall{"gRelevanz =75", 0.8f, 0.6f},
+          Fall{"gRelevanz= 75", 0.8f, 0.6f}, Fall{"gRelevanz = viel", 0.8f, 0.6f}, Fall{"x gRelevanz = 75", 0.8f, 0.6f},
+          Fall{"gRelevanz = 1e300", 0.8f, 0.6f},
+          // the comma ends the item: "7" is the value, "5" the next item
+          Fall{"gRelevanz = 7,5", 0.07f, 0.6f}, Fall{"gRelevanz = 7.5", 0.075f, 0.6f}}) {
         Laden(f.inhalt);
         EXPECT_FLOAT_EQ(gRelevanz, f.relevanz) << f.inhalt;
         EXPECT_FLOAT_EQ(gSignifikanz, f.signifikanz) << f.inhalt;
@@ -162,9 +162,16 @@ TEST_F(FeldtypModell, ElementeUndTrenner) {
         {"61\nRelevanzFaktor = 10\nHinweis: Firmen\n\n\n,,,RelevanzFaktor = 11", {{61, {11, 0}}}},
         {"1\nRelevanzFaktor = 4\n69\nSignifikanzFaktor = 5", {{1, {4, 0}}, {69, {0, 5}}}},
         // a UTF-8 byte-order mark before the first item is no part of it; anywhere else it is
-        {"\xEF\xBB\xBF" "21\nRelevanzFaktor = 5", {{21, {5, 0}}}},
-        {"\xEF\xBB\xBF" "\xEF\xBB\xBF" "21\nRelevanzFaktor = 5", {}},
-        {"21\n\xEF\xBB\xBF" "RelevanzFaktor = 5", {}},
+        {"\xEF\xBB\xBF"
+         "21\nRelevanzFaktor = 5",
+         {{21, {5, 0}}}},
+        {"\xEF\xBB\xBF"
+         "\xEF\xBB\xBF"
+         "21\nRelevanzFaktor = 5",
+         {}},
+        {"21\n\xEF\xBB\xBF"
+         "RelevanzFaktor = 5",
+         {}},
     };
     for (const auto& f : fälle) {
         Laden(f.inhalt);

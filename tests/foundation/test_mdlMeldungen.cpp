@@ -18,7 +18,11 @@ struct Meldungen : ::testing::Test {
 }  // namespace
 
 TEST_F(Meldungen, BalkenUndProzent) {
-    struct Fall { int32_t pos, gesamt; float balken; const char16_t* label; };
+    struct Fall {
+        int32_t pos, gesamt;
+        float balken;
+        const char16_t* label;
+    };
     for (const auto& f : {Fall{50, 200, 25, u"25 %"}, Fall{0, 40, 0, u"0 %"}, Fall{1, 3, 33.333332f, u"33 %"},
                           Fall{1, 8, 12.5f, u"13 %"}, Fall{40, 40, 100, u"100 %"}, Fall{5, 0, 0, u"0 %"},
                           Fall{9, 4, 100, u"100 %"}, Fall{-3, 4, 0, u"0 %"}}) {
@@ -95,7 +99,12 @@ TEST_F(Meldungen, HinweisUndAchtung) {
 }
 
 TEST_F(Meldungen, FehlerboxMitUndOhneSystemmeldung) {
-    struct Fall { bool system; const char16_t* beschreibung; bool engineFehler; const char16_t* erwartet; };
+    struct Fall {
+        bool system;
+        const char16_t* beschreibung;
+        bool engineFehler;
+        const char16_t* erwartet;
+    };
     for (const auto& f : {Fall{false, u"X", false, u"Fehler beim Test."},
                           Fall{true, u"X", false, u"Fehler beim Test.\rSystemmeldung:\rX"},
                           Fall{true, u"", false, u"Fehler beim Test."},
@@ -104,7 +113,10 @@ TEST_F(Meldungen, FehlerboxMitUndOhneSystemmeldung) {
         gSystemmeldung = f.system;
         Err().Description = f.beschreibung;
         if (f.engineFehler) {
-            try { dao::FehlerAuslösen(3021, u"Kein aktueller Datensatz."); } catch (const LaufzeitFehler&) {}
+            try {
+                dao::FehlerAuslösen(3021, u"Kein aktueller Datensatz.");
+            } catch (const LaufzeitFehler&) {
+            }
         } else {
             dao::FehlerSammlungLeeren();
         }
@@ -122,12 +134,17 @@ TEST_F(Meldungen, FehlerfalleWiederholenIgnorierenAbbrechen) {
     Fehlerfalle falle([] { return Text(u"Fehler beim Schritt."); });
     // Retry runs the same step again.
     o.Antworten(vb::Retry, u"Systemmeldung:\rkaputt");
-    EXPECT_TRUE(falle([&] { if (++versuche == 1) FehlerAuslösen(5, u"kaputt"); }));
+    EXPECT_TRUE(falle([&] {
+        if (++versuche == 1) FehlerAuslösen(5, u"kaputt");
+    }));
     EXPECT_EQ(versuche, 2);
     // Ignore goes on after the step; the step had no further effect.
     int nachher = 0;
     o.Antworten(vb::Ignore);
-    EXPECT_TRUE(falle([&] { FehlerAuslösen(5); nachher = 1; }));
+    EXPECT_TRUE(falle([&] {
+        FehlerAuslösen(5);
+        nachher = 1;
+    }));
     EXPECT_EQ(nachher, 0);
     EXPECT_FALSE(gFehlerAbbruch);
     // Abort sets the flag and the procedure leaves.

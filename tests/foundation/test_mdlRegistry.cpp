@@ -71,7 +71,11 @@ TEST_F(MdlRegistry, TextMitAbschliessenderNull) {
     EXPECT_EQ(gelesen.text().size(), 9u);
 
     // A value that is no text is written as its text; Null and Empty as "".
-    struct Fall { Variante wert; std::string gespeichert; Variante gelesen; };
+    struct Fall {
+        Variante wert;
+        std::string gespeichert;
+        Variante gelesen;
+    };
     for (const auto& f : {Fall{Variante(int32_t{12}), std::string("12\0", 3), Variante(u"12")},
                           Fall{Variante(2.5), std::string("2,5\0", 4), Variante(u"2,5")},
                           Fall{Variante::Null(), std::string(1, '\0'), Variante(u"")},
@@ -84,13 +88,17 @@ TEST_F(MdlRegistry, TextMitAbschliessenderNull) {
 
 TEST_F(MdlRegistry, ZahlAlsVierBytes) {
     RegSchlüsselAnlegen(HKEY_CURRENT_USER, kSchlüssel);
-    struct Fall { Variante wert; std::vector<uint8_t> gespeichert; int32_t gelesen; };
-    for (const auto& f : {Fall{Variante(int32_t{5}), {5, 0, 0, 0}, 5},
-                          Fall{Variante(int32_t{-1}), {0xFF, 0xFF, 0xFF, 0xFF}, -1},
-                          Fall{Variante(int32_t{0x12345678}), {0x78, 0x56, 0x34, 0x12}, 0x12345678},
-                          Fall{Variante(u"300"), {0x2C, 0x01, 0, 0}, 300},
-                          Fall{Variante(2.5), {2, 0, 0, 0}, 2},  // rounded half to even
-                          Fall{Variante(3.5), {4, 0, 0, 0}, 4}}) {
+    struct Fall {
+        Variante wert;
+        std::vector<uint8_t> gespeichert;
+        int32_t gelesen;
+    };
+    for (const auto& f :
+         {Fall{Variante(int32_t{5}), {5, 0, 0, 0}, 5}, Fall{Variante(int32_t{-1}), {0xFF, 0xFF, 0xFF, 0xFF}, -1},
+          Fall{Variante(int32_t{0x12345678}), {0x78, 0x56, 0x34, 0x12}, 0x12345678},
+          Fall{Variante(u"300"), {0x2C, 0x01, 0, 0}, 300},
+          Fall{Variante(2.5), {2, 0, 0, 0}, 2},  // rounded half to even
+          Fall{Variante(3.5), {4, 0, 0, 0}, 4}}) {
         RegWertSchreiben(HKEY_CURRENT_USER, kSchlüssel, u"N", 4, f.wert);
         EXPECT_EQ(roh(u"N"), (Roh{4, f.gespeichert})) << f.wert;
         EXPECT_IDENTISCH(RegWertLesen(HKEY_CURRENT_USER, kSchlüssel, u"N"), Variante(f.gelesen));
@@ -121,7 +129,7 @@ TEST_F(MdlRegistry, AndereTypenWerdenNichtGeschrieben) {
 TEST_F(MdlRegistry, FehlendesOderFremdesBleibtEmpty) {
     RegSchlüsselAnlegen(HKEY_CURRENT_USER, kSchlüssel);
     rohSetzen(u"Binär", registry::REG_BINARY, "C:\\");
-    rohSetzen(u"Leer", registry::REG_SZ, "");                          // a text without even its 0
+    rohSetzen(u"Leer", registry::REG_SZ, "");                         // a text without even its 0
     rohSetzen(u"Lang", registry::REG_DWORD, std::string(8, '\x01'));  // more than the 4 bytes read
     rohSetzen(u"Kurz", registry::REG_DWORD, "\x07");
 
@@ -132,7 +140,10 @@ TEST_F(MdlRegistry, FehlendesOderFremdesBleibtEmpty) {
     // Wert is left as it was, with the status as the result.
     int32_t h = 0;
     ASSERT_EQ(registry::RegOpenKeyEx(HKEY_CURRENT_USER, kSchlüssel, 0x3F, h), 0);
-    struct Fall { const char16_t* name; int32_t status; };
+    struct Fall {
+        const char16_t* name;
+        int32_t status;
+    };
     for (const auto& f : {Fall{u"Fehlt", registry::ERROR_FILE_NOT_FOUND}, Fall{u"Binär", -1}, Fall{u"Leer", 0},
                           Fall{u"Lang", registry::ERROR_MORE_DATA}}) {
         Variante wert(u"vorher");
@@ -169,8 +180,9 @@ TEST_F(MdlRegistry, UmlauteGehenDurchWindows1252) {
     RegSchlüsselAnlegen(HKEY_CURRENT_USER, u"Software\\Größe");
     RegWertSchreiben(HKEY_CURRENT_USER, u"Software\\Größe", u"Ablage für Maß", 1,
                      Variante(u"D:\\Müller & Söhne\\Straße 5 €\\"));
-    EXPECT_EQ(roh(u"Ablage für Maß", u"Software\\Größe"),
-              (Roh{1, bytes(std::string("D:\\M\xFCller & S\xF6hne\\Stra\xDF" "e 5 \x80\\\0", 30))}));
+    EXPECT_EQ(roh(u"Ablage für Maß", u"Software\\Größe"), (Roh{1, bytes(std::string("D:\\M\xFCller & S\xF6hne\\Stra\xDF"
+                                                                                    "e 5 \x80\\\0",
+                                                                                    30))}));
     EXPECT_IDENTISCH(RegWertLesen(HKEY_CURRENT_USER, u"SOFTWARE\\GRÖSSE", u"Ablage für Maß"), Variante::Empty());
     EXPECT_IDENTISCH(RegWertLesen(HKEY_CURRENT_USER, u"software\\größe", u"ABLAGE FÜR MAß"),
                      Variante(u"D:\\Müller & Söhne\\Straße 5 €\\"));

@@ -9,9 +9,9 @@
 #include "common/FakeOberflaeche.h"
 #include "common/TempVerzeichnis.h"
 #include "common/Testtabelle.h"
-#include "foundation/mdlLaufTabellen.h"
 #include "foundation/mdlDatenbank.h"
 #include "foundation/mdlDeklarationen.h"
+#include "foundation/mdlLaufTabellen.h"
 #include "foundation/mdlMeldungen.h"
 #include "operations/Programmzustand.h"
 #include "platform/basic/Fehler.h"
@@ -46,7 +46,8 @@ protected:
     }
 
     // A table with the given columns and rows (one Variante per column).
-    void Anlegen(const Text& name, const std::vector<Spalte>& spalten, const std::vector<std::vector<Variante>>& zeilen) {
+    void Anlegen(const Text& name, const std::vector<Spalte>& spalten,
+                 const std::vector<std::vector<Variante>>& zeilen) {
         TesttabelleAnlegen(name, spalten, zeilen);
     }
 
@@ -88,4 +89,3 @@ protected:
 
 inline Variante N() { return Variante::Null(); }
 inline Variante T(const char16_t* t) { return Variante(t); }
-

@@ -34,8 +34,8 @@ Gruppen GruppenLesen() {
     for (; !rs->EOF_(); rs->MoveNext()) {
         if (rs->Fields()[u"TEMP_DSS"]->Value().alsLong() != 13) continue;
         const bool zweite = gemischt && rs->Fields()[u"TEMP_DSQ"]->Value().alsLong() == 2;
-        gruppen[rs->Fields()[u"TEMP_BN"]->Value().alsLong()].insert(
-            zweite ? "R " + W(rs->Fields()[u"Firma"]->Value()) : W(rs->Fields()[u"Kundennr"]->Value()));
+        gruppen[rs->Fields()[u"TEMP_BN"]->Value().alsLong()].insert(zweite ? "R " + W(rs->Fields()[u"Firma"]->Value())
+                                                                           : W(rs->Fields()[u"Kundennr"]->Value()));
     }
     rs->Close();
     Gruppen r;
@@ -44,11 +44,8 @@ Gruppen GruppenLesen() {
 }
 
 // The duplicates planted in "Kunden".
-const Gruppen KundenDubletten = {{"#1002", "#1017", "#1038"},
-                                 {"#1005", "#1025"},
-                                 {"#1009", "#1031"},
-                                 {"#1013", "#1034"},
-                                 {"#1020", "#1041"}};
+const Gruppen KundenDubletten = {
+    {"#1002", "#1017", "#1038"}, {"#1005", "#1025"}, {"#1009", "#1031"}, {"#1013", "#1034"}, {"#1020", "#1041"}};
 
 std::vector<std::pair<int16_t, int16_t>> Typen(const std::vector<Feldzuordnung>& felder) {
     std::vector<std::pair<int16_t, int16_t>> r;
@@ -85,8 +82,9 @@ protected:
     // three leading characters, tolerance "hoch", quick mode, several contacts per
     // company allowed.
     void SuchoptionenWieVorbesetzt() {
-        const std::pair<int16_t, Typcode> sortierung[6] = {{2, TypFirmenname}, {3, TypPostleitzahl}, {3, TypStraße},
-                                                           {5, TypVorwahl},    {5, TypTelefon},      {2, TypFirmenname}};
+        const std::pair<int16_t, Typcode> sortierung[6] = {{2, TypFirmenname}, {3, TypPostleitzahl},
+                                                           {3, TypStraße},     {5, TypVorwahl},
+                                                           {5, TypTelefon},    {2, TypFirmenname}};
         for (int i = 0; i < 6; ++i) {
             const int16_t spalte = SpalteSuchen(gFelder1, sortierung[i].first, sortierung[i].second);
             ASSERT_GE(spalte, 0) << i;
@@ -135,13 +133,15 @@ protected:
         for (const Text name : {u"Kunden", u"Referenz"}) {
             auto quelle = von->TableDefs()[name];
             auto t = nach->CreateTableDef(name);
-            for (const auto& f : quelle->Fields().liste()) t->Fields().Append(t->CreateField(f->Name(), f->Type(), f->Size()));
+            for (const auto& f : quelle->Fields().liste())
+                t->Fields().Append(t->CreateField(f->Name(), f->Type(), f->Size()));
             nach->TableDefs().Append(t);
             auto lesen = von->OpenRecordset(name);
             auto schreiben = nach->OpenRecordset(name);
             for (; !lesen->EOF_(); lesen->MoveNext()) {
                 schreiben->AddNew();
-                for (int32_t i = 0; i < lesen->Fields().Count(); ++i) schreiben->Fields()[i]->Value(lesen->Fields()[i]->Value());
+                for (int32_t i = 0; i < lesen->Fields().Count(); ++i)
+                    schreiben->Fields()[i]->Value(lesen->Fields()[i]->Value());
                 schreiben->Update();
             }
         }
@@ -164,8 +164,9 @@ TEST_P(Beispiel, BlätterUndFeldtypen) {
     EXPECT_EQ(TabellenSpalte(u"Kunden", u"Kundennr").size(), 43u);
     EXPECT_EQ(TabellenSpalte(u"Referenz", u"Firma").size(), 15u);
 
-    const std::vector<Feldzuordnung> adresse = {FirmaUndForm, Anrede,   Vorname, Nachname, StraßeUndNummer, PlzUndOrt,
-                                                VorwahlUndTelefon, VorwahlUndTelefax, Email, Internet};
+    const std::vector<Feldzuordnung> adresse = {FirmaUndForm,    Anrede,    Vorname,           Nachname,
+                                                StraßeUndNummer, PlzUndOrt, VorwahlUndTelefon, VorwahlUndTelefax,
+                                                Email,           Internet};
     std::vector<Feldzuordnung> kunden = {Index};
     kunden.insert(kunden.end(), adresse.begin(), adresse.end());
     EXPECT_EQ(Typen(gFelder1), Typen(kunden));
@@ -188,7 +189,8 @@ TEST_P(Beispiel, Dublettensuche) {
 // The boxes of page 21 as it opens: the five planted junk records, each for what
 // makes it junk.
 TEST_P(Beispiel, Müllsuche) {
-    for (const char16_t* kästchen : {u"chkFirmenname", u"chkPostalisch", u"chkHausnummer", u"chkNachname", u"chkTelefon"})
+    for (const char16_t* kästchen :
+         {u"chkFirmenname", u"chkPostalisch", u"chkHausnummer", u"chkNachname", u"chkTelefon"})
         oberfläche.WertSetzen(kästchen, 1);
     std::map<std::string, std::string> müll;
     oberfläche.beiMüllBearbeiten = [&] {

@@ -32,7 +32,7 @@ protected:
         const std::vector<Feldzuordnung> f1 = {Index, Firmenname, StraßeUndNummer, PlzUndOrt};
         const std::vector<Feldzuordnung> f2 = {Postleitzahl, Ort, StraßeUndNummer, Firmenname};
         (v == Vorgang::Abgleich ? DatenabgleichStarten : NeueDatenStarten)(Variante(u"Kunden"), Variante(u"Neu"),
-                                                                            Variante(ziel), f1, f2);
+                                                                           Variante(ziel), f1, f2);
     }
     // The review: every record of this source (TEMP_DSQ) and status moves to the take-over list.
     void Übernehmen(std::vector<std::pair<int, int>> marken) {
@@ -80,20 +80,40 @@ struct Lauffall {
 TEST_F(Zweitabellen, VonAnfangBisEnde) {
     const Lauffall fälle[] = {
         {"Abgleich ohne Dubletten: nur die erste Tabelle",
-         Vorgang::Abgleich, {Zander, Schmidt}, {}, {"#11", "#11", "#11", "#11"},
-         {"#1", "#2"}, {"Anders KG", "Müller GmbH"}},
+         Vorgang::Abgleich,
+         {Zander, Schmidt},
+         {},
+         {"#11", "#11", "#11", "#11"},
+         {"#1", "#2"},
+         {"Anders KG", "Müller GmbH"}},
         {"Abgleich mit Dublette über beide Tabellen: auch der Datensatz der ersten fällt",
-         Vorgang::Abgleich, {Zander, Müller}, {}, {"#11", "#13", "#11", "#13", "#12"},
-         {"#1"}, {"Anders KG"}},
+         Vorgang::Abgleich,
+         {Zander, Müller},
+         {},
+         {"#11", "#13", "#11", "#13", "#12"},
+         {"#1"},
+         {"Anders KG"}},
         {"Abgleich: ein übernommener Datensatz der zweiten Tabelle bleibt",
-         Vorgang::Abgleich, {Zander, Müller}, {{2, 13}}, {"#11", "#13", "#11", "#13", "#12"},
-         {"#1", "<Null>"}, {"Anders KG", "Müller"}},
+         Vorgang::Abgleich,
+         {Zander, Müller},
+         {{2, 13}},
+         {"#11", "#13", "#11", "#13", "#12"},
+         {"#1", "<Null>"},
+         {"Anders KG", "Müller"}},
         {"Hinzufügen ohne Dubletten: beide Tabellen",
-         Vorgang::Hinzufügen, {Zander, Schmidt}, {}, {"#11", "#11", "#11", "#11"},
-         {"#1", "#2", "<Null>", "<Null>"}, {"Anders KG", "Müller GmbH", "Zander", "Schmidt"}},
+         Vorgang::Hinzufügen,
+         {Zander, Schmidt},
+         {},
+         {"#11", "#11", "#11", "#11"},
+         {"#1", "#2", "<Null>", "<Null>"},
+         {"Anders KG", "Müller GmbH", "Zander", "Schmidt"}},
         {"Hinzufügen mit Gruppe: ihr angereicherter Datensatz statt der Mitglieder",
-         Vorgang::Hinzufügen, {Zander, Müller}, {}, {"#11", "#13", "#11", "#13", "#21"},
-         {"#1", "<Null>", "#2"}, {"Anders KG", "Zander", "Müller GmbH"}},
+         Vorgang::Hinzufügen,
+         {Zander, Müller},
+         {},
+         {"#11", "#13", "#11", "#13", "#21"},
+         {"#1", "<Null>", "#2"},
+         {"Anders KG", "Zander", "Müller GmbH"}},
     };
     for (const auto& f : fälle) {
         SCOPED_TRACE(f.name);
@@ -157,7 +177,7 @@ TEST_F(Zweitabellen, SchlüsselDerErstenTabelle) {
 TEST_F(Zweitabellen, Abbrüche) {
     enum Ort { Suche, Nachbearbeitung, Überschreiben };
     const std::pair<Vorgang, Ort> fälle[] = {
-        {Vorgang::Abgleich, Suche},         {Vorgang::Hinzufügen, Suche},
+        {Vorgang::Abgleich, Suche},           {Vorgang::Hinzufügen, Suche},
         {Vorgang::Abgleich, Nachbearbeitung}, {Vorgang::Hinzufügen, Nachbearbeitung},
         {Vorgang::Abgleich, Überschreiben},
     };
@@ -189,10 +209,8 @@ TEST_F(Zweitabellen, Abbrüche) {
         EXPECT_TRUE(oberfläche.aktiv[u"btnZurück"]);
         ErwarteKeineArbeitstabellen();
         ErwarteQuellenUnverändert();
-        if (ort == Überschreiben)
-            EXPECT_EQ(TabellenSpalte(u"Ergebnis", u"Alt"), (S{"bleibt"}));
-        else
-            EXPECT_FALSE(Gibt(u"Ergebnis"));
+        if (ort == Überschreiben) EXPECT_EQ(TabellenSpalte(u"Ergebnis", u"Alt"), (S{"bleibt"}));
+        else EXPECT_FALSE(Gibt(u"Ergebnis"));
     }
 }
 

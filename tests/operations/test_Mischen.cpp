@@ -164,10 +164,9 @@ TEST_F(Mischen, AufbauDerGemischtenTabelle) {
     Starten(f1, f2);
     ErwarteErfolg();
 
-    EXPECT_EQ(Felder(u"TEMP_DA"), (std::vector<Feldbild>{{u"Name", dbText, 30},
-                                                          {u"Ort", dbText, 30},
-                                                          {u"Umsatz", dbLong, 0},
-                                                          {u"TEMP_DSQ", dbByte, 0}}));
+    EXPECT_EQ(Felder(u"TEMP_DA"),
+              (std::vector<Feldbild>{
+                  {u"Name", dbText, 30}, {u"Ort", dbText, 30}, {u"Umsatz", dbLong, 0}, {u"TEMP_DSQ", dbByte, 0}}));
     EXPECT_EQ(Spaltenwerte(u"TEMP_DA", u"Name"), (std::vector<std::string>{"Beispiel", "Muster", "<Null>", "<Null>"}));
     EXPECT_EQ(Spaltenwerte(u"TEMP_DA", u"Ort"), (std::vector<std::string>{"Berlin", "Hamburg", "Berlin", "München"}));
     EXPECT_EQ(Spaltenwerte(u"TEMP_DA", u"Umsatz"), (std::vector<std::string>{"#10", "<Null>", "<Null>", "<Null>"}));

@@ -172,11 +172,11 @@ TEST_F(Müllsuche, NachbearbeitungBehältEinenDatensatz) {
         EXPECT_EQ(gAktuellerRahmen, 22);
         EXPECT_EQ(gAnzahlMüll, 3);
         EXPECT_EQ(Felder(u"Ergebnis"), (std::vector<Feldbild>{{u"ID", dbLong, 0},
-                                                               {u"Firma", dbText, 40},
-                                                               {u"Ort", dbText, 40},
-                                                               {u"TEMP_DSS", dbByte, 0},
-                                                               {u"TEMP_DSN", dbLong, 0},
-                                                               {u"TEMP_AMK", dbText, 200}}));
+                                                              {u"Firma", dbText, 40},
+                                                              {u"Ort", dbText, 40},
+                                                              {u"TEMP_DSS", dbByte, 0},
+                                                              {u"TEMP_DSN", dbLong, 0},
+                                                              {u"TEMP_AMK", dbText, 200}}));
         EXPECT_EQ(Spaltenwerte(u"Ergebnis", u"TEMP_DSS"), (std::vector<std::string>{"#11", "#14", "#14", "#14"}));
         EXPECT_EQ(Spaltenwerte(u"Ergebnis", u"TEMP_DSN"), (std::vector<std::string>{"#1", "#2", "#3", "#4"}));
         EXPECT_EQ(Spaltenwerte(u"Ergebnis", u"TEMP_AMK"),
@@ -277,8 +277,12 @@ TEST_F(Müllsuche, FehlerBeimEntmüllen) {
 TEST_F(Müllsuche, FehlerImFeldVerliertNurDessenAnmerkung) {
     // A remark column too short for " k. Firmenn.;", long enough for " k. Ort;".
     Anlegen(u"Arbeit",
-            {{u"ID", dbLong}, {u"Firma", dbText, 40}, {u"Ort", dbText, 40}, {u"TEMP_DSS", dbByte},
-             {u"TEMP_DSN", dbLong}, {u"TEMP_AMK", dbText, 10}},
+            {{u"ID", dbLong},
+             {u"Firma", dbText, 40},
+             {u"Ort", dbText, 40},
+             {u"TEMP_DSS", dbByte},
+             {u"TEMP_DSN", dbLong},
+             {u"TEMP_AMK", dbText, 10}},
             {{Variante(7), N(), N(), Variante(uint8_t{StatusNormal}), Variante(1), T(u"")}});
     gFelder1 = {Z({TypIndex}), Z({TypFirmenname}), Z({TypOrt})};
     gAnzahlFelder = 3;
@@ -307,11 +311,18 @@ TEST_F(Müllsuche, VorDemLauf) {
         std::pair<int16_t, bool> seite;
     };
     const Fall fälle[] = {
-        {u"temp_amk", {{T(u"x")}}, vb::OK,
+        {u"temp_amk",
+         {{T(u"x")}},
+         vb::OK,
          u"Die Tabelle 'Adressen' enthält die Spalte 'temp_amk', deren Name für die Verwaltungsspalten des "
          u"Programms reserviert ist.\rBitte benennen sie die Spalte vorher um.",
-         u" Achtung!", {21, false}},
-        {u"Firma", {}, vb::OK, u"Kein Datensatz vorhanden.\rEine Korrektur ist daher überflüssig.", u" Hinweis",
+         u" Achtung!",
+         {21, false}},
+        {u"Firma",
+         {},
+         vb::OK,
+         u"Kein Datensatz vorhanden.\rEine Korrektur ist daher überflüssig.",
+         u" Hinweis",
          {3, true}},
         {u"", {}, vb::Abort, u"Fehler beim Vorbereiten der Müllsuche.", u" Fehler!", {3, true}},
     };

@@ -16,8 +16,8 @@
 #include "search/Suchzeilen.h"
 #include "search/mdlDublettenpaare.h"
 #include "search/mdlDublettensuche.h"
-#include "search/mdlSuchlauf.h"
 #include "search/mdlSuche.h"
+#include "search/mdlSuchlauf.h"
 
 namespace {
 

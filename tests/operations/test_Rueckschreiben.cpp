@@ -63,9 +63,9 @@ const std::vector<Lauf> kLäufe = {
 struct Antwort {
     const char* was;
     int fehlschläge;
-    int antwort;          // to the box; 0: none expected
-    bool ergebnisseite;   // the run ends on its result page
-    bool vorDemSchließen; // the result file stands before the database is closed
+    int antwort;           // to the box; 0: none expected
+    bool ergebnisseite;    // the run ends on its result page
+    bool vorDemSchließen;  // the result file stands before the database is closed
 };
 
 const std::vector<Antwort> kAntworten = {
@@ -92,7 +92,8 @@ TEST_F(Rückschreiben, ErgebnisErreichtDieDateiVorDerErgebnisseite) {
             ui.wechsel.clear();
             lauf.seite(ui);
             störung->fehlschläge = a.fehlschläge;
-            if (a.antwort) ui.Antworten(a.antwort, u"Fehler beim Speichern der Datenbank.\rSystemmeldung:\r" + kVollerDatenträger);
+            if (a.antwort)
+                ui.Antworten(a.antwort, u"Fehler beim Speichern der Datenbank.\rSystemmeldung:\r" + kVollerDatenträger);
             lauf.starten();
             EXPECT_EQ(ui.offeneAntworten(), 0u);
             const bool datei = std::filesystem::exists(ordner / "Ergebnis.dbf");

@@ -3,9 +3,9 @@
 #include <vector>
 
 #include "Tabellentest.h"
+#include "common/Dbaseordner.h"
 #include "foundation/Oberflaeche.h"
 #include "operations/mdlSplitten.h"
-#include "common/Dbaseordner.h"
 
 using namespace dao;
 
@@ -51,24 +51,29 @@ struct Typfall {
 // other columns are copied, Null and the empty text give Null in every new column.
 TEST_F(Splitten, TeileJeTyp) {
     const Typfall fälle[] = {
-        {SplittenPostleitzahlOrt, u"/",
+        {SplittenPostleitzahlOrt,
+         u"/",
          {{T(u"12345 Berlin-Mitte"), {T(u"12345"), T(u"Berlin-Mitte"), {}}},
           {T(u"D-80331 München"), {T(u"80331"), T(u"D-80331 München"), {}}},
           {T(u"Berlin"), {N(), T(u"Berlin"), {}}},
           {T(u"123 Dorf"), {N(), T(u"Dorf"), {}}}}},
-        {SplittenStraßeHausnummer, u"/",
+        {SplittenStraßeHausnummer,
+         u"/",
          {{T(u"Hauptstraße 12a"), {T(u"Hauptstraße"), T(u"12a"), {}}},
           {T(u"Am Markt"), {T(u"Am Markt"), N(), {}}},
           {T(u"12 b"), {N(), T(u"12 b"), {}}}}},
-        {SplittenAnredeVornameName, u"/",
+        {SplittenAnredeVornameName,
+         u"/",
          {{T(u"Herr Dr. Hans Beispiel"), {T(u"Herr Dr."), T(u"Hans"), T(u"Beispiel")}},
           {T(u"Frau Erika Muster"), {T(u"Frau"), T(u"Erika"), T(u"Muster")}},
           {T(u"Beispiel"), {N(), N(), T(u"Beispiel")}}}},
-        {SplittenVorwahlDurchwahl, u"/",
+        {SplittenVorwahlDurchwahl,
+         u"/",
          {{T(u"030 1234567"), {T(u"030"), T(u"1234567"), {}}},
           {T(u"+49 30 1234567"), {T(u"030"), T(u"1234567"), {}}},
           {T(u"1234567"), {N(), T(u"1234567"), {}}}}},
-        {SplittenBeliebig, u";",
+        {SplittenBeliebig,
+         u";",
          {{T(u"ab;cd"), {T(u"ab"), T(u"cd"), {}}},
           {T(u"abcd"), {T(u"abcd"), N(), {}}},
           {T(u";cd"), {N(), T(u"cd"), {}}},
@@ -148,10 +153,9 @@ TEST_F(Splitten, GrößenUndNichtTextQuellen) {
     Seite(SplittenPostleitzahlOrt, u"PLZ", {u"P", u"O"});
     Starten();
     ErwarteErfolg();
-    EXPECT_EQ(Felder(u"Ergebnis"), (std::vector<Feldbild>{{u"PLZ", dbLong, 0},
-                                                           {u"P", dbText, 255},
-                                                           {u"O", dbText, 255},
-                                                           {u"Notiz", dbMemo, 0}}));
+    EXPECT_EQ(
+        Felder(u"Ergebnis"),
+        (std::vector<Feldbild>{{u"PLZ", dbLong, 0}, {u"P", dbText, 255}, {u"O", dbText, 255}, {u"Notiz", dbMemo, 0}}));
     // A number 0 is the empty value: no parts.
     EXPECT_EQ(Spaltenwerte(u"Ergebnis", u"P"), (std::vector<std::string>{"12345", "<Null>"}));
     EXPECT_EQ(Spaltenwerte(u"Ergebnis", u"O"), (std::vector<std::string>{"<Null>", "<Null>"}));
@@ -172,11 +176,11 @@ TEST_F(Splitten, DreiSpaltenHinterDerQuelle) {
     Starten();
     ErwarteErfolg();
     EXPECT_EQ(Felder(u"Ergebnis"), (std::vector<Feldbild>{{u"Firma", dbText, 30},
-                                                           {u"Kontakt", dbText, 60},
-                                                           {u"Anrede", dbText, 60},
-                                                           {u"Vorname", dbText, 60},
-                                                           {u"Nachname", dbText, 60},
-                                                           {u"Ort", dbText, 30}}));
+                                                          {u"Kontakt", dbText, 60},
+                                                          {u"Anrede", dbText, 60},
+                                                          {u"Vorname", dbText, 60},
+                                                          {u"Nachname", dbText, 60},
+                                                          {u"Ort", dbText, 30}}));
     EXPECT_EQ(Felder(u"Adressen").size(), 3u);
 }
 
@@ -194,8 +198,7 @@ TEST_F(Splitten, QuellspaltenLöschen) {
 
 // An indexed source column stays, with the warning naming it; the run ends on page 32.
 TEST_F(Splitten, IndexfeldWirdNichtGelöscht) {
-    Anlegen(u"Adressen", {{u"Telefon", dbText, 20}, {u"Telefax", dbText, 20}},
-            {{T(u"030 1234"), T(u"030 5678")}});
+    Anlegen(u"Adressen", {{u"Telefon", dbText, 20}, {u"Telefax", dbText, 20}}, {{T(u"030 1234"), T(u"030 5678")}});
     Indizieren(u"Adressen", u"Telefon");
     Seite(SplittenTelefonTelefax, u"Telefon", {u"V", u"T", u"F"}, u"/", true, u"Telefax");
     ui.Antworten(vb::OK, u"\"Telefon\" konnte nicht gelöscht werden.\rVermutlich handelt es sich um ein Indexfeld.");
@@ -204,17 +207,17 @@ TEST_F(Splitten, IndexfeldWirdNichtGelöscht) {
     ASSERT_EQ(ui.meldungen.size(), 1u);
     EXPECT_EQ(ui.meldungen[0].stil, vb::OKOnly + vb::Exclamation);
     EXPECT_EQ(ui.meldungen[0].titel, u"");
-    EXPECT_EQ(Felder(u"Ergebnis"), (std::vector<Feldbild>{{u"Telefon", dbText, 20},
-                                                           {u"V", dbText, 40},
-                                                           {u"T", dbText, 40},
-                                                           {u"F", dbText, 40}}));
+    EXPECT_EQ(
+        Felder(u"Ergebnis"),
+        (std::vector<Feldbild>{{u"Telefon", dbText, 20}, {u"V", dbText, 40}, {u"T", dbText, 40}, {u"F", dbText, 40}}));
     EXPECT_EQ(Spaltenwerte(u"Ergebnis", u"F"), (std::vector<std::string>{"5678"}));
 }
 
 // "Abbrechen" after 2500 records: no target, the source as it was, page 3 set up.
 TEST_F(Splitten, AbbruchNach2500Datensätzen) {
     std::vector<std::vector<Variante>> zeilen;
-    for (int32_t i = 1; i <= 3000; ++i) zeilen.push_back({Variante(i), Variante(u"1000" + ausUtf8(std::to_string(i % 10)) + u" Ort")});
+    for (int32_t i = 1; i <= 3000; ++i)
+        zeilen.push_back({Variante(i), Variante(u"1000" + ausUtf8(std::to_string(i % 10)) + u" Ort")});
     Anlegen(u"Adressen", {{u"ID", dbLong}, {u"Ort", dbText, 40}}, zeilen);
     const auto vorher = Zeilen(u"Adressen");
     int gesehen = 0;
@@ -287,8 +290,16 @@ TEST_F(Splitten, EingabenWerdenGeprüft) {
     const Fall fälle[] = {
         {SplittenPostleitzahlOrt, {u"PLZ", u""}, u"/", u"", u"Geben sie einen Namen für das Zielfeld an."},
         {SplittenPostleitzahlOrt, {u"plz", u"ORT"}, u"/", u"", u"Das Zielfeld exisitiert bereits."},
-        {SplittenPostleitzahlOrt, {u"Strasse", u"STRASSE"}, u"/", u"", u"Die Zielfelder müssen verschiedene Namen haben."},
-        {SplittenPostleitzahlOrt, {u"Straße", u"STRASSE"}, u"/", u"", u"Die Zielfelder müssen verschiedene Namen haben."},
+        {SplittenPostleitzahlOrt,
+         {u"Strasse", u"STRASSE"},
+         u"/",
+         u"",
+         u"Die Zielfelder müssen verschiedene Namen haben."},
+        {SplittenPostleitzahlOrt,
+         {u"Straße", u"STRASSE"},
+         u"/",
+         u"",
+         u"Die Zielfelder müssen verschiedene Namen haben."},
         {SplittenAnredeVornameName, {u"A", u"B", u""}, u"/", u"", u"Geben sie einen Namen für das Zielfeld an."},
         {SplittenBeliebig, {u"A", u"B"}, u"", u"", u"Sie müssen ein Trennzeichen angeben, nach\rdem das Feld"},
         {SplittenPostleitzahlOrt, {u"Postleitzahl", u"B"}, u"/", u"Dbase 5;", u"länger als 10 Zeichen"},

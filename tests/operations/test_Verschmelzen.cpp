@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "Tabellentest.h"
+#include "common/Dbaseordner.h"
 #include "foundation/Oberflaeche.h"
 #include "operations/mdlVerschmelzen.h"
-#include "common/Dbaseordner.h"
 
 using namespace dao;
 
@@ -48,7 +48,8 @@ TEST_F(Verschmelzen, MitUndOhneTrennzeichen) {
     ErwarteErfolg();
     EXPECT_EQ(Spaltenwerte(u"Ergebnis", u"AB"),
               (std::vector<std::string>{"AB-CD", "AB", "CD", "<Null>", "CD", "<Null>"}));
-    EXPECT_EQ(Felder(u"Ergebnis"), (std::vector<Feldbild>{{u"A", dbText, 20}, {u"AB", dbText, 51}, {u"B", dbText, 30}}));
+    EXPECT_EQ(Felder(u"Ergebnis"),
+              (std::vector<Feldbild>{{u"A", dbText, 20}, {u"AB", dbText, 51}, {u"B", dbText, 30}}));
 
     Neu();
     Seite(u"A", u"B", u"AB", false, u"-");
@@ -66,7 +67,8 @@ TEST_F(Verschmelzen, MitUndOhneTrennzeichen) {
     ui.WertSetzen(u"otnTrennzeichen", -1, 0);
     FelderVerschmelzen(Variante(u"Voll"), Variante(u"Ergebnis"));
     ErwarteErfolg();
-    EXPECT_EQ(Spaltenwerte(u"Ergebnis", u"AB"), (std::vector<std::string>{nachUtf8(Text(20, u'a') + u" / " + Text(30, u'b'))}));
+    EXPECT_EQ(Spaltenwerte(u"Ergebnis", u"AB"),
+              (std::vector<std::string>{nachUtf8(Text(20, u'a') + u" / " + Text(30, u'b'))}));
     EXPECT_EQ(Felder(u"Ergebnis")[1], (Feldbild{u"AB", dbText, 53}));
 }
 
@@ -79,10 +81,10 @@ TEST_F(Verschmelzen, SpaltenfolgeUndGrößen) {
     Starten();
     ErwarteErfolg();
     EXPECT_EQ(Felder(u"Ergebnis"), (std::vector<Feldbild>{{u"Nr", dbLong, 0},
-                                                           {u"Ort", dbText, 200},
-                                                           {u"Notiz", dbMemo, 0},
-                                                           {u"Straße", dbText, 100},
-                                                           {u"Anschrift", dbText, 255}}));
+                                                          {u"Ort", dbText, 200},
+                                                          {u"Notiz", dbMemo, 0},
+                                                          {u"Straße", dbText, 100},
+                                                          {u"Anschrift", dbText, 255}}));
     EXPECT_EQ(Spaltenwerte(u"Ergebnis", u"Anschrift"), (std::vector<std::string>{"Hauptstraße, Berlin"}));
     EXPECT_EQ(Spaltenwerte(u"Ergebnis", u"Notiz"), (std::vector<std::string>{nachUtf8(Text(300, u'n'))}));
 
@@ -108,7 +110,8 @@ TEST_F(Verschmelzen, QuellspaltenLöschen) {
     // An indexed column stays and is named; the other one goes.
     Neu();
     Indizieren(u"Adressen", u"Name");
-    ui.Antworten(vb::OK, u"Das Feld \"Name\" konnte nicht gelöscht werden.\rVermutlich handelt es sich um ein Indexfeld.");
+    ui.Antworten(vb::OK,
+                 u"Das Feld \"Name\" konnte nicht gelöscht werden.\rVermutlich handelt es sich um ein Indexfeld.");
     Starten();
     ErwarteErfolg();
     EXPECT_EQ(Felder(u"Ergebnis"),
@@ -205,7 +208,8 @@ TEST_F(Verschmelzen, DbaseOrdner) {
     ErwarteErfolg();
     DatenbankSchließen(gDatenbank);
     DbaseOrdnerÖffnen(ordner);
-    EXPECT_EQ(Felder(u"Ergebnis"), (std::vector<Feldbild>{{u"VORNAME", dbText, 20}, {u"KONTAKT", dbText, 41}, {u"NAME", dbText, 20}}));
+    EXPECT_EQ(Felder(u"Ergebnis"),
+              (std::vector<Feldbild>{{u"VORNAME", dbText, 20}, {u"KONTAKT", dbText, 41}, {u"NAME", dbText, 20}}));
     const auto werte = Spaltenwerte(u"Ergebnis", u"KONTAKT");
     ASSERT_EQ(werte.size(), 1200u);
     EXPECT_EQ(werte.front(), "Hans Nr1");

@@ -1,6 +1,7 @@
 // The Access driver against the real files in the shared fixtures, with mdbtools'
 // mdb-tables, mdb-schema and mdb-export as the independent reader.
 #include <gtest/gtest.h>
+
 #include <signal.h>
 
 #include <algorithm>
@@ -30,15 +31,15 @@ namespace {
 using namespace dao::speicher;
 namespace fs = std::filesystem;
 
-#define MDBTOOLS_NOETIG()                                                                              \
-    do {                                                                                               \
+#define MDBTOOLS_NOETIG()                                                                                       \
+    do {                                                                                                        \
         if (std::system("command -v mdb-export >/dev/null 2>&1 && command -v mdb-schema >/dev/null 2>&1") != 0) \
-            GTEST_SKIP() << "mdbtools (mdb-export, mdb-schema) ist nicht installiert";                 \
+            GTEST_SKIP() << "mdbtools (mdb-export, mdb-schema) ist nicht installiert";                          \
     } while (0)
 
-const std::vector<std::string> kAlleDateien = {
-    "V1997_no-password.mdb", "V2000_no-password.mdb", "empty.mdb",           "indexTestV2000.mdb",
-    "sample-adressen.mdb",   "test2V2000.mdb",        "testUnicodeCompV2003.mdb", "testV1997.mdb"};
+const std::vector<std::string> kAlleDateien = {"V1997_no-password.mdb",    "V2000_no-password.mdb", "empty.mdb",
+                                               "indexTestV2000.mdb",       "sample-adressen.mdb",   "test2V2000.mdb",
+                                               "testUnicodeCompV2003.mdb", "testV1997.mdb"};
 
 std::vector<std::string> Teilen(const std::string& s, char trenner) {
     std::vector<std::string> teile;
@@ -95,9 +96,9 @@ std::string Klein(const Text& t) { return nachUtf8(Kleinbuchstaben(t)); }
 TEST(AccessTreiber, TabellenSpaltenUndIndizesWieMdbSchema) {
     ACCESS_FIXTUREN_NOETIG();
     MDBTOOLS_NOETIG();
-    static const char* const kTypen[] = {"",         "Boolean", "Byte",   "Integer",  "Long Integer",
-                                         "Currency", "Single",  "Double", "DateTime", "Binary",
-                                         "Text",     "OLE",     "Memo/Hyperlink", "", "", "Replication ID"};
+    static const char* const kTypen[] = {
+        "",         "Boolean", "Byte", "Integer", "Long Integer",   "Currency", "Single", "Double",
+        "DateTime", "Binary",  "Text", "OLE",     "Memo/Hyperlink", "",         "",       "Replication ID"};
     for (const std::string& datei : kAlleDateien) {
         SCOPED_TRACE(datei);
         const std::string pfad = kAccessOrdner + datei;
@@ -112,7 +113,8 @@ TEST(AccessTreiber, TabellenSpaltenUndIndizesWieMdbSchema) {
             const std::string tn = fremd::Shell(nachUtf8(t.name));
             // Access back end: names, Jet types, text sizes, NOT NULL.
             std::vector<std::string> erwartet, gelesen;
-            for (const std::string& zeile : Teilen(fremd::Ausgabe("mdb-schema -T " + tn + " "+ fremd::Shell(pfad) + " access 2>/dev/null"), '\n'))
+            for (const std::string& zeile :
+                 Teilen(fremd::Ausgabe("mdb-schema -T " + tn + " " + fremd::Shell(pfad) + " access 2>/dev/null"), '\n'))
                 if (zeile.rfind("\t[", 0) == 0) {
                     std::string z = zeile.substr(1);
                     while (!z.empty() && (z.back() == ',' || z.back() == ' ')) z.pop_back();
@@ -132,13 +134,15 @@ TEST(AccessTreiber, TabellenSpaltenUndIndizesWieMdbSchema) {
             EXPECT_EQ(gelesen, erwartet);
 
             // PostgreSQL back end: auto-increment (SERIAL), indexes and the primary key.
-            const std::string pg = fremd::Ausgabe("mdb-schema -T " + tn + " --indexes " + fremd::Shell(pfad) + " postgres 2>/dev/null");
+            const std::string pg =
+                fremd::Ausgabe("mdb-schema -T " + tn + " --indexes " + fremd::Shell(pfad) + " postgres 2>/dev/null");
             std::set<std::string> pgIndizes, meineIndizes;
             std::vector<std::string> serial, meineSerial;
             for (const std::string& zeile : Teilen(pg, '\n')) {
                 if (zeile.find("CREATE ") == 0 && zeile.find(" INDEX ") != std::string::npos) pgIndizes.insert(zeile);
                 if (zeile.find("PRIMARY KEY") != std::string::npos) pgIndizes.insert(zeile);
-                if (zeile.find("\tSERIAL") != std::string::npos) serial.push_back(zeile.substr(2, zeile.find('"', 2) - 2));
+                if (zeile.find("\tSERIAL") != std::string::npos)
+                    serial.push_back(zeile.substr(2, zeile.find('"', 2) - 2));
             }
             const std::string tk = Klein(t.name);
             for (const auto& f : t.felder)
@@ -150,8 +154,8 @@ TEST(AccessTreiber, TabellenSpaltenUndIndizesWieMdbSchema) {
                     meineIndizes.insert("ALTER TABLE \"" + tk + "\" ADD CONSTRAINT \"" + tk + "_pkey\" PRIMARY KEY (" +
                                         spalten + ");");
                 else
-                    meineIndizes.insert(std::string("CREATE ") + (i.eindeutig ? "UNIQUE " : "") + "INDEX \"" + tk + "_" +
-                                        Klein(i.name) + "_idx\" ON \"" + tk + "\" (" + spalten + ");");
+                    meineIndizes.insert(std::string("CREATE ") + (i.eindeutig ? "UNIQUE " : "") + "INDEX \"" + tk +
+                                        "_" + Klein(i.name) + "_idx\" ON \"" + tk + "\" (" + spalten + ");");
             }
             EXPECT_EQ(meineIndizes, pgIndizes);
             EXPECT_EQ(meineSerial, serial);
@@ -170,8 +174,9 @@ TEST(AccessTreiber, RelationenWieMSysRelationships) {
         for (const auto& t : s.tabellen) tabellen.insert(nachUtf8(t.name));
         // szRelationship, grbit, ccolumn, icolumn, szObject, szColumn, szReferencedObject, szReferencedColumn
         std::map<std::string, std::map<int, std::string>> erwartet;
-        for (const std::string& zeile :
-             Teilen(fremd::Ausgabe("mdb-export -H -Q -d '<|F|>' " + fremd::Shell(pfad) + " MSysRelationships 2>/dev/null"), '\n')) {
+        for (const std::string& zeile : Teilen(
+                 fremd::Ausgabe("mdb-export -H -Q -d '<|F|>' " + fremd::Shell(pfad) + " MSysRelationships 2>/dev/null"),
+                 '\n')) {
             const auto w = Teilen(zeile + "<|F|>", std::string("<|F|>"));
             ASSERT_EQ(w.size(), 8u) << zeile;
             if (!tabellen.count(w[4]) || !tabellen.count(w[6])) continue;
@@ -181,7 +186,8 @@ TEST(AccessTreiber, RelationenWieMSysRelationships) {
         for (const auto& r : s.relationen)
             for (size_t k = 0; k < r.felder.size(); ++k)
                 gelesen[nachUtf8(r.name)][static_cast<int>(k)] =
-                    nachUtf8(r.tabelle + u"." + r.felder[k].first + u" <- " + r.fremdTabelle + u"." + r.felder[k].second) +
+                    nachUtf8(r.tabelle + u"." + r.felder[k].first + u" <- " + r.fremdTabelle + u"." +
+                             r.felder[k].second) +
                     " grbit " + std::to_string(r.attribute);
         EXPECT_EQ(gelesen, erwartet);
     }
@@ -295,10 +301,9 @@ TEST(AccessTreiber, JedeZeileWieMdbExport) {
         auto treiber = Öffnen(pfad);
         for (const auto& t : treiber->StrukturLesen().tabellen) {
             SCOPED_TRACE(nachUtf8(t.name));
-            const std::string exportText = fremd::Ausgabe(
-                "mdb-export -H -Q -d '<|F|>' -R '<|R|>' -0 '<|N|>' "
-                "-T '%Y-%m-%d %H:%M:%S' -D '%Y-%m-%d %H:%M:%S' -b strip " +
-                fremd::Shell(pfad) + " " + fremd::Shell(nachUtf8(t.name)));
+            const std::string exportText = fremd::Ausgabe("mdb-export -H -Q -d '<|F|>' -R '<|R|>' -0 '<|N|>' "
+                                                          "-T '%Y-%m-%d %H:%M:%S' -D '%Y-%m-%d %H:%M:%S' -b strip " +
+                                                          fremd::Shell(pfad) + " " + fremd::Shell(nachUtf8(t.name)));
             const auto zeilen = Teilen(exportText, std::string("<|R|>"));
             size_t n = 0;
             treiber->ZeilenLesen(t, [&](const std::vector<Variante>& z) {
@@ -308,7 +313,8 @@ TEST(AccessTreiber, JedeZeileWieMdbExport) {
                 for (size_t k = 0; k < t.felder.size(); ++k) {
                     const std::string e = k < werte.size() ? werte[k] : std::string();
                     EXPECT_TRUE(GleicherWert(t.felder[k], z[k], e))
-                        << "Zeile " << n << ", Feld " << nachUtf8(t.felder[k].name) << ": " << z[k] << " gegen '" << e << "'";
+                        << "Zeile " << n << ", Feld " << nachUtf8(t.felder[k].name) << ": " << z[k] << " gegen '" << e
+                        << "'";
                 }
                 ++n;
             });
@@ -359,11 +365,11 @@ struct Kennwortfall {
 TEST(AccessTreiber, KennwortDerDateienVonAccess) {
     ACCESS_FIXTUREN_NOETIG();
     const Kennwortfall fälle[] = {
-        {"V2000_with-password.mdb", u"password", true}, {"V2000_with-password.mdb", u"", false},
+        {"V2000_with-password.mdb", u"password", true},  {"V2000_with-password.mdb", u"", false},
         {"V2000_with-password.mdb", u"Password", false}, {"V2000_with-password.mdb", u"password ", false},
-        {"V2003_with-password.mdb", u"password", true}, {"V2003_with-password.mdb", u"", false},
-        {"V2003_with-password.mdb", u"wrong", false},   {"V2000_no-password.mdb", u"", true},
-        {"V2000_no-password.mdb", u"password", false},  {"V1997_no-password.mdb", u"", true},
+        {"V2003_with-password.mdb", u"password", true},  {"V2003_with-password.mdb", u"", false},
+        {"V2003_with-password.mdb", u"wrong", false},    {"V2000_no-password.mdb", u"", true},
+        {"V2000_no-password.mdb", u"password", false},   {"V1997_no-password.mdb", u"", true},
         {"V1997_no-password.mdb", u"password", false},
     };
     for (const auto& f : fälle) {
@@ -556,9 +562,17 @@ TEST(AccessTreiber, IstSchreibgeschütztUndPrüftTabellennamen) {
     EXPECT_EQ(fs::last_write_time(pfad), vorher);
 
     const std::pair<Text, bool> namen[] = {
-        {u"Adressen korrigiert", true}, {Text(64, u'x'), true}, {Text(65, u'x'), false}, {u"", false},
-        {u"Straße (neu)", true},        {u"a!b", false},        {u"a.b", false},         {u"a[b", false},
-        {u"a]b", false},                {u"O'Neil", false},     {u"\"x\"", false},
+        {u"Adressen korrigiert", true},
+        {Text(64, u'x'), true},
+        {Text(65, u'x'), false},
+        {u"", false},
+        {u"Straße (neu)", true},
+        {u"a!b", false},
+        {u"a.b", false},
+        {u"a[b", false},
+        {u"a]b", false},
+        {u"O'Neil", false},
+        {u"\"x\"", false},
     };
     for (const auto& [name, gut] : namen) {
         SCOPED_TRACE(nachUtf8(name));

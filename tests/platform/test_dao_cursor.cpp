@@ -1,8 +1,8 @@
 // Cursor semantics, transactions, Jet SQL, stored structure and renames of the engine.
 #include <gtest/gtest.h>
 
-#include "common/TempVerzeichnis.h"
 #include "common/Fehlerfang.h"
+#include "common/TempVerzeichnis.h"
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
 
@@ -67,11 +67,11 @@ TEST_F(Cursor, BewegungenUndGetRows) {
         std::function<void()> schritt;
         int32_t nr;  // 0: EOF, -1: BOF
     } schritte[] = {
-        {[&] { rs->Move(2); }, 3},     {[&] { rs->Move(-1); }, 2},   {[&] { rs->Move(10); }, 0},
-        {[&] { rs->Move(-1); }, 5},    {[&] { rs->Move(1); }, 0},    {[&] { rs->Move(-3); }, 3},
-        {[&] { rs->Move(-10); }, -1},  {[&] { rs->Move(2); }, 2},    {[&] { rs->MoveLast(); }, 5},
-        {[&] { rs->MoveNext(); }, 0},  {[&] { rs->MovePrevious(); }, 5},
-        {[&] { rs->MoveFirst(); }, 1}, {[&] { rs->MovePrevious(); }, -1},
+        {[&] { rs->Move(2); }, 3},         {[&] { rs->Move(-1); }, 2},       {[&] { rs->Move(10); }, 0},
+        {[&] { rs->Move(-1); }, 5},        {[&] { rs->Move(1); }, 0},        {[&] { rs->Move(-3); }, 3},
+        {[&] { rs->Move(-10); }, -1},      {[&] { rs->Move(2); }, 2},        {[&] { rs->MoveLast(); }, 5},
+        {[&] { rs->MoveNext(); }, 0},      {[&] { rs->MovePrevious(); }, 5}, {[&] { rs->MoveFirst(); }, 1},
+        {[&] { rs->MovePrevious(); }, -1},
     };
     int i = 0;
     for (auto& s : schritte) {
@@ -219,17 +219,17 @@ TEST_F(Cursor, JetSqlWirdÜbersetztUndNamenSicherGequotet) {
     const Text tabelle = u"Ад[рес' \"x\"; DROP TABLE T;--", feld = u"名前 'a\"", zahl = u"N;r";
     Tabelle(tabelle, feld, zahl);
     Füllen(tabelle, {u"Zorn", u"ähre", u"Abend", Variante::Null(), u"Ähre", u"apfel", u"Öl", u"Ofen", u"ABEND"});
-    auto s = db->OpenRecordset(u"SELECT * FROM [" + tabelle + u"] ORDER BY [" + feld + u"],[" + feld + u"] , [" +
-                               zahl + u"]");
+    auto s = db->OpenRecordset(u"SELECT * FROM [" + tabelle + u"] ORDER BY [" + feld + u"],[" + feld + u"] , [" + zahl +
+                               u"]");
     auto z = s->GetRows(20);
     std::vector<int32_t> reihe;
     for (auto& v : z[1]) reihe.push_back(v.alsLong());
     EXPECT_EQ(reihe, (std::vector<int32_t>{4, 3, 9, 2, 5, 6, 8, 7, 1}));
     EXPECT_EQ(db->OpenRecordset(u"SELECT * FROM [" + tabelle + u"] WHERE [" + feld + u"] = 'ÄHRE'")->RecordCount(), 2);
     EXPECT_EQ(db->TableDefs().Count(), 3);  // nothing was spliced
-    for (const char16_t* falsch : {u"SELECT * FROM [w", u"SELECT * FROM [w] WHERE [TEMP_DSS] = 'x'",
-                                   u"SELECT * FROM [gibtsnicht]", u"SELECT * FROM [w] ORDER BY [fehlt]",
-                                   u"SELECT * FROM [w]; DROP TABLE [w]", u"UPDATE [w] SET [TEMP_BN] = 1"})
+    for (const char16_t* falsch :
+         {u"SELECT * FROM [w", u"SELECT * FROM [w] WHERE [TEMP_DSS] = 'x'", u"SELECT * FROM [gibtsnicht]",
+          u"SELECT * FROM [w] ORDER BY [fehlt]", u"SELECT * FROM [w]; DROP TABLE [w]", u"UPDATE [w] SET [TEMP_BN] = 1"})
         EXPECT_NE(FehlerVon([&] { db->OpenRecordset(falsch); }), 0) << nachUtf8(falsch);
 }
 
@@ -341,10 +341,14 @@ TEST_F(Cursor, SuchenUndLesezeichen) {
         std::function<void()> schritt;
         int32_t nr;  // 0: no match
     } schritte[] = {
-        {[&] { rs->FindFirst(u"[Name] = 'A'"); }, 1},    {[&] { rs->FindNext(u"[Name] = 'a'"); }, 3},
-        {[&] { rs->FindNext(u"[Name] = 'a'"); }, 5},     {[&] { rs->FindNext(u"[Name] = 'a'"); }, 0},
-        {[&] { rs->FindPrevious(u"[Name] = 'a'"); }, 3}, {[&] { rs->FindLast(u"[Nr] < 3"); }, 2},
-        {[&] { rs->FindFirst(u"[Nr] = 4 AND [Name] = 'c'"); }, 4}, {[&] { rs->FindFirst(u"[Name] = 'z'"); }, 0},
+        {[&] { rs->FindFirst(u"[Name] = 'A'"); }, 1},
+        {[&] { rs->FindNext(u"[Name] = 'a'"); }, 3},
+        {[&] { rs->FindNext(u"[Name] = 'a'"); }, 5},
+        {[&] { rs->FindNext(u"[Name] = 'a'"); }, 0},
+        {[&] { rs->FindPrevious(u"[Name] = 'a'"); }, 3},
+        {[&] { rs->FindLast(u"[Nr] < 3"); }, 2},
+        {[&] { rs->FindFirst(u"[Nr] = 4 AND [Name] = 'c'"); }, 4},
+        {[&] { rs->FindFirst(u"[Name] = 'z'"); }, 0},
     };
     int i = 0;
     for (auto& s : schritte) {

@@ -1,5 +1,6 @@
 // Files the engine is asked to open: broken, foreign, locked, protected; connect strings.
 #include <gtest/gtest.h>
+
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,8 +10,8 @@
 #include <sstream>
 
 #include "common/AlsNobody.h"
-#include "common/TempVerzeichnis.h"
 #include "common/Fehlerfang.h"
+#include "common/TempVerzeichnis.h"
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
 #include "platform/dao/DaoIntern.h"
@@ -25,9 +26,7 @@ std::string Inhalt(const std::string& pfad) {
     return s.str();
 }
 
-void Schreiben(const std::string& pfad, const std::string& inhalt) {
-    std::ofstream(pfad, std::ios::binary) << inhalt;
-}
+void Schreiben(const std::string& pfad, const std::string& inhalt) { std::ofstream(pfad, std::ios::binary) << inhalt; }
 
 // An SQLite file made by another program, with one table and a row.
 void FremdeDatei(const std::string& pfad) {
@@ -133,7 +132,7 @@ TEST_F(Dateien, GesperrteGeschützteUndUnlesbareDateien) {
 TEST_F(Dateien, VerbindungstexteUndPasswörter) {
     Schreiben(ordner / "k.mdb", std::string(2048, '\x01'));
     auto [nummer, text] = FehlerMitText([&] { ws->OpenDatabase(Pfad("k.mdb"), false, false, u";PWD=geheim;x;"); });
-    EXPECT_EQ(nummer, 3343);  // the Access driver refuses what is not Jet
+    EXPECT_EQ(nummer, 3343);                      // the Access driver refuses what is not Jet
     EXPECT_EQ(text.find(u"geheim"), Text::npos);  // a password is never shown
     EXPECT_EQ(FehlerMitText([&] { ws->OpenDatabase(Pfad("k.mdb"), false, false, u"Excel 5.0;"); }).first, 3274);
     // A native file opens with a password connect string, as Access files are opened.
@@ -141,7 +140,7 @@ TEST_F(Dateien, VerbindungstexteUndPasswörter) {
     ws->OpenDatabase(Pfad("n.db"), false, false, u";PWD=;")->Close();
     const struct {
         const char16_t *verbindung, *passwort;
-    } fälle[] = {{u";PWD=;", u""},         {u";PWD=a;b;", u"a;b"}, {u";PWD=ohne", u"ohne"},
-                 {u";pwd=GroSS;", u"GroSS"}, {u";PWD=;;", u";"},    {u"", u""}};
+    } fälle[] = {{u";PWD=;", u""},           {u";PWD=a;b;", u"a;b"}, {u";PWD=ohne", u"ohne"},
+                 {u";pwd=GroSS;", u"GroSS"}, {u";PWD=;;", u";"},     {u"", u""}};
     for (auto& f : fälle) EXPECT_EQ(detail::PasswortLesen(f.verbindung), f.passwort) << nachUtf8(f.verbindung);
 }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -55,9 +56,12 @@ TEST_F(DaoTest, WertregelnBeimUpdate) {
         Variante wert;
         int32_t fehler;
     } fälle[] = {
-        {u"Name", Variante(u"zu lang für zehn"), 3163}, {u"Name", Variante(u""), 3315},
-        {u"Zahl", Variante(u"abc"), 3421},           {u"Zahl", Variante(256), 3349},
-        {u"Zahl", Variante(u"12"), 0},               {u"Name", Variante(u"ok"), 0},
+        {u"Name", Variante(u"zu lang für zehn"), 3163},
+        {u"Name", Variante(u""), 3315},
+        {u"Zahl", Variante(u"abc"), 3421},
+        {u"Zahl", Variante(256), 3349},
+        {u"Zahl", Variante(u"12"), 0},
+        {u"Name", Variante(u"ok"), 0},
     };
     for (auto& f : fälle) {
         auto rs = db_->OpenRecordset(u"Kunden");
@@ -156,7 +160,8 @@ TEST_F(DaoTest, SortierungInJederKodierungUndLage) {
         std::remove(pfad.c_str());
         sqlite3* roh = nullptr;
         ASSERT_EQ(sqlite3_open(pfad.c_str(), &roh), SQLITE_OK);
-        sqlite3_exec(roh, (std::string("PRAGMA encoding='") + kodierung + "'; CREATE TABLE w(k INTEGER, t TEXT)").c_str(),
+        sqlite3_exec(roh,
+                     (std::string("PRAGMA encoding='") + kodierung + "'; CREATE TABLE w(k INTEGER, t TEXT)").c_str(),
                      nullptr, nullptr, nullptr);
         sqlite3_stmt* s = nullptr;
         sqlite3_prepare_v2(roh, "INSERT INTO w VALUES(?, ?)", -1, &s, nullptr);
@@ -171,7 +176,8 @@ TEST_F(DaoTest, SortierungInJederKodierungUndLage) {
         auto db = ws_->OpenDatabase(ausUtf8(pfad));
         auto zeilen = db->OpenRecordset(u"SELECT * FROM [w] ORDER BY [t]")->GetRows(100);
         ASSERT_EQ(zeilen[1].size(), erwartet.size()) << kodierung;
-        for (size_t i = 0; i < erwartet.size(); ++i) EXPECT_EQ(zeilen[1][i].text(), erwartet[i]) << kodierung << " " << i;
+        for (size_t i = 0; i < erwartet.size(); ++i)
+            EXPECT_EQ(zeilen[1][i].text(), erwartet[i]) << kodierung << " " << i;
         db->Close();
         std::remove(pfad.c_str());
     }

@@ -83,59 +83,60 @@ std::vector<Text> Tabellen(Database& db) {
 
 TEST(Namensraum, EigeneNamenDesNutzersBleibenSeine) {
     for (const auto& format : kFormate) try {
-        SCOPED_TRACE(format.name);
-        const TempVerzeichnis tmp;
-        auto ws = CreateWorkspace(u"", u"Admin", u"");
-        const bool dbase = std::string(format.name) == "dBase";
-        // dBase makes names of up to 8 characters; longer ones come from files named so.
-        std::vector<Text> angelegt = kTabellen;
-        if (dbase) angelegt = {u"T0", u"T1", u"T2"};
-        std::vector<Text> vorher;
-        {
-            auto db = format.öffnen(*ws, tmp);
-            vorher = Tabellen(*db);
-            for (const auto& t : angelegt) Anlegen(*db, t);
-            // One Delete removes one record, whatever the "rowid" column holds.
-            auto rs = db->OpenRecordset(angelegt[0]);
-            rs->Delete();
-            EXPECT_EQ(Namen(*db, angelegt[0]), (std::vector<Text>{angelegt[0] + u"1", angelegt[0] + u"2"}));
-            db->Close();
-        }
-        if (dbase)
-            for (size_t i = 0; i < angelegt.size(); ++i)
-                fs::rename(tmp / (nachUtf8(angelegt[i]) + ".dbf"), tmp / (nachUtf8(kTabellen[i]) + ".dbf"));
-        std::vector<Text> erwartet = vorher;
-        erwartet.insert(erwartet.end(), kTabellen.begin(), kTabellen.end());
-        std::sort(erwartet.begin(), erwartet.end());
-        // Read back, then once more after a change written through the clashing names.
-        for (int runde = 0; runde < 2; ++runde) {
-            SCOPED_TRACE(runde);
-            auto db = format.öffnen(*ws, tmp);
-            std::vector<Text> ist = Tabellen(*db);
-            std::sort(ist.begin(), ist.end());
-            EXPECT_EQ(ist, erwartet);
-            for (size_t k = 0; k < kTabellen.size(); ++k) {
-                const Text& t = kTabellen[k];
-                const Text& a = angelegt[k];
-                SCOPED_TRACE(nachUtf8(t));
-                auto td = db->TableDefs()[t];
-                ASSERT_EQ(td->Fields().Count(), static_cast<int32_t>(kSpalten.size()));
-                for (size_t i = 0; i < kSpalten.size(); ++i)
-                    EXPECT_EQ(NamenSchlüssel(td->Fields()[static_cast<int32_t>(i)]->Name()), NamenSchlüssel(kSpalten[i]));
-                // Written back in the order they were added, not by the "rowid" column.
-                std::vector<Text> zeilen = {a + u"0", a + u"1", a + u"2"};
-                if (k == 0) zeilen.erase(zeilen.begin());
-                if (runde == 1) zeilen.erase(zeilen.begin());
-                EXPECT_EQ(Namen(*db, t), zeilen);
-                auto rs = db->OpenRecordset(u"SELECT * FROM [" + t + u"] WHERE [rowid] = 7 ORDER BY [oid] DESC");
-                int32_t sieben = 0;
-                for (const Text& z : zeilen) sieben += z.back() != u'2';
-                EXPECT_EQ(rs->EOF_() ? 0 : (rs->MoveLast(), rs->RecordCount()), sieben);
-                if (runde == 0) db->OpenRecordset(t)->Delete();
+            SCOPED_TRACE(format.name);
+            const TempVerzeichnis tmp;
+            auto ws = CreateWorkspace(u"", u"Admin", u"");
+            const bool dbase = std::string(format.name) == "dBase";
+            // dBase makes names of up to 8 characters; longer ones come from files named so.
+            std::vector<Text> angelegt = kTabellen;
+            if (dbase) angelegt = {u"T0", u"T1", u"T2"};
+            std::vector<Text> vorher;
+            {
+                auto db = format.öffnen(*ws, tmp);
+                vorher = Tabellen(*db);
+                for (const auto& t : angelegt) Anlegen(*db, t);
+                // One Delete removes one record, whatever the "rowid" column holds.
+                auto rs = db->OpenRecordset(angelegt[0]);
+                rs->Delete();
+                EXPECT_EQ(Namen(*db, angelegt[0]), (std::vector<Text>{angelegt[0] + u"1", angelegt[0] + u"2"}));
+                db->Close();
             }
-            db->Close();
+            if (dbase)
+                for (size_t i = 0; i < angelegt.size(); ++i)
+                    fs::rename(tmp / (nachUtf8(angelegt[i]) + ".dbf"), tmp / (nachUtf8(kTabellen[i]) + ".dbf"));
+            std::vector<Text> erwartet = vorher;
+            erwartet.insert(erwartet.end(), kTabellen.begin(), kTabellen.end());
+            std::sort(erwartet.begin(), erwartet.end());
+            // Read back, then once more after a change written through the clashing names.
+            for (int runde = 0; runde < 2; ++runde) {
+                SCOPED_TRACE(runde);
+                auto db = format.öffnen(*ws, tmp);
+                std::vector<Text> ist = Tabellen(*db);
+                std::sort(ist.begin(), ist.end());
+                EXPECT_EQ(ist, erwartet);
+                for (size_t k = 0; k < kTabellen.size(); ++k) {
+                    const Text& t = kTabellen[k];
+                    const Text& a = angelegt[k];
+                    SCOPED_TRACE(nachUtf8(t));
+                    auto td = db->TableDefs()[t];
+                    ASSERT_EQ(td->Fields().Count(), static_cast<int32_t>(kSpalten.size()));
+                    for (size_t i = 0; i < kSpalten.size(); ++i)
+                        EXPECT_EQ(NamenSchlüssel(td->Fields()[static_cast<int32_t>(i)]->Name()),
+                                  NamenSchlüssel(kSpalten[i]));
+                    // Written back in the order they were added, not by the "rowid" column.
+                    std::vector<Text> zeilen = {a + u"0", a + u"1", a + u"2"};
+                    if (k == 0) zeilen.erase(zeilen.begin());
+                    if (runde == 1) zeilen.erase(zeilen.begin());
+                    EXPECT_EQ(Namen(*db, t), zeilen);
+                    auto rs = db->OpenRecordset(u"SELECT * FROM [" + t + u"] WHERE [rowid] = 7 ORDER BY [oid] DESC");
+                    int32_t sieben = 0;
+                    for (const Text& z : zeilen) sieben += z.back() != u'2';
+                    EXPECT_EQ(rs->EOF_() ? 0 : (rs->MoveLast(), rs->RecordCount()), sieben);
+                    if (runde == 0) db->OpenRecordset(t)->Delete();
+                }
+                db->Close();
+            }
+        } catch (const LaufzeitFehler& e) {
+            ADD_FAILURE() << format.name << ": " << nachUtf8(e.Beschreibung());
         }
-    } catch (const LaufzeitFehler& e) {
-        ADD_FAILURE() << format.name << ": " << nachUtf8(e.Beschreibung());
-    }
 }

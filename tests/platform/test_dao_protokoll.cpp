@@ -1,6 +1,7 @@
 // A native file while the engine holds it: written through a write-ahead log, made
 // durable at every flush, given back in its own journal mode at the close.
 #include <gtest/gtest.h>
+
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -41,10 +42,12 @@ std::pair<std::string, int> Fremdblick(const std::string& pfad) {
     std::pair<std::string, int> aus{"?", -1};
     if (sqlite3_open_v2(pfad.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
         sqlite3_stmt* s = nullptr;
-        if (sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+        if (sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &s, nullptr) == SQLITE_OK &&
+            sqlite3_step(s) == SQLITE_ROW)
             aus.first = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
         sqlite3_finalize(s);
-        if (sqlite3_prepare_v2(db, "SELECT count(*) FROM T", -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+        if (sqlite3_prepare_v2(db, "SELECT count(*) FROM T", -1, &s, nullptr) == SQLITE_OK &&
+            sqlite3_step(s) == SQLITE_ROW)
             aus.second = sqlite3_column_int(s, 0);
         sqlite3_finalize(s);
     }
@@ -129,7 +132,11 @@ TEST_F(Protokoll, WerNurLiestÄndertDieDateiNicht) {
         EXPECT_EQ(rs->RecordCount(), 4);
         if (nurLesen) {
             EXPECT_EQ(FehlerVon([&] { db->Execute(u"DELETE * FROM [T]"); }), 3027);
-            EXPECT_EQ(FehlerVon([&] { ws->BeginTrans(); Zeilen(db, 1); }), 3027);
+            EXPECT_EQ(FehlerVon([&] {
+                          ws->BeginTrans();
+                          Zeilen(db, 1);
+                      }),
+                      3027);
             ws->Rollback();
         }
         db->Flush();

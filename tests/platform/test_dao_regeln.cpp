@@ -1,8 +1,8 @@
 // Jet's value rules as the engine keeps them, and values that round-trip unchanged.
 #include <gtest/gtest.h>
 
-#include "common/TempVerzeichnis.h"
 #include "common/Fehlerfang.h"
+#include "common/TempVerzeichnis.h"
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
 
@@ -63,17 +63,28 @@ TEST_F(Regeln, WerteWerdenNachJetsRegelnAngenommenOderAbgewiesen) {
         Variante wert;
         int32_t fehler;
     } fälle[] = {
-        {u"Kurz", Variante(u"123456"), 3163},    {u"Kurz", Variante(u"12345"), 0},
-        {u"Kurz", Variante(u""), 3315},          {u"Leer", Variante(u""), 0},
-        {u"B", Variante(u"abc"), 3421},          {u"B", Variante(u"12"), 0},
-        {u"B", Variante(256), 3349},             {u"B", Variante(-1), 3349},
-        {u"B", Variante(255), 0},                {u"B", Variante(0), 0},
-        {u"I", Variante(32768), 3349},           {u"I", Variante(u"-32768"), 0},
-        {u"Geld", Variante(u"kein Geld"), 3421}, {u"Tag", Variante(u"x"), 3421},
-        {u"Pflicht", Variante::Null(), 3314},    {u"Pflicht", Variante::Empty(), 3314},  // Empty: no value
-        {u"ID", Variante::Null(), 3058},         {u"Eindeutig", Variante(u"Meier"), 0},
-        {u"Eindeutig", Variante(u"Meier"), 3022}, {u"Eindeutig", Variante(u"MEIER"), 3022},
-        {u"Eindeutig", Variante(u"Meyer"), 0},   {u"Eindeutig", Variante::Null(), 0},
+        {u"Kurz", Variante(u"123456"), 3163},
+        {u"Kurz", Variante(u"12345"), 0},
+        {u"Kurz", Variante(u""), 3315},
+        {u"Leer", Variante(u""), 0},
+        {u"B", Variante(u"abc"), 3421},
+        {u"B", Variante(u"12"), 0},
+        {u"B", Variante(256), 3349},
+        {u"B", Variante(-1), 3349},
+        {u"B", Variante(255), 0},
+        {u"B", Variante(0), 0},
+        {u"I", Variante(32768), 3349},
+        {u"I", Variante(u"-32768"), 0},
+        {u"Geld", Variante(u"kein Geld"), 3421},
+        {u"Tag", Variante(u"x"), 3421},
+        {u"Pflicht", Variante::Null(), 3314},
+        {u"Pflicht", Variante::Empty(), 3314},  // Empty: no value
+        {u"ID", Variante::Null(), 3058},
+        {u"Eindeutig", Variante(u"Meier"), 0},
+        {u"Eindeutig", Variante(u"Meier"), 3022},
+        {u"Eindeutig", Variante(u"MEIER"), 3022},
+        {u"Eindeutig", Variante(u"Meyer"), 0},
+        {u"Eindeutig", Variante::Null(), 0},
         {u"Eindeutig", Variante::Null(), 0},
     };
     int32_t angenommen = 0;

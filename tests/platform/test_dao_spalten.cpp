@@ -1,6 +1,7 @@
 // Dropping fields: several drops on one table give the same table as one at a time,
 // with the errors at the call as before.
 #include <gtest/gtest.h>
+
 #include <sqlite3.h>
 
 #include <string>
@@ -86,7 +87,8 @@ struct Feldlöschung : ::testing::Test {
             const char16_t* name;
             std::vector<const char16_t*> felder;
             bool primär, eindeutig;
-        } indizes[] = {{u"PK", {u"ID"}, true, true}, {u"NameOrt", {u"Name", u"Ort"}, false, true},
+        } indizes[] = {{u"PK", {u"ID"}, true, true},
+                       {u"NameOrt", {u"Name", u"Ort"}, false, true},
                        {u"Ort", {u"Ort"}, false, false}};
         for (auto& i : indizes) {
             auto ix = t->CreateIndex(i.name);
@@ -207,8 +209,9 @@ TEST_F(Feldlöschung, FehlerKommenBeimAufruf) {
     {
         sqlite3* roh = nullptr;
         sqlite3_open((ordner / "f.db").c_str(), &roh);
-        sqlite3_exec(roh, "CREATE TABLE fremd(a TEXT, b INTEGER, c INTEGER, CHECK (b <> c)); "
-                          "INSERT INTO fremd VALUES('x', 1, 2);",
+        sqlite3_exec(roh,
+                     "CREATE TABLE fremd(a TEXT, b INTEGER, c INTEGER, CHECK (b <> c)); "
+                     "INSERT INTO fremd VALUES('x', 1, 2);",
                      nullptr, nullptr, nullptr);
         sqlite3_close(roh);
     }
@@ -218,8 +221,11 @@ TEST_F(Feldlöschung, FehlerKommenBeimAufruf) {
     const struct {
         const char16_t *tabelle, *feld;
         int32_t fehler;
-    } fälle[] = {{u"Kunden", u"Ort", 3280},   {u"Kunden", u"ID", 3280},   {u"Kunden", u"fehlt", 3265},
-                 {u"fremd", u"b", 3000},      {u"Kunden", u"Notiz", 3265}};
+    } fälle[] = {{u"Kunden", u"Ort", 3280},
+                 {u"Kunden", u"ID", 3280},
+                 {u"Kunden", u"fehlt", 3265},
+                 {u"fremd", u"b", 3000},
+                 {u"Kunden", u"Notiz", 3265}};
     for (auto& f : fälle) {
         auto td = db->TableDefs()[f.tabelle];
         const int32_t vorher = td->Fields().Count();

@@ -86,8 +86,8 @@ std::shared_ptr<Datei> Beispieldatei() {
     TabellenBeschreibung o{u"Orte", {{u"Ort", dbText, 30, 0, true, false}}, {}};
     d->struktur.tabellen = {k, o};
     d->zeilen[u"Kunden"] = {
-        {Variante(int32_t{1}), Variante(u"Meier"), Variante::Währung(12345678), Variante::Datum(45000.25), Variante(true),
-         Variante(uint8_t{7})},
+        {Variante(int32_t{1}), Variante(u"Meier"), Variante::Währung(12345678), Variante::Datum(45000.25),
+         Variante(true), Variante(uint8_t{7})},
         {Variante(int32_t{2}), Variante::Null(), Variante::Null(), Variante::Null(), Variante(false), Variante::Null()},
     };
     d->zeilen[u"Orte"] = {{Variante(u"Köln")}, {Variante(u"Бремен")}};

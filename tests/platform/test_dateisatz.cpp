@@ -2,6 +2,7 @@
 // user's files as they were or complete and new, once the next open has run; a file
 // another program changed is not overwritten; read-only files and folders open read-only.
 #include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,9 +12,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "common/Rueckschrift.h"
 #include "common/AlsNobody.h"
 #include "common/Dateiinhalt.h"
+#include "common/Rueckschrift.h"
 #include "common/TempVerzeichnis.h"
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
@@ -127,8 +128,10 @@ TEST(Dateisatz, EinGetöteterZurückschriebWirdBeimNächstenÖffnenVollendetOder
         auto d = dbase::TreiberÖffnen(ausUtf8(t.pfad()), false);
         d->StrukturLesen();
         Rückschrift r;
-        r.tabellen.push_back(eintrag(memotabelle(u"kunden"), Rückschrift::Zustand::geändert, u"kunden", memozeilen("neu", 1)));
-        r.tabellen.push_back(eintrag(memotabelle(u"orte"), Rückschrift::Zustand::geändert, u"orte", memozeilen("neu", 4)));
+        r.tabellen.push_back(
+            eintrag(memotabelle(u"kunden"), Rückschrift::Zustand::geändert, u"kunden", memozeilen("neu", 1)));
+        r.tabellen.push_back(
+            eintrag(memotabelle(u"orte"), Rückschrift::Zustand::geändert, u"orte", memozeilen("neu", 4)));
         d->Schreiben(r);
     };
     std::string alt, neu;
@@ -217,10 +220,14 @@ TEST(Dateisatz, EineVonAndererSeiteGeänderteDateiWirdNichtÜberschrieben) {
                 break;
             }
             case Fremd::gelöscht: fs::remove(dbf); break;
-            case Fremd::neuAngelegt: ziel = t / "orte.dbf"; schreiben(ziel, fremd = "von anderswo"); break;
+            case Fremd::neuAngelegt:
+                ziel = t / "orte.dbf";
+                schreiben(ziel, fremd = "von anderswo");
+                break;
         }
         Rückschrift r;
-        r.tabellen.push_back(eintrag(memotabelle(u"kunden"), Rückschrift::Zustand::geändert, u"kunden", memozeilen("neu", 1)));
+        r.tabellen.push_back(
+            eintrag(memotabelle(u"kunden"), Rückschrift::Zustand::geändert, u"kunden", memozeilen("neu", 1)));
         if (fall == Fremd::neuAngelegt)
             r.tabellen.push_back(eintrag(memotabelle(u"orte"), Rückschrift::Zustand::neu, u"", memozeilen("neu", 1)));
         erwarteFehler([&] { d->Schreiben(r); }, 3197, ziel, "anderen Programm");
@@ -282,7 +289,8 @@ TEST(Dateisatz, SchreibgeschützteDateienUndOrdnerÖffnenNurLesend) {
         {"xls 0444", xls, 0444, true, false, xls},
         {"Excel folder 0555", ordnerXls, 0555, true, false, xls},
         {"dBase folder of root, as nobody", ordnerDbf, 0755, false, true, ordnerDbf},
-        {"dbf of root in an open folder, as nobody", ordnerDbf + "/kunden.dbf", 0644, false, true, ordnerDbf + "/kunden.dbf"},
+        {"dbf of root in an open folder, as nobody", ordnerDbf + "/kunden.dbf", 0644, false, true,
+         ordnerDbf + "/kunden.dbf"},
         {"xls of root in an open folder, as nobody", xls, 0644, true, true, xls},
         {"Excel folder of root, as nobody", ordnerXls, 0755, true, true, xls},
     };
@@ -293,12 +301,14 @@ TEST(Dateisatz, SchreibgeschützteDateienUndOrdnerÖffnenNurLesend) {
         ::chmod(f.datei.c_str(), f.modus);
         const std::string vorherDbf = lesen(ordnerDbf + "/kunden.dbf"), vorherXls = lesen(xls);
         auto prüfen = [&]() -> int {
-            auto d = f.excel ? excel::TreiberÖffnen(ausUtf8(xls), false) : dbase::TreiberÖffnen(ausUtf8(ordnerDbf), false);
+            auto d =
+                f.excel ? excel::TreiberÖffnen(ausUtf8(xls), false) : dbase::TreiberÖffnen(ausUtf8(ordnerDbf), false);
             const Struktur s = d->StrukturLesen();
             if (d->Schreibbar()) return 10;
             if (nachUtf8(d->SchreibschutzGrund()).find(f.genannt) == std::string::npos) return 11;
             Rückschrift r;
-            for (const auto& b : s.tabellen) r.tabellen.push_back(eintrag(b, Rückschrift::Zustand::unverändert, b.name, {}));
+            for (const auto& b : s.tabellen)
+                r.tabellen.push_back(eintrag(b, Rückschrift::Zustand::unverändert, b.name, {}));
             r.tabellen.push_back(eintrag(memotabelle(u"neu"), Rückschrift::Zustand::neu, u"", memozeilen("neu", 1)));
             try {
                 d->Schreiben(r);

@@ -1,6 +1,7 @@
 // The dBase driver through its interface, against real files and python3-dbf /
 // python3-dbfread as an independent writer and reader.
 #include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -13,9 +14,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "common/Rueckschrift.h"
 #include "common/Dateiinhalt.h"
 #include "common/DbfBau.h"
+#include "common/Rueckschrift.h"
 #include "common/TempVerzeichnis.h"
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
@@ -46,32 +47,33 @@ bool pythonDa() {
     python("import dbf, dbfread\n", &rc);
     return rc == 0;
 }
-#define PYTHON_NOETIG()                                                                              \
+#define PYTHON_NOETIG() \
     if (!pythonDa()) GTEST_SKIP() << "python3-dbf/python3-dbfread fehlen (scripts/einrichten.sh --tests)"
 
 // One text per value, the same on both sides: Null and "" as <Null>, numbers as Python's repr of a float.
 std::string wertText(const Variante& v) {
     if (v.istNull() || v.istEmpty() || (v.istText() && v.text().empty())) return "<Null>";
     switch (v.typ()) {
-    case VTyp::Boolean: return v.alsBool() ? "True" : "False";
-    case VTyp::Text: return nachUtf8(v.text());
-    case VTyp::Date: {
-        using namespace std::chrono;
-        const year_month_day t{sys_days{year{1899} / 12 / 30} + days{static_cast<int64_t>(std::floor(v.zahl()))}};
-        char b[16];
-        std::snprintf(b, sizeof b, "%04d-%02u-%02u", static_cast<int>(t.year()), static_cast<unsigned>(t.month()),
-                      static_cast<unsigned>(t.day()));
-        return b;
-    }
-    default: {
-        const double d = v.typ() == VTyp::Currency ? static_cast<double>(v.währungRoh()) / 10000 : v.alsDouble();
-        char b[64];
-        const bool sci = d != 0 && (std::fabs(d) >= 1e16 || std::fabs(d) < 1e-4);
-        const auto r = std::to_chars(b, b + sizeof b, d, sci ? std::chars_format::scientific : std::chars_format::fixed);
-        std::string s(b, r.ptr);
-        if (!sci && s.find('.') == std::string::npos) s += ".0";
-        return s;
-    }
+        case VTyp::Boolean: return v.alsBool() ? "True" : "False";
+        case VTyp::Text: return nachUtf8(v.text());
+        case VTyp::Date: {
+            using namespace std::chrono;
+            const year_month_day t{sys_days{year{1899} / 12 / 30} + days{static_cast<int64_t>(std::floor(v.zahl()))}};
+            char b[16];
+            std::snprintf(b, sizeof b, "%04d-%02u-%02u", static_cast<int>(t.year()), static_cast<unsigned>(t.month()),
+                          static_cast<unsigned>(t.day()));
+            return b;
+        }
+        default: {
+            const double d = v.typ() == VTyp::Currency ? static_cast<double>(v.währungRoh()) / 10000 : v.alsDouble();
+            char b[64];
+            const bool sci = d != 0 && (std::fabs(d) >= 1e16 || std::fabs(d) < 1e-4);
+            const auto r =
+                std::to_chars(b, b + sizeof b, d, sci ? std::chars_format::scientific : std::chars_format::fixed);
+            std::string s(b, r.ptr);
+            if (!sci && s.find('.') == std::string::npos) s += ".0";
+            return s;
+        }
     }
 }
 std::string zeilenText(const Zeilen& z) {
@@ -87,8 +89,10 @@ std::string zeilenText(const Zeilen& z) {
 std::string dbfread(const std::string& pfad, const std::string& encoding = "None") {
     return python(R"(
 import dbfread, datetime, sys
-enc = )" + encoding + R"(
-d = dbfread.DBF(')" + pfad + R"(', encoding=enc, char_decode_errors='strict')
+enc = )" + encoding +
+                  R"(
+d = dbfread.DBF(')" +
+                  pfad + R"(', encoding=enc, char_decode_errors='strict')
 out = []
 for r in d:
     vals = []
@@ -157,18 +161,18 @@ TEST(Dbase, ReadsTheRealFixturesAsDbfreadDoes) {
     auto treiber = dbase::TreiberÖffnen(ausUtf8(t.pfad()), true);
     const Struktur s = treiber->StrukturLesen();
     ASSERT_EQ(s.tabellen.size(), 2u);
-    EXPECT_NEAR(s.tabellen[1].geändert, 43861.5, 0.5);  // the file's time, in whatever zone
+    EXPECT_NEAR(s.tabellen[1].geändert, 43861.5, 0.5);      // the file's time, in whatever zone
     EXPECT_EQ(s.tabellen[0].name, u"naturalearth_lowres");  // the file's name, case kept
     EXPECT_EQ(s.tabellen[1].name, u"sids");
 
     const auto& sids = tabelle(s, u"SIDS");  // found case-blind
     ASSERT_EQ(sids.felder.size(), 14u);
     EXPECT_EQ(sids.felder[0].name, u"AREA");
-    EXPECT_EQ(sids.felder[0].typ, dao::dbDouble);      // N(12,3)
-    EXPECT_EQ(sids.felder[3].typ, dao::dbDouble);      // N(11,0): wider than a Long holds
-    EXPECT_EQ(sids.felder[4].typ, dao::dbText);        // C(32)
+    EXPECT_EQ(sids.felder[0].typ, dao::dbDouble);  // N(12,3)
+    EXPECT_EQ(sids.felder[3].typ, dao::dbDouble);  // N(11,0): wider than a Long holds
+    EXPECT_EQ(sids.felder[4].typ, dao::dbText);    // C(32)
     EXPECT_EQ(sids.felder[4].größe, 32);
-    EXPECT_EQ(sids.felder[7].typ, dao::dbLong);        // N(3,0)
+    EXPECT_EQ(sids.felder[7].typ, dao::dbLong);  // N(3,0)
 
     const Zeilen z = alle(*treiber, u"sids");
     ASSERT_EQ(z.size(), 100u);
@@ -186,10 +190,13 @@ TEST(Dbase, ReadsPythonDbfFilesOfEveryLayoutAndCodePage) {
     PYTHON_NOETIG();
     TempVerzeichnis t;
     // dBase III with .dbt (cp850 and cp437), FoxPro with .fpt (cp1252), Visual FoxPro (binary memo numbers).
-    python(R"(
+    python(
+        R"(
 import dbf
 for name, typ, cp in [('d3_850', 'db3', 'cp850'), ('d3_437', 'db3', 'cp437'), ('fox', 'fp', 'cp1252'), ('vfp', 'vfp', 'cp1252')]:
-    t = dbf.Table(')" + t.pfad() + R"(/' + name + '.dbf', 'name C(20); plz N(5,0); geb D; aktiv L; notiz M; betrag N(10,2)', dbf_type=typ, codepage=cp)
+    t = dbf.Table(')" +
+        t.pfad() +
+        R"(/' + name + '.dbf', 'name C(20); plz N(5,0); geb D; aktiv L; notiz M; betrag N(10,2)', dbf_type=typ, codepage=cp)
     t.open(mode=dbf.READ_WRITE)
     t.append(('Müller Straße', 12345, dbf.Date(2020, 1, 31), True, 'Memo ÄÖÜ äöü ß\r\nzweite Zeile', 12.5))
     t.append(('gelöscht', 1, None, None, 'weg', None))
@@ -213,7 +220,7 @@ for name, typ, cp in [('d3_850', 'db3', 'cp850'), ('d3_437', 'db3', 'cp437'), ('
         EXPECT_TRUE(z[0][2].identisch(Variante::Datum(43861)));  // 31.01.2020
         EXPECT_TRUE(z[0][4].identisch(Variante(u"Memo ÄÖÜ äöü ß\r\nzweite Zeile")));
         EXPECT_TRUE(z[1][2].identisch(Variante::Datum(0)));
-        EXPECT_EQ(z[1][4].text().size(), 1500u);  // over three memo blocks
+        EXPECT_EQ(z[1][4].text().size(), 1500u);                               // over three memo blocks
         for (size_t i : {0, 1, 2, 3, 5}) EXPECT_TRUE(z[2][i].istNull()) << i;  // blank C field: Null
         EXPECT_EQ(zeilenText(z), dbfread(t / (nachUtf8(tab.name) + ".dbf")));
     }
@@ -262,9 +269,10 @@ TEST(Dbase, WritesNewTablesThatDbfreadReads) {
     treiber->StrukturLesen();
     TabellenBeschreibung b;
     b.name = u"Kunden";
-    b.felder = {feld(u"Name", dao::dbText, 30),  feld(u"Notiz", dao::dbMemo),     feld(u"Anzahl", dao::dbLong, 4),
-                feld(u"Klein", dao::dbByte, 1),  feld(u"Mittel", dao::dbInteger, 2), feld(u"Betrag", dao::dbCurrency, 8),
-                feld(u"Wert", dao::dbDouble, 8), feld(u"Geboren", dao::dbDate, 8), feld(u"Aktiv", dao::dbBoolean, 1)};
+    b.felder = {
+        feld(u"Name", dao::dbText, 30),  feld(u"Notiz", dao::dbMemo),        feld(u"Anzahl", dao::dbLong, 4),
+        feld(u"Klein", dao::dbByte, 1),  feld(u"Mittel", dao::dbInteger, 2), feld(u"Betrag", dao::dbCurrency, 8),
+        feld(u"Wert", dao::dbDouble, 8), feld(u"Geboren", dao::dbDate, 8),   feld(u"Aktiv", dao::dbBoolean, 1)};
     const Text langeNotiz(2000, u'ö');
     const Zeilen zeilen = {
         {Variante(u"Jürgen Weiß"), Variante(u"erste Zeile\r\nzweite: äöüß"), Variante(int32_t{-2147483647}),
@@ -286,7 +294,8 @@ TEST(Dbase, WritesNewTablesThatDbfreadReads) {
 
     EXPECT_EQ(python(R"(
 import dbfread
-d = dbfread.DBF(')" + (t / "Kunden.dbf") + R"(')
+d = dbfread.DBF(')" + (t / "Kunden.dbf") +
+                     R"(')
 print([(f.name, f.type, f.length, f.decimal_count) for f in d.fields])
 )"),
               "[('Name', 'C', 30, 0), ('Notiz', 'M', 10, 0), ('Anzahl', 'N', 11, 0), ('Klein', 'N', 3, 0), "
@@ -302,7 +311,7 @@ print([(f.name, f.type, f.length, f.decimal_count) for f in d.fields])
     EXPECT_TRUE(z[1][1].istNull());
     EXPECT_TRUE(z[2][1].identisch(Variante(langeNotiz)));
     EXPECT_TRUE(z[0][5].identisch(Variante(-1234567890.1234)));  // Currency comes back as a number
-    EXPECT_TRUE(z[2][7].identisch(Variante::Datum(-657434)));     // 01.01.0100
+    EXPECT_TRUE(z[2][7].identisch(Variante::Datum(-657434)));    // 01.01.0100
     EXPECT_EQ(zeilenText(z), zeilenText(zeilen));
 }
 
@@ -312,7 +321,8 @@ TEST(Dbase, ChangedRenamedAndDeletedTablesReachTheFolder) {
     python(R"(
 import dbf
 for name in ['ALT', 'weg', 'bleibt']:
-    t = dbf.Table(')" + t.pfad() + R"(/' + name + '.dbf', 'name C(12); plz N(5,0); notiz M', dbf_type='db3', codepage='cp850')
+    t = dbf.Table(')" +
+           t.pfad() + R"(/' + name + '.dbf', 'name C(12); plz N(5,0); notiz M', dbf_type='db3', codepage='cp850')
     t.open(mode=dbf.READ_WRITE)
     t.append(('Köln', 50667, 'Dom'))
     t.append(('Düsseldorf', 40213, 'Rhein'))
@@ -334,27 +344,30 @@ for name in ['ALT', 'weg', 'bleibt']:
     weg2.name = u"weg";
     weg2.felder = {feld(u"nr", dao::dbInteger, 2)};
     Rückschrift r;
-    r.tabellen.push_back(eintrag(neu, Rückschrift::Zustand::geändert, u"ALT",
-                                 {{Variante(u"Münster"), Variante(int32_t{48143}), Variante(u"Schloß"), Variante(u"ö")}}));
+    r.tabellen.push_back(
+        eintrag(neu, Rückschrift::Zustand::geändert, u"ALT",
+                {{Variante(u"Münster"), Variante(int32_t{48143}), Variante(u"Schloß"), Variante(u"ö")}}));
     r.tabellen.push_back(eintrag(tabelle(s, u"bleibt"), Rückschrift::Zustand::unverändert, u"bleibt", {}));
     r.tabellen.push_back(eintrag(weg2, Rückschrift::Zustand::neu, u"", {{Variante(int16_t{42})}}));
     r.gelöscht = {u"weg"};
     treiber->Schreiben(r);
 
-    EXPECT_EQ(dateien(t.pfad()), (std::vector<std::string>{"Neu.cpg", "Neu.dbf", "Neu.dbt", "bleibt.dbf", "bleibt.dbt",
-                                                            "weg.dbf"}));
+    EXPECT_EQ(dateien(t.pfad()),
+              (std::vector<std::string>{"Neu.cpg", "Neu.dbf", "Neu.dbt", "bleibt.dbf", "bleibt.dbt", "weg.dbf"}));
     // Written in the table's own code page and layout: dBase III with memo, cp850, PLZ still N(5,0).
     const std::string d = lesen(t / "Neu.dbf");
     EXPECT_EQ(static_cast<uint8_t>(d[0]), 0x83);
     EXPECT_EQ(static_cast<uint8_t>(d[29]), 0x02);
     EXPECT_NE(d.find("M\x81nster"), std::string::npos);
-    EXPECT_EQ(python(R"(
+    EXPECT_EQ(
+        python(R"(
 import dbfread
-d = dbfread.DBF(')" + (t / "Neu.dbf") + R"(')
+d = dbfread.DBF(')" +
+               (t / "Neu.dbf") + R"(')
 print([(f.name, f.type, f.length) for f in d.fields], [list(r.values()) for r in d])
 )"),
-              "[('NAME', 'C', 12), ('PLZ', 'N', 5), ('NOTIZ', 'M', 10), ('Zusatz', 'C', 5)] [['Münster', 48143, 'Schloß', "
-              "'ö']]\n");
+        "[('NAME', 'C', 12), ('PLZ', 'N', 5), ('NOTIZ', 'M', 10), ('Zusatz', 'C', 5)] [['Münster', 48143, 'Schloß', "
+        "'ö']]\n");
     EXPECT_EQ(dbfread(t / "weg.dbf"), "42.0");
 
     // The table only read keeps its bytes and its time.
@@ -408,7 +421,8 @@ TEST(Dbase, TenThousandRowsComeBackUnchanged) {
     Zeilen zeilen;
     for (int i = 0; i < 10000; ++i) {
         const Text n = ausUtf8(std::to_string(i));
-        zeilen.push_back({Variante(u"Müller & Söhne " + n), Variante(u"Hauptstraße " + n), Variante(ausUtf8(std::to_string(10000 + i))),
+        zeilen.push_back({Variante(u"Müller & Söhne " + n), Variante(u"Hauptstraße " + n),
+                          Variante(ausUtf8(std::to_string(10000 + i))),
                           i % 7 ? Variante(u"Göttingen") : Variante::Null(), Variante(int32_t{i}),
                           i % 100 ? Variante::Null() : Variante(u"Notiz " + n)});
     }
@@ -434,7 +448,12 @@ TEST(Dbase, DamagedFilesGiveClearErrors) {
     TempVerzeichnis t;
     Roh gut;
     gut.felder = {{"NAME", 'C', 6, 0}, {"ZAHL", 'N', 5, 1}, {"TAG", 'D', 8, 0}, {"JA", 'L', 1, 0}};
-    gut.sätze = {"Anna  123.4" "20240229" "T", "Bernd  -1.0" "        " "?"};
+    gut.sätze = {"Anna  123.4"
+                 "20240229"
+                 "T",
+                 "Bernd  -1.0"
+                 "        "
+                 "?"};
     const std::string g = gut.bauen();
     auto mit = [&](size_t pos, std::string bytes) {
         std::string d = g;
@@ -498,7 +517,8 @@ TEST(Dbase, MissingOrShortMemoFilesGiveClearErrors) {
     TempVerzeichnis t;
     python(R"(
 import dbf
-t = dbf.Table(')" + t.pfad() + R"(/memo.dbf', 'name C(5); notiz M', dbf_type='db3')
+t = dbf.Table(')" +
+           t.pfad() + R"(/memo.dbf', 'name C(5); notiz M', dbf_type='db3')
 t.open(mode=dbf.READ_WRITE)
 t.append(('a', 'x' * 600))
 t.append(('b', 'zweite'))
@@ -538,7 +558,8 @@ TEST(Dbase, ReadsDbase7AndRefusesFieldTypesItCannotRead) {
 
     python(R"(
 import dbf
-t = dbf.Table(')" + t.pfad() + R"(/vfpint.dbf', 'name C(5); nummer I', dbf_type='vfp')
+t = dbf.Table(')" +
+           t.pfad() + R"(/vfpint.dbf', 'name C(5); nummer I', dbf_type='vfp')
 t.open(mode=dbf.READ_WRITE)
 t.append(('a', 1))
 t.close()
@@ -548,11 +569,14 @@ t.close()
 
 TEST(Dbase, FolderNamesAndReadOnly) {
     TempVerzeichnis t;
-    erwarteFehler([&] { dbase::TreiberÖffnen(ausUtf8(t / "fehlt"), false); }, 3044, t / "fehlt", "kein zulässiger Pfad");
+    erwarteFehler([&] { dbase::TreiberÖffnen(ausUtf8(t / "fehlt"), false); }, 3044, t / "fehlt",
+                  "kein zulässiger Pfad");
 
     auto treiber = dbase::TreiberÖffnen(ausUtf8(t.pfad()), false);
-    for (const char16_t* gut : {u"KUNDEN", u"ABCDEFGH", u"Straße", u"TEMP_DS"}) EXPECT_NO_THROW(treiber->TabellennamePrüfen(gut)) << nachUtf8(gut);
-    for (const char16_t* schlecht : {u"", u"ABCDEFGHI", u"a/b", u"a\\b", u"a:b", u"a*b", u"a?b", u"a[b", u"a]b", u"a.b", u" ab"})
+    for (const char16_t* gut : {u"KUNDEN", u"ABCDEFGH", u"Straße", u"TEMP_DS"})
+        EXPECT_NO_THROW(treiber->TabellennamePrüfen(gut)) << nachUtf8(gut);
+    for (const char16_t* schlecht :
+         {u"", u"ABCDEFGHI", u"a/b", u"a\\b", u"a:b", u"a*b", u"a?b", u"a[b", u"a]b", u"a.b", u" ab"})
         EXPECT_THROW(treiber->TabellennamePrüfen(schlecht), LaufzeitFehler) << nachUtf8(schlecht);
 
     auto nurLesen = dbase::TreiberÖffnen(ausUtf8(t.pfad()), true);
@@ -569,7 +593,8 @@ TEST(Dbase, ChangedFoxProTablesAreWrittenAsDbaseIV) {
     TempVerzeichnis t;
     python(R"(
 import dbf
-t = dbf.Table(')" + t.pfad() + R"(/fox.dbf', 'name C(10); notiz M; wert N(8,3)', dbf_type='vfp', codepage='cp1252')
+t = dbf.Table(')" +
+           t.pfad() + R"(/fox.dbf', 'name C(10); notiz M; wert N(8,3)', dbf_type='vfp', codepage='cp1252')
 t.open(mode=dbf.READ_WRITE)
 t.append(('Größe', 'lange Notiz ' * 100, 1.25))
 t.append(('', None, None))
@@ -593,11 +618,14 @@ TEST(Dbase, LongFieldNamesAreCutToTenBytesAndKeptApart) {
     treiber->StrukturLesen();
     TabellenBeschreibung b;
     b.name = u"namen";
-    b.felder = {feld(u"Bemerkungen1", dao::dbText, 5), feld(u"Bemerkungen2", dao::dbText, 5), feld(u"Straße", dao::dbText, 5)};
+    b.felder = {feld(u"Bemerkungen1", dao::dbText, 5), feld(u"Bemerkungen2", dao::dbText, 5),
+                feld(u"Straße", dao::dbText, 5)};
     Rückschrift r;
-    r.tabellen.push_back(eintrag(b, Rückschrift::Zustand::neu, u"", {{Variante(u"a"), Variante(u"b"), Variante(u"c")}}));
+    r.tabellen.push_back(
+        eintrag(b, Rückschrift::Zustand::neu, u"", {{Variante(u"a"), Variante(u"b"), Variante(u"c")}}));
     treiber->Schreiben(r);
-    EXPECT_EQ(python("import dbfread\nprint([f.name for f in dbfread.DBF('" + (t / "namen.dbf") + "', encoding='cp1252').fields])\n"),
+    EXPECT_EQ(python("import dbfread\nprint([f.name for f in dbfread.DBF('" + (t / "namen.dbf") +
+                     "', encoding='cp1252').fields])\n"),
               "['Bemerkunge', 'Bemerkun~1', 'Straße']\n");
 }
 
@@ -641,7 +669,7 @@ TEST(Dbase, TextTooLongForItsFieldIsCutBetweenCharacters) {
     for (const char16_t* n : {u"utf8", u"dos"})
         rs.tabellen.push_back(eintrag(tabelle(s, n), Rückschrift::Zustand::geändert, n, {{Variante(u"äöüß€x")}}));
     treiber->Schreiben(rs);
-    EXPECT_TRUE(alle(*treiber, u"utf8")[0][0].identisch(Variante(u"äö")));  // 2 bytes each: ü no longer fits
+    EXPECT_TRUE(alle(*treiber, u"utf8")[0][0].identisch(Variante(u"äö")));    // 2 bytes each: ü no longer fits
     EXPECT_TRUE(alle(*treiber, u"dos")[0][0].identisch(Variante(u"äöüß€")));  // windows-1252: one byte each
     EXPECT_EQ(lesen(t / "utf8.cpg"), "UTF-8");
 }

@@ -18,7 +18,8 @@ namespace {
 
 using Feld = DbfFeld;
 // A dBase file without memo, built byte by byte; records without the deletion flag.
-std::string dbf(uint8_t version, uint8_t treiber, const std::vector<Feld>& felder, const std::vector<std::string>& sätze) {
+std::string dbf(uint8_t version, uint8_t treiber, const std::vector<Feld>& felder,
+                const std::vector<std::string>& sätze) {
     return DbfBauen(version, treiber, felder, sätze);
 }
 
@@ -26,8 +27,8 @@ std::string dbf(uint8_t version, uint8_t treiber, const std::vector<Feld>& felde
 std::string kopfbild(const std::string& d) {
     std::string s = std::to_string(static_cast<uint8_t>(d[0])) + "/" + std::to_string(static_cast<uint8_t>(d[29]));
     for (size_t p = 32; p + 32 <= d.size() && d[p] != '\x0D'; p += 32)
-        s += " " + std::string(d.c_str() + p) + ":" + d[p + 11] + std::to_string(static_cast<uint8_t>(d[p + 16])) + "," +
-             std::to_string(static_cast<uint8_t>(d[p + 17]));
+        s += " " + std::string(d.c_str() + p) + ":" + d[p + 11] + std::to_string(static_cast<uint8_t>(d[p + 16])) +
+             "," + std::to_string(static_cast<uint8_t>(d[p + 17]));
     return s;
 }
 
@@ -45,9 +46,8 @@ Rückschrift::Tabelle geändert(const TabellenBeschreibung& b, std::vector<std::
 }  // namespace
 
 TEST(DbaseTreue, EineGeänderteTabelleBehältVersionCodepageUndFelder) {
-    const std::vector<Feld> felder = {
-        {"LANG", 'C', 255, 0}, {"PREIS", 'N', 12, 2}, {"PLZ", 'N', 5, 0}, {"MENGE", 'F', 10, 3}, {"TAG", 'D', 8, 0},
-        {"OK", 'L', 1, 0}};
+    const std::vector<Feld> felder = {{"LANG", 'C', 255, 0}, {"PREIS", 'N', 12, 2}, {"PLZ", 'N', 5, 0},
+                                      {"MENGE", 'F', 10, 3}, {"TAG", 'D', 8, 0},    {"OK", 'L', 1, 0}};
     const std::string satz = std::string(255, 'a') + "     1234.50" + "50667" + "     1.500" + "20200517" + "T";
     struct Fall {
         uint8_t version, treiber;
@@ -85,8 +85,9 @@ TEST(DbaseTreue, EinZeichenAusserhalbDerCodepageWirdAbgewiesen) {
         bool memo;
         const char* codepage;
     };
-    for (const Fall f : {Fall{0x57, u"Łódź", u"Ł", false, "windows-1252"}, Fall{0x02, u"5 €", u"€", false, "ibm-850"},
-                         Fall{0x57, u"Ωmega", u"Ω", true, "windows-1252"}, Fall{0x26, u"日本", u"日", true, "ibm-866"}}) {
+    for (const Fall f :
+         {Fall{0x57, u"Łódź", u"Ł", false, "windows-1252"}, Fall{0x02, u"5 €", u"€", false, "ibm-850"},
+          Fall{0x57, u"Ωmega", u"Ω", true, "windows-1252"}, Fall{0x26, u"日本", u"日", true, "ibm-866"}}) {
         SCOPED_TRACE(f.codepage);
         TempVerzeichnis t;
         const std::string vorher = dbf(0x03, f.treiber, {{"NAME", 'C', 20, 0}}, {std::string(20, 'x')});
@@ -120,7 +121,8 @@ TEST(DbaseTreue, EinZeichenAusserhalbDerCodepageWirdAbgewiesen) {
 TEST(DbaseTreue, EineStrukturkopieNimmtVersionUndCodepageIhrerQuelle) {
     TempVerzeichnis t;
     const std::vector<Feld> felder = {{"NAME", 'C', 30, 0}, {"PREIS", 'N', 12, 2}};
-    std::ofstream(t / "kunden.dbf", std::ios::binary) << dbf(0x03, 0x00, felder, {std::string(30, 'x') + "       12.50"});
+    std::ofstream(t / "kunden.dbf", std::ios::binary)
+        << dbf(0x03, 0x00, felder, {std::string(30, 'x') + "       12.50"});
     std::ofstream(t / "kunden.cpg", std::ios::binary) << "ISO-8859-1";
     std::ofstream(t / "orte.dbf", std::ios::binary) << dbf(0x03, 0x64, {{"ORT", 'C', 20, 0}}, {std::string(20, 'y')});
     auto d = dbase::TreiberÖffnen(ausUtf8(t.pfad()), false);
@@ -175,9 +177,13 @@ TEST(DbaseTreue, EineStrukturkopieNimmtVersionUndCodepageIhrerQuelle) {
     }
     r.tabellen.resize(r.tabellen.size() - 2);
     r.tabellen.push_back(neu(kunden, u"ergebnis", {zusatz}));
-    r.tabellen.back().zeilen = [](const Zeilenziel& ziel) { ziel({Variante(u"Ÿves ÿ"), Variante::Null(), Variante(12.5)}); };
+    r.tabellen.back().zeilen = [](const Zeilenziel& ziel) {
+        ziel({Variante(u"Ÿves ÿ"), Variante::Null(), Variante(12.5)});
+    };
     EXPECT_THROW(d->Schreiben(r), LaufzeitFehler);  // "Ÿ" is windows-1252's, not ISO-8859-1's
-    r.tabellen.back().zeilen = [](const Zeilenziel& ziel) { ziel({Variante(u"Çé ÿ"), Variante(int32_t{1}), Variante(12.5)}); };
+    r.tabellen.back().zeilen = [](const Zeilenziel& ziel) {
+        ziel({Variante(u"Çé ÿ"), Variante(int32_t{1}), Variante(12.5)});
+    };
     d->Schreiben(r);
     EXPECT_EQ(lesen(t / "ergebnis.cpg"), "ISO-8859-1");
     EXPECT_EQ(kopfbild(lesen(t / "ergebnis.dbf")), "3/0 NAME:C30,0 TEMP_DSN:N11,0 PREIS:N12,2");
@@ -189,8 +195,7 @@ TEST(DbaseTreue, EineStrukturkopieNimmtVersionUndCodepageIhrerQuelle) {
 TEST(DbaseTreue, ZuBreiteZahlenUndDatenWerdenGekürztOderAbgewiesen) {
     TempVerzeichnis t;
     const std::string vorher =
-        dbf(0x03, 0x57, {{"BETRAG", 'N', 10, 2}, {"ZAHL", 'N', 4, 0}, {"TAG", 'D', 8, 0}},
-            {"      1.00   120240101"});
+        dbf(0x03, 0x57, {{"BETRAG", 'N', 10, 2}, {"ZAHL", 'N', 4, 0}, {"TAG", 'D', 8, 0}}, {"      1.00   120240101"});
     std::ofstream(t / "orte.dbf", std::ios::binary) << vorher;
     auto d = dbase::TreiberÖffnen(ausUtf8(t.pfad()), false);
     const TabellenBeschreibung b = d->StrukturLesen().tabellen.at(0);

@@ -142,8 +142,10 @@ Rückschrift::Tabelle NeueTabelle(const Text& name, bool umlaute) {
     feld(u"Anzahl", dao::dbLong);
     const Text name1 = umlaute ? u"Jürgen Größe" : u"Juergen";
     t.zeilen = [=](const sp::Zeilenziel& ziel) {
-        ziel({Variante(name1), Variante(12.25), Variante::Datum(Ole(1999, 12, 31)), Variante(true), Variante(int32_t{42})});
-        ziel({Variante::Null(), Variante(-0.5), Variante::Datum(Ole(2024, 2, 29) + 0.75), Variante(false), Variante::Null()});
+        ziel({Variante(name1), Variante(12.25), Variante::Datum(Ole(1999, 12, 31)), Variante(true),
+              Variante(int32_t{42})});
+        ziel({Variante::Null(), Variante(-0.5), Variante::Datum(Ole(2024, 2, 29) + 0.75), Variante(false),
+              Variante::Null()});
         ziel({Variante(u"zwei"), Variante::Null(), Variante::Null(), Variante::Null(), Variante(int32_t{-7})});
     };
     return t;
@@ -192,8 +194,8 @@ TEST(ExcelLesen, EchteMappenVonExcel) {
         const char* datei;
         std::vector<Text> blätter;
     };
-    for (const Fall& f : {Fall{"Test95.xls", {u"Sheet1-ASC", u"Sheet1-ASC (2)"}}, Fall{"Test97.xls", {u"Sheet1-ASC", u"Sheet2"}},
-                          Fall{"Test1904.xls", {u"Sheet1-ASC"}},
+    for (const Fall& f : {Fall{"Test95.xls", {u"Sheet1-ASC", u"Sheet1-ASC (2)"}},
+                          Fall{"Test97.xls", {u"Sheet1-ASC", u"Sheet2"}}, Fall{"Test1904.xls", {u"Sheet1-ASC"}},
                           Fall{"namesdemo.xls", {u"Sheet1", u"Sheet2", u"Sheet3", u"Seamus O'Reilly"}}}) {
         SCOPED_TRACE(f.datei);
         auto t = Öffnen(kFixtures + "/" + f.datei, true);
@@ -235,9 +237,9 @@ TEST(ExcelLesen, SpaltentypenWieJet) {
     const auto* k = Tabelle(s, u"Kunden");
     ASSERT_TRUE(k);
     const std::vector<std::pair<Text, int16_t>> erwartet = {
-        {u"Name", dao::dbText},     {u"Ort", dao::dbText},   {u"Betrag", dao::dbDouble}, {u"Geboren", dao::dbDate},
-        {u"Aktiv", dao::dbBoolean}, {u"Gemischt", dao::dbText}, {u"F7", dao::dbText},    {u"Notiz", dao::dbMemo},
-        {u"Summe", dao::dbText}};
+        {u"Name", dao::dbText},    {u"Ort", dao::dbText},      {u"Betrag", dao::dbDouble},
+        {u"Geboren", dao::dbDate}, {u"Aktiv", dao::dbBoolean}, {u"Gemischt", dao::dbText},
+        {u"F7", dao::dbText},      {u"Notiz", dao::dbMemo},    {u"Summe", dao::dbText}};
     ASSERT_EQ(k->felder.size(), erwartet.size());
     for (size_t i = 0; i < erwartet.size(); ++i) {
         EXPECT_EQ(k->felder[i].name, erwartet[i].first);
@@ -320,7 +322,8 @@ TEST_P(NeuesBlatt, InJedeMappe) {
             ASSERT_TRUE(neu);
             std::vector<int16_t> typen;
             for (const auto& fd : neu->felder) typen.push_back(fd.typ);
-            EXPECT_EQ(typen, (std::vector<int16_t>{dao::dbText, dao::dbDouble, dao::dbDate, dao::dbBoolean, dao::dbDouble}));
+            EXPECT_EQ(typen,
+                      (std::vector<int16_t>{dao::dbText, dao::dbDouble, dao::dbDate, dao::dbBoolean, dao::dbDouble}));
             const auto z = Zeilen(*t, u"Neu Blatt");
             ASSERT_EQ(z.size(), 3u);
             EXPECT_TRUE(z[0][2].identisch(Variante::Datum(Ole(1999, 12, 31))));
@@ -343,8 +346,9 @@ TEST_P(NeuesBlatt, InJedeMappe) {
             << "s:zwei|e:|e:|e:|n:-7.0\n";
         // The listing: the old sheets unchanged, then the new one, then the same streams.
         const size_t streams = vorher.find("\n@");
-        const std::string erwartet = streams == std::string::npos ? vorher + neu.str()
-                                                                  : vorher.substr(0, streams + 1) + neu.str() + vorher.substr(streams + 1);
+        const std::string erwartet = streams == std::string::npos
+                                         ? vorher + neu.str()
+                                         : vorher.substr(0, streams + 1) + neu.str() + vorher.substr(streams + 1);
         EXPECT_EQ(nachher, erwartet);
         for (int n = 1; n <= f.blätter; ++n) EXPECT_EQ(Csv(f.datei, n), csvVorher[n - 1]) << "sheet " << n;
         EXPECT_NE(Csv(f.datei, f.blätter + 1).find("zwei"), std::string::npos);
@@ -395,7 +399,8 @@ TEST(ExcelSchreiben, LöschenUmbenennenÄndern) {
 TEST(ExcelSchreiben, LöschenVerweigertBeiVerweisen) {
     WERKZEUGE_NÖTIG();
     TempVerzeichnis tmp;
-    for (const std::string& datei : {Xlwt(tmp, "m.xls"), Ssconvert(tmp, "s5.xls", "excel_biff7"), Ssconvert(tmp, "s8.xls", "excel_biff8")}) {
+    for (const std::string& datei :
+         {Xlwt(tmp, "m.xls"), Ssconvert(tmp, "s5.xls", "excel_biff7"), Ssconvert(tmp, "s8.xls", "excel_biff8")}) {
         SCOPED_TRACE(datei);
         const std::string bytes = Bytes(datei);
         auto t = Öffnen(datei);
@@ -403,7 +408,8 @@ TEST(ExcelSchreiben, LöschenVerweigertBeiVerweisen) {
         const Text opfer = r.tabellen[0].beschreibung.name;
         r.gelöscht.push_back(opfer);
         r.tabellen.erase(r.tabellen.begin());
-        ErwarteFehler([&] { t->Schreiben(r); }, 3000, datei, nachUtf8(u"'" + opfer + u"' kann nicht gelöscht werden").c_str());
+        ErwarteFehler([&] { t->Schreiben(r); }, 3000, datei,
+                      nachUtf8(u"'" + opfer + u"' kann nicht gelöscht werden").c_str());
         EXPECT_EQ(Bytes(datei), bytes);
         // Dropped and created again under the same name, it is replaced in its place.
         r.tabellen.push_back(NeueTabelle(opfer, true));
@@ -459,8 +465,8 @@ TEST(ExcelSchreiben, SchreibschutzUndUngültigeNamen) {
     const auto zeit = fs::last_write_time(offen);
     t->Schreiben(Unverändert(*t));  // nothing changed: the file stays as it is
     EXPECT_EQ(fs::last_write_time(offen), zeit);
-    for (const Text& name : {Text(u""), Text(32, u'a'), Text(u"a:b"), Text(u"a/b"), Text(u"a\\b"), Text(u"a*b"), Text(u"a?b"),
-                             Text(u"[a]"), Text(u"a$b")})
+    for (const Text& name : {Text(u""), Text(32, u'a'), Text(u"a:b"), Text(u"a/b"), Text(u"a\\b"), Text(u"a*b"),
+                             Text(u"a?b"), Text(u"[a]"), Text(u"a$b")})
         ErwarteFehler([&] { t->TabellennamePrüfen(name); }, 3125, offen);
     EXPECT_NO_THROW(t->TabellennamePrüfen(Text(31, u'ä')));
     // A new sheet under a name the workbook already has is refused, the file kept.
@@ -531,7 +537,8 @@ TEST(ExcelLesen, KaputteDateien) {
         {"Blatt hinter dem Strom", [&](std::string& d) { Setze32(d, blatt + 4, 0x7FFFFFF0); }},
         {"Blatt in den globalen Daten", [&](std::string& d) { Setze32(d, blatt + 4, 0); }},
         {"Blatt ohne BOF", [&](std::string& d) { Setze32(d, blatt + 4, Le32(d, blatt + 4) + 4); }},
-        {"Satz im Blatt zu lang", [&](std::string& d) {
+        {"Satz im Blatt zu lang",
+         [&](std::string& d) {
              const size_t p = 512 + Le32(d, blatt + 4);
              d[p + 2] = '\xF0', d[p + 3] = '\x7F';
          }},

@@ -37,7 +37,8 @@ std::string xlrd(const std::string& skript) {
 FeldBeschreibung blattfeld(Text name, int16_t typ) { return feld(std::move(name), typ, typ == dao::dbText ? 255 : 8); }
 Rückschrift unverändert(Speichertreiber& d) {
     Rückschrift r;
-    for (const auto& b : d.StrukturLesen().tabellen) r.tabellen.push_back(eintrag(b, Rückschrift::Zustand::unverändert, b.name, {}));
+    for (const auto& b : d.StrukturLesen().tabellen)
+        r.tabellen.push_back(eintrag(b, Rückschrift::Zustand::unverändert, b.name, {}));
     return r;
 }
 const TabellenBeschreibung* tabelle(const Struktur& s, TextSicht name) {
@@ -58,7 +59,7 @@ TEST(ExcelTreue, DatenÜberDenGanzenBereichBeiderDatumssysteme) {
     struct Fall {
         const char* mappe;
         bool system1904;
-        std::vector<double> gut;        // OLE dates that the workbook holds
+        std::vector<double> gut;         // OLE dates that the workbook holds
         std::vector<double> abgewiesen;  // and those it cannot
     };
     // OLE: 2 = 1.1.1900, 60 = 28.2.1900, 61 = 1.3.1900, 1462 = 1.1.1904 (serial 0, a time), 2958465 = 31.12.9999.
@@ -95,18 +96,23 @@ TEST(ExcelTreue, DatenÜberDenGanzenBereichBeiderDatumssysteme) {
             if (!f.system1904 && ole < 61 && ole >= 1) continue;
             const auto tag = static_cast<int64_t>(std::floor(ole));
             const int sekunden = static_cast<int>(std::lround((ole - static_cast<double>(tag)) * 86400));
-            std::chrono::year_month_day ymd{std::chrono::sys_days{std::chrono::year{1899} / 12 / 30} + std::chrono::days{tag}};
+            std::chrono::year_month_day ymd{std::chrono::sys_days{std::chrono::year{1899} / 12 / 30} +
+                                            std::chrono::days{tag}};
             char s[64];
-            if (ole < 1) std::snprintf(s, sizeof s, "(0, 0, 0, %d, %d, %d)\n", sekunden / 3600, sekunden / 60 % 60, sekunden % 60);
+            if (ole < 1)
+                std::snprintf(s, sizeof s, "(0, 0, 0, %d, %d, %d)\n", sekunden / 3600, sekunden / 60 % 60,
+                              sekunden % 60);
             else
                 std::snprintf(s, sizeof s, "(%d, %u, %u, %d, %d, %d)\n", static_cast<int>(ymd.year()),
                               static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()), sekunden / 3600,
                               sekunden / 60 % 60, sekunden % 60);
             erwartet += s;
         }
-        EXPECT_EQ(xlrd("import xlrd\nb = xlrd.open_workbook('" + datei + "')\ns = b.sheet_by_name('Tage')\n"
+        EXPECT_EQ(xlrd("import xlrd\nb = xlrd.open_workbook('" + datei +
+                       "')\ns = b.sheet_by_name('Tage')\n"
                        "for r in range(1, s.nrows):\n    v = s.cell_value(r, 0)\n"
-                       "    if " + std::string(f.system1904 ? "True" : "v >= 61 or v < 1") +
+                       "    if " +
+                       std::string(f.system1904 ? "True" : "v >= 61 or v < 1") +
                        ": print(xlrd.xldate_as_tuple(v, b.datemode))\n"),
                   erwartet);
 
@@ -149,7 +155,8 @@ TEST(ExcelTreue, KöpfeBleibenWieSieGelesenWurden) {
         b.name = u"Liste";
         for (const auto& k : köpfe) b.felder.push_back(blattfeld(k, dao::dbText));
         Rückschrift r = unverändert(*d);
-        r.tabellen.push_back(eintrag(b, Rückschrift::Zustand::neu, u"", {{Variante(u"1"), Variante(u"2"), Variante(u"3"), Variante(u"4")}}));
+        r.tabellen.push_back(eintrag(b, Rückschrift::Zustand::neu, u"",
+                                     {{Variante(u"1"), Variante(u"2"), Variante(u"3"), Variante(u"4")}}));
         d->Schreiben(r);
     }
     auto d = excel::TreiberÖffnen(ausUtf8(datei), false);
@@ -171,7 +178,8 @@ TEST(ExcelTreue, KöpfeBleibenWieSieGelesenWurden) {
     neu.name = u"Kopie";
     r.tabellen.push_back(eintrag(neu, Rückschrift::Zustand::neu, u"", {}));
     d->Schreiben(r);
-    EXPECT_EQ(xlrd("import xlrd\nb = xlrd.open_workbook('" + datei + "')\n"
+    EXPECT_EQ(xlrd("import xlrd\nb = xlrd.open_workbook('" + datei +
+                   "')\n"
                    "for n in ('Liste', 'Kopie'):\n    print(b.sheet_by_name(n).row_values(0))\n"),
               "['Str. Nr.', 'Preis [EUR]', 'Achtung!', 'Name']\n['Str# Nr#', 'Preis #EUR#', 'Achtung#', 'Name']\n");
 }

@@ -27,7 +27,8 @@ std::string dbf(uint32_t kopfAnzahl, uint16_t satzLänge, int n) {
     f.replace(0, 2, "NR");
     f[11] = 'N', f[16] = 3;
     d += f + '\x0D';
-    for (int i = 1; i <= n; ++i) d += "   " + std::to_string(i % 10) + std::string(satzLänge > 4 ? satzLänge - 4 : 0, ' ');
+    for (int i = 1; i <= n; ++i)
+        d += "   " + std::to_string(i % 10) + std::string(satzLänge > 4 ? satzLänge - 4 : 0, ' ');
     return d + '\x1A';
 }
 
@@ -87,7 +88,8 @@ TEST(KaputteDateien, ExcelMitBeschädigterZeichenkettentabelle) {
     const std::string gut = lesen(std::string(PURIVO_FIXTURES) + "/excel/Test97.xls");
     // The SST record: type 0x00FC, then total and unique counts (10 and 10 in this file).
     size_t sst = std::string::npos;
-    for (size_t p = gut.find(std::string("\xFC\x00", 2)); p != std::string::npos; p = gut.find(std::string("\xFC\x00", 2), p + 1))
+    for (size_t p = gut.find(std::string("\xFC\x00", 2)); p != std::string::npos;
+         p = gut.find(std::string("\xFC\x00", 2), p + 1))
         if (gut.compare(p + 4, 8, std::string("\x0A\0\0\0\x0A\0\0\0", 8)) == 0) sst = p;
     ASSERT_NE(sst, std::string::npos);
     struct Fall {

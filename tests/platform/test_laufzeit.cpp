@@ -15,7 +15,12 @@ TEST(Laufzeit, TeiltexteSindEinsbasiert) {
 }
 
 TEST(Laufzeit, InStrUndInStrRev) {
-    struct Fall { const char16_t* s; const char16_t* f; int32_t start; int32_t erwartet; };
+    struct Fall {
+        const char16_t* s;
+        const char16_t* f;
+        int32_t start;
+        int32_t erwartet;
+    };
     for (const auto& f : {Fall{u"abcabc", u"bc", 1, 2}, Fall{u"abcabc", u"bc", 3, 5}, Fall{u"abc", u"B", 1, 0},
                           Fall{u"abc", u"", 2, 2}, Fall{u"abc", u"", 5, 0}, Fall{u"abc", u"c", 4, 0}})
         EXPECT_EQ(InStr(f.start, f.s, f.f), f.erwartet) << nachUtf8(f.s) << " / " << nachUtf8(f.f);
@@ -38,11 +43,14 @@ TEST(Laufzeit, GrossUndKleinLassenScharfesS) {
 }
 
 TEST(Laufzeit, TextZuZahl) {
-    struct Fall { const char16_t* s; std::optional<double> z; };
-    for (const auto& f : {Fall{u"12", 12.0}, Fall{u" -1,5 ", -1.5}, Fall{u"1.5", 1.5}, Fall{u"1e3", 1000.0},
-                          Fall{u"&H10", 16.0}, Fall{u"&HFFFF", -1.0}, Fall{u"", std::nullopt},
-                          Fall{u"12a", std::nullopt}, Fall{u"1,5,3", std::nullopt}, Fall{u"1 2", std::nullopt},
-                          Fall{u"-", std::nullopt}, Fall{u"1e", std::nullopt}})
+    struct Fall {
+        const char16_t* s;
+        std::optional<double> z;
+    };
+    for (const auto& f :
+         {Fall{u"12", 12.0}, Fall{u" -1,5 ", -1.5}, Fall{u"1.5", 1.5}, Fall{u"1e3", 1000.0}, Fall{u"&H10", 16.0},
+          Fall{u"&HFFFF", -1.0}, Fall{u"", std::nullopt}, Fall{u"12a", std::nullopt}, Fall{u"1,5,3", std::nullopt},
+          Fall{u"1 2", std::nullopt}, Fall{u"-", std::nullopt}, Fall{u"1e", std::nullopt}})
         EXPECT_EQ(ZahlAusText(f.s), f.z) << nachUtf8(f.s);
     EXPECT_TRUE(IsNumeric(Variante::Empty()));
     EXPECT_FALSE(IsNumeric(Variante::Null()));

@@ -153,12 +153,12 @@ TEST_F(Registry, KaputteDateiIstLeerUndWirdBeimSchreibenErsetzt) {
 
     for (const std::string& kaputt :
          {std::string(), std::string("Müll\n"), gut.substr(0, gut.size() - 1), std::string("purivo-registry 1"),
-          std::string("purivo-registry 1\nV :SV 1 :7800\n"),                 // a value before any key
-          std::string("purivo-registry 1\nK :A\nV :SV 1 :780\n"),            // odd hex
-          std::string("purivo-registry 1\nK :A\nV :SV x :7800\n"),           // no type
-          std::string("purivo-registry 1\nK :A\nK :a\n"),                    // a key twice
-          std::string("purivo-registry 1\nK :A%00\n"),                       // cut-off escape
-          std::string("purivo-registry 1\nK :A\\\\B\n"),                      // empty part
+          std::string("purivo-registry 1\nV :SV 1 :7800\n"),        // a value before any key
+          std::string("purivo-registry 1\nK :A\nV :SV 1 :780\n"),   // odd hex
+          std::string("purivo-registry 1\nK :A\nV :SV x :7800\n"),  // no type
+          std::string("purivo-registry 1\nK :A\nK :a\n"),           // a key twice
+          std::string("purivo-registry 1\nK :A%00\n"),              // cut-off escape
+          std::string("purivo-registry 1\nK :A\\\\B\n"),            // empty part
           gut + "K :Software\\Purivo\n"}) {
         schreiben(datei, kaputt);
         int32_t o = 0;
@@ -243,18 +243,27 @@ TEST_F(Registry, DateiLiegtImKonfigurationsordner) {
         EXPECT_EQ(RegistryDatei(), tmp / ".config/purivo/registry") << xdg;
     }
 
-    if (xdgVorher) setenv("XDG_CONFIG_HOME", xdgAlt.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
-    if (homeVorher) setenv("HOME", homeAlt.c_str(), 1); else unsetenv("HOME");
+    if (xdgVorher) setenv("XDG_CONFIG_HOME", xdgAlt.c_str(), 1);
+    else unsetenv("XDG_CONFIG_HOME");
+    if (homeVorher) setenv("HOME", homeAlt.c_str(), 1);
+    else unsetenv("HOME");
 }
 
 TEST(Ansi, Windows1252) {
-    struct Fall { Text text; std::string ansi; };
-    for (const auto& f : {Fall{u"Müller", "M\xFCller"}, Fall{u"Straße", "Stra\xDF" "e"}, Fall{u"ÄÖÜäöü", "\xC4\xD6\xDC\xE4\xF6\xFC"},
-                          Fall{u"5 €", "5 \x80"}, Fall{u"„Zitat“ – …", "\x84Zitat\x93 \x96 \x85"}, Fall{u"Œuvre Š", "\x8Cuvre \x8A"},
+    struct Fall {
+        Text text;
+        std::string ansi;
+    };
+    for (const auto& f : {Fall{u"Müller", "M\xFCller"},
+                          Fall{u"Straße", "Stra\xDF"
+                                          "e"},
+                          Fall{u"ÄÖÜäöü", "\xC4\xD6\xDC\xE4\xF6\xFC"}, Fall{u"5 €", "5 \x80"},
+                          Fall{u"„Zitat“ – …", "\x84Zitat\x93 \x96 \x85"}, Fall{u"Œuvre Š", "\x8Cuvre \x8A"},
                           Fall{Text(u"a\0b", 3), std::string("a\0b", 3)}})
         EXPECT_EQ(AnsiAusText(f.text), f.ansi) << nachUtf8(f.text);
     // What the code page lacks is a '?', one per UTF-16 unit.
-    EXPECT_EQ(AnsiAusText(u"Łódź"), "?\xF3" "d?");
+    EXPECT_EQ(AnsiAusText(u"Łódź"), "?\xF3"
+                                    "d?");
     EXPECT_EQ(AnsiAusText(u"😀"), "??");
     EXPECT_EQ(AnsiAusText(u"\u0080"), "?");
     // Every byte has a character, and back to the same byte.

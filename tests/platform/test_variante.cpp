@@ -40,7 +40,7 @@ TEST(Variante, VergleichMitNullIstFalsch) {
     EXPECT_FALSE(Variante(1) >= n);
     EXPECT_TRUE(Variante(u"a") < Variante(u"b"));
     EXPECT_TRUE(Variante(u"B") < Variante(u"a"));  // exact, by character code
-    EXPECT_TRUE(Variante(5) < Variante(u"1"));      // numbers before texts
+    EXPECT_TRUE(Variante(5) < Variante(u"1"));     // numbers before texts
     EXPECT_TRUE(Variante() == Variante(0));
     EXPECT_TRUE(Variante() == Variante(u""));
     EXPECT_TRUE(Variante(300) > Variante(12.5));

@@ -9,9 +9,9 @@ using namespace dao::speicher;
 
 TEST(Zeichensatz, NamenDerCodepages) {
     const std::pair<unsigned, const char*> fälle[] = {
-        {0, "windows-1252"},    {1252, "windows-1252"}, {32769, "windows-1252"}, {1250, "windows-1250"},
-        {850, "ibm-850"},       {437, "ibm-437"},       {65001, "UTF-8"},        {28591, "ISO-8859-1"},
-        {28605, ""},            {1200, "UTF-16LE"},     {10000, "macintosh"},    {932, "windows-932"},
+        {0, "windows-1252"}, {1252, "windows-1252"}, {32769, "windows-1252"}, {1250, "windows-1250"},
+        {850, "ibm-850"},    {437, "ibm-437"},       {65001, "UTF-8"},        {28591, "ISO-8859-1"},
+        {28605, ""},         {1200, "UTF-16LE"},     {10000, "macintosh"},    {932, "windows-932"},
         {4711, ""},
     };
     for (const auto& [nummer, name] : fälle) EXPECT_EQ(CodepageName(nummer), name) << nummer;

@@ -66,8 +66,8 @@ private:
     Text vorher_;
 };
 
-inline constexpr Feldzuordnung Ignorieren{0, 1}, Index{1, 1}, Firmenname{2, 1}, Rechtsform{2, 2},
-    FirmaUndForm{2, 3}, Branche{2, 4}, Straße{3, 1}, Hausnummer{3, 2}, StraßeUndNummer{3, 3}, Postleitzahl{3, 4},
-    Ort{3, 8}, PlzUndOrt{3, 12}, Anrede{4, 1}, Vorname{4, 2}, Nachname{4, 4}, VorUndNachname{4, 6},
-    AnredeUndNachname{4, 5}, Kontaktname{4, 7}, Abteilung{4, 8}, Vorwahl{5, 1}, Telefon{5, 2}, Telefax{5, 4},
-    VorwahlUndTelefon{5, 3}, VorwahlUndTelefax{5, 5}, Email{6, 1}, Internet{6, 2};
+inline constexpr Feldzuordnung Ignorieren{0, 1}, Index{1, 1}, Firmenname{2, 1}, Rechtsform{2, 2}, FirmaUndForm{2, 3},
+    Branche{2, 4}, Straße{3, 1}, Hausnummer{3, 2}, StraßeUndNummer{3, 3}, Postleitzahl{3, 4}, Ort{3, 8},
+    PlzUndOrt{3, 12}, Anrede{4, 1}, Vorname{4, 2}, Nachname{4, 4}, VorUndNachname{4, 6}, AnredeUndNachname{4, 5},
+    Kontaktname{4, 7}, Abteilung{4, 8}, Vorwahl{5, 1}, Telefon{5, 2}, Telefax{5, 4}, VorwahlUndTelefon{5, 3},
+    VorwahlUndTelefax{5, 5}, Email{6, 1}, Internet{6, 2};

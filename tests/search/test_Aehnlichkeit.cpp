@@ -28,9 +28,9 @@ TEST(WortAehnlichkeit, BeispieleUndRaender) {
         {u"Bau", u"bau", 0.0f},
         {u"", u"abc", 0.5f},
         {u"", u"", 1.0f},
-        {u" ", u"abc", 2.0f / 3.0f},      // two empty words, both found
-        {u"a  b", u"a b", 1.0f},          // the empty word between two blanks is found
-        {u"ab cd", u"xcdx", 1.0f / 3.0f},  // found inside a word of the other text
+        {u" ", u"abc", 2.0f / 3.0f},        // two empty words, both found
+        {u"a  b", u"a b", 1.0f},            // the empty word between two blanks is found
+        {u"ab cd", u"xcdx", 1.0f / 3.0f},   // found inside a word of the other text
         {Variante(12345), u"12345", 1.0f},  // a number by its text form
         {Variante(1.5), u"1,5", 1.0f},
         {Variante::Empty(), u"abc", 0.0f},
@@ -46,7 +46,8 @@ TEST(WortAehnlichkeit, BeispieleUndRaender) {
 TEST(WortAehnlichkeit, UeberlaufDerZaehlerUndPositionen) {
     // 255 words together still count; one more overflows.
     EXPECT_EQ(WortÄhnlichkeit(Wörter(128, u"x"), Wörter(127, u"x")), 1.0f);
-    for (const auto& [a, b] : {std::pair{Wörter(128, u"x"), Wörter(128, u"x")}, std::pair{Wörter(256, u"x"), Variante(u"x")}}) {
+    for (const auto& [a, b] :
+         {std::pair{Wörter(128, u"x"), Wörter(128, u"x")}, std::pair{Wörter(256, u"x"), Variante(u"x")}}) {
         try {
             WortÄhnlichkeit(a, b);
             ADD_FAILURE() << "kein Überlauf";

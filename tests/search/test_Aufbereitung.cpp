@@ -53,8 +53,7 @@ protected:
         for (const auto& s : spalten)
             if (!(s.typ.Gruppe == 0 && s.typ.Bits == 1) && !(s.attribute & dbAutoIncrField))
                 rs_->Fields()[n++]->Value(s.wert);
-            else if (s.attribute & dbAutoIncrField)
-                ++n;
+            else if (s.attribute & dbAutoIncrField) ++n;
         DatensatzAufbereiten(*rs_);
         std::vector<Variante> werte;
         for (int i = 0; i < rs_->Fields().Count(); ++i) werte.push_back(rs_->Fields()[i]->Value());
@@ -80,8 +79,8 @@ TEST(Textwerkzeuge, NormalisierenZiffernEntfernen) {
     for (const auto& f : {Fall{Variante::Empty(), u""}, Fall{N, u""}, Fall{u"- / .", u""},
                           Fall{u"Müller-Lüdenscheidt GmbH & Co. KG", u"müller lüdenscheidt gmbh co kg"},
                           Fall{u" .Müller-Lüdenscheidt GmbH & Co. KG. ", u"müller lüdenscheidt gmbh co kg"},
-                          Fall{u"Straße 5a", u"strasse 5a"}, Fall{u"Café René", u"caf ren"},
-                          Fall{u"ÄÖÜ  x", u"äöü x"}, Fall{Variante(1.5), u"1 5"}})
+                          Fall{u"Straße 5a", u"strasse 5a"}, Fall{u"Café René", u"caf ren"}, Fall{u"ÄÖÜ  x", u"äöü x"},
+                          Fall{Variante(1.5), u"1 5"}})
         EXPECT_EQ(TextNormalisieren(f.wert), f.erwartet) << f.wert;
     for (const auto& f : {Fall{u"D-12345", u"12345"}, Fall{u"12-14a", u"1214"}, Fall{N, u""},
                           Fall{Variante::Empty(), u""}, Fall{Variante(12345), u"12345"}, Fall{u"abc", u""}})
@@ -113,7 +112,8 @@ TEST_F(Aufbereitung, RegelnJeFeldtyp) {
         {FirmaUndForm, u"Müller Bau GmbH", u"müller bau GmbH"},
         {FirmaUndForm, u"Müller Bau", u"müller bau "},
         {FirmaUndForm, N, u" "},
-        {Rechtsform, u"Beispiel GmbH & Co. KG", u"beispiel co GmbH & Co. KG"},  // Co. with its dot is no legal-form word
+        {Rechtsform, u"Beispiel GmbH & Co. KG",
+         u"beispiel co GmbH & Co. KG"},  // Co. with its dot is no legal-form word
         {Firmenname, u"Müller-Bau GmbH", u"müller bau gmbh"},
         {Branche, u"Groß- und Einzelhandel", u"gross und einzelhandel"},
         {Vorname, u"Hans-Peter", u"hans peter"},
@@ -127,7 +127,7 @@ TEST_F(Aufbereitung, RegelnJeFeldtyp) {
         {Email, u"Info@Beispiel-Firma.de", u"info beispiel firma de"},
         {Internet, u"http://www.beispiel-firma.de/seite", u"www beispiel firma de seite"},
         {Internet, u"HTTP://www.x.de", u"http www x de"},  // the removal tells the case
-        {{6, 3}, u"http://A.de", u"http a de"},           // Emailadresse first, then Internetadresse
+        {{6, 3}, u"http://A.de", u"http a de"},            // Emailadresse first, then Internetadresse
         {Index, u"A-1", u"A-1"},
         {{0, 2}, u"A-1", u"A-1"},
         // Null becomes the empty text in the text-normalised rules.
@@ -221,8 +221,9 @@ TEST_F(Aufbereitung, IgnorierteFehlendeSpalteTrifftNichtDasVorigeFeld) {
     rs_->CancelUpdate();
     rs_->AddNew();
     rs_->Fields()[0]->Value(Variante(u"Köln-Deutz 5"));
-    oberfläche.Antworten(ReaktionIgnorieren,
-                         u"Fehler beim Aufbereiten des Datensatzes 'köln deutz 5' im Feld 'F0' mit dem Wert 'köln deutz 5'.");
+    oberfläche.Antworten(
+        ReaktionIgnorieren,
+        u"Fehler beim Aufbereiten des Datensatzes 'köln deutz 5' im Feld 'F0' mit dem Wert 'köln deutz 5'.");
     DatensatzAufbereiten(*rs_);
     EXPECT_FALSE(gFehlerAbbruch);
     EXPECT_EQ(oberfläche.meldungen.size(), 1u);

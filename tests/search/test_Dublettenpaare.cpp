@@ -27,7 +27,8 @@ protected:
     }
     static std::vector<Paar> Gespeichert() {
         std::vector<Paar> r;
-        for (int32_t p = 0; p < AnzahlDublettenpaare; ++p) r.emplace_back(Dublettenpaare[p].Satz1, Dublettenpaare[p].Satz2);
+        for (int32_t p = 0; p < AnzahlDublettenpaare; ++p)
+            r.emplace_back(Dublettenpaare[p].Satz1, Dublettenpaare[p].Satz2);
         return r;
     }
     static std::vector<int32_t> Gruppen() {

@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "foundation/Oberflaeche.h"
-#include "platform/dao/Dao.h"
 #include "common/Dbaseordner.h"
-#include "search/Suchdatenbank.h"
+#include "foundation/Oberflaeche.h"
 #include "foundation/mdlFeldInhalte.h"
+#include "platform/dao/Dao.h"
+#include "search/Suchdatenbank.h"
 #include "search/mdlAuswertung.h"
 #include "search/mdlDublettensuche.h"
 #include "search/mdlSuchpuffer.h"
@@ -41,7 +41,9 @@ TEST_F(SuchTest, AngereicherteWerte) {
         {"Zähler bleibt der Datenbank", {dao::dbLong, 0, true, Index}, {Variante(1), Variante(2)}, "<Empty>"},
         {"Rechtsform normalisiert", Textspalte(Rechtsform), {T(u"AG"), T(u"gmbh & co kg")}, "Co. KG"},
         {"Hausnummer normalisiert", Textspalte(Hausnummer), {T(u"5"), T(u"5 a")}, "5 a"},
-        {"Straße und Nummer neu gebaut", Textspalte(StraßeUndNummer), {T(u"Hauptstr. 5"), T(u"Hauptstraße")},
+        {"Straße und Nummer neu gebaut",
+         Textspalte(StraßeUndNummer),
+         {T(u"Hauptstr. 5"), T(u"Hauptstraße")},
          "Hauptstraße 5"},
         {"neu gebaut, auf die Größe gekürzt", Textspalte(StraßeUndNummer, 10), {T(u"Hauptstraße 5")}, "Hauptstraß"},
         {"PLZ und Ort", Textspalte(PlzUndOrt), {T(u"10115"), T(u"Berlin")}, "10115 Berlin"},
@@ -50,7 +52,9 @@ TEST_F(SuchTest, AngereicherteWerte) {
         {"weder Vorwahl noch Telefon: nur der Strich", Textspalte(VorwahlUndTelefon), {N, N}, "<Empty>"},
         {"Anrede mit Titel", Textspalte(Anrede), {T(u"Frau"), T(u"Herrn Dr.")}, "Frau Dr."},
         {"keine Anrede, kein Titel", Textspalte(Anrede), {T(u"xy"), T(u"z")}, "xy"},
-        {"Vor- und Nachname", Textspalte(VorUndNachname), {T(u"Hans Meier"), T(u"Hans-Peter Meier")},
+        {"Vor- und Nachname",
+         Textspalte(VorUndNachname),
+         {T(u"Hans Meier"), T(u"Hans-Peter Meier")},
          "Hans-Peter Meier"},
         {"Firmenname bleibt roh", Textspalte(FirmaUndForm), {T(u"Meier gmbh"), T(u"Meier")}, "Meier gmbh"},
     };
@@ -241,8 +245,9 @@ TEST_F(Dublettensuche, DbaseOrdner) {
     std::filesystem::create_directory(ordner);
     DatenbankSchließen(gDatenbank);
     DbaseOrdnerÖffnen(ordner);
-    TesttabelleAnlegen(u"Adressen", {{u"NR", dao::dbLong}, {u"FIRMA"}},
-                       {{Variante(1), T(u"Müller GmbH")}, {Variante(2), T(u"Müller GmbH")}, {Variante(3), T(u"Anders")}});
+    TesttabelleAnlegen(
+        u"Adressen", {{u"NR", dao::dbLong}, {u"FIRMA"}},
+        {{Variante(1), T(u"Müller GmbH")}, {Variante(2), T(u"Müller GmbH")}, {Variante(3), T(u"Anders")}});
     gFelder1 = {Index, Firmenname};
     Übernehmen({4});
     DublettensucheStarten(Variante(u"Adressen"), Variante(u"Ergebnis"));
@@ -309,7 +314,6 @@ TEST_F(OhneTelefon, VollmodusOhneBlockDerFehlendenNummern) {
     EXPECT_EQ(Vergleiche(), 1);  // the two records "089 123456"
     EXPECT_EQ(gAnzahlDubletten, 2);
     EXPECT_EQ(TabellenSpalte(u"Ergebnis", u"Nr"), (S{"#1", "#3", "#5", "#6"}));
-
 }
 
 TEST_F(OhneTelefon, VollmodusOhneJedeNummerVergleichtNichts) {
@@ -393,7 +397,8 @@ TEST_F(Dublettensuche, ExcelMappe) {
             "for r, z in enumerate([['Firma', 'Ort'], ['Müller GmbH', 'Köln'], ['Anders KG', 'Bonn'],"
             " ['Müller GmbH', 'Köln'], ['Zander OHG', 'Aachen']]):\n"
             "    [s.write(r, c, v) for c, v in enumerate(z)]\n"
-            "wb.save(sys.argv[1])\" '" + datei + "'");
+            "wb.save(sys.argv[1])\" '" +
+            datei + "'");
     ASSERT_TRUE(std::filesystem::exists(datei));
     DatenbankSchließen(gDatenbank);
     DatenbankÖffnen(Variante(ausUtf8(datei)), Variante(u""), gDatenbank);
@@ -404,12 +409,14 @@ TEST_F(Dublettensuche, ExcelMappe) {
     DublettensucheStarten(Variante(u"Adressen"), Variante(u"Ergebnis"));
     ASSERT_FALSE(gAbbruch || gFehlerAbbruch);
     DatenbankSchließen(gDatenbank);
-    EXPECT_EQ(Ausgabe("/usr/bin/python3 -c \"import xlrd, sys\n"
-                      "b = xlrd.open_workbook(sys.argv[1])\n"
-                      "print(b.sheet_names())\n"
-                      "print([b.sheet_by_name('Ergebnis').row_values(r) for r in range(b.sheet_by_name('Ergebnis').nrows)])"
-                      "\" '" + datei + "'"),
-              "['Adressen', 'Ergebnis']\n"
-              "[['Firma', 'Ort'], ['Anders KG', 'Bonn'], ['Zander OHG', 'Aachen'], ['Müller GmbH', 'Köln']]\n");
+    EXPECT_EQ(
+        Ausgabe("/usr/bin/python3 -c \"import xlrd, sys\n"
+                "b = xlrd.open_workbook(sys.argv[1])\n"
+                "print(b.sheet_names())\n"
+                "print([b.sheet_by_name('Ergebnis').row_values(r) for r in range(b.sheet_by_name('Ergebnis').nrows)])"
+                "\" '" +
+                datei + "'"),
+        "['Adressen', 'Ergebnis']\n"
+        "[['Firma', 'Ort'], ['Anders KG', 'Bonn'], ['Zander OHG', 'Aachen'], ['Müller GmbH', 'Köln']]\n");
 }
 }  // namespace

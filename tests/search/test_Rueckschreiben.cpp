@@ -7,8 +7,8 @@
 
 #include "common/Stoertreiber.h"
 #include "foundation/Oberflaeche.h"
-#include "search/Suchdatenbank.h"
 #include "operations/mdlDatenabgleich.h"
+#include "search/Suchdatenbank.h"
 #include "search/mdlDublettensuche.h"
 
 namespace {
@@ -33,7 +33,7 @@ const std::vector<Lauf> kLäufe = {
 struct Fall {
     const char* was;
     int fehlschläge;
-    int antwort;           // 0: no box expected
+    int antwort;  // 0: no box expected
     bool ergebnisseite;
     bool vorDemSchließen;  // Ergebnis.dbf stands before the close
 };
@@ -94,7 +94,6 @@ TEST_F(Rückschreiben, ErgebnisErreichtDieDateiVorDerErgebnisseite) {
             EXPECT_FALSE(gDatenbank);
             EXPECT_EQ(std::filesystem::exists(ordner / "Ergebnis.dbf"), f.ergebnisseite);
             gAbbruch = gFehlerAbbruch = false;
-            gDatenbank =
-                gArbeitsbereich->CreateDatabase(ausUtf8(tmp / (std::string(lauf.name) + f.was + ".sqlite")));
+            gDatenbank = gArbeitsbereich->CreateDatabase(ausUtf8(tmp / (std::string(lauf.name) + f.was + ".sqlite")));
         }
 }

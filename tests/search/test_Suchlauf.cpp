@@ -74,7 +74,8 @@ protected:
 
     static std::vector<Paar> Paare() {
         std::vector<Paar> r;
-        for (int32_t p = 0; p < AnzahlDublettenpaare; ++p) r.emplace_back(Dublettenpaare[p].Satz1, Dublettenpaare[p].Satz2);
+        for (int32_t p = 0; p < AnzahlDublettenpaare; ++p)
+            r.emplace_back(Dublettenpaare[p].Satz1, Dublettenpaare[p].Satz2);
         return r;
     }
     // TEMP_AMK by TEMP_DSN.
@@ -160,8 +161,14 @@ TEST_F(Suchlauf, QuickSchwelleUndBemerkungAnDerSchwelle) {
 TEST_F(Suchlauf, VollmodusDieVierSchwellenDesReglers) {
     // One block of two records per key; the scores of the four blocks.
     Puffer(KF, KFTypen,
-           {{u"k1", u"a b"}, {u"k1", u"a b c"}, {u"k2", u"a"}, {u"k2", u"a b c"}, {u"k3", u"a b"}, {u"k3", u"a b c d"},
-            {u"k4", u"a b c d e f g h i"}, {u"k4", u"a b c d e f g h"}});
+           {{u"k1", u"a b"},
+            {u"k1", u"a b c"},
+            {u"k2", u"a"},
+            {u"k2", u"a b c"},
+            {u"k3", u"a b"},
+            {u"k3", u"a b c d"},
+            {u"k4", u"a b c d e f g h i"},
+            {u"k4", u"a b c d e f g h"}});
     ASSERT_EQ(WortÄhnlichkeit(Variante(u"a"), Variante(u"a b c")), 0.5f);
     ASSERT_NEAR(WortÄhnlichkeit(Variante(u"a b"), Variante(u"a b c d")), 2.0 / 3, 1e-6);
     ASSERT_NEAR(WortÄhnlichkeit(Variante(u"a b c d e f g h i"), Variante(u"a b c d e f g h")), 16.0 / 17, 1e-6);
@@ -192,12 +199,18 @@ TEST_F(Suchlauf, VollmodusDieVierSchwellenDesReglers) {
 TEST_F(Suchlauf, VollmodusBlockeUndReihenfolgeDerPaare) {
     // Blocks by the leading two characters: "ab" x3, "b1" x1, "cd" x4 (one of them "cD": its own block).
     Puffer(KF, KFTypen,
-           {{u"ab1", u"m"}, {u"ab2", u"m"}, {u"ab3", u"m"}, {u"b1", u"m"}, {u"cd1", u"m"}, {u"cd2", u"m"},
-            {u"cd3", u"m"}, {u"cd4", u"m"}, {u"cD5", u"m"}});
+           {{u"ab1", u"m"},
+            {u"ab2", u"m"},
+            {u"ab3", u"m"},
+            {u"b1", u"m"},
+            {u"cd1", u"m"},
+            {u"cd2", u"m"},
+            {u"cd3", u"m"},
+            {u"cd4", u"m"},
+            {u"cD5", u"m"}});
     SuchlaufDurchführen(0, 2, u"[K],[TEMP_DSN]", false);
     EXPECT_FALSE(gAbbruch || gFehlerAbbruch);
-    EXPECT_EQ(Paare(),
-              (std::vector<Paar>{{1, 2}, {1, 3}, {2, 3}, {5, 6}, {5, 7}, {5, 8}, {6, 7}, {6, 8}, {7, 8}}));
+    EXPECT_EQ(Paare(), (std::vector<Paar>{{1, 2}, {1, 3}, {2, 3}, {5, 6}, {5, 7}, {5, 8}, {6, 7}, {6, 8}, {7, 8}}));
     EXPECT_EQ(gFortschrittGesamt, 9);
     EXPECT_EQ(gFortschrittPosition, 9);
     EXPECT_EQ(oberfläche.ereignisse, 4);  // one pair of chunks per block, the blocks of one included
@@ -451,8 +464,8 @@ protected:
             if (beiEreignis) beiEreignis(++yields);
         };
         SuchlaufDurchführen(0, 2, u"[K],[TEMP_DSN]", false);
-        Ergebnis e{p.zeilen, Paare(), gFortschrittPosition, gFortschrittGesamt, gAbbruch, gFehlerAbbruch,
-                   SuchArbeiterLaufend()};
+        Ergebnis e{p.zeilen, Paare(),        gFortschrittPosition, gFortschrittGesamt,
+                   gAbbruch, gFehlerAbbruch, SuchArbeiterLaufend()};
         OberflächeSetzen(&oberfläche);
         return e;
     }
@@ -498,11 +511,13 @@ TEST_F(Sucharbeiter, AbbrechenHältDieArbeiterAn) {
     auto abbrechen = [](int yield) {
         if (yield == 25) gAbbruch = true;
     };
-    const Ergebnis allein = Lauf(1, [](int) { return vb::Ignore; }, abbrechen);
+    const Ergebnis allein = Lauf(
+        1, [](int) { return vb::Ignore; }, abbrechen);
     ASSERT_TRUE(allein.abbruch);
     ASSERT_LT(allein.position, allein.gesamt);
     for (int32_t arbeiter : {2, 8}) {
-        const Ergebnis e = Lauf(arbeiter, [](int) { return vb::Ignore; }, abbrechen);
+        const Ergebnis e = Lauf(
+            arbeiter, [](int) { return vb::Ignore; }, abbrechen);
         Gleich(allein, e, arbeiter);
     }
 }

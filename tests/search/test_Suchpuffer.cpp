@@ -2,8 +2,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/dao/Dao.h"
 #include "common/Dbaseordner.h"
+#include "platform/dao/Dao.h"
 #include "search/Suchdatenbank.h"
 #include "search/mdlDublettenpaare.h"
 #include "search/mdlSuchpuffer.h"
@@ -47,7 +47,8 @@ TEST_F(Suchpuffer, BautArbeitstabelleUndSuchkopie) {
     Suchen();
     ASSERT_FALSE(gAbbruch || gFehlerAbbruch);
     EXPECT_EQ(gAnzahlDubletten, 0);
-    EXPECT_EQ(TabellenSpalten(u"Ergebnis"), (S{"Nr", "Firma", "Notiz", "Ort", "TEMP_DSS", "TEMP_DSN", "TEMP_BN", "TEMP_AMK"}));
+    EXPECT_EQ(TabellenSpalten(u"Ergebnis"),
+              (S{"Nr", "Firma", "Notiz", "Ort", "TEMP_DSS", "TEMP_DSN", "TEMP_BN", "TEMP_AMK"}));
     EXPECT_EQ(TabellenSpalten(u"TEMP_DS"), (S{"Nr", "Firma", "Ort", "TEMP_DSS", "TEMP_DSN", "TEMP_BN", "TEMP_AMK"}));
     EXPECT_EQ(TabellenSpalte(u"Ergebnis", u"Firma"), (S{"Müller GmbH", "Schmidt & Co.", "<Null>"}));
     EXPECT_EQ(TabellenSpalte(u"Ergebnis", u"Notiz"), (S{"anrufen", "<Null>", "x"}));
@@ -91,8 +92,8 @@ TEST_F(Suchpuffer, SchreibtJeTausendDatensätzeFest) {
     };
     Suchen();
     ASSERT_FALSE(gAbbruch || gFehlerAbbruch);
-    EXPECT_EQ(gesehen, (std::vector<std::pair<int, int32_t>>{{999, 0}, {1000, 1000}, {1001, 1000}, {2000, 2000},
-                                                               {2001, 2000}}));
+    EXPECT_EQ(gesehen,
+              (std::vector<std::pair<int, int32_t>>{{999, 0}, {1000, 1000}, {1001, 1000}, {2000, 2000}, {2001, 2000}}));
     EXPECT_EQ(zählen(u"TEMP_DS"), 2500);
 }
 
@@ -175,7 +176,8 @@ TEST_F(Suchpuffer, DbaseOrdner) {
     std::filesystem::create_directory(ordner);
     DatenbankSchließen(gDatenbank);
     DbaseOrdnerÖffnen(ordner);
-    TesttabelleAnlegen(u"Adressen", {{u"NR", dbLong}, {u"FIRMA"}}, {{Variante(1), T(u"Müller GmbH")}, {Variante(2), N}});
+    TesttabelleAnlegen(u"Adressen", {{u"NR", dbLong}, {u"FIRMA"}},
+                       {{Variante(1), T(u"Müller GmbH")}, {Variante(2), N}});
     typen = {Index, Firmenname};
     DublettenSuchen(Variante(u"Adressen"), Variante(u"Ergebnis"), typen, true, false);
     ASSERT_FALSE(gAbbruch || gFehlerAbbruch);

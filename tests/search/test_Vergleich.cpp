@@ -67,7 +67,9 @@ TEST_F(Vergleich, LeereSpaltenUndPositionen) {
         {{Firmenname, Ort}, {u"abc", u" "}, {u"abc", u"x"}, 1.0f},
         {{Firmenname, VorwahlUndTelefon}, {u"abc", u"   "}, {u"abc", u" "}, 1.0f},
         // A blank before a number is no empty value: the missing area code scores 0.
-        {{Firmenname, VorwahlUndTelefon}, {u"abc", u" 123456"}, {u"abc", u"0221 123456"},
+        {{Firmenname, VorwahlUndTelefon},
+         {u"abc", u" 123456"},
+         {u"abc", u"0221 123456"},
          static_cast<float>((20 + 80) / 180.0)},
         // Nothing filled in both: W = 0.
         {{Firmenname, Ort}, {u"abc", N}, {N, u"köln"}, 0.0f},
@@ -97,7 +99,10 @@ TEST_F(Vergleich, LeereSpaltenUndPositionen) {
         {{VorUndNachname}, {u"hans meier"}, {u"peter meier"}, 0.6f},
         {{AnredeUndNachname}, {u"herr dr meier"}, {u"herr meier"}, 1.0f},
         {{Kontaktname}, {u"Herr Hans Meier"}, {u"Frau Hans Meier"}, static_cast<float>(50.0 / 60)},
-        {{Email, Internet}, {u"a b", u"www x de"}, {u"a b", u"www y de"}, static_cast<float>((70 + 70 * 4.0 / 6) / 140)},
+        {{Email, Internet},
+         {u"a b", u"www x de"},
+         {u"a b", u"www y de"},
+         static_cast<float>((70 + 70 * 4.0 / 6) / 140)},
         {{Branche, Rechtsform}, {u"bau", u"GmbH"}, {u"bau", u"KG"}, 0.8f},
         // Numbers in TEMP_DS are compared by their text form.
         {{Postleitzahl}, {Variante(12345)}, {u"12345"}, 1.0f},
@@ -129,9 +134,8 @@ TEST_F(Vergleich, ZeilenZweierBloeckeUndSymmetrie) {
     };
     std::vector<Zeile> zeilen;
     for (int r = 0; r < 60; ++r)
-        zeilen.push_back({Variante(r), wahl(firmen), wahl(firmen), wahl(straßen), wahl(plz), wahl(firmen),
-                          wahl(firmen), wahl(firmen), wahl(firmen), wahl(straßen), wahl(plz), wahl(firmen),
-                          wahl(straßen)});
+        zeilen.push_back({Variante(r), wahl(firmen), wahl(firmen), wahl(straßen), wahl(plz), wahl(firmen), wahl(firmen),
+                          wahl(firmen), wahl(firmen), wahl(straßen), wahl(plz), wahl(firmen), wahl(straßen)});
     const Suchzeilen alle(Spaltenweise(zeilen));
     for (int i = 0; i < 60; ++i)
         for (int j = 0; j < 60; ++j) {
@@ -181,8 +185,9 @@ TEST_F(Vergleich, UeberlangerTextUndNullImMeldungstext) {
     Typisieren({Ort, Firmenname});
     const Text lang(32766, u'x');
     const Suchzeilen z(Spaltenweise({{N, Variante(lang)}, {u"köln", u"abc"}}));
-    oberfläche.Antworten(ReaktionIgnorieren, u"Fehler beim Vergleichen der Datensätze '' und 'köln' im Feld 2 mit den Werten '" +
-                                                lang + u"' und 'abc'.");
+    oberfläche.Antworten(ReaktionIgnorieren,
+                         u"Fehler beim Vergleichen der Datensätze '' und 'köln' im Feld 2 mit den Werten '" + lang +
+                             u"' und 'abc'.");
     float wert = -1;
     DatensätzeVergleichen(z, z, 0, 1, wert);
     EXPECT_EQ(wert, 0.0f);  // the town is left out, the name kept its weight with 0

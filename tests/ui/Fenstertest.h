@@ -3,11 +3,12 @@
 // own, with scripted dialogs. Helpers walk the wizard as a user clicks it.
 #include <gtest/gtest.h>
 
-#include <QDate>
-#include <QTest>
 #include <filesystem>
 #include <memory>
 #include <string>
+
+#include <QDate>
+#include <QTest>
 
 #include "common/TempVerzeichnis.h"
 #include "common/Testtabelle.h"

@@ -41,7 +41,8 @@ public:
         const auto a = antworten_.front();
         antworten_.pop_front();
         if (!a.enthält.isEmpty()) {
-            EXPECT_TRUE(prompt.contains(a.enthält)) << prompt.toStdString() << " enthält nicht " << a.enthält.toStdString();
+            EXPECT_TRUE(prompt.contains(a.enthält))
+                << prompt.toStdString() << " enthält nicht " << a.enthält.toStdString();
         }
         return a.antwort;
     }

@@ -9,10 +9,10 @@
 #include "common/Jet4Pruefer.h"
 #include "ui/Fenstertest.h"
 
-#define MDB_READER_NOETIG()                                                                            \
-    do {                                                                                               \
-        if (!fremd::MdbReaderDa())                                                                     \
-            GTEST_SKIP() << "mdb-reader ist nicht installiert (node und npm ci in tests/leser)";       \
+#define MDB_READER_NOETIG()                                                                      \
+    do {                                                                                         \
+        if (!fremd::MdbReaderDa())                                                               \
+            GTEST_SKIP() << "mdb-reader ist nicht installiert (node und npm ci in tests/leser)"; \
     } while (0)
 
 namespace {
@@ -55,8 +55,7 @@ TEST_F(AccessLauf, DublettensucheSchreibtIhrErgebnisInDieMdb) {
     Weiter();
     ASSERT_EQ(gAktuellerRahmen, 13);
     DatenbankSchließen(gDatenbank);
-    EXPECT_EQ(fremd::MdbTabellen(datenbank),
-              (std::vector<std::string>{"Kunden", "Leer", "Kunden _#1__9_12_2026"}));
+    EXPECT_EQ(fremd::MdbTabellen(datenbank), (std::vector<std::string>{"Kunden", "Leer", "Kunden _#1__9_12_2026"}));
     const auto ergebnis = fremd::MdbExport(datenbank, "Kunden _#1__9_12_2026");
     ASSERT_EQ(ergebnis.zeilen.size(), 2u);
     EXPECT_EQ(ergebnis.zeilen[0].at(0), "Schmidt AG");

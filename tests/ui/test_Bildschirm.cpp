@@ -253,8 +253,11 @@ protected:
 };
 
 std::vector<Testspalte> Adressspalten() {
-    return {{u"Firma"}, {u"Anrede", dao::dbText, 20}, {u"Vorname"}, {u"Nachname"}, {u"Strasse"},
-            {u"PLZ", dao::dbText, 10}, {u"Ort"}, {u"Telefon"}, {u"Telefax"}, {u"Email"}};
+    return {{u"Firma"},   {u"Anrede", dao::dbText, 20},
+            {u"Vorname"}, {u"Nachname"},
+            {u"Strasse"}, {u"PLZ", dao::dbText, 10},
+            {u"Ort"},     {u"Telefon"},
+            {u"Telefax"}, {u"Email"}};
 }
 
 std::vector<std::vector<Variante>> Adresszeilen() {
@@ -265,9 +268,9 @@ std::vector<std::vector<Variante>> Adresszeilen() {
         {Variante(u"Schmidt AG"), Variante(u"Frau"), Variante(u"Petra"), Variante(u"Schmidt"),
          Variante(u"Marktplatz 1"), Variante(u"80331"), Variante(u"München"), Variante(u"089 998877"),
          Variante(u"089 998878"), Variante(u"p.schmidt@schmidt-ag.de")},
-        {Variante(u"Weber KG"), Variante(u"Herr"), Variante(u"Klaus"), Variante(u"Weber"),
-         Variante(u"Ringstraße 12"), Variante(u"50667"), Variante(u"Köln"), Variante(u"0221 445566"),
-         Variante(u"0221 445567"), Variante(u"kontakt@weber-kg.de")},
+        {Variante(u"Weber KG"), Variante(u"Herr"), Variante(u"Klaus"), Variante(u"Weber"), Variante(u"Ringstraße 12"),
+         Variante(u"50667"), Variante(u"Köln"), Variante(u"0221 445566"), Variante(u"0221 445567"),
+         Variante(u"kontakt@weber-kg.de")},
     };
 }
 
@@ -284,8 +287,8 @@ TEST_F(Bildschirm, JedeSeiteSitztUndIstLesbar) {
     f->tbxDatenbankPasswort->TextSetzen(QString());
     Weiter();
     ASSERT_EQ(gAktuellerRahmen, 3);
-    f->lstTabellen->ListIndexSetzen(f->lstTabellen->row(f->lstTabellen->findItems(QStringLiteral("Kunden"),
-                                                                                  Qt::MatchExactly).value(0)));
+    f->lstTabellen->ListIndexSetzen(
+        f->lstTabellen->row(f->lstTabellen->findItems(QStringLiteral("Kunden"), Qt::MatchExactly).value(0)));
     // The selection shows the table's last change and size.
     EXPECT_TRUE(f->lblGeändert->Caption().startsWith(QStringLiteral("Zuletzt geändert am :")));
     Aufnehmen(QStringLiteral("seite_03.png"));
@@ -351,21 +354,28 @@ TEST_F(Bildschirm, JedeSeiteSitztUndIstLesbar) {
     }
     struct Protokoll {
         int seite;
-        const char* name;   // prefix of the three legend labels
-        const char* vierte; // the label below the legend
+        const char* name;    // prefix of the three legend labels
+        const char* vierte;  // the label below the legend
         const char* texte[4];
     };
     const Protokoll protokolle[] = {
-        {13, "lblDubletten", "lblDublettenVerunreinigung",
+        {13,
+         "lblDubletten",
+         "lblDublettenVerunreinigung",
          {"12345 Datensätze", "345 Dubletten", "12000 Datensätze nach Korrektur", "2% Verunreinigung"}},
-        {23, "lblMüll", "lblMüllVerunreinigung",
+        {23,
+         "lblMüll",
+         "lblMüllVerunreinigung",
          {"12345 Datensätze", "87 Mülldatensätze", "12258 Datensätze nach Bereinigung", "0% Verunreinigung"}},
-        {53, "lblDatenabgleich", "lblDatenabgleich4",
+        {53,
+         "lblDatenabgleich",
+         "lblDatenabgleich4",
          {"12345 Quelldatensätze", "davon 1234 in Referenz vorhanden", "11111 Datensätze nach Abgleich",
           "9% Übereinstimmung"}},
-        {63, "lblNeueDaten", "lblNeueDaten4",
-         {"12345 Quelldatensätze", "567 doppelt vorhanden", "14123 Datensätze nach Korrektur",
-          "4% Übereinstimmung"}},
+        {63,
+         "lblNeueDaten",
+         "lblNeueDaten4",
+         {"12345 Quelldatensätze", "567 doppelt vorhanden", "14123 Datensätze nach Korrektur", "4% Übereinstimmung"}},
     };
     for (const Protokoll& p : protokolle) {
         Zeigen(p.seite);

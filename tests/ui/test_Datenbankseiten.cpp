@@ -1,10 +1,11 @@
 // The database and table pages' own controls, the about box and the "?" menu.
-#include <QDir>
-#include <QFile>
-#include <QTimer>
 #include <chrono>
 #include <fstream>
 #include <thread>
+
+#include <QDir>
+#include <QFile>
+#include <QTimer>
 
 #include "foundation/mdlRegistry.h"
 #include "platform/shell/Shell.h"
@@ -41,7 +42,8 @@ TEST_F(Datenbankseiten, DateidialogSetztPfadOrdnerUndFormat) {
     Weiter();
     Weiter();
     const QString pfad = QString::fromStdString(tmp / "Daten/kunden.mdb");
-    const char16_t* marken[7] = {nullptr, u"vorher", u"Access", u"Excel 5.0;", u"Dbase 5;", u"Dbase IV;", u"Dbase III;"};
+    const char16_t* marken[7] = {nullptr,     u"vorher",    u"Access",    u"Excel 5.0;",
+                                 u"Dbase 5;", u"Dbase IV;", u"Dbase III;"};
     for (int index = 1; index <= 6; ++index) {
         SCOPED_TRACE(index);
         gDAOVerbindung = u"vorher";
@@ -71,9 +73,7 @@ TEST_F(Datenbankseiten, ErsterDateidialogStartetBeimBeispiel) {
     const std::string daten = tmp / "daten";
     const QByteArray vorher = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", QByteArray::fromStdString(daten));
-    {
-        std::ofstream(tmp / "Beispiel.xls") << "Mappe";
-    }
+    { std::ofstream(tmp / "Beispiel.xls") << "Mappe"; }
     std::filesystem::permissions(tmp / "Beispiel.xls", std::filesystem::perms::owner_read);
     Weiter();
     Weiter();
@@ -183,7 +183,8 @@ TEST_F(Datenbankseiten, TabelleUmbenennen) {
     BisZurTabelle("Lieferanten");
     for (const Fall& fall : fälle) {
         SCOPED_TRACE(fall.eingabe.toStdString());
-        Wählen(f->lstTabellen->findItems("Lieferanten", Qt::MatchExactly).isEmpty() ? "LIEFERANTEN alt" : "Lieferanten");
+        Wählen(f->lstTabellen->findItems("Lieferanten", Qt::MatchExactly).isEmpty() ? "LIEFERANTEN alt"
+                                                                                    : "Lieferanten");
         dialoge.eingaben.push_back(fall.eingabe);
         if (fall.meldung) dialoge.Antworten(vb::OK, QString::fromUtf8(fall.meldung));
         Klicken(f->cmdTabelleUmbenennen);

@@ -1,16 +1,16 @@
 // The help window: topics of a help file by the page shown, the rules of the
 // file's layout, its code page and line ends, the missing file, the help file
 // shipped with the program, and the real modal window.
+#include <cmath>
+#include <fstream>
+#include <set>
+#include <sstream>
+
 #include <QApplication>
 #include <QDir>
 #include <QFontMetrics>
 #include <QScrollBar>
 #include <QTimer>
-
-#include <cmath>
-#include <fstream>
-#include <set>
-#include <sstream>
 
 #include "platform/basic/VbKonstanten.h"
 #include "ui/Fenstertest.h"
@@ -125,8 +125,10 @@ TEST_F(Hilfe, ZeilenendenCrLfCrUndLf) {
 
 TEST_F(Hilfe, UmlauteInWindows1252) {
     // "Mülldatensätze erkennen", "Mülldatensätze bearbeiten", "Größe 5 €" and "Schließen" in the ANSI code page.
-    Hilfedatei("###\r\nM\xfclldatens\xe4tze erkennen\r\n---\r\nGr\xf6\xdf" "e 5 \x80\r\n"
-               "###\r\nM\xfclldatens\xe4tze bearbeiten\r\n---\r\nSchlie\xdf" "en\r\n");
+    Hilfedatei("###\r\nM\xfclldatens\xe4tze erkennen\r\n---\r\nGr\xf6\xdf"
+               "e 5 \x80\r\n"
+               "###\r\nM\xfclldatens\xe4tze bearbeiten\r\n---\r\nSchlie\xdf"
+               "en\r\n");
     EXPECT_EQ(HilfeAuf(rahmen::MüllKriterien), QStringLiteral("Größe 5 €\r\n"));
     EXPECT_EQ(HilfeAuf(rahmen::MüllNachbearbeitung), QStringLiteral("Schließen\r\n"));
     // The same names in UTF-8 are other bytes and name no topic.
@@ -274,7 +276,8 @@ TEST_F(Hilfe, AusgelieferteDateiIstSauberGesetzt) {
     ASSERT_GT(breite, 200);
     for (qsizetype i = 0; i < zeilen.size(); ++i) {
         if (zeilen[i].startsWith(QStringLiteral("###"))) continue;
-        EXPECT_LE(maß.horizontalAdvance(zeilen[i] + QLatin1Char(' ')), breite) << "Zeile " << i + 1 << ": " << zeilen[i].toStdString();
+        EXPECT_LE(maß.horizontalAdvance(zeilen[i] + QLatin1Char(' ')), breite)
+            << "Zeile " << i + 1 << ": " << zeilen[i].toStdString();
         EXPECT_LE(zeilen[i].size(), 60) << "Zeile " << i + 1;
         EXPECT_FALSE(zeilen[i].endsWith(QLatin1Char(' '))) << "Zeile " << i + 1 << " endet mit Leerzeichen";
     }

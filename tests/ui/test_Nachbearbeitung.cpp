@@ -2,12 +2,13 @@
 // their grids, the move buttons, the key and selection events of the enriched
 // grid, "Fertig" and "Abbrechen"; and the four marking operations clicked
 // through the real window from the operation page to their result pages.
+#include <functional>
+#include <map>
+
 #include <QApplication>
 #include <QDir>
 #include <QHeaderView>
 #include <QTimer>
-#include <functional>
-#include <map>
 
 #include "search/mdlSuchpuffer.h"
 #include "ui/Fenstertest.h"
@@ -32,15 +33,21 @@ struct Satz {
 
 // Two groups of a duplicate search, each with its enriched record, and a record without duplicates.
 const std::vector<Satz> ZweiGruppen = {
-    {1, u"Müller GmbH", 13, 1},          {2, u"Müller GmbH", 13, 1},
-    {3, u"Schmidt AG", 13, 2, Variante(u"München")}, {4, u"Schmidt AG.", 13, 2, Variante(u"München")},
-    {5, u"Weber KG", 11, 0, Variante(u"Köln")},      {6, u"Müller GmbH", 12, 1},
+    {1, u"Müller GmbH", 13, 1},
+    {2, u"Müller GmbH", 13, 1},
+    {3, u"Schmidt AG", 13, 2, Variante(u"München")},
+    {4, u"Schmidt AG.", 13, 2, Variante(u"München")},
+    {5, u"Weber KG", 11, 0, Variante(u"Köln")},
+    {6, u"Müller GmbH", 12, 1},
     {7, u"Schmidt AG", 12, 2, Variante(u"München")},
 };
 
 // Two junk records among clean ones.
 const std::vector<Satz> ZweiMüll = {
-    {1, u"Müller GmbH", 11}, {2, u"12345", 14}, {3, u"Meier OHG", 14}, {4, u"Weber KG", 11},
+    {1, u"Müller GmbH", 11},
+    {2, u"12345", 14},
+    {3, u"Meier OHG", 14},
+    {4, u"Weber KG", 11},
 };
 
 class Nachbearbeitung : public Fenstertest {
@@ -57,8 +64,10 @@ protected:
     void Dublettentabelle(const std::vector<Satz>& sätze, bool gemischt = false) {
         std::vector<Testspalte> spalten = {{u"Firma"}, {u"Ort"}};
         if (gemischt) spalten.push_back({u"TEMP_DSQ", dao::dbByte});
-        for (const Testspalte& s : std::vector<Testspalte>{
-                 {u"TEMP_DSS", dao::dbByte}, {u"TEMP_DSN", dao::dbLong}, {u"TEMP_BN", dao::dbLong}, {u"TEMP_AMK", dao::dbText, 30}})
+        for (const Testspalte& s : std::vector<Testspalte>{{u"TEMP_DSS", dao::dbByte},
+                                                           {u"TEMP_DSN", dao::dbLong},
+                                                           {u"TEMP_BN", dao::dbLong},
+                                                           {u"TEMP_AMK", dao::dbText, 30}})
             spalten.push_back(s);
         std::vector<std::vector<Variante>> zeilen;
         for (const Satz& s : sätze) {
@@ -78,7 +87,8 @@ protected:
             zeilen.push_back({Variante(s.firma), Variante(static_cast<uint8_t>(s.status)), Variante(s.dsn),
                               Variante(s.status == 14 ? u"Firmenn. unvernünftig;" : u"")});
         TesttabelleAnlegen(
-            Arbeit, {{u"Firma"}, {u"TEMP_DSS", dao::dbByte}, {u"TEMP_DSN", dao::dbLong}, {u"TEMP_AMK", dao::dbText, 200}},
+            Arbeit,
+            {{u"Firma"}, {u"TEMP_DSS", dao::dbByte}, {u"TEMP_DSN", dao::dbLong}, {u"TEMP_AMK", dao::dbText, 200}},
             zeilen);
     }
 
@@ -167,9 +177,11 @@ TEST_F(Nachbearbeitung, AbfragetexteLaufenDurchDieMaschine) {
         {{Arbeit, {12}, std::nullopt, false}, u"SELECT [TEMP_AMK],* FROM [Arbeit]WHERE [TEMP_DSS] = 12", {6, 7}},
         {{Arbeit, {13}, 2, false}, u"SELECT [TEMP_AMK],* FROM [Arbeit]WHERE [TEMP_DSS] = 13AND [TEMP_BN] = 2", {3, 4}},
         {{Arbeit, {21, 22}, std::nullopt, false},
-         u"SELECT [TEMP_AMK],* FROM [Arbeit]WHERE [TEMP_DSS] = 21 OR [TEMP_DSS] = 22", {}},
+         u"SELECT [TEMP_AMK],* FROM [Arbeit]WHERE [TEMP_DSS] = 21 OR [TEMP_DSS] = 22",
+         {}},
         {{Arbeit, {11, 12}, 1, false},
-         u"SELECT [TEMP_AMK],* FROM [Arbeit]WHERE ([TEMP_DSS] = 11 OR [TEMP_DSS] = 12)AND [TEMP_BN] = 1", {6}},
+         u"SELECT [TEMP_AMK],* FROM [Arbeit]WHERE ([TEMP_DSS] = 11 OR [TEMP_DSS] = 12)AND [TEMP_BN] = 1",
+         {6}},
         {{Arbeit, {}, std::nullopt, false}, u"SELECT [TEMP_AMK],* FROM [Arbeit]WHERE 1 = 2", {}},
         {{Arbeit, {}, std::nullopt, true}, u"SELECT [TEMP_AMK],* FROM [Arbeit]WHERE 1=2", {}},
     };
@@ -207,7 +219,7 @@ TEST_F(Nachbearbeitung, AbfragetexteLaufenDurchDieMaschine) {
 TEST_F(Nachbearbeitung, DublettendialogNachDemLaden) {
     struct Fall {
         bool gemischt;
-        int spalten;             // of each grid
+        int spalten;  // of each grid
         const char* letzteSichtbare;
     };
     for (const Fall fall : {Fall{false, 7, "TEMP_DSS"}, Fall{true, 8, "TEMP_DSQ"}}) {
@@ -225,7 +237,8 @@ TEST_F(Nachbearbeitung, DublettendialogNachDemLaden) {
         EXPECT_FALSE(d.tmrAnsicht.Enabled());
         EXPECT_EQ(d.tmrAnsicht.Interval(), 10);
         const std::pair<forms::Beschriftung*, const char*> labels[] = {
-            {d.Label1, "Angereicherte Datensätze:"}, {d.Label2, "Zugeordnete Dubletten:"},
+            {d.Label1, "Angereicherte Datensätze:"},
+            {d.Label2, "Zugeordnete Dubletten:"},
             {d.Label3, "Tatsächlich zu übernehmende Datensätze:"}};
         for (const auto& [l, text] : labels) EXPECT_EQ(l->Caption(), QString::fromUtf8(text));
         for (const auto& [b, text] : std::vector<std::pair<forms::Schaltfläche*, const char*>>{
@@ -327,7 +340,8 @@ TEST_F(Nachbearbeitung, DublettenVerschiebenEinzelnUndAlle) {
             EXPECT_EQ(Ordner(d.dgdAngereichert), s.angereichert);
             EXPECT_EQ(Ordner(d.dgdDublette), s.dubletten);
             EXPECT_EQ(Ordner(d.dgdÜbernehmen), s.übernehmen);
-            for (auto* b : {d.btnFertig, d.btnAngereichert, d.btnDublette, d.btnÜbernehmen}) EXPECT_TRUE(b->isEnabled());
+            for (auto* b : {d.btnFertig, d.btnAngereichert, d.btnDublette, d.btnÜbernehmen})
+                EXPECT_TRUE(b->isEnabled());
             EXPECT_FALSE(TransaktionOffen());
             // The grids show what the table holds.
             const auto stände = Stände();
@@ -355,7 +369,7 @@ TEST_F(Nachbearbeitung, GruppenrasterFolgtEinenTaktSpäter) {
             bool stellt;  // arms the timer
             N dubletten;
         };
-        const Taste tasten[] = {{Qt::Key_Down, true, {3, 4}},    {Qt::Key_Up, true, {1, 2}},
+        const Taste tasten[] = {{Qt::Key_Down, true, {3, 4}},     {Qt::Key_Up, true, {1, 2}},
                                 {Qt::Key_PageDown, true, {3, 4}}, {Qt::Key_PageUp, true, {1, 2}},
                                 {Qt::Key_Home, false, {1, 2}},    {Qt::Key_Right, false, {1, 2}}};
         for (const Taste& t : tasten) {
@@ -409,7 +423,8 @@ TEST_F(Nachbearbeitung, DublettenFertigFragtUndZählt) {
             std::vector<int> antworten;
             bool offen;
         };
-        for (const Antwort& a : {Antwort{{vb::No}, true}, Antwort{{vb::Yes, vb::No}, true}, Antwort{{vb::Yes, vb::Yes}, false}}) {
+        for (const Antwort& a :
+             {Antwort{{vb::No}, true}, Antwort{{vb::Yes, vb::No}, true}, Antwort{{vb::Yes, vb::Yes}, false}}) {
             const size_t vorher = dialoge.meldungen.size();
             for (int antwort : a.antworten) dialoge.Antworten(antwort);
             Klicken(d.btnFertig);
@@ -566,7 +581,7 @@ TEST_F(Nachbearbeitung, FehlschlägeImDialog) {
     gAbbruch = false;
     gZieltabelle = u"Fehlt";
     for (const QString& meldung : {QStringLiteral("Fehler beim Anzeigen der Ergebnisse der Dublettensuche."),
-                                  QStringLiteral("Fehler beim Anzeigen der Ergebnisse der Müllsuche.")}) {
+                                   QStringLiteral("Fehler beim Anzeigen der Ergebnisse der Müllsuche.")}) {
         gFehlerAbbruch = false;
         dialoge.Antworten(vb::Abort, meldung);
         bool geladen = true;
@@ -610,7 +625,8 @@ TEST_F(Nachbearbeitung, MüllVerschiebenUndFertig) {
     Zeigen<frmMüllBearbeiten>([&](frmMüllBearbeiten& d) {
         EXPECT_EQ(d.windowTitle(), QStringLiteral(" Nachbearbeitung"));
         EXPECT_EQ(d.size(), QSize(forms::Pixel(10500), forms::Pixel(7935)));
-        EXPECT_FALSE(d.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+        EXPECT_FALSE(d.windowFlags() &
+                     (Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
         EXPECT_EQ(d.Label2->Caption(), QStringLiteral("Mülldatensätze:"));
         EXPECT_EQ(d.Label3->Caption(), QStringLiteral("Doch beibehalten:"));
         EXPECT_EQ(d.adoMüll->Caption, QStringLiteral("Müll"));
@@ -630,10 +646,8 @@ TEST_F(Nachbearbeitung, MüllVerschiebenUndFertig) {
         Datenraster* raster[] = {d.dgdMüll, d.dgdÜbernehmen};
         for (const Müllschritt& s : schritte) {
             SCOPED_TRACE(s.was);
-            if (s.aktion == 'R')
-                Rechtsklick(raster[s.raster], s.zeile);
-            else
-                Klicken(s.aktion == 'M' ? d.btnMüll : d.btnÜbernehmen);
+            if (s.aktion == 'R') Rechtsklick(raster[s.raster], s.zeile);
+            else Klicken(s.aktion == 'M' ? d.btnMüll : d.btnÜbernehmen);
             EXPECT_EQ(Ordner(d.dgdMüll), s.müll);
             EXPECT_EQ(Ordner(d.dgdÜbernehmen), s.behalten);
             for (auto* b : {d.btnFertig, d.btnMüll, d.btnÜbernehmen}) EXPECT_TRUE(b->isEnabled());
@@ -642,8 +656,8 @@ TEST_F(Nachbearbeitung, MüllVerschiebenUndFertig) {
             for (int n : s.behalten) EXPECT_EQ(stände.at(n), 23);
         }
         // One question, also with records kept; "Nein" leaves the dialog open.
-        const QString frage =
-            QStringLiteral("Sollen wirklich sämtliche im Ordner 'Mülldatensätze'\rbefindliche Datensätze gelöscht werden?");
+        const QString frage = QStringLiteral(
+            "Sollen wirklich sämtliche im Ordner 'Mülldatensätze'\rbefindliche Datensätze gelöscht werden?");
         for (int antwort : {vb::No, vb::Yes}) {
             dialoge.Antworten(antwort);
             Klicken(d.btnFertig);
@@ -685,7 +699,8 @@ QStringList Layoutfehler(const QWidget& d) {
                 if (r->isColumnHidden(s)) continue;
                 const QString kopf = r->model()->headerData(s, Qt::Horizontal, Qt::DisplayRole).toString();
                 if (r->horizontalHeader()->fontMetrics().horizontalAdvance(kopf) + 8 > r->columnWidth(s))
-                    fehler << r->objectName() + QStringLiteral(": Spaltenkopf ") + kopf + QStringLiteral(" abgeschnitten");
+                    fehler << r->objectName() + QStringLiteral(": Spaltenkopf ") + kopf +
+                                  QStringLiteral(" abgeschnitten");
             }
     }
     return fehler;
@@ -697,7 +712,8 @@ void Aufnehmen(QWidget& d, const QString& datei) {
     ASSERT_TRUE(QDir().mkpath(ordner));
     EXPECT_TRUE(d.grab().toImage().save(ordner + datei)) << datei.toStdString();
     const QStringList fehler = Layoutfehler(d);
-    EXPECT_TRUE(fehler.isEmpty()) << datei.toStdString() << ":\n  " << fehler.join(QStringLiteral("\n  ")).toStdString();
+    EXPECT_TRUE(fehler.isEmpty()) << datei.toStdString() << ":\n  "
+                                  << fehler.join(QStringLiteral("\n  ")).toStdString();
 }
 
 TEST_F(Nachbearbeitung, BildschirmfotosDerDialoge) {
@@ -745,7 +761,8 @@ protected:
     void SetUp() override {
         Nachbearbeitung::SetUp();
         DatenbankSchließen(gDatenbank);
-        DatenbankAnlegen({{u"Kunden", Kundenzeilen()}, {u"Lieferanten", Lieferantenzeilen()}, {u"Adressen", Müllzeilen()}});
+        DatenbankAnlegen(
+            {{u"Kunden", Kundenzeilen()}, {u"Lieferanten", Lieferantenzeilen()}, {u"Adressen", Müllzeilen()}});
         gZieltabelle.clear();
     }
     static S Tabellen() {
@@ -867,7 +884,8 @@ TEST_F(NachbearbeitungImFenster, MüllsucheBehältEinenUndEntferntDenAnderen) {
     });
     Starten();
     ASSERT_EQ(gAktuellerRahmen, 23);
-    EXPECT_EQ(TabellenSpalte(u"Sauber", u"Firma"), (S{"Müller GmbH", "Müller GmbH", "Schmidt AG", "Weber KG", "12345"}));
+    EXPECT_EQ(TabellenSpalte(u"Sauber", u"Firma"),
+              (S{"Müller GmbH", "Müller GmbH", "Schmidt AG", "Weber KG", "12345"}));
     EXPECT_TRUE(KeineArbeitsspalten(u"Sauber"));
     Weiter();
     ASSERT_EQ(gAktuellerRahmen, 3);
@@ -918,13 +936,15 @@ TEST_F(NachbearbeitungImFenster, DatenHinzufügenÖffnetMitLeeremAngereichertenO
     Zweitabellen(5, 61);
     WennOffen<frmDublettenBearbeiten>([&](frmDublettenBearbeiten& d) {
         EXPECT_TRUE(d.dgdAngereichert->EOF_());
-        EXPECT_EQ(Anzeigeabfrage(d.adoDublette->RecordSource()), u"SELECT [TEMP_AMK],* FROM [" + gZieltabelle + u"]WHERE 1 = 2");
+        EXPECT_EQ(Anzeigeabfrage(d.adoDublette->RecordSource()),
+                  u"SELECT [TEMP_AMK],* FROM [" + gZieltabelle + u"]WHERE 1 = 2");
         ASSERT_EQ(Ordner(d.dgdÜbernehmen).size(), 1u);
         EXPECT_EQ(d.dgdÜbernehmen->Wert(u"TEMP_AMK").alsText(), u"Angereichert");
         d.dgdAngereichert->setFocus();
         QTest::keyClick(d.dgdAngereichert, Qt::Key_Down);
         EXPECT_FALSE(d.tmrAnsicht.Enabled());
-        EXPECT_EQ(Anzeigeabfrage(d.adoDublette->RecordSource()), u"SELECT [TEMP_AMK],* FROM [" + gZieltabelle + u"]WHERE 1=2");
+        EXPECT_EQ(Anzeigeabfrage(d.adoDublette->RecordSource()),
+                  u"SELECT [TEMP_AMK],* FROM [" + gZieltabelle + u"]WHERE 1=2");
         Klicken(d.btnDublette);
         EXPECT_EQ(Ordner(d.dgdÜbernehmen).size(), 1u);
         dialoge.Antworten(vb::Yes, QStringLiteral("Sollen wirklich"));

@@ -48,9 +48,11 @@ TEST_F(Optionen, FeldartenmenüTyptGenauDieGezeigteZeile) {
         QString suffix;
     };
     const Wahl wahlen[] = {
-        {"smnAdresse(2)", 3, 3, "(Straße,Hausnummer)"}, {"smnAdresse(4)", 3, 8, "(Ort)"},
+        {"smnAdresse(2)", 3, 3, "(Straße,Hausnummer)"},
+        {"smnAdresse(4)", 3, 8, "(Ort)"},
         {"smnAdresse(4)", 3, 8, "(Ort)"},  // the same choice twice: no accumulation
-        {"smnFeldArten(1)", 1, 1, "(Index)"}, {"smnKontakt(5)", 4, 7, "(Anrede,Vorname,Nachname)"},
+        {"smnFeldArten(1)", 1, 1, "(Index)"},
+        {"smnKontakt(5)", 4, 7, "(Anrede,Vorname,Nachname)"},
         {"smnInternet(1)", 6, 2, "(Internetadresse)"},
     };
     for (const Wahl& w : wahlen) {
@@ -64,7 +66,8 @@ TEST_F(Optionen, FeldartenmenüTyptGenauDieGezeigteZeile) {
     }
     EXPECT_EQ(f->lstFelder->List(0), firma);
     // Centred horizontally at the pointer.
-    const QPoint zeiger = f->lstFelder->viewport()->mapToGlobal(f->lstFelder->visualItemRect(f->lstFelder->item(1)).center());
+    const QPoint zeiger =
+        f->lstFelder->viewport()->mapToGlobal(f->lstFelder->visualItemRect(f->lstFelder->item(1)).center());
     EXPECT_EQ(gezeigtBei, QPoint(zeiger.x() - f->mnuFeldArten->sizeHint().width() / 2, zeiger.y()));
 
     // A submenu's own entry, the right button and a press below the rows change nothing.
@@ -85,7 +88,8 @@ TEST_F(Optionen, FeldartenmenüTyptGenauDieGezeigteZeile) {
 TEST_F(Optionen, ZeilenLangerNamen) {
     const Text zehn = u"Zehnzeiche", dreiunddreißig(33, u'N'), überlang(50, u'L');
     DatenbankÖffnen(Variante(ausUtf8(datenbank)), Variante(u""), gDatenbank);
-    TesttabelleAnlegen(u"Lang", {{zehn}, {dreiunddreißig}, {überlang}}, {{Variante(u"a"), Variante(u"b"), Variante(u"c")}});
+    TesttabelleAnlegen(u"Lang", {{zehn}, {dreiunddreißig}, {überlang}},
+                       {{Variante(u"a"), Variante(u"b"), Variante(u"c")}});
     DatenbankSchließen(gDatenbank);
     ZurZuordnung(QStringLiteral("Lang"));
     Wählen(0, QStringLiteral("smnFeldArten(1)"));
@@ -183,13 +187,42 @@ TEST_F(Optionen, ProtokollseitenZeichnenIhreBalken) {
         QString texte[4];
     };
     const Fall fälle[] = {
-        {13, u"Ziel", 120, 0, 40, "shpDubletten", {3435, 412, 3228}, {600, 3623, 807},
+        {13,
+         u"Ziel",
+         120,
+         0,
+         40,
+         "shpDubletten",
+         {3435, 412, 3228},
+         {600, 3623, 807},
          {"1000 Datensätze", "120 Dubletten", "940 Datensätze nach Korrektur", "8% Verunreinigung"}},
-        {23, u"Ziel", 0, 60, 0, "shpMüll", {3435, 206, 3228}, {600, 3829, 807},
+        {23,
+         u"Ziel",
+         0,
+         60,
+         0,
+         "shpMüll",
+         {3435, 206, 3228},
+         {600, 3829, 807},
          {"1000 Datensätze", "60 Mülldatensätze", "940 Datensätze nach Bereinigung", "6% Verunreinigung"}},
-        {53, u"Groß", 7, 0, 0, "shpDatenabgleich", {3435, 12, 3778}, {600, 4023, 257},
-         {"1000 Quelldatensätze", "davon 3 in Referenz vorhanden", "1100 Datensätze nach Abgleich", "0% Übereinstimmung"}},
-        {63, u"Groß", 401, 0, 0, "shpNeueDaten", {3122, 626, 3435}, {913, 3409, 600},
+        {53,
+         u"Groß",
+         7,
+         0,
+         0,
+         "shpDatenabgleich",
+         {3435, 12, 3778},
+         {600, 4023, 257},
+         {"1000 Quelldatensätze", "davon 3 in Referenz vorhanden", "1100 Datensätze nach Abgleich",
+          "0% Übereinstimmung"}},
+        {63,
+         u"Groß",
+         401,
+         0,
+         0,
+         "shpNeueDaten",
+         {3122, 626, 3435},
+         {913, 3409, 600},
          {"1000 Quelldatensätze", "200 doppelt vorhanden", "1100 Datensätze nach Korrektur", "20% Übereinstimmung"}},
     };
     for (const Fall& fall : fälle) {
@@ -202,7 +235,8 @@ TEST_F(Optionen, ProtokollseitenZeichnenIhreBalken) {
         EXPECT_FALSE(f->btnZurück->isVisible());
         EXPECT_EQ(f->btnWeiter->Caption(), QStringLiteral("Fertig"));
         for (int i = 0; i < 3; ++i) {
-            auto* b = dynamic_cast<forms::Figur*>(f->Elemente().Finden(QString::fromUtf8(fall.balken) + QString::number(i + 1)));
+            auto* b = dynamic_cast<forms::Figur*>(
+                f->Elemente().Finden(QString::fromUtf8(fall.balken) + QString::number(i + 1)));
             ASSERT_TRUE(b);
             EXPECT_EQ(b->Höhe(), fall.höhe[i]) << i;
             EXPECT_EQ(b->Oben(), fall.oben[i]) << i;
@@ -226,7 +260,8 @@ TEST_F(Optionen, ProtokollseitenZeichnenIhreBalken) {
 TEST_F(Optionen, SplittenUndVerschmelzenBisZurErgebnisseite) {
     BisZurTabelle();
     ASSERT_NO_FATAL_FAILURE(SplittenBisZurErgebnisseite(QStringLiteral("Gesplittet")));
-    EXPECT_EQ(TabellenSpalten(u"Gesplittet"), (std::vector<std::string>{"Firma", "Str", "Nr", "PLZ", "Ort", "Telefon"}));
+    EXPECT_EQ(TabellenSpalten(u"Gesplittet"),
+              (std::vector<std::string>{"Firma", "Str", "Nr", "PLZ", "Ort", "Telefon"}));
     EXPECT_EQ(TabellenSpalte(u"Gesplittet", u"Nr"), (std::vector<std::string>{"5", "5", "1", "12"}));
     Weiter();
     ASSERT_EQ(gAktuellerRahmen, 3);

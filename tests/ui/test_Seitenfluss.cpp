@@ -1,8 +1,9 @@
 // The wizard's pages and routes in the real window.
+#include <filesystem>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QTimer>
-#include <filesystem>
 
 #include "foundation/mdlFeldInhalte.h"
 #include "ui/Fenstertest.h"
@@ -57,9 +58,9 @@ TEST_F(Fenstertest, StartZeigtSeiteNullMitWeiterUndBeenden) {
 // ---- routes ----
 
 struct Schritt {
-    char taste;   // W Weiter, Z Zurück, A the operation button `wahl`, T the second table Lieferanten chosen
+    char taste;  // W Weiter, Z Zurück, A the operation button `wahl`, T the second table Lieferanten chosen
     int wahl;
-    int seite;    // the page shown afterwards
+    int seite;                            // the page shown afterwards
     const char16_t* zuordnung = nullptr;  // page 7: the table it assigns
 };
 
@@ -70,17 +71,35 @@ struct Route {
 
 TEST_F(Seitenfluss, JedeRouteVorUndZurück) {
     const Route routen[] = {
-        {"Dubletten", {{'A', 3, 7, u"Kunden"}, {'W', 0, 4}, {'W', 0, 11}, {'Z', 0, 4}, {'Z', 0, 7, u"Kunden"},
-                       {'Z', 0, 5}}},
+        {"Dubletten",
+         {{'A', 3, 7, u"Kunden"}, {'W', 0, 4}, {'W', 0, 11}, {'Z', 0, 4}, {'Z', 0, 7, u"Kunden"}, {'Z', 0, 5}}},
         {"Müll", {{'A', 2, 7, u"Kunden"}, {'W', 0, 4}, {'W', 0, 21}, {'Z', 0, 4}, {'Z', 0, 7}, {'Z', 0, 5}}},
         {"Splitten", {{'A', 1, 4}, {'W', 0, 31}, {'Z', 0, 4}, {'Z', 0, 5}}},
         {"Verschmelzen", {{'A', 0, 4}, {'W', 0, 41}, {'Z', 0, 4}, {'Z', 0, 5}}},
         {"Datenabgleich",
-         {{'A', 4, 51}, {'T', 0, 51}, {'W', 0, 7, u"Kunden"}, {'W', 0, 7, u"Lieferanten"}, {'W', 0, 4}, {'W', 0, 11}, {'Z', 0, 4},
-          {'Z', 0, 7, u"Lieferanten"}, {'Z', 0, 7, u"Kunden"}, {'Z', 0, 51}, {'Z', 0, 5}}},
+         {{'A', 4, 51},
+          {'T', 0, 51},
+          {'W', 0, 7, u"Kunden"},
+          {'W', 0, 7, u"Lieferanten"},
+          {'W', 0, 4},
+          {'W', 0, 11},
+          {'Z', 0, 4},
+          {'Z', 0, 7, u"Lieferanten"},
+          {'Z', 0, 7, u"Kunden"},
+          {'Z', 0, 51},
+          {'Z', 0, 5}}},
         {"Daten hinzufügen",
-         {{'A', 5, 61}, {'T', 0, 61}, {'W', 0, 7, u"Kunden"}, {'W', 0, 7, u"Lieferanten"}, {'W', 0, 4}, {'W', 0, 11}, {'Z', 0, 4},
-          {'Z', 0, 7, u"Lieferanten"}, {'Z', 0, 7, u"Kunden"}, {'Z', 0, 61}, {'Z', 0, 5}}},
+         {{'A', 5, 61},
+          {'T', 0, 61},
+          {'W', 0, 7, u"Kunden"},
+          {'W', 0, 7, u"Lieferanten"},
+          {'W', 0, 4},
+          {'W', 0, 11},
+          {'Z', 0, 4},
+          {'Z', 0, 7, u"Lieferanten"},
+          {'Z', 0, 7, u"Kunden"},
+          {'Z', 0, 61},
+          {'Z', 0, 5}}},
     };
     BisZurTabelle();
     Weiter();
@@ -91,14 +110,12 @@ TEST_F(Seitenfluss, JedeRouteVorUndZurück) {
         for (size_t i = 0; i < r.schritte.size(); ++i) {
             const Schritt& s = r.schritte[i];
             SCOPED_TRACE(i);
-            if (s.taste == 'A')
-                Klicken(f->btnAuswahl[s.wahl]);
+            if (s.taste == 'A') Klicken(f->btnAuswahl[s.wahl]);
             else if (s.taste == 'T')
-                (gAktuellerRahmen == 51 ? f->cbxDatenabgleich : f->cbxNeueDaten)->TextSetzen(QStringLiteral("Lieferanten"));
-            else if (s.taste == 'W')
-                Weiter();
-            else
-                Zurück();
+                (gAktuellerRahmen == 51 ? f->cbxDatenabgleich : f->cbxNeueDaten)
+                    ->TextSetzen(QStringLiteral("Lieferanten"));
+            else if (s.taste == 'W') Weiter();
+            else Zurück();
             ASSERT_EQ(gAktuellerRahmen, s.seite);
             EXPECT_EQ(SichtbareRahmen(), std::vector<int>{s.seite});
             if (s.zuordnung) {
@@ -215,7 +232,7 @@ TEST_F(Seitenfluss, TabellenseiteVerlangtEineTabelleMitDatensätzen) {
 struct Namensfall {
     const char16_t* verbindung;  // gDAOVerbindung; empty: the open database's own
     QString name;
-    const char* meldung;          // part of the refusal; null: accepted
+    const char* meldung;  // part of the refusal; null: accepted
 };
 
 TEST_F(Seitenfluss, ZieltabellenNamen) {
@@ -327,8 +344,9 @@ TEST_F(Seitenfluss, SuchoptionenVorbesetzenUndPrüfen) {
     // Firma, Strasse, PLZ, Ort, Telefon; no company name but a surname; postcode and town in one column.
     gFelder1 = {{4, 4}, {3, 1}, {3, 4 | 8}, {0, 1}, {5, 2}};
     Betreten(11);
-    const QString erwartet[9] = {"Firma", "PLZ", "Strasse", "*** Unbenutzt ***", "Telefon",
-                                 "*** Unbenutzt ***", "PLZ", "PLZ", "*** Unbenutzt ***"};
+    const QString erwartet[9] = {
+        "Firma", "PLZ", "Strasse",          "*** Unbenutzt ***", "Telefon", "*** Unbenutzt ***",
+        "PLZ",   "PLZ", "*** Unbenutzt ***"};
     for (int i = 0; i < 9; ++i) {
         EXPECT_EQ(f->cbxSuchFeld[i]->Text(), erwartet[i]) << i;
         EXPECT_EQ(f->cbxSuchFeld[i]->ListCount(), 6) << i;
@@ -406,8 +424,8 @@ TEST_F(Fenstertest, FortschrittsanzeigeRechnetWieDerKern) {
         float balken;
         QString text;
     };
-    const Fall fälle[] = {{0, 40, 0, "0 %"}, {1, 3, 100.0f / 3, "33 %"}, {1, 8, 12.5f, "13 %"},
-                          {40, 40, 100, "100 %"}, {5, 0, 0, "0 %"}};
+    const Fall fälle[] = {
+        {0, 40, 0, "0 %"}, {1, 3, 100.0f / 3, "33 %"}, {1, 8, 12.5f, "13 %"}, {40, 40, 100, "100 %"}, {5, 0, 0, "0 %"}};
     for (const Fall& fall : fälle) {
         gFortschrittPosition = fall.erledigt;
         gFortschrittGesamt = fall.gesamt;

@@ -32,7 +32,7 @@ inline constexpr int32_t EinAusgabefehler = 57;
 inline constexpr int32_t VerwendungVonNull = 94;
 }  // namespace fehlernummer
 
-[[noreturn]] void FehlerAuslösen(int32_t nummer);                       // with the runtime's own text
+[[noreturn]] void FehlerAuslösen(int32_t nummer);  // with the runtime's own text
 [[noreturn]] void FehlerAuslösen(int32_t nummer, Text beschreibung);
 
 // The error being handled (what the original read from its Err object).

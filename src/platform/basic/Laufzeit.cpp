@@ -259,8 +259,8 @@ Text Format(double wert, TextSicht muster) {
     const double faktor = std::pow(10.0, static_cast<double>(nachkomma));
     double gerundet = std::round(wert * faktor) / faktor;  // halves away from zero
     char buf[400];
-    std::snprintf(buf, sizeof buf, "%0*.*f", static_cast<int>(ganzStellen + (nachkomma ? nachkomma + 1 : 0) +
-                                                              (gerundet < 0 ? 1 : 0)),
+    std::snprintf(buf, sizeof buf, "%0*.*f",
+                  static_cast<int>(ganzStellen + (nachkomma ? nachkomma + 1 : 0) + (gerundet < 0 ? 1 : 0)),
                   static_cast<int>(nachkomma), gerundet);
     std::string s(buf);
     if (s == "-0" || s.find_first_not_of("-0.") == std::string::npos) {

@@ -12,9 +12,9 @@ inline int32_t Len(const Text& s) { return static_cast<int32_t>(s.size()); }
 inline int32_t Len(const char16_t* s) { return Len(TextSicht(s)); }
 Variante Len(const Variante& v);  // Null gives Null, Empty 0, a number the length of its text
 
-Text Left(TextSicht s, int32_t n);                   // n < 0 raises error 5
+Text Left(TextSicht s, int32_t n);  // n < 0 raises error 5
 Text Right(TextSicht s, int32_t n);
-Text Mid(TextSicht s, int32_t start);                // start < 1 raises error 5
+Text Mid(TextSicht s, int32_t start);  // start < 1 raises error 5
 Text Mid(TextSicht s, int32_t start, int32_t laenge);
 
 // 0 when not found; an empty search text is found at `start` (0 when start > Len + 1).
@@ -51,13 +51,13 @@ Text DatumAlsText(double tage);  // "dd.mm.yyyy", " hh:mm:ss" when a time is hel
 // (zero-padded integer part, fixed decimals, halves away from zero).
 Text Format(double wert, TextSicht muster);
 
-double Int(double d);        // floor
-double Fix(double d);        // toward zero
-int32_t CLng(double d);      // half to even; overflow raises error 6
-int16_t CInt(double d);      // half to even; overflow raises error 6
+double Int(double d);           // floor
+double Fix(double d);           // toward zero
+int32_t CLng(double d);         // half to even; overflow raises error 6
+int16_t CInt(double d);         // half to even; overflow raises error 6
 double RundenGerade(double d);  // half to even
 
 // The program's random generator (the runtime's 24-bit linear congruential one).
-void Randomize();                 // from the clock
-void RandomizeMit(uint32_t saat); // fixed seed, for tests
-float Rnd();                      // uniform in [0, 1)
+void Randomize();                  // from the clock
+void RandomizeMit(uint32_t saat);  // fixed seed, for tests
+float Rnd();                       // uniform in [0, 1)

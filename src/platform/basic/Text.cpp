@@ -1,10 +1,10 @@
 #include "platform/basic/Text.h"
 
-#include <array>
-
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
+
+#include <array>
 
 Text ausUtf8(std::string_view utf8) {
     Text out;
@@ -60,8 +60,12 @@ Text abbilden(TextSicht text, F f) {
 }
 }  // namespace
 
-Text Grossbuchstaben(TextSicht text) { return abbilden(text, [](UChar32 c) { return u_toupper(c); }); }
-Text Kleinbuchstaben(TextSicht text) { return abbilden(text, [](UChar32 c) { return u_tolower(c); }); }
+Text Grossbuchstaben(TextSicht text) {
+    return abbilden(text, [](UChar32 c) { return u_toupper(c); });
+}
+Text Kleinbuchstaben(TextSicht text) {
+    return abbilden(text, [](UChar32 c) { return u_tolower(c); });
+}
 
 namespace {
 constexpr std::array<char16_t, 32> kObereSteuerzeichen = {
@@ -96,4 +100,3 @@ Text TextAusAnsi(std::string_view ansi) {
     }
     return out;
 }
-

@@ -17,7 +17,7 @@ public:
     Variante(uint8_t b);
     Variante(int16_t i);
     Variante(int32_t l);
-    Variante(int64_t l);   // Long when it fits, else Double
+    Variante(int64_t l);  // Long when it fits, else Double
     Variante(float s);
     Variante(double d);
     Variante(const char16_t* t);

@@ -10,8 +10,8 @@
 // engine's own or SQLite's (rowid, sqlite_…, the engine's __… tables).
 #include <cstdint>
 #include <functional>
-#include <utility>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/basic/Text.h"
@@ -209,10 +209,10 @@ public:
     // Up to n rows from the current one, indexed [column][row]; moves past them.
     std::vector<std::vector<Variante>> GetRows(int32_t n);
     void AddNew();
-    void Edit();            // needs a current record
-    void Update();          // checks the values by the field rules and writes
+    void Edit();    // needs a current record
+    void Update();  // checks the values by the field rules and writes
     void CancelUpdate();
-    void Delete();          // the current record; it stays current but unreadable (3167)
+    void Delete();  // the current record; it stays current but unreadable (3167)
     void Requery();
     // Jet criteria as in a WHERE clause ("[TEMP_DSN] = 5"): the first, next, last or
     // previous matching row of the set becomes current; none: NoMatch, position kept.
@@ -249,18 +249,18 @@ private:
     std::shared_ptr<detail::Verbindung> db_;
     TableDefPtr tabelle_;
     int32_t typ_ = dbOpenDynaset;
-    std::u16string sql_;                 // the rowid query, kept for Requery
+    std::u16string sql_;  // the rowid query, kept for Requery
     std::vector<Variante> parameter_;
-    std::vector<int32_t> spalten_;       // table field per recordset column
-    std::vector<int64_t> zeilen_;        // rowids in order
-    int64_t pos_ = -1;                   // -1 BOF, zeilen_.size() EOF
-    bool gelöscht_ = false;              // current record deleted through Delete
+    std::vector<int32_t> spalten_;  // table field per recordset column
+    std::vector<int64_t> zeilen_;   // rowids in order
+    int64_t pos_ = -1;              // -1 BOF, zeilen_.size() EOF
+    bool gelöscht_ = false;         // current record deleted through Delete
     bool keinTreffer_ = false;
     void suchen(TextSicht kriterium, int64_t ab, int schritt);
     bool geschlossen_ = false;
-    int modus_ = 0;                      // 0 none, 1 AddNew, 2 Edit
-    std::vector<Variante> puffer_;       // edit buffer per table field (Empty = untouched)
-    mutable int64_t geladen_ = -1;       // rowid of the cached row
+    int modus_ = 0;                 // 0 none, 1 AddNew, 2 Edit
+    std::vector<Variante> puffer_;  // edit buffer per table field (Empty = untouched)
+    mutable int64_t geladen_ = -1;  // rowid of the cached row
     mutable std::vector<Variante> zeile_;
     Sammlung<Field> felder_;
     std::unique_ptr<detail::Strom> strom_;  // GetRows in order, see DaoIntern.h
@@ -279,8 +279,7 @@ public:
     Sammlung<TableDef>& TableDefs();
     Sammlung<Relation>& Relations();
     TableDefPtr CreateTableDef(Text name = {}) const;
-    RelationPtr CreateRelation(Text name = {}, Text tabelle = {}, Text fremdTabelle = {},
-                               int32_t attribute = 0) const;
+    RelationPtr CreateRelation(Text name = {}, Text tabelle = {}, Text fremdTabelle = {}, int32_t attribute = 0) const;
     // A table name or a Jet SELECT text; dbOpenTable only for a table name.
     RecordsetPtr OpenRecordset(TextSicht quelle, int32_t typ = dbOpenDynaset);
     // A Jet DELETE statement.
@@ -317,13 +316,11 @@ public:
     // database: 3343; locked: 3260; unreadable: 3044). Opening writes nothing to the
     // file. A file that is read-only on disk opens read-only: every change raises 3027.
     // Other formats go to their storage driver (none: 3170).
-    DatabasePtr OpenDatabase(TextSicht name, bool exklusiv = false, bool nurLesen = false,
-                             TextSicht connect = {});
+    DatabasePtr OpenDatabase(TextSicht name, bool exklusiv = false, bool nurLesen = false, TextSicht connect = {});
     // A database over a storage driver: its tables are mirrored into a private working
     // store and the changed ones handed back to the driver on Flush and Close. `name` is what
     // Database::Name reports.
-    DatabasePtr OpenDatabase(std::unique_ptr<speicher::Speichertreiber> treiber, TextSicht name,
-                             bool nurLesen = false);
+    DatabasePtr OpenDatabase(std::unique_ptr<speicher::Speichertreiber> treiber, TextSicht name, bool nurLesen = false);
     // A new empty native database; an existing file raises 3204.
     DatabasePtr CreateDatabase(TextSicht name);
     void BeginTrans();
@@ -349,7 +346,8 @@ WorkspacePtr CreateWorkspace(Text name, Text benutzer, Text passwort, int32_t ty
 
 template <class T>
 std::shared_ptr<T> Sammlung<T>::Item(int32_t pos) const {
-    if (pos < 0 || pos >= Count()) FehlerAuslösen(fehler::NichtInAuflistung, u"Element in dieser Auflistung nicht gefunden.");
+    if (pos < 0 || pos >= Count())
+        FehlerAuslösen(fehler::NichtInAuflistung, u"Element in dieser Auflistung nicht gefunden.");
     return liste_[static_cast<size_t>(pos)];
 }
 
@@ -366,7 +364,9 @@ int32_t Sammlung<T>::Position(TextSicht name) const {
 template <class T>
 std::shared_ptr<T> Sammlung<T>::Item(TextSicht name) const {
     const int32_t p = Position(name);
-    if (p < 0) FehlerAuslösen(fehler::NichtInAuflistung, u"Element in dieser Auflistung nicht gefunden: '" + Text(name) + u"'.");
+    if (p < 0)
+        FehlerAuslösen(fehler::NichtInAuflistung,
+                       u"Element in dieser Auflistung nicht gefunden: '" + Text(name) + u"'.");
     return liste_[static_cast<size_t>(p)];
 }
 
@@ -374,7 +374,8 @@ template <class T>
 void Sammlung<T>::Append(std::shared_ptr<T> objekt) {
     if (!objekt) FehlerAuslösen(91, u"Objektvariable nicht festgelegt.");
     if (Position(objekt->Name()) >= 0)
-        FehlerAuslösen(fehler::NameVorhanden, u"Ein Objekt namens '" + objekt->Name() + u"' ist in der Auflistung bereits vorhanden.");
+        FehlerAuslösen(fehler::NameVorhanden,
+                       u"Ein Objekt namens '" + objekt->Name() + u"' ist in der Auflistung bereits vorhanden.");
     if (vorAnhängen_) vorAnhängen_(objekt);
     liste_.push_back(std::move(objekt));
     if (nachÄndern_) nachÄndern_();
@@ -383,7 +384,9 @@ void Sammlung<T>::Append(std::shared_ptr<T> objekt) {
 template <class T>
 void Sammlung<T>::Delete(TextSicht name) {
     const int32_t p = Position(name);
-    if (p < 0) FehlerAuslösen(fehler::NichtInAuflistung, u"Element in dieser Auflistung nicht gefunden: '" + Text(name) + u"'.");
+    if (p < 0)
+        FehlerAuslösen(fehler::NichtInAuflistung,
+                       u"Element in dieser Auflistung nicht gefunden: '" + Text(name) + u"'.");
     if (vorLöschen_) vorLöschen_(liste_[static_cast<size_t>(p)], p);
     liste_.erase(liste_.begin() + p);
     if (nachÄndern_) nachÄndern_();

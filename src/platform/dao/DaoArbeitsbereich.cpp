@@ -66,13 +66,13 @@ DatabasePtr Workspace::OpenDatabase(TextSicht name, bool exklusiv, bool nurLesen
     // for writing must fail instead, so the user learns it before any work is done.
     // The mode bits count too: root may write a file the user marked read-only.
     if (!nurLesen && (sqlite3_db_readonly(v->db, "main") == 1 || !speicher::Beschreibbar(pfad)))
-        FehlerAuslösen(fehler::DateiNichtÖffenbar, u"Die Datei '" + pfadText + u"' ist schreibgeschützt und kann nicht zum Schreiben "
-                             u"geöffnet werden.");
+        FehlerAuslösen(fehler::DateiNichtÖffenbar, u"Die Datei '" + pfadText +
+                                                       u"' ist schreibgeschützt und kann nicht zum Schreiben "
+                                                       u"geöffnet werden.");
     return anmelden(std::move(v), exklusiv);
 }
 
-DatabasePtr Workspace::OpenDatabase(std::unique_ptr<speicher::Speichertreiber> treiber, TextSicht name,
-                                    bool nurLesen) {
+DatabasePtr Workspace::OpenDatabase(std::unique_ptr<speicher::Speichertreiber> treiber, TextSicht name, bool nurLesen) {
     if (!treiber) FehlerAuslösen(91, u"Objektvariable nicht festgelegt.");
     auto v = std::make_shared<detail::Verbindung>();
     v->selbst = v;
@@ -100,7 +100,8 @@ DatabasePtr Workspace::OpenDatabase(std::unique_ptr<speicher::Speichertreiber> t
 
 DatabasePtr Workspace::CreateDatabase(TextSicht name) {
     const std::string pfad = nachUtf8(name);
-    if (pfad.empty() || Existiert(pfad)) FehlerAuslösen(fehler::DatenbankVorhanden, u"Die Datenbank '" + Text(name) + u"' existiert bereits.");
+    if (pfad.empty() || Existiert(pfad))
+        FehlerAuslösen(fehler::DatenbankVorhanden, u"Die Datenbank '" + Text(name) + u"' existiert bereits.");
     auto v = Verbinden(Text(name), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, false);
     v->ausführen(u"PRAGMA encoding='UTF-16le'");
     v->strukturSchreiben();
@@ -121,7 +122,8 @@ void Workspace::BeginTrans() {
 }
 
 void Workspace::CommitTrans() {
-    if (tiefe_ == 0) FehlerAuslösen(fehler::KeineTransaktion, u"Es wurde keine Transaktion begonnen, die bestätigt werden könnte.");
+    if (tiefe_ == 0)
+        FehlerAuslösen(fehler::KeineTransaktion, u"Es wurde keine Transaktion begonnen, die bestätigt werden könnte.");
     const std::string n = "RELEASE purivo_t" + std::to_string(tiefe_);
     --tiefe_;
     for (auto& w : datenbanken_)
@@ -130,7 +132,9 @@ void Workspace::CommitTrans() {
 }
 
 void Workspace::Rollback() {
-    if (tiefe_ == 0) FehlerAuslösen(fehler::KeineTransaktion, u"Es wurde keine Transaktion begonnen, die zurückgesetzt werden könnte.");
+    if (tiefe_ == 0)
+        FehlerAuslösen(fehler::KeineTransaktion,
+                       u"Es wurde keine Transaktion begonnen, die zurückgesetzt werden könnte.");
     const std::string n = "purivo_t" + std::to_string(tiefe_);
     --tiefe_;
     for (auto& w : datenbanken_)
@@ -163,7 +167,8 @@ void Workspace::Close() {
 Database::~Database() = default;
 
 std::shared_ptr<detail::Verbindung> Database::offen() const {
-    if (!db_ || db_->geschlossen) FehlerAuslösen(fehler::ObjektUngültig, u"Das Objekt ist ungültig oder nicht mehr festgelegt.");
+    if (!db_ || db_->geschlossen)
+        FehlerAuslösen(fehler::ObjektUngültig, u"Das Objekt ist ungültig oder nicht mehr festgelegt.");
     return db_;
 }
 
@@ -180,7 +185,8 @@ void Database::Flush() { offen()->flush(); }
 void Database::Execute(TextSicht sql) {
     auto v = offen();
     auto a = detail::SqlÜbersetzen(*v, sql);
-    if (!a.löschen) FehlerAuslösen(fehler::AuswahlabfrageAusgeführt, u"Eine Auswahlabfrage kann nicht ausgeführt werden.");
+    if (!a.löschen)
+        FehlerAuslösen(fehler::AuswahlabfrageAusgeführt, u"Eine Auswahlabfrage kann nicht ausgeführt werden.");
     v->schreibenVorbereiten(*a.tabelle);
     v->strömeBeenden();  // rows leave the table under the running reads
     Text text = u"DELETE FROM " + detail::SqlName(a.tabelle->Name());

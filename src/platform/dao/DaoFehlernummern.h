@@ -11,21 +11,19 @@ struct Eintrag {
     const char16_t* text;
 };
 
-inline constexpr int32_t Allgemein = 3000, UngültigesArgument = 3001, FeldgrößeUngültig = 3009,
-                         TabelleVorhanden = 3010, ObjektNichtGefunden = 3011, UpdateOhneEdit = 3020,
-                         KeinAktuellerDatensatz = 3021, DoppelterSchlüssel = 3022, DateiNichtGefunden = 3024,
-                         Schreibgeschützt = 3027, KennwortUngültig = 3031, KeineTransaktion = 3034,
-                         EinAusgabe = 3040, DatenträgerVoll = 3043, PfadUngültig = 3044,
-                         DateiNichtÖffenbar = 3051, SchlüsselNull = 3058, ZuWenigeParameter = 3061,
+inline constexpr int32_t Allgemein = 3000, UngültigesArgument = 3001, FeldgrößeUngültig = 3009, TabelleVorhanden = 3010,
+                         ObjektNichtGefunden = 3011, UpdateOhneEdit = 3020, KeinAktuellerDatensatz = 3021,
+                         DoppelterSchlüssel = 3022, DateiNichtGefunden = 3024, Schreibgeschützt = 3027,
+                         KennwortUngültig = 3031, KeineTransaktion = 3034, EinAusgabe = 3040, DatenträgerVoll = 3043,
+                         PfadUngültig = 3044, DateiNichtÖffenbar = 3051, SchlüsselNull = 3058, ZuWenigeParameter = 3061,
                          AuswahlabfrageAusgeführt = 3065, SyntaxfehlerAusdruck = 3075, TabelleNichtGefunden = 3078,
                          NameUngültig = 3125, SqlUngültig = 3129, LesezeichenUngültig = 3159, TextZuLang = 3163,
-                         DatensatzGelöscht = 3167, TreiberFehlt = 3170, FeldVorhanden = 3191,
-                         FremdGeändert = 3197, DatenbankVorhanden = 3204, OperationUngültig = 3219,
-                         TransaktionOffen = 3246, NichtUnterstützt = 3251, Gesperrt = 3260, OhneFelder = 3264,
-                         NichtInAuflistung = 3265, FormatUnerwartet = 3274, FeldImIndex = 3280,
-                         PrimärschlüsselVorhanden = 3283, InBeziehung = 3303, PflichtfeldNull = 3314,
-                         LeereZeichenfolge = 3315, FormatUnbekannt = 3343, NumerischerÜberlauf = 3349,
-                         NameVorhanden = 3367, ObjektUngültig = 3420, DatentypFalsch = 3421,
+                         DatensatzGelöscht = 3167, TreiberFehlt = 3170, FeldVorhanden = 3191, FremdGeändert = 3197,
+                         DatenbankVorhanden = 3204, OperationUngültig = 3219, TransaktionOffen = 3246,
+                         NichtUnterstützt = 3251, Gesperrt = 3260, OhneFelder = 3264, NichtInAuflistung = 3265,
+                         FormatUnerwartet = 3274, FeldImIndex = 3280, PrimärschlüsselVorhanden = 3283,
+                         InBeziehung = 3303, PflichtfeldNull = 3314, LeereZeichenfolge = 3315, FormatUnbekannt = 3343,
+                         NumerischerÜberlauf = 3349, NameVorhanden = 3367, ObjektUngültig = 3420, DatentypFalsch = 3421,
                          DatentypKriterium = 3464;
 
 inline constexpr Eintrag kKatalog[] = {

@@ -25,7 +25,7 @@ public:
     sqlite3_stmt* s() const { return s_; }
     void binden(int i, const Variante& roh);  // a stored value (see Speicherwert)
     void bindenGanz(int i, int64_t z) { sqlite3_bind_int64(s_, i, z); }
-    bool schritt();                           // true: a row; errors raised as engine errors
+    bool schritt();  // true: a row; errors raised as engine errors
     void zurück();
 
 private:
@@ -59,7 +59,7 @@ struct Tabellenvorrat {
     std::unique_ptr<Anweisung> leser;                            // row by rowid
     std::map<std::string, std::unique_ptr<Anweisung>> einfügen;  // by the written fields
     std::map<std::string, std::unique_ptr<Anweisung>> ändern;
-    std::vector<bool> primär;                                    // per field
+    std::vector<bool> primär;  // per field
     bool primärBekannt = false;
 };
 
@@ -130,7 +130,7 @@ struct Verbindung {
     UCollator* sortierung = nullptr;
     Text pfad;
     bool nurLesen = false;
-    Text schreibschutzGrund;   // description of 3027 when not empty
+    Text schreibschutzGrund;  // description of 3027 when not empty
     bool geschlossen = false;
     Sammlung<TableDef> tabellen;
     Sammlung<Relation> relationen;
@@ -199,8 +199,8 @@ struct Verbindung {
     std::weak_ptr<Verbindung> selbst;
     Tabellenvorrat& vorratVon(const TableDef& t);
     Anweisung& zeilenLeser(const TableDef& t);
-    void schreibbar();         // read-only: 3027; else the log is switched on (below)
-    void offen() const;        // closed: 3420
+    void schreibbar();   // read-only: 3027; else the log is switched on (below)
+    void offen() const;  // closed: 3420
 
     // Mirror: the rows of a listed table into the working store on first use.
     void laden(const TableDef& t);
@@ -262,7 +262,7 @@ struct Abfrage {
     std::vector<int32_t> spalten;  // fields of the select list
     Text bedingung;                // "" or SQL condition
     std::vector<Variante> parameter;
-    Text sortierung;               // "" or SQL order list
+    Text sortierung;  // "" or SQL order list
 };
 Abfrage SqlÜbersetzen(Verbindung& v, TextSicht sql);
 // A bare Jet condition on table t (the criteria of FindFirst).

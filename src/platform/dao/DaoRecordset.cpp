@@ -25,7 +25,8 @@ RecordsetPtr Database::OpenRecordset(TextSicht quelle, int32_t typ) {
     if (typ != dbOpenTable && typ != dbOpenDynaset && typ != dbOpenSnapshot)
         FehlerAuslösen(fehler::UngültigesArgument, u"Ungültige Art der Datensatzgruppe.");
     if (BeginntMitSelect(quelle)) {
-        if (typ == dbOpenTable) FehlerAuslösen(fehler::OperationUngültig, u"Eine Abfrage kann nicht als Tabelle geöffnet werden.");
+        if (typ == dbOpenTable)
+            FehlerAuslösen(fehler::OperationUngültig, u"Eine Abfrage kann nicht als Tabelle geöffnet werden.");
         auto a = detail::SqlÜbersetzen(*v, quelle);
         rs->tabelle_ = a.tabelle;
         rs->spalten_ = a.spalten;
@@ -35,7 +36,9 @@ RecordsetPtr Database::OpenRecordset(TextSicht quelle, int32_t typ) {
         rs->parameter_ = std::move(a.parameter);
     } else {
         const int32_t p = v->tabellen.Position(quelle);
-        if (p < 0) FehlerAuslösen(fehler::TabelleNichtGefunden, u"Die Tabelle oder Abfrage '" + Text(quelle) + u"' wurde nicht gefunden.");
+        if (p < 0)
+            FehlerAuslösen(fehler::TabelleNichtGefunden,
+                           u"Die Tabelle oder Abfrage '" + Text(quelle) + u"' wurde nicht gefunden.");
         rs->tabelle_ = v->tabellen.liste()[static_cast<size_t>(p)];
         for (int32_t i = 0; i < rs->tabelle_->Fields().Count(); ++i) rs->spalten_.push_back(i);
         Text ordnung;
@@ -456,8 +459,10 @@ void Recordset::werteSammeln(const std::vector<bool>& primär, std::string& schl
         }
         if (roh.istNull()) {
             if (primär[i])
-                FehlerAuslösen(fehler::SchlüsselNull, u"Der Primärschlüssel darf nicht Null sein (Feld '" + f.Name() + u"').");
-            if (f.Required()) FehlerAuslösen(fehler::PflichtfeldNull, u"Das Feld '" + f.Name() + u"' muss einen Wert erhalten.");
+                FehlerAuslösen(fehler::SchlüsselNull,
+                               u"Der Primärschlüssel darf nicht Null sein (Feld '" + f.Name() + u"').");
+            if (f.Required())
+                FehlerAuslösen(fehler::PflichtfeldNull, u"Das Feld '" + f.Name() + u"' muss einen Wert erhalten.");
         }
         if (schreiben) {
             schlüssel[i] = '1';
@@ -506,9 +511,7 @@ void Recordset::suchen(TextSicht kriterium, int64_t ab, int schritt) {
 }
 
 void Recordset::FindFirst(TextSicht kriterium) { suchen(kriterium, 0, 1); }
-void Recordset::FindLast(TextSicht kriterium) {
-    suchen(kriterium, static_cast<int64_t>(zeilen_.size()) - 1, -1);
-}
+void Recordset::FindLast(TextSicht kriterium) { suchen(kriterium, static_cast<int64_t>(zeilen_.size()) - 1, -1); }
 void Recordset::FindNext(TextSicht kriterium) {
     // After a Delete the next row already stands at the current position.
     suchen(kriterium, pos_ < 0 ? 0 : gelöscht_ ? pos_ : pos_ + 1, 1);

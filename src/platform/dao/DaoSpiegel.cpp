@@ -105,7 +105,8 @@ void Verbindung::laden(const TableDef& t) {
     }
     if (!geladen) {
         auto quelle = quellen.find(alt);
-        if (quelle == quellen.end()) FehlerAuslösen(fehler::Allgemein, u"Die Tabelle '" + name + u"' ist dem Speicher unbekannt.");
+        if (quelle == quellen.end())
+            FehlerAuslösen(fehler::Allgemein, u"Die Tabelle '" + name + u"' ist dem Speicher unbekannt.");
         const auto& felder = const_cast<TableDef&>(t).Fields().liste();
         Text sql = u"INSERT INTO " + SqlName(name) + u" VALUES(";
         for (size_t i = 0; i < felder.size(); ++i) sql += i ? u",?" : u"?";
@@ -134,7 +135,8 @@ void Verbindung::schreibenVorbereiten(const TableDef& t) {
             Anweisung q(db, u"SELECT neu OR ersetzt FROM __purivo_spiegel WHERE name=?");
             q.binden(1, Variante(t.Name()));
             if (q.schritt() && sqlite3_column_int(q.s(), 0) == 0)
-                FehlerAuslösen(fehler::Schreibgeschützt, u"Die Tabelle '" + t.Name() + u"' kann nicht geändert werden. " + grund);
+                FehlerAuslösen(fehler::Schreibgeschützt,
+                               u"Die Tabelle '" + t.Name() + u"' kann nicht geändert werden. " + grund);
         }
         bekanntÄnderbar.insert(t.Name());
     }
@@ -265,7 +267,7 @@ void Verbindung::zurückschreiben() {
         if (q.schritt()) {
             const bool neu = sqlite3_column_int(q.s(), 2) != 0;
             t.alterName = neu ? Text() : SpaltenText(q.s(), 0);
-            t.zustand = neu ? speicher::Rückschrift::Zustand::neu
+            t.zustand = neu                            ? speicher::Rückschrift::Zustand::neu
                         : sqlite3_column_int(q.s(), 1) ? speicher::Rückschrift::Zustand::geändert
                                                        : speicher::Rückschrift::Zustand::unverändert;
             t.ersetzt = sqlite3_column_int(q.s(), 3) != 0;
@@ -294,8 +296,7 @@ void Verbindung::zurückschreiben() {
     // A renamed table that was never read: its rows are loaded under the name the
     // driver knows, before the driver's listing changes.
     for (auto& t : r.tabellen)
-        if (t.zustand != speicher::Rückschrift::Zustand::unverändert)
-            laden(*tabellen.Item(t.beschreibung.name));
+        if (t.zustand != speicher::Rückschrift::Zustand::unverändert) laden(*tabellen.Item(t.beschreibung.name));
     treiber->Schreiben(r);
     // What was written is the new baseline: the file now holds every table under
     // its present name, and nothing is new, changed or deleted any more.
@@ -325,7 +326,8 @@ void Verbindung::zurückschreiben() {
 void Verbindung::flush() {
     offen();
     if (!sqlite3_get_autocommit(db))
-        FehlerAuslösen(fehler::TransaktionOffen, u"Die Datenbank kann nicht gespeichert werden, solange eine Transaktion offen ist.");
+        FehlerAuslösen(fehler::TransaktionOffen,
+                       u"Die Datenbank kann nicht gespeichert werden, solange eine Transaktion offen ist.");
     spaltenEntfernen();
     zurückschreiben();
     protokollSichern();

@@ -16,9 +16,7 @@ struct Token {
     FehlerAuslösen(fehler::SyntaxfehlerAusdruck, u"Syntaxfehler in der SQL-Anweisung: " + Text(was) + u".");
 }
 
-bool Buchstabe(char16_t c) {
-    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_' || c > 0x7F;
-}
+bool Buchstabe(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_' || c > 0x7F; }
 bool Ziffer(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 std::vector<Token> Zerlegen(TextSicht s) {
@@ -71,7 +69,8 @@ std::vector<Token> Zerlegen(TextSicht s) {
                 while (i < s.size() && Ziffer(s[i])) ++i;
             }
             if (i + 1 < s.size() && (s[i] == u'E' || s[i] == u'e') &&
-                (Ziffer(s[i + 1]) || ((s[i + 1] == u'+' || s[i + 1] == u'-') && i + 2 < s.size() && Ziffer(s[i + 2])))) {
+                (Ziffer(s[i + 1]) ||
+                 ((s[i + 1] == u'+' || s[i + 1] == u'-') && i + 2 < s.size() && Ziffer(s[i + 2])))) {
                 i += 2;
                 while (i < s.size() && Ziffer(s[i])) ++i;
             }
@@ -82,7 +81,8 @@ std::vector<Token> Zerlegen(TextSicht s) {
             t.push_back({Art::Name, Text(s.substr(a, i - a))});
         } else {
             Text z(1, c);
-            if (i + 1 < s.size() && ((c == u'<' && (s[i + 1] == u'>' || s[i + 1] == u'=')) || (c == u'>' && s[i + 1] == u'=')))
+            if (i + 1 < s.size() &&
+                ((c == u'<' && (s[i + 1] == u'>' || s[i + 1] == u'=')) || (c == u'>' && s[i + 1] == u'=')))
                 z.push_back(s[++i]);
             if (Text(u"()*,=<>;-").find(c) == Text::npos) Syntax(u"unerwartetes Zeichen '" + z + u"'");
             t.push_back({Art::Zeichen, z});
@@ -200,7 +200,8 @@ private:
     }
     static int32_t feld(TableDef& t, const Text& n) {
         const int32_t p = t.Fields().Position(n);
-        if (p < 0) FehlerAuslösen(fehler::ZuWenigeParameter, u"Das Feld '" + n + u"' ist unbekannt (zu wenige Parameter).");
+        if (p < 0)
+            FehlerAuslösen(fehler::ZuWenigeParameter, u"Das Feld '" + n + u"' ist unbekannt (zu wenige Parameter).");
         return p;
     }
 
@@ -260,7 +261,8 @@ private:
         try {
             a.parameter.push_back(Speicherwert(*fd, wert, true));
         } catch (const LaufzeitFehler&) {
-            FehlerAuslösen(fehler::DatentypKriterium, u"Datentypen im Kriterienausdruck unverträglich (Feld '" + fd->Name() + u"').");
+            FehlerAuslösen(fehler::DatentypKriterium,
+                           u"Datentypen im Kriterienausdruck unverträglich (Feld '" + fd->Name() + u"').");
         }
         return spalte + (IstTextTyp(fd->Type()) ? u" COLLATE PURIVO " : u" ") + op + u" ?";
     }

@@ -26,14 +26,17 @@ int32_t FesteGröße(int16_t typ) {
 Text SqlIndexName(const Text& tabelle, const Text& index) { return u"__pix\x1F" + tabelle + u"\x1F" + index; }
 
 void IndexAnlegen(detail::Verbindung& v, const TableDef& t, const Index& ix) {
-    if (ix.Fields().Count() == 0) FehlerAuslösen(fehler::OhneFelder, u"Der Index '" + ix.Name() + u"' hat keine Felder.");
+    if (ix.Fields().Count() == 0)
+        FehlerAuslösen(fehler::OhneFelder, u"Der Index '" + ix.Name() + u"' hat keine Felder.");
     Text sql = Text(ix.Unique() ? u"CREATE UNIQUE INDEX " : u"CREATE INDEX ") +
                Bezeichner(SqlIndexName(t.Name(), ix.Name())) + u" ON " + SqlName(t.Name()) + u"(";
     bool erstes = true;
     auto& felder = const_cast<TableDef&>(t).Fields();
     for (auto& f : ix.Fields().liste()) {
         const int32_t p = felder.Position(f->Name());
-        if (p < 0) FehlerAuslösen(fehler::NichtInAuflistung, u"Das Feld '" + f->Name() + u"' des Index ist nicht in der Tabelle.");
+        if (p < 0)
+            FehlerAuslösen(fehler::NichtInAuflistung,
+                           u"Das Feld '" + f->Name() + u"' des Index ist nicht in der Tabelle.");
         sql += (erstes ? u"" : u",") + SqlName(felder.liste()[static_cast<size_t>(p)]->Name());
         // Jet compares text keys case-blind: "Meier" and "MEIER" collide in a unique index.
         if (detail::IstTextTyp(felder.liste()[static_cast<size_t>(p)]->Type())) sql += u" COLLATE PURIVO";
@@ -110,7 +113,8 @@ void Field::Type(int16_t t) {
 }
 void Field::Size(int32_t s) {
     if (FesteGröße(typ_)) return;  // fixed types keep their storage size
-    if (typ_ == dbText && (s < 1 || s > 255)) FehlerAuslösen(fehler::FeldgrößeUngültig, u"Ungültige Feldgröße für ein Textfeld.");
+    if (typ_ == dbText && (s < 1 || s > 255))
+        FehlerAuslösen(fehler::FeldgrößeUngültig, u"Ungültige Feldgröße für ein Textfeld.");
     if (auto v = gespeichertIn()) v->ändern(*tabelle_.lock());
     größe_ = s;
     geändert();
@@ -210,7 +214,8 @@ FieldPtr TableDef::CreateField(Text name, int16_t typ, int32_t größe) const {
     f->name_ = std::move(name);
     f->typ_ = typ;
     f->größe_ = FesteGröße(typ) ? FesteGröße(typ) : typ == dbText ? (größe > 0 ? größe : 50) : größe;
-    if (typ == dbText && (f->größe_ < 1 || f->größe_ > 255)) FehlerAuslösen(fehler::FeldgrößeUngültig, u"Ungültige Feldgröße für ein Textfeld.");
+    if (typ == dbText && (f->größe_ < 1 || f->größe_ > 255))
+        FehlerAuslösen(fehler::FeldgrößeUngültig, u"Ungültige Feldgröße für ein Textfeld.");
     return f;
 }
 
@@ -226,7 +231,8 @@ void TableDef::einrichten() {
         if (auto v = db_.lock()) {
             for (auto& g : felder_.liste())
                 if (GleicherName(g->Name(), f->Name()))
-                    FehlerAuslösen(fehler::FeldVorhanden, u"Das Feld '" + f->Name() + u"' ist in der Tabelle bereits vorhanden.");
+                    FehlerAuslösen(fehler::FeldVorhanden,
+                                   u"Das Feld '" + f->Name() + u"' ist in der Tabelle bereits vorhanden.");
             v->ändern(*this);
             v->ausführen(u"ALTER TABLE " + SqlName(name_) + u" ADD COLUMN " + SqlName(f->Name()));
             v->vorrat.erase(this);
@@ -237,7 +243,7 @@ void TableDef::einrichten() {
         for (auto& ix : indizes_.liste())
             if (ix->Fields().Position(f->Name()) >= 0)
                 FehlerAuslösen(fehler::FeldImIndex, u"Das Feld '" + f->Name() + u"' gehört zum Index '" + ix->Name() +
-                                         u"' und kann nicht gelöscht werden.");
+                                                        u"' und kann nicht gelöscht werden.");
         if (auto v = db_.lock()) {
             v->ändern(*this);
             v->spalteLöschen(*this, *f);
@@ -248,7 +254,8 @@ void TableDef::einrichten() {
     indizes_.vorAnhängen_ = [this](const IndexPtr& ix) {
         if (ix->Primary())
             for (auto& a : indizes_.liste())
-                if (a->Primary()) FehlerAuslösen(fehler::PrimärschlüsselVorhanden, u"Die Tabelle hat bereits einen Primärschlüssel.");
+                if (a->Primary())
+                    FehlerAuslösen(fehler::PrimärschlüsselVorhanden, u"Die Tabelle hat bereits einen Primärschlüssel.");
         if (auto v = db_.lock()) {
             v->ändern(*this);
             IndexAnlegen(*v, *this, *ix);
@@ -364,7 +371,8 @@ void Verbindung::spaltenEntfernen() {
     // more: every page new, the old ones freed, every index sorted again.) A failure
     // is raised once; the columns then stay in the table, unseen.
     ausführenInSicherung(*this, [&] {
-        for (const Text& s : spalten) ausführen(u"ALTER TABLE " + SqlName(t->Name()) + u" DROP COLUMN " + Bezeichner(s));
+        for (const Text& s : spalten)
+            ausführen(u"ALTER TABLE " + SqlName(t->Name()) + u" DROP COLUMN " + Bezeichner(s));
     });
     vorrat.erase(t.get());
 }
@@ -375,7 +383,8 @@ void TabelleAnlegen(Verbindung& v, const TableDef& t) {
     Text sql = u"CREATE TABLE " + SqlName(t.Name()) + u"(";
     for (int32_t i = 0; i < felder.Count(); ++i) {
         const Text& n = felder.liste()[static_cast<size_t>(i)]->Name();
-        if (n.empty()) FehlerAuslösen(fehler::OhneFelder, u"Ein Feld der Tabelle '" + t.Name() + u"' hat keinen Namen.");
+        if (n.empty())
+            FehlerAuslösen(fehler::OhneFelder, u"Ein Feld der Tabelle '" + t.Name() + u"' hat keinen Namen.");
         for (int32_t j = 0; j < i; ++j)
             if (GleicherName(felder.liste()[static_cast<size_t>(j)]->Name(), n))
                 FehlerAuslösen(fehler::FeldVorhanden, u"Das Feld '" + n + u"' ist mehrfach definiert.");
@@ -384,7 +393,8 @@ void TabelleAnlegen(Verbindung& v, const TableDef& t) {
     v.ausführen(sql + u")");
     int primär = 0;
     for (auto& ix : const_cast<TableDef&>(t).Indexes().liste()) {
-        if (ix->Primary() && ++primär > 1) FehlerAuslösen(fehler::PrimärschlüsselVorhanden, u"Die Tabelle hat bereits einen Primärschlüssel.");
+        if (ix->Primary() && ++primär > 1)
+            FehlerAuslösen(fehler::PrimärschlüsselVorhanden, u"Die Tabelle hat bereits einen Primärschlüssel.");
         IndexAnlegen(v, t, *ix);
     }
 }
@@ -408,8 +418,8 @@ void Verbindung::strukturHaken() {
         v.schreibbar();
         for (auto& r : v.relationen.liste())
             if (GleicherName(r->Table(), t->Name()) || GleicherName(r->ForeignTable(), t->Name()))
-                FehlerAuslösen(fehler::InBeziehung, u"Die Tabelle '" + t->Name() + u"' gehört zur Beziehung '" + r->Name() +
-                                         u"' und kann nicht gelöscht werden.");
+                FehlerAuslösen(fehler::InBeziehung, u"Die Tabelle '" + t->Name() + u"' gehört zur Beziehung '" +
+                                                        r->Name() + u"' und kann nicht gelöscht werden.");
         // Drops waiting on a table about to go are void, unless it stays.
         std::vector<Text> wartend;
         if (v.löschTabelle.lock() == t) {
@@ -436,13 +446,15 @@ void Verbindung::strukturHaken() {
     v.relationen.vorAnhängen_ = [&v](const RelationPtr& r) {
         v.schreibbar();
         if (v.tabellen.Position(r->Table()) < 0 || v.tabellen.Position(r->ForeignTable()) < 0)
-            FehlerAuslösen(fehler::NichtInAuflistung, u"Eine Tabelle der Beziehung '" + r->Name() + u"' gibt es nicht.");
+            FehlerAuslösen(fehler::NichtInAuflistung,
+                           u"Eine Tabelle der Beziehung '" + r->Name() + u"' gibt es nicht.");
         if (v.treiber) v.treiber->BeziehungPrüfen(RelationsBeschreibungVon(*r), true);
     };
     v.relationen.vorLöschen_ = [&v](const RelationPtr& r, int32_t) {
         v.schreibbar();
         // Only what the file holds is the driver's to refuse.
-        if (v.treiber && v.quellRelationen.count(r->Name())) v.treiber->BeziehungPrüfen(RelationsBeschreibungVon(*r), false);
+        if (v.treiber && v.quellRelationen.count(r->Name()))
+            v.treiber->BeziehungPrüfen(RelationsBeschreibungVon(*r), false);
     };
     v.tabellen.nachÄndern_ = [&v] { v.strukturSchreiben(); };
     v.relationen.nachÄndern_ = [&v] { v.strukturSchreiben(); };

@@ -59,9 +59,11 @@ void SqlFehler(sqlite3* db, int rc) {
     const Text meldung = ausUtf8(sqlite3_errmsg(db));
     switch (rc & 0xFF) {
         case SQLITE_CONSTRAINT:
-            FehlerAuslösen(fehler::DoppelterSchlüssel, u"Die Änderung wurde nicht gespeichert: ein eindeutiger Index oder Primärschlüssel "
-                                 u"erhielte doppelte Werte.");
-        case SQLITE_READONLY: FehlerAuslösen(fehler::Schreibgeschützt, u"Die Datenbank oder das Objekt ist schreibgeschützt.");
+            FehlerAuslösen(fehler::DoppelterSchlüssel,
+                           u"Die Änderung wurde nicht gespeichert: ein eindeutiger Index oder Primärschlüssel "
+                           u"erhielte doppelte Werte.");
+        case SQLITE_READONLY:
+            FehlerAuslösen(fehler::Schreibgeschützt, u"Die Datenbank oder das Objekt ist schreibgeschützt.");
         case SQLITE_BUSY:
         case SQLITE_LOCKED: FehlerAuslösen(fehler::Gesperrt, u"Die Datei ist von einem anderen Benutzer gesperrt.");
         case SQLITE_NOTADB:
@@ -114,7 +116,8 @@ namespace {
     FehlerAuslösen(fehler::DatentypFalsch, u"Der Wert passt nicht zum Datentyp des Feldes '" + f.Name() + u"'.");
 }
 [[noreturn]] void Überlauf(const Field& f) {
-    FehlerAuslösen(fehler::NumerischerÜberlauf, u"Der Wert ist zu groß oder zu klein für das Feld '" + f.Name() + u"'.");
+    FehlerAuslösen(fehler::NumerischerÜberlauf,
+                   u"Der Wert ist zu groß oder zu klein für das Feld '" + f.Name() + u"'.");
 }
 
 double AlsZahl(const Field& f, const Variante& v) {
@@ -224,7 +227,8 @@ Variante Speicherwert(const Field& f, const Variante& v, bool vergleich) {
                 if (f.Type() == dbText && f.Size() > 0 && static_cast<int32_t>(t.size()) > f.Size())
                     FehlerAuslösen(fehler::TextZuLang, u"Der Text ist zu lang für das Feld '" + f.Name() + u"'.");
                 if (t.empty() && !f.AllowZeroLength())
-                    FehlerAuslösen(fehler::LeereZeichenfolge, u"Das Feld '" + f.Name() + u"' darf keine leere Zeichenfolge enthalten.");
+                    FehlerAuslösen(fehler::LeereZeichenfolge,
+                                   u"Das Feld '" + f.Name() + u"' darf keine leere Zeichenfolge enthalten.");
             }
             return Variante(std::move(t));
         }
@@ -333,8 +337,9 @@ void Verbindung::ausführen(TextSicht sql) {
 void Verbindung::schreibbar() {
     offen();
     if (nurLesen)
-        FehlerAuslösen(fehler::Schreibgeschützt, schreibschutzGrund.empty() ? Text(u"Die Datenbank ist schreibgeschützt geöffnet.")
-                                                        : schreibschutzGrund);
+        FehlerAuslösen(fehler::Schreibgeschützt, schreibschutzGrund.empty()
+                                                     ? Text(u"Die Datenbank ist schreibgeschützt geöffnet.")
+                                                     : schreibschutzGrund);
     if (!protokollVersucht) protokollEinschalten();
 }
 
@@ -502,7 +507,8 @@ void Verbindung::gespeicherteTabellenLaden(std::map<Text, TableDefPtr>& nachName
 }
 
 void Verbindung::gespeicherteFelderLaden(const std::map<Text, TableDefPtr>& nachName) {
-    Anweisung f(db, u"SELECT tabelle,name,typ,groesse,attribute,leer,pflicht FROM __purivo_felder ORDER BY tabelle, pos");
+    Anweisung f(db,
+                u"SELECT tabelle,name,typ,groesse,attribute,leer,pflicht FROM __purivo_felder ORDER BY tabelle, pos");
     while (f.schritt()) {
         auto it = nachName.find(SpaltenText(f.s(), 0));
         if (it == nachName.end()) continue;
@@ -555,7 +561,7 @@ void Verbindung::fremdeTabellenLaden(const std::map<Text, TableDefPtr>& nachName
     Anweisung m(db, u"SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
                     u"AND name NOT LIKE '\\_\\_purivo\\_%' ESCAPE '\\' ORDER BY rowid");
     double dateizeit = 0;
-    if (struct stat st {}; ::stat(nachUtf8(pfad).c_str(), &st) == 0)
+    if (struct stat st{}; ::stat(nachUtf8(pfad).c_str(), &st) == 0)
         dateizeit = 25569.0 + static_cast<double>(st.st_mtime) / 86400.0;
     while (m.schritt()) {
         const Text gespeichert = SpaltenText(m.s(), 0), name = Nutzername(gespeichert);

@@ -51,10 +51,8 @@ void Mauszeiger(int zeiger) {
         gZeiger = zeiger;
         return;
     }
-    if (sanduhr)
-        QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    else
-        QApplication::restoreOverrideCursor();
+    if (sanduhr) QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    else QApplication::restoreOverrideCursor();
     gZeiger = zeiger;
 }
 

@@ -31,23 +31,23 @@ struct Knopf {
 // "Abbrechen" like Cancel, as in German Windows.
 std::vector<Knopf> KnöpfeDesSatzes(int satz) {
     switch (satz) {
-    case vb::OKCancel: return {{"OK", vb::OK}, {"Abbrechen", vb::Cancel}};
-    case vb::AbortRetryIgnore:
-        return {{"Abbrechen", vb::Abort}, {"Wiederholen", vb::Retry}, {"Ignorieren", vb::Ignore}};
-    case vb::YesNoCancel: return {{"Ja", vb::Yes}, {"Nein", vb::No}, {"Abbrechen", vb::Cancel}};
-    case vb::YesNo: return {{"Ja", vb::Yes}, {"Nein", vb::No}};
-    case vb::RetryCancel: return {{"Wiederholen", vb::Retry}, {"Abbrechen", vb::Cancel}};
-    default: return {{"OK", vb::OK}};
+        case vb::OKCancel: return {{"OK", vb::OK}, {"Abbrechen", vb::Cancel}};
+        case vb::AbortRetryIgnore:
+            return {{"Abbrechen", vb::Abort}, {"Wiederholen", vb::Retry}, {"Ignorieren", vb::Ignore}};
+        case vb::YesNoCancel: return {{"Ja", vb::Yes}, {"Nein", vb::No}, {"Abbrechen", vb::Cancel}};
+        case vb::YesNo: return {{"Ja", vb::Yes}, {"Nein", vb::No}};
+        case vb::RetryCancel: return {{"Wiederholen", vb::Retry}, {"Abbrechen", vb::Cancel}};
+        default: return {{"OK", vb::OK}};
     }
 }
 
 QMessageBox::Icon SymbolDesStils(int stil) {
     switch (stil & 0x70) {
-    case vb::Critical: return QMessageBox::Critical;
-    case vb::Question: return QMessageBox::Question;
-    case vb::Exclamation: return QMessageBox::Warning;
-    case vb::Information: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+        case vb::Critical: return QMessageBox::Critical;
+        case vb::Question: return QMessageBox::Question;
+        case vb::Exclamation: return QMessageBox::Warning;
+        case vb::Information: return QMessageBox::Information;
+        default: return QMessageBox::NoIcon;
     }
 }
 

@@ -17,12 +17,12 @@ QString Programmtitel();
 
 // Settings of the file-open dialog going in, the choice coming out.
 struct Dateiauswahl {
-    QString Filter;        // "Beschreibung|*.a;*.b|Beschreibung|*.c"
-    int FilterIndex = 1;   // 1-based; in: preselected, out: the filter chosen when it closed
-    QString InitDir;       // start folder; empty: the dialog's default
+    QString Filter;       // "Beschreibung|*.a;*.b|Beschreibung|*.c"
+    int FilterIndex = 1;  // 1-based; in: preselected, out: the filter chosen when it closed
+    QString InitDir;      // start folder; empty: the dialog's default
     QString DialogTitle;
-    int Flags = 0;         // DateiMussExistieren, SchreibschutzAusblenden
-    QString FileName;      // out: the chosen path
+    int Flags = 0;     // DateiMussExistieren, SchreibschutzAusblenden
+    QString FileName;  // out: the chosen path
 };
 inline constexpr int DateiMussExistieren = 4096, SchreibschutzAusblenden = 4;
 

@@ -53,12 +53,9 @@ public:
     QString Caption() const { return caption_; }
     void CaptionSetzen(const QString& c) {
         caption_ = c;
-        if constexpr (std::is_base_of_v<QGroupBox, W>)
-            this->setTitle(c);
-        else if constexpr (std::is_base_of_v<QLabel, W>)
-            this->setText(Zeilenumbrüche(c));
-        else
-            this->setText(c);
+        if constexpr (std::is_base_of_v<QGroupBox, W>) this->setTitle(c);
+        else if constexpr (std::is_base_of_v<QLabel, W>) this->setText(Zeilenumbrüche(c));
+        else this->setText(c);
     }
     QString Inhalt() const override { return caption_; }
     void InhaltSetzen(const QString& c) override { CaptionSetzen(c); }

@@ -179,8 +179,8 @@ std::optional<Baum> baumAusText(const std::string& inhalt) {
         if (f.size() == 2 && f[0] == "K") {
             auto pfad = nameLesen(f[1]);
             if (!pfad) return std::nullopt;
-            if (!pfad->empty() && (pfad->front() == u'\\' || pfad->back() == u'\\' ||
-                                   pfad->find(u"\\\\") != Text::npos))
+            if (!pfad->empty() &&
+                (pfad->front() == u'\\' || pfad->back() == u'\\' || pfad->find(u"\\\\") != Text::npos))
                 return std::nullopt;
             const Text v = vergleichsform(*pfad);
             if (!gesehen.emplace(v, true).second) return std::nullopt;
@@ -333,8 +333,7 @@ int32_t pfadBilden(const Text& basis, Text unter, Text& pfad) {
         pfad = basis;
         return ERROR_SUCCESS;
     }
-    if (unter.front() == u'\\' || unter.back() == u'\\' || unter.find(u"\\\\") != Text::npos)
-        return ERROR_BAD_PATHNAME;
+    if (unter.front() == u'\\' || unter.back() == u'\\' || unter.find(u"\\\\") != Text::npos) return ERROR_BAD_PATHNAME;
     pfad = basis.empty() ? unter : basis + u"\\" + unter;
     return ERROR_SUCCESS;
 }
@@ -399,8 +398,7 @@ int32_t RegOpenKeyEx(int32_t root, const Text& subkey, uint32_t zugriff, int32_t
     return ERROR_SUCCESS;
 }
 
-int32_t RegQueryValueEx(int32_t handle, const Text& name, uint32_t& typ, std::vector<uint8_t>* buffer,
-                        uint32_t& size) {
+int32_t RegQueryValueEx(int32_t handle, const Text& name, uint32_t& typ, std::vector<uint8_t>* buffer, uint32_t& size) {
     const auto schlüssel = auflösen(handle);
     if (!schlüssel) return ERROR_INVALID_HANDLE;
     if (!(schlüssel->zugriff & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;

@@ -49,8 +49,7 @@ int32_t RegOpenKeyEx(int32_t root, const Text& subkey, uint32_t zugriff, int32_t
 // Without a buffer: reports type and size only. With one: `size` is its
 // capacity on entry (the vector grows to it if shorter) and the value's size
 // on return; a value larger than the capacity gives ERROR_MORE_DATA.
-int32_t RegQueryValueEx(int32_t handle, const Text& name, uint32_t& typ, std::vector<uint8_t>* buffer,
-                        uint32_t& size);
+int32_t RegQueryValueEx(int32_t handle, const Text& name, uint32_t& typ, std::vector<uint8_t>* buffer, uint32_t& size);
 int32_t RegSetValueEx(int32_t handle, const Text& name, uint32_t typ, const uint8_t* daten, uint32_t size);
 int32_t RegCloseKey(int32_t handle);
 

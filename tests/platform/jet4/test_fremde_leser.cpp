@@ -13,13 +13,12 @@ namespace {
 
 std::string Vorlage(const std::string& name) { return std::string(PURIVO_SHARED) + "/fixtures/access/" + name; }
 
-#define LESER_ODER_SKIP()                                                                                \
-    do {                                                                                                 \
-        if (!std::filesystem::exists(Vorlage("sample-adressen.mdb")))                                    \
-            GTEST_SKIP() << "Die Access-Testdateien fehlen";                                             \
-        if (!fremd::MdbtoolsDa()) GTEST_SKIP() << "mdbtools ist nicht installiert";                      \
-        if (!fremd::MdbReaderDa())                                                                       \
-            GTEST_SKIP() << "mdb-reader ist nicht installiert (node und npm ci in tests/leser)";         \
+#define LESER_ODER_SKIP()                                                                                              \
+    do {                                                                                                               \
+        if (!std::filesystem::exists(Vorlage("sample-adressen.mdb"))) GTEST_SKIP() << "Die Access-Testdateien fehlen"; \
+        if (!fremd::MdbtoolsDa()) GTEST_SKIP() << "mdbtools ist nicht installiert";                                    \
+        if (!fremd::MdbReaderDa())                                                                                     \
+            GTEST_SKIP() << "mdb-reader ist nicht installiert (node und npm ci in tests/leser)";                       \
     } while (0)
 
 // mdb-reader's cell in mdb-export's spelling: a space before the time, 0/1 for Booleans,

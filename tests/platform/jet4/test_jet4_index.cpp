@@ -142,12 +142,29 @@ TEST(Jet4Index, SortiertWieAccess) {
         int erwartet;  // -1 links first, 0 the same key, 1 rechts first
     };
     const Fall fälle[] = {
-        {u"a", u"ä", -1},          {u"ä", u"b", -1},          {u"ab", u"äa", 1},        {u"Müller", u"Mueller", 1},
-        {u"Müller", u"Muller", 1}, {u"Müller", u"Mulm", -1},  {u"ss", u"ß", 0},         {u"Strauß", u"Strauss", 0},
-        {u"Straße", u"Strasse", 0}, {u"Groß", u"Große", -1},  {u"a", u"A", 0},          {u"ÄRGER", u"ärger", 0},
-        {u"Zeta", u"alpha", 1},    {u"9", u"a", -1},          {u"10", u"9", -1},        {u"", u"a", -1},
-        {u"co-op", u"coop", 1},    {u"co-op", u"coopa", -1},  {u"O'Neil", u"Oneil", 1}, {u"a b", u"ab", -1},
-        {u"é", u"e", 1},           {u"é", u"f", -1},          {u"Мир", u"Zeta", 1},
+        {u"a", u"ä", -1},
+        {u"ä", u"b", -1},
+        {u"ab", u"äa", 1},
+        {u"Müller", u"Mueller", 1},
+        {u"Müller", u"Muller", 1},
+        {u"Müller", u"Mulm", -1},
+        {u"ss", u"ß", 0},
+        {u"Strauß", u"Strauss", 0},
+        {u"Straße", u"Strasse", 0},
+        {u"Groß", u"Große", -1},
+        {u"a", u"A", 0},
+        {u"ÄRGER", u"ärger", 0},
+        {u"Zeta", u"alpha", 1},
+        {u"9", u"a", -1},
+        {u"10", u"9", -1},
+        {u"", u"a", -1},
+        {u"co-op", u"coop", 1},
+        {u"co-op", u"coopa", -1},
+        {u"O'Neil", u"Oneil", 1},
+        {u"a b", u"ab", -1},
+        {u"é", u"e", 1},
+        {u"é", u"f", -1},
+        {u"Мир", u"Zeta", 1},
     };
     for (const Fall& f : fälle) {
         const auto l = TextSchlüssel(f.links), r = TextSchlüssel(f.rechts);
@@ -224,9 +241,9 @@ TEST(Jet4Index, OrdnetTexteWieAccess) {
                     return a.ort < b.ort;
                 });
                 for (size_t i = 0; i < access.size(); ++i)
-                    EXPECT_EQ(access[i].ort, unsere[i].ort) << nachUtf8(t.name) << " Platz " << i << ": Access hat "
-                                                            << access[i].werte[spalten.back()] << ", wir "
-                                                            << unsere[i].werte[spalten.back()];
+                    EXPECT_EQ(access[i].ort, unsere[i].ort)
+                        << nachUtf8(t.name) << " Platz " << i << ": Access hat " << access[i].werte[spalten.back()]
+                        << ", wir " << unsere[i].werte[spalten.back()];
             }
         }
     }
@@ -241,20 +258,27 @@ TEST(Jet4Index, ZahlenSortierenWieIhreWerte) {
         std::vector<Variante> werte;  // ascending
     };
     const Fall fälle[] = {
-        {kByte, {Variante(uint8_t{0}), Variante(uint8_t{1}), Variante(uint8_t{127}), Variante(uint8_t{128}),
-                 Variante(uint8_t{255})}},
-        {kInteger, {Variante(int16_t{-32768}), Variante(int16_t{-1}), Variante(int16_t{0}), Variante(int16_t{1}),
-                    Variante(int16_t{32767})}},
-        {kLong, {Variante(int32_t{INT32_MIN}), Variante(int32_t{-256}), Variante(int32_t{-1}), Variante(int32_t{0}),
-                 Variante(int32_t{1}), Variante(int32_t{256}), Variante(int32_t{INT32_MAX})}},
-        {kCurrency, {Variante::Währung(-922337203685477580), Variante::Währung(-10000), Variante::Währung(-1),
-                     Variante::Währung(0), Variante::Währung(1), Variante::Währung(12345678)}},
-        {kSingle, {Variante(-1e30f), Variante(-2.5f), Variante(-1.0f), Variante(-1e-30f), Variante(0.0f),
-                   Variante(1e-30f), Variante(1.0f), Variante(2.5f), Variante(1e30f)}},
-        {kDouble, {Variante(-1e300), Variante(-2.5), Variante(-1.0), Variante(-1e-300), Variante(0.0), Variante(1e-300),
-                   Variante(0.5), Variante(1.0), Variante(1e300)}},
-        {kDatum, {Variante::Datum(-657434.0), Variante::Datum(-1.5), Variante::Datum(0.0), Variante::Datum(0.25),
-                  Variante::Datum(45000.75), Variante::Datum(2958465.0)}},
+        {kByte,
+         {Variante(uint8_t{0}), Variante(uint8_t{1}), Variante(uint8_t{127}), Variante(uint8_t{128}),
+          Variante(uint8_t{255})}},
+        {kInteger,
+         {Variante(int16_t{-32768}), Variante(int16_t{-1}), Variante(int16_t{0}), Variante(int16_t{1}),
+          Variante(int16_t{32767})}},
+        {kLong,
+         {Variante(int32_t{INT32_MIN}), Variante(int32_t{-256}), Variante(int32_t{-1}), Variante(int32_t{0}),
+          Variante(int32_t{1}), Variante(int32_t{256}), Variante(int32_t{INT32_MAX})}},
+        {kCurrency,
+         {Variante::Währung(-922337203685477580), Variante::Währung(-10000), Variante::Währung(-1),
+          Variante::Währung(0), Variante::Währung(1), Variante::Währung(12345678)}},
+        {kSingle,
+         {Variante(-1e30f), Variante(-2.5f), Variante(-1.0f), Variante(-1e-30f), Variante(0.0f), Variante(1e-30f),
+          Variante(1.0f), Variante(2.5f), Variante(1e30f)}},
+        {kDouble,
+         {Variante(-1e300), Variante(-2.5), Variante(-1.0), Variante(-1e-300), Variante(0.0), Variante(1e-300),
+          Variante(0.5), Variante(1.0), Variante(1e300)}},
+        {kDatum,
+         {Variante::Datum(-657434.0), Variante::Datum(-1.5), Variante::Datum(0.0), Variante::Datum(0.25),
+          Variante::Datum(45000.75), Variante::Datum(2958465.0)}},
         {kGuid,
          {Variante(u"{00000000-0000-0000-0000-000000000000}"), Variante(u"{00000000-0000-0000-0000-000000000001}"),
           Variante(u"{0000FFFF-0000-0000-0000-000000000000}"), Variante(u"{FF000000-0000-0000-0000-000000000000}")}},

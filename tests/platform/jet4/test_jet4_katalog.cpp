@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <iterator>
-#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
@@ -33,21 +33,19 @@ using dao::speicher::IndexBeschreibung;
 using dao::speicher::TabellenBeschreibung;
 namespace fs = std::filesystem;
 
-#define FIXTUREN_UND_MDBTOOLS_NOETIG()                                                               \
-    do {                                                                                             \
-        if (!fs::is_directory(kAccessOrdner))                                                              \
-            GTEST_SKIP() << "Access-Testdateien fehlen (" << kAccessOrdner << "): ../shared ist nicht da"; \
+#define FIXTUREN_UND_MDBTOOLS_NOETIG()                                                                        \
+    do {                                                                                                      \
+        if (!fs::is_directory(kAccessOrdner))                                                                 \
+            GTEST_SKIP() << "Access-Testdateien fehlen (" << kAccessOrdner << "): ../shared ist nicht da";    \
         if (std::system("command -v mdb-export >/dev/null 2>&1 && command -v mdb-prop >/dev/null 2>&1") != 0) \
-            GTEST_SKIP() << "mdbtools (mdb-export, mdb-prop) ist nicht installiert";                 \
+            GTEST_SKIP() << "mdbtools (mdb-export, mdb-prop) ist nicht installiert";                          \
     } while (0)
 
 std::vector<std::string> Teilen(const std::string& s, char trenner) {
     std::vector<std::string> teile(1);
     for (char c : s) {
-        if (c == trenner)
-            teile.emplace_back();
-        else
-            teile.back() += c;
+        if (c == trenner) teile.emplace_back();
+        else teile.back() += c;
     }
     if (teile.back().empty()) teile.pop_back();
     return teile;
@@ -55,13 +53,15 @@ std::vector<std::string> Teilen(const std::string& s, char trenner) {
 
 std::vector<uint8_t> AusHex(const std::string& hex) {
     std::vector<uint8_t> b;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2) b.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        b.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
     return b;
 }
 
 // MSysObjects as mdb-export prints it: one map of column to value per row, binary columns in hex.
 std::vector<std::map<std::string, std::string>> Katalogzeilen(const std::string& pfad) {
-    const auto zeilen = Teilen(fremd::Ausgabe("mdb-export -Q -b hex -d '\t' " + fremd::Shell(pfad) + " MSysObjects"), '\n');
+    const auto zeilen =
+        Teilen(fremd::Ausgabe("mdb-export -Q -b hex -d '\t' " + fremd::Shell(pfad) + " MSysObjects"), '\n');
     std::vector<std::map<std::string, std::string>> aus;
     if (zeilen.empty()) return aus;
     const auto köpfe = Teilen(zeilen[0] + "\t", '\t');
@@ -117,17 +117,17 @@ std::string WieMdbProp(const Eigenschaft& e) {
         return std::to_string(v);
     };
     switch (e.typ) {
-    case 1: return !w.empty() && w[0] ? "yes" : "no";
-    case 2: return ganz(1);
-    case 3: return ganz(2);
-    case 4: return ganz(4);
-    case 10:
-    case 12: {
-        Text t;
-        for (size_t i = 0; i + 1 < w.size(); i += 2) t += static_cast<char16_t>(w[i] | (w[i + 1] << 8));
-        return nachUtf8(t);
-    }
-    default: return "";
+        case 1: return !w.empty() && w[0] ? "yes" : "no";
+        case 2: return ganz(1);
+        case 3: return ganz(2);
+        case 4: return ganz(4);
+        case 10:
+        case 12: {
+            Text t;
+            for (size_t i = 0; i + 1 < w.size(); i += 2) t += static_cast<char16_t>(w[i] | (w[i + 1] << 8));
+            return nachUtf8(t);
+        }
+        default: return "";
     }
 }
 
@@ -144,7 +144,9 @@ TEST(Jet4Eigenschaften, TabellenUndSpalteneigenschaftenWieMdbProp) {
             // mdb-prop: "name: <group>" ("(none)" for the table's own), then "\t<property>: <value>".
             std::map<std::string, std::map<std::string, std::string>> erwartet;
             std::string gruppe;
-            for (const auto& z : Teilen(fremd::Ausgabe("mdb-prop " + fremd::Shell(pfad) + " " + fremd::Shell(zeile.at("Name")) + " 2>/dev/null"), '\n')) {
+            for (const auto& z : Teilen(fremd::Ausgabe("mdb-prop " + fremd::Shell(pfad) + " " +
+                                                       fremd::Shell(zeile.at("Name")) + " 2>/dev/null"),
+                                        '\n')) {
                 if (z.rfind("name: ", 0) == 0) {
                     gruppe = z.substr(6) == "(none)" ? "" : z.substr(6);
                     erwartet[gruppe];
@@ -186,10 +188,8 @@ TEST(Jet4Eigenschaften, KaputteBlöckeSindFormatfehler) {
     for (size_t p = 4; p + 4 <= gut.size();) grenzen.insert(p += gut[p] | (gut[p + 1] << 8));
     for (size_t n = 0; n < gut.size(); ++n) {
         std::vector<uint8_t> kurz(gut.begin(), gut.begin() + static_cast<long>(n));
-        if (grenzen.count(n))
-            EXPECT_NO_THROW(EigenschaftenLesen(kurz)) << n;
-        else
-            EXPECT_THROW(EigenschaftenLesen(kurz), Formatfehler) << n;
+        if (grenzen.count(n)) EXPECT_NO_THROW(EigenschaftenLesen(kurz)) << n;
+        else EXPECT_THROW(EigenschaftenLesen(kurz), Formatfehler) << n;
     }
     for (size_t i = 0; i < gut.size(); ++i)
         for (uint8_t x : {uint8_t{0x01}, uint8_t{0x80}, uint8_t{0xFF}}) {
@@ -207,9 +207,8 @@ TEST(Jet4Eigenschaften, KaputteBlöckeSindFormatfehler) {
     const std::vector<Fall> fälle = {
         {"Kennung eines Jet-3-Blocks", {'K', 'K', 'D', 0}},
         {"Werte vor der Namensliste", {'M', 'R', '2', 0, 12, 0, 0, 0, 0, 0, 6, 0, 0, 0, 0, 0}},
-        {"Namensindex außerhalb der Liste",
-         {'M', 'R', '2', 0, 8, 0, 0, 0, 0x80, 0, 0, 0,              // pool with one empty name
-          21, 0, 0, 0, 0, 0, 6, 0, 0, 0, 0, 0, 9, 0, 1, 1, 1, 0, 1, 0, 1}},
+        {"Namensindex außerhalb der Liste", {'M', 'R', '2', 0, 8, 0, 0, 0, 0x80, 0, 0, 0,  // pool with one empty name
+                                             21,  0,   0,   0, 0, 0, 6, 0, 0,    0, 0, 0, 9, 0, 1, 1, 1, 0, 1, 0, 1}},
         {"Blocklänge unter dem Kopf", {'M', 'R', '2', 0, 3, 0, 0, 0, 0x80, 0}},
     };
     for (const auto& f : fälle) EXPECT_THROW(EigenschaftenLesen(f.blob), Formatfehler) << f.was;
@@ -228,8 +227,8 @@ void Speichern(const Datei& d, const std::string& pfad) {
 
 // The rows of a table as mdb-export prints them (binary in hex, dates in ISO form), one string per row.
 std::multiset<std::string> Exportzeilen(const std::string& pfad, const std::string& tabelle) {
-    const auto zeilen = Teilen(fremd::Ausgabe("mdb-export -H -Q -b hex -d '\t' -T '%Y-%m-%d %H:%M:%S' " + fremd::Shell(pfad) + " " +
-                                       fremd::Shell(tabelle)),
+    const auto zeilen = Teilen(fremd::Ausgabe("mdb-export -H -Q -b hex -d '\t' -T '%Y-%m-%d %H:%M:%S' " +
+                                              fremd::Shell(pfad) + " " + fremd::Shell(tabelle)),
                                '\n');
     return {zeilen.begin(), zeilen.end()};
 }
@@ -249,7 +248,8 @@ TabellenBeschreibung Kunden(const Text& name) {
     FeldBeschreibung notiz{u"Notiz", 12, 0, 0, true, true};
     FeldBeschreibung geändert{u"Geändert", 8, 8, 0, true, false};
     b.felder = {nr, kname, straße, notiz, geändert};
-    b.indizes = {IndexBeschreibung{u"PrimaryKey", {u"Nr"}, true, true}, IndexBeschreibung{u"Name", {u"Name"}, false, false}};
+    b.indizes = {IndexBeschreibung{u"PrimaryKey", {u"Nr"}, true, true},
+                 IndexBeschreibung{u"Name", {u"Name"}, false, false}};
     return b;
 }
 
@@ -264,9 +264,10 @@ Tabellendef Anlegen(Datei& d, const TabellenBeschreibung& b) {
 }
 
 // Column index of `name` in the tab-separated export of MSysObjects.
-const std::vector<std::string> kKatalogspalten = {"Id",          "ParentId",     "Name",        "Type",   "DateCreate", "DateUpdate",
-                                                  "Owner",       "Flags",        "Database",    "Connect", "ForeignName", "RmtInfoShort",
-                                                  "RmtInfoLong", "Lv",           "LvProp",      "LvModule", "LvExtra"};
+const std::vector<std::string> kKatalogspalten = {
+    "Id",          "ParentId", "Name",     "Type",     "DateCreate",  "DateUpdate",
+    "Owner",       "Flags",    "Database", "Connect",  "ForeignName", "RmtInfoShort",
+    "RmtInfoLong", "Lv",       "LvProp",   "LvModule", "LvExtra"};
 std::map<std::string, std::string> Katalogfelder(const std::string& zeile) {
     const auto f = Teilen(zeile + "\t", '\t');
     std::map<std::string, std::string> m;
@@ -324,20 +325,25 @@ TEST(Jet4Katalog, NeueTabelleStehtImKatalogWieJetSieEinträgt) {
         const auto tabellen = Teilen(fremd::Ausgabe("mdb-tables -1 " + fremd::Shell(pfad)), '\n');
         EXPECT_NE(std::find(tabellen.begin(), tabellen.end(), nachUtf8(tabelle)), tabellen.end());
 
-        const std::string schema = fremd::Ausgabe("mdb-schema -T " + fremd::Shell(nachUtf8(tabelle)) + " " + fremd::Shell(pfad) + " access 2>/dev/null");
-        for (const char* spalte : {"[Nr]\t\t\tLong Integer NOT NULL", "[Name]\t\t\tText (50)", "[Straße]\t\t\tText (60)",
-                                   "[Notiz]\t\t\tMemo/Hyperlink (255) NOT NULL", "[Geändert]\t\t\tDateTime"})
+        const std::string schema = fremd::Ausgabe("mdb-schema -T " + fremd::Shell(nachUtf8(tabelle)) + " " +
+                                                  fremd::Shell(pfad) + " access 2>/dev/null");
+        for (const char* spalte :
+             {"[Nr]\t\t\tLong Integer NOT NULL", "[Name]\t\t\tText (50)", "[Straße]\t\t\tText (60)",
+              "[Notiz]\t\t\tMemo/Hyperlink (255) NOT NULL", "[Geändert]\t\t\tDateTime"})
             EXPECT_NE(schema.find(spalte), std::string::npos) << spalte << "\n" << schema;
-        const std::string indizes =
-            fremd::Ausgabe("mdb-schema --indexes -T " + fremd::Shell(nachUtf8(tabelle)) + " " + fremd::Shell(pfad) + " mysql 2>/dev/null");
+        const std::string indizes = fremd::Ausgabe("mdb-schema --indexes -T " + fremd::Shell(nachUtf8(tabelle)) + " " +
+                                                   fremd::Shell(pfad) + " mysql 2>/dev/null");
         EXPECT_NE(indizes.find("ADD PRIMARY KEY (`Nr`)"), std::string::npos) << indizes;
         EXPECT_NE(indizes.find("ADD INDEX `Name` (`Name`)"), std::string::npos) << indizes;
 
         std::map<std::string, std::map<std::string, std::string>> props;
         std::string gruppe;
-        for (const auto& z : Teilen(fremd::Ausgabe("mdb-prop " + fremd::Shell(pfad) + " " + fremd::Shell(nachUtf8(tabelle)) + " 2>/dev/null"), '\n')) {
+        for (const auto& z : Teilen(fremd::Ausgabe("mdb-prop " + fremd::Shell(pfad) + " " +
+                                                   fremd::Shell(nachUtf8(tabelle)) + " 2>/dev/null"),
+                                    '\n')) {
             if (z.rfind("name: ", 0) == 0) gruppe = z.substr(6);
-            else if (z.find(": ") != std::string::npos) props[gruppe][z.substr(1, z.find(": ") - 1)] = z.substr(z.find(": ") + 2);
+            else if (z.find(": ") != std::string::npos)
+                props[gruppe][z.substr(1, z.find(": ") - 1)] = z.substr(z.find(": ") + 2);
         }
         const std::map<std::string, std::map<std::string, std::string>> erwartet = {
             {"Nr", {{"Required", "yes"}}},
@@ -349,7 +355,8 @@ TEST(Jet4Katalog, NeueTabelleStehtImKatalogWieJetSieEinträgt) {
 
         // The catalogue keeps every row it had and gains exactly the new one.
         const auto objekteNachher = Exportzeilen(pfad, "MSysObjects");
-        EXPECT_TRUE(std::includes(objekteNachher.begin(), objekteNachher.end(), objekteVorher.begin(), objekteVorher.end()));
+        EXPECT_TRUE(
+            std::includes(objekteNachher.begin(), objekteNachher.end(), objekteVorher.begin(), objekteVorher.end()));
         const auto neueObjekte = Neu(objekteVorher, objekteNachher);
         ASSERT_EQ(neueObjekte.size(), 1u);
         auto f = Katalogfelder(neueObjekte[0]);
@@ -365,7 +372,8 @@ TEST(Jet4Katalog, NeueTabelleStehtImKatalogWieJetSieEinträgt) {
         EXPECT_FALSE(f["Owner"].empty());
         EXPECT_EQ(f["Flags"], "0");
         EXPECT_FALSE(f["LvProp"].empty());
-        for (const char* leer : {"Database", "Connect", "ForeignName", "RmtInfoShort", "RmtInfoLong", "Lv", "LvModule", "LvExtra"})
+        for (const char* leer :
+             {"Database", "Connect", "ForeignName", "RmtInfoShort", "RmtInfoLong", "Lv", "LvModule", "LvExtra"})
             EXPECT_EQ(f[leer], "") << leer;
 
         const auto acesNachher = Exportzeilen(pfad, "MSysACEs");
@@ -396,25 +404,31 @@ TEST(Jet4Katalog, VorhandeneNamenWerdenOhneRücksichtAufSchreibungAbgewiesen) {
         bool frei;
     };
     const std::vector<Fall> fälle = {
-        {"V2000_no-password.mdb", u"table1", false},     {"V2000_no-password.mdb", u"TABLE1", false},
-        {"indexTestV2000.mdb", u"tAbLe3", false},        {"testUnicodeCompV2003.mdb", u"TABLE", false},
-        {"empty.mdb", u"msysobjects", false},            {"empty.mdb", u"MSysACEs", false},
-        {"sample-adressen.mdb", u"ADRESSEN", false},     {"test2V2000.mdb", u"msp_projects", false},
+        {"V2000_no-password.mdb", u"table1", false},
+        {"V2000_no-password.mdb", u"TABLE1", false},
+        {"indexTestV2000.mdb", u"tAbLe3", false},
+        {"testUnicodeCompV2003.mdb", u"TABLE", false},
+        {"empty.mdb", u"msysobjects", false},
+        {"empty.mdb", u"MSysACEs", false},
+        {"sample-adressen.mdb", u"ADRESSEN", false},
+        {"test2V2000.mdb", u"msp_projects", false},
         // The General sort order gives "ß" the key of "ss": to Access the same name.
-        {"sample-adressen.mdb", u"Adressen2", true},     {"sample-adressen.mdb", u"ADREßEN", false},
-        {"V2000_no-password.mdb", u"Täble1", true},      {"empty.mdb", u"Tables", true},
-        {"empty.mdb", u"", false},                       {"empty.mdb", u" Vorn", false},
-        {"empty.mdb", u"a.b", false},                    {"empty.mdb", u"[x]", false},
+        {"sample-adressen.mdb", u"Adressen2", true},
+        {"sample-adressen.mdb", u"ADREßEN", false},
+        {"V2000_no-password.mdb", u"Täble1", true},
+        {"empty.mdb", u"Tables", true},
+        {"empty.mdb", u"", false},
+        {"empty.mdb", u" Vorn", false},
+        {"empty.mdb", u"a.b", false},
+        {"empty.mdb", u"[x]", false},
         {"empty.mdb", u"1234567890123456789012345678901234567890123456789012345678901234", true},
         {"empty.mdb", u"1234567890123456789012345678901234567890123456789012345678901234x", false},
     };
     for (const auto& f : fälle) {
         SCOPED_TRACE(std::string(f.datei) + " " + nachUtf8(f.name));
         const Datei d(DateiBytes(kAccessOrdner + f.datei));
-        if (f.frei)
-            EXPECT_NO_THROW(EintragPrüfen(d, f.name));
-        else
-            EXPECT_THROW(EintragPrüfen(d, f.name), NichtSchreibbar);
+        if (f.frei) EXPECT_NO_THROW(EintragPrüfen(d, f.name));
+        else EXPECT_THROW(EintragPrüfen(d, f.name), NichtSchreibbar);
     }
 }
 
@@ -433,8 +447,7 @@ bool NamenÄndern(Datei& d, const std::string& alt, const std::string& neu) {
             const size_t at = seite.find(muster);
             if (at == std::string::npos) continue;
             const bool kompakt = &muster == &kompr;
-            for (size_t i = 0; i < neu.size(); ++i)
-                p[at + (kompakt ? 2 + i : 2 * i)] = static_cast<uint8_t>(neu[i]);
+            for (size_t i = 0; i < neu.size(); ++i) p[at + (kompakt ? 2 + i : 2 * i)] = static_cast<uint8_t>(neu[i]);
             return true;
         }
     }
@@ -489,11 +502,13 @@ TEST(Jet4Katalog, DreihundertTabellenBleibenÜberDenNamensindexAuffindbar) {
     auto befund = Jet4Prüfen(d.Inhalt(), &bericht);
     // The check does not yet follow the maps of long-value columns: the map of LvProp's
     // pages has become a reference map by now, and its map page looks unaccounted for.
-    std::erase_if(befund, [](const std::string& b) { return b.find("von nichts erfasst (Typ 0x05)") != std::string::npos; });
+    std::erase_if(befund,
+                  [](const std::string& b) { return b.find("von nichts erfasst (Typ 0x05)") != std::string::npos; });
     EXPECT_EQ(befund, std::vector<std::string>{});
     EXPECT_EQ(bericht.tabellen, 305u);
     const auto gelistet = Teilen(fremd::Ausgabe("mdb-tables -1 " + fremd::Shell(tmp / "viele.mdb")), '\n');
-    for (const auto& n : namen) EXPECT_NE(std::find(gelistet.begin(), gelistet.end(), nachUtf8(n)), gelistet.end()) << nachUtf8(n);
+    for (const auto& n : namen)
+        EXPECT_NE(std::find(gelistet.begin(), gelistet.end(), nachUtf8(n)), gelistet.end()) << nachUtf8(n);
 
     const Tabellendef katalog = TabelleLesen(d, kKatalogSeite);
     size_t parentId = 0, name = 0;
@@ -517,7 +532,8 @@ TEST(Jet4Katalog, DreihundertTabellenBleibenÜberDenNamensindexAuffindbar) {
         werte[parentId] = Variante(tabellenId);
         werte[name] = Variante(n);
         const auto schlüssel = Schlüssel(katalog, *namensindex, werte);
-        const auto it = std::find_if(einträge.begin(), einträge.end(), [&](const Indexeintrag& e) { return e.schlüssel == schlüssel; });
+        const auto it = std::find_if(einträge.begin(), einträge.end(),
+                                     [&](const Indexeintrag& e) { return e.schlüssel == schlüssel; });
         ASSERT_NE(it, einträge.end());
         const auto zeile = ZeileLesen(d, katalog, ZeileAn(d, it->ort));
         EXPECT_EQ(zeile[name].text(), n);

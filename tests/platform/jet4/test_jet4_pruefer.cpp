@@ -24,8 +24,8 @@ using Bytes = std::vector<uint8_t>;
 
 Bytes Laden(const std::string& name) { return DateiBytes(kAccessOrdner + name); }
 
-#define VORLAGEN_ODER_SKIP()                                                        \
-    do {                                                                            \
+#define VORLAGEN_ODER_SKIP()                                                           \
+    do {                                                                               \
         if (!std::filesystem::exists(kAccessOrdner + "empty.mdb"))                     \
             GTEST_SKIP() << "Die Access-Testdateien fehlen (" << kAccessOrdner << ")"; \
     } while (0)
@@ -229,8 +229,7 @@ TEST(Jet4Pruefer, PrueftMehrstufigeBaeume) {
     };
     const Fall fälle[] = {
         {"Verweis aufs vorige Blatt kaputt", [&](Bytes& d) { S32(d, Seite(blatt) + 12, 0); },
-         "Seite " + std::to_string(blatt) + " (Tabelle \"Table1\" (Seite " + std::to_string(def.seite) +
-             "), Index"},
+         "Seite " + std::to_string(blatt) + " (Tabelle \"Table1\" (Seite " + std::to_string(def.seite) + "), Index"},
         {"Kinder eines Knotens vertauscht",
          [&](Bytes& d) {
              const uint32_t a = kind(0), b = kind(1);
@@ -240,8 +239,7 @@ TEST(Jet4Pruefer, PrueftMehrstufigeBaeume) {
          "liegt außerhalb der Schlüssel des Knotens darüber"},
         {"Kind zweimal genannt", [&](Bytes& d) { kindSetzen(d, kindOrt(1), kind(0)); }, "kommt im Baum mehrfach vor"},
         {"Knoten nennt sich selbst", [&](Bytes& d) { kindSetzen(d, kindOrt(0), knoten); },
-         "Seite " + std::to_string(knoten) + " (Tabelle \"Table1\" (Seite " + std::to_string(def.seite) +
-             "), Index"},
+         "Seite " + std::to_string(knoten) + " (Tabelle \"Table1\" (Seite " + std::to_string(def.seite) + "), Index"},
     };
     for (const Fall& f : fälle) {
         Bytes d = gross;

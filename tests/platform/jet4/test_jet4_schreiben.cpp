@@ -2,19 +2,20 @@
 // write-back, read back by the driver itself (libmdb), by mdbtools and by mdb-reader,
 // and walked by the structural checker.
 #include <gtest/gtest.h>
-#include <algorithm>
-#include <map>
-#include <functional>
-#include <csignal>
+
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <set>
 #include <span>
 #include <string>
@@ -45,9 +46,7 @@ using Zustand = Rückschrift::Zustand;
 using namespace dao;
 
 // The files written by Access with a database password have "password".
-Text Kennwort(const std::string& datei) {
-    return datei.find("with-password") != std::string::npos ? u"password" : u"";
-}
+Text Kennwort(const std::string& datei) { return datei.find("with-password") != std::string::npos ? u"password" : u""; }
 
 std::string Lesen(const std::string& pfad) {
     std::ifstream ein(pfad, std::ios::binary);
@@ -98,7 +97,7 @@ std::vector<Variante> Prüfzeile(int i) {
     Text straße = i == 1 ? Text(255, u'ä') : u"Straße " + ausUtf8(std::to_string(i)) + (i % 3 ? kUmlaute : Text());
     Text notiz;
     if (i == 2) notiz = Text(70000, u'x') + kUmlaute;  // a chain of long-value pages
-    else if (i == 3) notiz = Text(3000, u'ö');          // one long-value page
+    else if (i == 3) notiz = Text(3000, u'ö');         // one long-value page
     else if (i == 4) notiz = u"";
     else notiz = u"kurz " + ausUtf8(std::to_string(i));
     return {Variante(int32_t(i + 1)),
@@ -192,14 +191,23 @@ void ZelleGleich(const fremd::Zelle& ist, const Variante& soll, bool leerIstNull
     ASSERT_TRUE(ist.has_value()) << wo << ": Null instead of " << soll;
     switch (soll.typ()) {
         case VTyp::Text: EXPECT_EQ(*ist, nachUtf8(soll.text())) << wo; break;
-        case VTyp::Boolean: EXPECT_TRUE(*ist == (soll.alsBool() ? "true" : "false") || *ist == (soll.alsBool() ? "1" : "0")) << wo << ": " << *ist; break;
+        case VTyp::Boolean:
+            EXPECT_TRUE(*ist == (soll.alsBool() ? "true" : "false") || *ist == (soll.alsBool() ? "1" : "0"))
+                << wo << ": " << *ist;
+            break;
         case VTyp::Currency: EXPECT_EQ(WährungAusText(*ist), soll.währungRoh()) << wo << ": " << *ist; break;
         case VTyp::Date:
             // mdbtools prints the days before 1900 wrong ("1900-01-00").
             if (ist->rfind("1900-01-00", 0) == 0 && soll.zahl() < 1) break;
-            EXPECT_NEAR(DatumAusText(*ist), soll.zahl(), 1.0 / 86400) << wo << ": " << *ist; break;
-        case VTyp::Single: EXPECT_FLOAT_EQ(static_cast<float>(std::strtod(ist->c_str(), nullptr)), static_cast<float>(soll.zahl())) << wo; break;
-        case VTyp::Double: EXPECT_DOUBLE_EQ(std::strtod(ist->c_str(), nullptr), soll.zahl()) << wo << ": " << *ist; break;
+            EXPECT_NEAR(DatumAusText(*ist), soll.zahl(), 1.0 / 86400) << wo << ": " << *ist;
+            break;
+        case VTyp::Single:
+            EXPECT_FLOAT_EQ(static_cast<float>(std::strtod(ist->c_str(), nullptr)), static_cast<float>(soll.zahl()))
+                << wo;
+            break;
+        case VTyp::Double:
+            EXPECT_DOUBLE_EQ(std::strtod(ist->c_str(), nullptr), soll.zahl()) << wo << ": " << *ist;
+            break;
         default: EXPECT_EQ(std::strtoll(ist->c_str(), nullptr, 10), static_cast<long long>(soll.zahl())) << wo; break;
     }
 }
@@ -258,7 +266,8 @@ TEST(Jet4Schreiben, JedeFeldartKommtInJederDateiGleichZurück) {
         {
             auto treiber = Öffnen(pfad, passwort);
             ASSERT_TRUE(treiber->Schreibbar()) << nachUtf8(treiber->SchreibschutzGrund());
-            for (const auto& b : treiber->StrukturLesen().tabellen) vorher.emplace_back(b.name, AlleZeilen(*treiber, b.name));
+            for (const auto& b : treiber->StrukturLesen().tabellen)
+                vorher.emplace_back(b.name, AlleZeilen(*treiber, b.name));
             Rückschrift r = MitBestand(*treiber, Prüftabelle(u"Prüfung Ä"), Prüfzeilen(40));
             r.tabellen.push_back(eintrag(Prüftabelle(u"leer"), Zustand::neu, u"", {}));
             r.tabellen.push_back(eintrag(Prüftabelle(u"eins"), Zustand::neu, u"", Prüfzeilen(1)));
@@ -345,7 +354,8 @@ std::set<uint32_t> Katalogseiten(const std::vector<uint8_t>& inhalt) {
     }
     jet4::ZeilenDurchgehen(datei, objekte, [&](jet4::Zeilenort, std::span<const uint8_t> zeile) {
         const auto werte = jet4::ZeileLesen(datei, objekte, zeile);
-        if (werte[name].istText() && werte[name].text() == u"MSysACEs") tabelle(static_cast<uint32_t>(werte[id].alsLong()));
+        if (werte[name].istText() && werte[name].text() == u"MSysACEs")
+            tabelle(static_cast<uint32_t>(werte[id].alsLong()));
     });
     return seiten;
 }
@@ -396,8 +406,8 @@ TEST(Jet4Schreiben, FremdeSortierungUndVerschlüsselungBleibenUngeschrieben) {
         std::vector<uint8_t> wert;
         const char16_t* grund;
     } fälle[] = {
-        {0x6E, {0x07, 0x04}, u"Sortierreihenfolge"},        // 1031: German phone book
-        {0x6E + 3, {0x01}, u"Sortierreihenfolge"},          // General, the newer variant
+        {0x6E, {0x07, 0x04}, u"Sortierreihenfolge"},         // 1031: German phone book
+        {0x6E + 3, {0x01}, u"Sortierreihenfolge"},           // General, the newer variant
         {0x3E, {0x11, 0x22, 0x33, 0x44}, u"verschlüsselt"},  // a database key
     };
     for (const auto& f : fälle) {
@@ -407,7 +417,8 @@ TEST(Jet4Schreiben, FremdeSortierungUndVerschlüsselungBleibenUngeschrieben) {
         EXPECT_NE(grund->find(f.grund), Text::npos) << nachUtf8(*grund);
         const std::vector<uint8_t> vorher = datei.Inhalt();
         try {
-            jet4::TabelleHinzufügen(datei, Prüftabelle(u"neu"), [](const Zeilenziel&) {}, 45000);
+            jet4::TabelleHinzufügen(
+                datei, Prüftabelle(u"neu"), [](const Zeilenziel&) {}, 45000);
             ADD_FAILURE() << "written";
         } catch (const jet4::NichtSchreibbar& n) {
             EXPECT_EQ(n.grund, *grund);
@@ -636,7 +647,8 @@ TEST(Jet4Schreiben, LöschenUmbenennenErsetzenInJederDatei) {
         const std::string pfad = AccessKopie(t, datei);
         const auto vorher = Bestand(pfad, {});
         std::vector<std::string> tabellen = fremd::MdbTabellen(pfad);
-        const auto prüfen = [&](const std::string& schritt, const Text& name, const std::vector<std::vector<Variante>>& soll) {
+        const auto prüfen = [&](const std::string& schritt, const Text& name,
+                                const std::vector<std::vector<Variante>>& soll) {
             SCOPED_TRACE(schritt);
             std::vector<std::string> erwartet = tabellen;
             if (!name.empty()) erwartet.push_back(nachUtf8(name));
@@ -698,7 +710,8 @@ TEST(Jet4Schreiben, BestehendeTabellenUmbenennen) {
     }
     for (const auto& z : beziehungen.zeilen)
         if (z.at(name)->rfind("MSys", 0) != 0) enden.insert({*z.at(objekt), *z.at(bezogen)});
-    EXPECT_EQ(enden, (std::set<std::pair<std::string, std::string>>{{"Table3", "Zweite Tabelle ä"}, {"Table3", "Table1"}}));
+    EXPECT_EQ(enden,
+              (std::set<std::pair<std::string, std::string>>{{"Table3", "Zweite Tabelle ä"}, {"Table3", "Table1"}}));
     auto db = EngineÖffnen(pfad, u"");
     EXPECT_EQ(db->Relations()[u"Table2Table1"]->Table(), u"Zweite Tabelle ä");
     EXPECT_EQ(db->Relations()[u"Table2Table1"]->ForeignTable(), u"Table3");
@@ -763,8 +776,11 @@ TEST(Jet4Schreiben, BestehendeTabellenUndBeziehungenBleiben) {
         abgelehnt([&] { rs->AddNew(); }, 3027, bestand);
         rs->Close();
         abgelehnt([&] { db->Execute(u"DELETE FROM [Table2]"); }, 3027, bestand);
-        abgelehnt([&] { db->TableDefs()[u"Table3"]->Fields().Append(db->TableDefs()[u"Table3"]->CreateField(u"x", dbText, 5)); },
-                  3027, bestand);
+        abgelehnt(
+            [&] {
+                db->TableDefs()[u"Table3"]->Fields().Append(db->TableDefs()[u"Table3"]->CreateField(u"x", dbText, 5));
+            },
+            3027, bestand);
         abgelehnt([&] { db->Relations().Delete(u"Table2Table1"); }, 3027, u"referentielle Integrität");
         abgelehnt([&] { db->TableDefs().Delete(u"Table2"); }, 3303, u"Table2");
         ErgebnisAnlegen(*db, u"Neu", Ergebniszeilen(3, u"n"));
@@ -806,7 +822,8 @@ TEST(Jet4Schreiben, HinzufügenUndLöschenImWechselWächstNicht) {
     {
         // A table beyond an inline map's reach keeps its pages in map pages, which go too.
         std::vector<std::vector<Variante>> viele;
-        for (int i = 0; i < 60000; ++i) viele.push_back({Variante(int32_t(i)), Variante(Text(40, u'x')), Variante(u"Ort")});
+        for (int i = 0; i < 60000; ++i)
+            viele.push_back({Variante(int32_t(i)), Variante(Text(40, u'x')), Variante(u"Ort")});
         treiber->Schreiben(NeueTabelle(b, viele));
         jet4::Datei d(DateiBytes(pfad));
         const jet4::Tabellendef def = jet4::TabelleLesen(d, jet4::TabelleFinden(d, b.name).first);

@@ -1,6 +1,7 @@
 // Table definitions, usage maps and page allocation of the Jet 4 writer, checked against the
 // Access files of the shared fixtures with libmdb as the independent reader.
 #include <gtest/gtest.h>
+
 #include <mdbtools.h>
 
 #include <algorithm>

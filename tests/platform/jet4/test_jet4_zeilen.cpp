@@ -260,7 +260,8 @@ struct Probe {
 
     std::vector<std::vector<Variante>> Lesen() const {
         std::vector<std::vector<Variante>> zeilen;
-        ZeilenDurchgehen(datei, def, [&](Zeilenort, std::span<const uint8_t> z) { zeilen.push_back(ZeileLesen(datei, def, z)); });
+        ZeilenDurchgehen(datei, def,
+                         [&](Zeilenort, std::span<const uint8_t> z) { zeilen.push_back(ZeileLesen(datei, def, z)); });
         return zeilen;
     }
 };
@@ -273,10 +274,21 @@ Text Wiederholt(TextSicht stück, size_t zeichen) {
 }
 
 const std::vector<Feld> kAlleTypen = {
-    {u"ID", kLong, 0, true, true},  {u"Ja", kBoolean},     {u"Byte", kByte},         {u"Integer", kInteger},
-    {u"Long", kLong},               {u"Währung", kCurrency}, {u"Single", kSingle},  {u"Double", kDouble},
-    {u"Datum", kDatum},             {u"Text", kText, 255}, {u"Memo", kMemo},         {u"Schlicht", kText, 40, false},
-    {u"Objekt", kOle},              {u"Guid", kGuid},        {u"Dezimal", kNumerisch},
+    {u"ID", kLong, 0, true, true},
+    {u"Ja", kBoolean},
+    {u"Byte", kByte},
+    {u"Integer", kInteger},
+    {u"Long", kLong},
+    {u"Währung", kCurrency},
+    {u"Single", kSingle},
+    {u"Double", kDouble},
+    {u"Datum", kDatum},
+    {u"Text", kText, 255},
+    {u"Memo", kMemo},
+    {u"Schlicht", kText, 40, false},
+    {u"Objekt", kOle},
+    {u"Guid", kGuid},
+    {u"Dezimal", kNumerisch},
 };
 
 // The values a test writes, by column name; the others are Null.
@@ -293,20 +305,37 @@ TEST(Jet4Zeilen, SchreibtJedenTypUndLiestIhnGleichZurueck) {
     const std::vector<std::map<Text, Variante>> fälle = {
         {},  // Null in every column
         {{u"Ja", true}, {u"Text", u""}, {u"Memo", u""}, {u"Schlicht", u""}, {u"Byte", uint8_t{0}}},
-        {{u"Byte", uint8_t{255}}, {u"Integer", int16_t{-32768}}, {u"Long", std::numeric_limits<int32_t>::min()},
-         {u"Währung", Variante::Währung(-9223372036854775807LL)}, {u"Single", std::numeric_limits<float>::max()},
-         {u"Double", std::numeric_limits<double>::max()}, {u"Datum", Variante::Datum(-657434.0)},
-         {u"Text", u"Müller-Lüdenscheidt, Straße 5, ÄÖÜ äöü ß"}, {u"Memo", u"Zehn Bytes"}},
-        {{u"Integer", int16_t{32767}}, {u"Long", std::numeric_limits<int32_t>::max()},
-         {u"Währung", Variante::Währung(12345678901234LL)}, {u"Single", -1.5e-38f},
-         {u"Double", -std::numeric_limits<double>::denorm_min()}, {u"Datum", Variante::Datum(-1.25)},
-         {u"Text", kyrillisch}, {u"Schlicht", u"Ωμέγα και άλφα"}, {u"Memo", Wiederholt(u"Grüße aus Köln. ", 1000)}},
-        {{u"Datum", Variante::Datum(45000.75)}, {u"Text", Wiederholt(u"x", 255)},
-         {u"Memo", Wiederholt(u"Straße ", 3000)}, {u"Schlicht", u"Ölmühle Ω 12"},
-         {u"Guid", u"{6F9619FF-8B86-D011-B42D00C04FC964FF}"}, {u"Dezimal", -0.5}},
-        {{u"Text", Wiederholt(u"Straße Ω ", 255)}, {u"Dezimal", 12345678901234.5678}, {u"Memo", Wiederholt(kyrillisch, 70000)}},
+        {{u"Byte", uint8_t{255}},
+         {u"Integer", int16_t{-32768}},
+         {u"Long", std::numeric_limits<int32_t>::min()},
+         {u"Währung", Variante::Währung(-9223372036854775807LL)},
+         {u"Single", std::numeric_limits<float>::max()},
+         {u"Double", std::numeric_limits<double>::max()},
+         {u"Datum", Variante::Datum(-657434.0)},
+         {u"Text", u"Müller-Lüdenscheidt, Straße 5, ÄÖÜ äöü ß"},
+         {u"Memo", u"Zehn Bytes"}},
+        {{u"Integer", int16_t{32767}},
+         {u"Long", std::numeric_limits<int32_t>::max()},
+         {u"Währung", Variante::Währung(12345678901234LL)},
+         {u"Single", -1.5e-38f},
+         {u"Double", -std::numeric_limits<double>::denorm_min()},
+         {u"Datum", Variante::Datum(-1.25)},
+         {u"Text", kyrillisch},
+         {u"Schlicht", u"Ωμέγα και άλφα"},
+         {u"Memo", Wiederholt(u"Grüße aus Köln. ", 1000)}},
+        {{u"Datum", Variante::Datum(45000.75)},
+         {u"Text", Wiederholt(u"x", 255)},
+         {u"Memo", Wiederholt(u"Straße ", 3000)},
+         {u"Schlicht", u"Ölmühle Ω 12"},
+         {u"Guid", u"{6F9619FF-8B86-D011-B42D00C04FC964FF}"},
+         {u"Dezimal", -0.5}},
+        {{u"Text", Wiederholt(u"Straße Ω ", 255)},
+         {u"Dezimal", 12345678901234.5678},
+         {u"Memo", Wiederholt(kyrillisch, 70000)}},
         {{u"Memo", Wiederholt(u"Memo über 64 KiB. ", 300000)}, {u"Text", u"ab"}},
-        {{u"ID", int32_t{100}}, {u"Memo", Wiederholt(u"\u0100\u0101", 2000)}, {u"Guid", u"{00112233-4455-6677-8899-AABBCCDDEEFF}"}},
+        {{u"ID", int32_t{100}},
+         {u"Memo", Wiederholt(u"\u0100\u0101", 2000)},
+         {u"Guid", u"{00112233-4455-6677-8899-AABBCCDDEEFF}"}},
         {{u"Text", u"danach 101"}},
     };
     std::vector<std::vector<Variante>> geschrieben;
@@ -422,11 +451,18 @@ TEST(Jet4Zeilen, LibmdbLiestDieGeschriebenenZeilen) {
     const std::vector<std::map<Text, Variante>> fälle = {
         {},
         {{u"Ja", true}, {u"Text", u""}, {u"Memo", u""}, {u"Long", int32_t{-7}}, {u"Byte", uint8_t{255}}},
-        {{u"Text", u"Müller Straße äöü ÄÖÜ"}, {u"Schlicht", u"Ωμέγα"}, {u"Memo", u"Zehn Bytes"},
-         {u"Double", -1e300}, {u"Datum", Variante::Datum(-657434.5)}, {u"Währung", Variante::Währung(-12345)},
-         {u"Guid", u"{6F9619FF-8B86-D011-B42D00C04FC964FF}"}, {u"Integer", int16_t{-32768}}},
-        {{u"Text", u"Ölmühle Ω 12 – Straße"}, {u"Memo", Wiederholt(u"Grüße aus Köln. ", 1000)},
-         {u"Single", 0.25f}, {u"Dezimal", -1234567.8912}},
+        {{u"Text", u"Müller Straße äöü ÄÖÜ"},
+         {u"Schlicht", u"Ωμέγα"},
+         {u"Memo", u"Zehn Bytes"},
+         {u"Double", -1e300},
+         {u"Datum", Variante::Datum(-657434.5)},
+         {u"Währung", Variante::Währung(-12345)},
+         {u"Guid", u"{6F9619FF-8B86-D011-B42D00C04FC964FF}"},
+         {u"Integer", int16_t{-32768}}},
+        {{u"Text", u"Ölmühle Ω 12 – Straße"},
+         {u"Memo", Wiederholt(u"Grüße aus Köln. ", 1000)},
+         {u"Single", 0.25f},
+         {u"Dezimal", -1234567.8912}},
         {{u"Dezimal", 1234567890.1234}},
         {{u"Dezimal", 0.0001}},
         {{u"Memo", Wiederholt(u"Straße ", 3000)}},
@@ -481,8 +517,8 @@ TEST(Jet4Zeilen, KomprimiertTexteWieAccess) {
 
 TEST(Jet4Zeilen, WeistWerteAbDieDasFeldNichtFasst) {
     ACCESS_FIXTUREN_NOETIG();
-    std::vector<Feld> breit = {{u"ID", kLong, 0, true, true}, {u"Byte", kByte}, {u"Integer", kInteger},
-                               {u"Text", kText, 255}};
+    std::vector<Feld> breit = {
+        {u"ID", kLong, 0, true, true}, {u"Byte", kByte}, {u"Integer", kInteger}, {u"Text", kText, 255}};
     for (int k = 0; k < 9; ++k) breit.push_back({u"T" + ausUtf8(std::to_string(k)), kText, 255});
     const Text lang = Wiederholt(u"Ж", 255);
     std::map<Text, Variante> zuBreit;
@@ -525,7 +561,8 @@ TEST(Jet4Zeilen, HaengtZeilenAnEineAccessTabelleAn) {
     Datei datei(DateiBytes(quelle));
     Tabellendef def = TabelleLesen(datei, Tabellenseiten(datei).at(u"Adressen"));
     std::vector<std::vector<Variante>> alle;
-    ZeilenDurchgehen(datei, def, [&](Zeilenort, std::span<const uint8_t> z) { alle.push_back(ZeileLesen(datei, def, z)); });
+    ZeilenDurchgehen(datei, def,
+                     [&](Zeilenort, std::span<const uint8_t> z) { alle.push_back(ZeileLesen(datei, def, z)); });
     const size_t alt = alle.size();
     ASSERT_GT(alt, 0u);
     const uint32_t zeilenVorher = def.zeilen;
@@ -591,11 +628,12 @@ TEST(Jet4Zeilen, LegtLangwerteAbWieAccess) {
     const auto& [belegtOrt, freiOrt] = p.langKarten.at(0);
     struct Fall {
         size_t zeichen;
-        uint8_t art;         // top byte of the length field
+        uint8_t art;           // top byte of the length field
         size_t kettenglieder;  // rows of a chain
     };
-    const std::vector<Fall> fälle = {{10, 0x80, 0}, {64 - 2, 0x80, 0}, {1000, 0x40, 0}, {1024, 0x40, 0},
-                                     {1025, 0x40, 0}, {2038, 0x40, 0}, {2039, 0x00, 2}, {3000, 0x00, 2}, {70000, 0x00, 35}, {300000, 0x00, 148}};
+    const std::vector<Fall> fälle = {{10, 0x80, 0},     {64 - 2, 0x80, 0},  {1000, 0x40, 0}, {1024, 0x40, 0},
+                                     {1025, 0x40, 0},   {2038, 0x40, 0},    {2039, 0x00, 2}, {3000, 0x00, 2},
+                                     {70000, 0x00, 35}, {300000, 0x00, 148}};
     Zeilenschreiber schreiber(p.datei, p.def);
     for (const Fall& f : fälle) {
         std::vector<Variante> werte{Variante(Wiederholt(u"Grüße ", f.zeichen))};
@@ -779,7 +817,8 @@ TEST(Jet4Zeilen, BeschaedigteSeitenSindFormatfehler) {
     {
         Kaputt k;  // the undamaged file reads
         std::vector<Variante> werte;
-        ZeilenDurchgehen(k.datei, k.def, [&](Zeilenort, std::span<const uint8_t> z) { werte = ZeileLesen(k.datei, k.def, z); });
+        ZeilenDurchgehen(k.datei, k.def,
+                         [&](Zeilenort, std::span<const uint8_t> z) { werte = ZeileLesen(k.datei, k.def, z); });
         ASSERT_EQ(werte.size(), 2u);
         EXPECT_TRUE(werte[0].identisch(Variante(u"ab")));
         EXPECT_EQ(werte[1].text().size(), 50u);
@@ -790,17 +829,22 @@ TEST(Jet4Zeilen, BeschaedigteSeitenSindFormatfehler) {
         {"zu viele Zeilen", [](Kaputt& k) { Setze16(k.datei.Seite(k.daten) + 12, 2100); }},
         {"Verweis auf sich selbst",
          [](Kaputt& k) {
-             Setze16(k.datei.Seite(k.daten) + 14, static_cast<uint16_t>(dao::speicher::le16(k.datei.Seite(k.daten) + 14) | 0x4000));
+             Setze16(k.datei.Seite(k.daten) + 14,
+                     static_cast<uint16_t>(dao::speicher::le16(k.datei.Seite(k.daten) + 14) | 0x4000));
              Setze32(k.Zeile0(), Zeilenort{k.daten, 0}.Zeiger());
          }},
         {"Verweis hinter das Dateiende",
          [](Kaputt& k) {
-             Setze16(k.datei.Seite(k.daten) + 14, static_cast<uint16_t>(dao::speicher::le16(k.datei.Seite(k.daten) + 14) | 0x4000));
+             Setze16(k.datei.Seite(k.daten) + 14,
+                     static_cast<uint16_t>(dao::speicher::le16(k.datei.Seite(k.daten) + 14) | 0x4000));
              Setze32(k.Zeile0(), Zeilenort{0xFFFFFF, 0}.Zeiger());
          }},
         {"Spaltenoffset hinter der Zeile", [](Kaputt& k) { Setze16(k.Zeile0() + 18 + 2, 400); }},
         {"Spaltenzahl größer als die Zeile", [](Kaputt& k) { Setze16(k.Zeile0(), 0xFFFF); }},
-        {"Langwertzeile fehlt", [](Kaputt& k) { Setze32(k.Zeile0() + 6 + 4, Zeilenort{k.lval, 7}.Zeiger()); }},
+        {"Langwertzeile fehlt",
+         [](Kaputt& k) {
+             Setze32(k.Zeile0() + 6 + 4, Zeilenort{k.lval, 7}.Zeiger());
+         }},
         {"Langwertkette im Kreis",
          [](Kaputt& k) {
              Setze32(k.Zeile0() + 6, 100000);  // a chain

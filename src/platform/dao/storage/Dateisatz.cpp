@@ -31,8 +31,8 @@ uint64_t Prüfsumme(std::string_view d) {
 Text systemFehler(int fehler) { return ausUtf8(std::strerror(fehler)); }
 
 [[noreturn]] void SchreibFehler(const std::string& pfad, int fehler) {
-    FehlerAuslösen(fehler::EinAusgabe,
-                   u"Die Datei '" + ausUtf8(pfad) + u"' kann nicht geschrieben werden (" + systemFehler(fehler) + u").");
+    FehlerAuslösen(fehler::EinAusgabe, u"Die Datei '" + ausUtf8(pfad) + u"' kann nicht geschrieben werden (" +
+                                           systemFehler(fehler) + u").");
 }
 
 // Temporary names of this process that a live Dateisatz still owns.
@@ -70,8 +70,8 @@ std::string TempSchreiben(const std::string& ordner, std::string_view inhalt, co
     std::string pfad;
     int fd = -1;
     for (int versuch = 0; fd < 0; ++versuch) {
-        pfad = ordner + "/" + std::string(kPräfix) + std::to_string(::getpid()) + "-" + std::to_string(nächsteNummer()) +
-               endung;
+        pfad = ordner + "/" + std::string(kPräfix) + std::to_string(::getpid()) + "-" +
+               std::to_string(nächsteNummer()) + endung;
         fd = ::open(pfad.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && (errno != EEXIST || versuch > 100)) SchreibFehler(ziel, errno);
     }
@@ -125,7 +125,9 @@ bool JournalLesen(std::string_view d, Journal& j) {
         p = e + 1;
     }
     if (teile.empty() || teile.front() != kJournalKopf || teile.back() != "E") return false;
-    auto gut = [](const std::string& n) { return !n.empty() && n.find('/') == std::string::npos && n != "." && n != ".."; };
+    auto gut = [](const std::string& n) {
+        return !n.empty() && n.find('/') == std::string::npos && n != "." && n != "..";
+    };
     for (size_t i = 1; i + 1 < teile.size();) {
         if (teile[i] == "R" && i + 2 < teile.size() && gut(teile[i + 1]) && gut(teile[i + 2])) {
             j.umbenennen.emplace_back(teile[i + 1], teile[i + 2]);
@@ -151,8 +153,8 @@ void JournalAusführen(const std::string& ordner, const Journal& j, bool mitHake
     for (const auto& p : j.entfernen) {
         const std::string z = ordner + "/" + p;
         if (::unlink(z.c_str()) != 0 && errno != ENOENT)
-            FehlerAuslösen(fehler::EinAusgabe,
-                           u"Die Datei '" + ausUtf8(z) + u"' kann nicht gelöscht werden (" + systemFehler(errno) + u").");
+            FehlerAuslösen(fehler::EinAusgabe, u"Die Datei '" + ausUtf8(z) + u"' kann nicht gelöscht werden (" +
+                                                   systemFehler(errno) + u").");
         if (mitHaken) Haken("entfernt");
     }
     OrdnerSync(ordner);
@@ -217,13 +219,15 @@ void KennungPrüfen(const std::string& pfad, const Dateikennung& gelesen) {
     if (gleich) return;
     const Text datei = ausUtf8(pfad);
     if (!gelesen.vorhanden)
-        FehlerAuslösen(fehler::FremdGeändert, u"Die Datei '" + datei +
-                                            u"' wurde inzwischen von einem anderen Programm angelegt; sie wird nicht "
-                                            u"überschrieben.");
-    FehlerAuslösen(fehler::FremdGeändert, u"Die Datei '" + datei +
-                                        (jetzt.vorhanden ? u"' wurde seit dem Lesen von einem anderen Programm geändert oder ersetzt"
-                                              : u"' wurde seit dem Lesen von einem anderen Programm gelöscht") +
-                                        u"; sie wird nicht überschrieben, damit dessen Änderungen erhalten bleiben.");
+        FehlerAuslösen(fehler::FremdGeändert,
+                       u"Die Datei '" + datei +
+                           u"' wurde inzwischen von einem anderen Programm angelegt; sie wird nicht "
+                           u"überschrieben.");
+    FehlerAuslösen(fehler::FremdGeändert,
+                   u"Die Datei '" + datei +
+                       (jetzt.vorhanden ? u"' wurde seit dem Lesen von einem anderen Programm geändert oder ersetzt"
+                                        : u"' wurde seit dem Lesen von einem anderen Programm gelöscht") +
+                       u"; sie wird nicht überschrieben, damit dessen Änderungen erhalten bleiben.");
 }
 
 bool Beschreibbar(const std::string& pfad) {
@@ -241,7 +245,8 @@ P Einlesen(const std::string& pfad, Dateikennung& kennung, size_t max) {
     const int fd = ::open(pfad.c_str(), O_RDONLY | O_CLOEXEC);
     auto fehler = [&](int e) {
         if (fd >= 0) ::close(fd);
-        FehlerAuslösen(fehler::EinAusgabe, u"Die Datei '" + ausUtf8(pfad) + u"' kann nicht gelesen werden (" + systemFehler(e) + u").");
+        FehlerAuslösen(fehler::EinAusgabe,
+                       u"Die Datei '" + ausUtf8(pfad) + u"' kann nicht gelesen werden (" + systemFehler(e) + u").");
     };
     if (fd < 0) fehler(errno);
     kennung = KennungVon(fd);
@@ -309,7 +314,8 @@ void Dateisatz::Ausführen() {
     std::string journal;
     if (schritte > 1) {
         // Every new file stands complete and synced; the journal in its place commits the set.
-        const std::string temp = TempSchreiben(ordner_, JournalText(j), ordner_ + "/" + std::string(kPräfix) + "journal", ".tmp");
+        const std::string temp =
+            TempSchreiben(ordner_, JournalText(j), ordner_ + "/" + std::string(kPräfix) + "journal", ".tmp");
         offen_.push_back(temp);
         journal = temp.substr(0, temp.size() - 4) + ".journal";
         if (::rename(temp.c_str(), journal.c_str()) != 0) SchreibFehler(journal, errno);

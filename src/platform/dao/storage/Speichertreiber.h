@@ -74,8 +74,8 @@ struct Rückschrift {
         // have to load it through the driver first.
         std::function<void(const Zeilenziel&)> zeilen;
     };
-    std::vector<Tabelle> tabellen;     // every user table, in order
-    std::vector<Text> gelöscht;        // names the driver listed that are gone
+    std::vector<Tabelle> tabellen;  // every user table, in order
+    std::vector<Text> gelöscht;     // names the driver listed that are gone
     // Relations the driver listed that are gone (a driver refuses new ones as they are
     // made, through BeziehungPrüfen, when it cannot hold them).
     std::vector<Text> gelöschteRelationen;

@@ -64,14 +64,16 @@ std::unique_ptr<Speichertreiber> TreiberÖffnen(TextSicht connect, const Text& p
     if (nativ) {
         const Inhalt inhalt = Dateiinhalt(pfad);
         // An empty file named as an Access file is a damaged one, not a new native database.
-        if (inhalt == Inhalt::Unbestimmt && AccessEndung(pfad) && Leer(pfad)) return access::TreiberÖffnen(pfad, passwort, nurLesen);
+        if (inhalt == Inhalt::Unbestimmt && AccessEndung(pfad) && Leer(pfad))
+            return access::TreiberÖffnen(pfad, passwort, nurLesen);
         if (inhalt != Inhalt::Fremd) return nullptr;
         // Any other file goes to the Access driver, which refuses what is not Jet.
         struct stat st {};
         if (::stat(nachUtf8(pfad).c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
             return access::TreiberÖffnen(pfad, passwort, nurLesen);
         // The connect string may hold a password: it is never part of a message.
-        FehlerAuslösen(fehler::TreiberFehlt, u"Für das Format der Datei '" + pfad + u"' ist kein Speichertreiber vorhanden.");
+        FehlerAuslösen(fehler::TreiberFehlt,
+                       u"Für das Format der Datei '" + pfad + u"' ist kein Speichertreiber vorhanden.");
     }
     const Text art = Grossbuchstaben(c);
     if (art.rfind(u"EXCEL ", 0) == 0) return excel::TreiberÖffnen(pfad, nurLesen);

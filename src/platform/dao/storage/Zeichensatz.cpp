@@ -18,10 +18,12 @@ bool IcuKennt(const std::string& name) {
 
 std::string CodepageName(unsigned n) {
     switch (n) {
-        case 0: case 32769: return "windows-1252";
+        case 0:
+        case 32769: return "windows-1252";
         case 367: return "US-ASCII";
         case 1200: return "UTF-16LE";
-        case 10000: case 32768: return "macintosh";
+        case 10000:
+        case 32768: return "macintosh";
         case 65001: return "UTF-8";
         default: break;
     }

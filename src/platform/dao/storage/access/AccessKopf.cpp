@@ -1,5 +1,4 @@
 #include "platform/dao/storage/access/AccessKopf.h"
-#include "platform/dao/storage/Bytes.h"
 
 #include <cmath>
 #include <cstring>
@@ -7,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/dao/storage/Bytes.h"
 #include "platform/dao/storage/Zeichensatz.h"
 
 namespace dao::speicher::access {
@@ -89,6 +89,8 @@ Kopfbefund KopfLesen(const uint8_t* daten, size_t länge, JetKopf& kopf) {
     return Kopfbefund::gültig;
 }
 
-Text TextAusCodepage(std::string_view bytes, uint16_t codepage) { return ZeichensatzDerCodepage(codepage).dekodieren(bytes); }
+Text TextAusCodepage(std::string_view bytes, uint16_t codepage) {
+    return ZeichensatzDerCodepage(codepage).dekodieren(bytes);
+}
 
 }  // namespace dao::speicher::access

@@ -19,7 +19,7 @@ inline constexpr size_t kCodepageOffset = 0x3C;
 inline constexpr size_t kSchlüsselOffset = 0x3E;
 inline constexpr size_t kKennwortOffset = 0x42;
 inline constexpr size_t kKennwortJet3 = 20, kKennwortJet4 = 40;  // bytes
-inline constexpr size_t kErstelltOffset = 0x72;                   // Jet 4: creation date (double)
+inline constexpr size_t kErstelltOffset = 0x72;                  // Jet 4: creation date (double)
 
 enum class Kopfbefund {
     gültig,
@@ -29,11 +29,11 @@ enum class Kopfbefund {
 };
 
 struct JetKopf {
-    int version = 0;                 // 3 or 4
-    uint32_t seitengröße = 0;        // 2048 or 4096
+    int version = 0;           // 3 or 4
+    uint32_t seitengröße = 0;  // 2048 or 4096
     uint16_t codepage = 0;
     uint32_t datenbankschlüssel = 0;  // not 0: the pages are encrypted
-    Text kennwort;                   // as stored, "" when the file has none
+    Text kennwort;                    // as stored, "" when the file has none
 };
 
 // XORs `daten` with the RC4 stream of `schlüssel` (encrypts and decrypts alike).

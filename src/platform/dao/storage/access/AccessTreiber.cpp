@@ -3,7 +3,6 @@
 // libmdb needs glib's types before its own header.
 #include <glib.h>
 #include <mdbtools.h>
-
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,13 +11,13 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <thread>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/dao/DaoFehler.h"
@@ -63,8 +62,8 @@ float SingleLE(const uint8_t* p) {
 
 int16_t JetTyp(int libmdbTyp) {
     switch (libmdbTyp) {
-        case MDB_REPID: return 15;    // dbGUID
-        case MDB_NUMERIC: return 20;  // dbDecimal
+        case MDB_REPID: return 15;                        // dbGUID
+        case MDB_NUMERIC: return 20;                      // dbDecimal
         default: return static_cast<int16_t>(libmdbTyp);  // libmdb numbers the others as Jet does
     }
 }
@@ -167,8 +166,10 @@ public:
         for (char16_t c : name)
             if (c == u'!' || c == u'.' || c == u'[' || c == u']' || c == u'\'' || c == u'"') gut = false;
         if (!gut)
-            dao::FehlerAuslösen(fehler::NameUngültig, u"'" + Text(name) +
-                                     u"' ist kein zulässiger Tabellenname: höchstens 64 Zeichen, ohne ! . [ ] ' und \".");
+            dao::FehlerAuslösen(
+                fehler::NameUngültig,
+                u"'" + Text(name) +
+                    u"' ist kein zulässiger Tabellenname: höchstens 64 Zeichen, ohne ! . [ ] ' und \".");
     }
 
     Text BestandsschutzGrund() const override {
@@ -178,8 +179,9 @@ public:
 
     void BeziehungPrüfen(const RelationsBeschreibung& r, bool anlegen) const override {
         if (anlegen)
-            dao::FehlerAuslösen(fehler::Schreibgeschützt, u"Die Beziehung '" + r.name +
-                                     u"' wurde nicht erstellt: In Access-Dateien legt Purivo keine Beziehungen an.");
+            dao::FehlerAuslösen(fehler::Schreibgeschützt,
+                                u"Die Beziehung '" + r.name +
+                                    u"' wurde nicht erstellt: In Access-Dateien legt Purivo keine Beziehungen an.");
         if (const auto grund = jet4::BeziehungBleibtGrund(r.name, r.attribute))
             dao::FehlerAuslösen(fehler::Schreibgeschützt, *grund);
     }
@@ -187,10 +189,12 @@ public:
     void Schreiben(const Rückschrift& rückschrift) override {
         if (!Schreibbar()) {
             const Text grund = SchreibschutzGrund();
-            dao::FehlerAuslösen(fehler::Schreibgeschützt, grund.empty() ? u"Die Datei '" + datei_ + u"' ist schreibgeschützt geöffnet." : grund);
+            dao::FehlerAuslösen(fehler::Schreibgeschützt,
+                                grund.empty() ? u"Die Datei '" + datei_ + u"' ist schreibgeschützt geöffnet." : grund);
         }
         const auto unverändert = [&](const Text& warum) {
-            dao::FehlerAuslösen(fehler::Schreibgeschützt, u"Die Datei '" + datei_ + u"' wurde nicht geändert: " + warum);
+            dao::FehlerAuslösen(fehler::Schreibgeschützt,
+                                u"Die Datei '" + datei_ + u"' wurde nicht geändert: " + warum);
         };
         // In the order they are carried out: relations, dropped tables (a replaced one
         // too), renames, new tables; so names and pages are free for what follows.
@@ -226,7 +230,8 @@ public:
             for (const Text& r : beziehungenWeg) jet4::BeziehungAustragen(*datei, r);
             for (const Text& t : weg) jet4::TabelleLöschen(*datei, t);
             jet4::TabellenUmbenennen(*datei, umbenannt, jetzt);
-            for (const Rückschrift::Tabelle* t : neu) jet4::TabelleHinzufügen(*datei, t->beschreibung, t->zeilen, jetzt);
+            for (const Rückschrift::Tabelle* t : neu)
+                jet4::TabelleHinzufügen(*datei, t->beschreibung, t->zeilen, jetzt);
         } catch (const jet4::NichtSchreibbar& n) {
             unverändert(n.grund);
         } catch (const jet4::Formatfehler&) {
@@ -240,7 +245,9 @@ public:
         kennung_ = KennungLesen(pfad);
         // From now on the driver lists and reads the file as written.
         MdbHandle* wieder = mdb_open(pfad.c_str(), MDB_NOFLAGS);
-        if (!wieder) dao::FehlerAuslösen(fehler::DateiNichtÖffenbar, u"Die Datei '" + datei_ + u"' kann nicht wieder geöffnet werden.");
+        if (!wieder)
+            dao::FehlerAuslösen(fehler::DateiNichtÖffenbar,
+                                u"Die Datei '" + datei_ + u"' kann nicht wieder geöffnet werden.");
         mdb_close(mdb_);
         mdb_ = wieder;
         KatalogLesen();
@@ -259,7 +266,8 @@ private:
         const Text schlüssel = NamenSchlüssel(name);
         for (const auto& [n, e] : tabellen_)
             if (NamenSchlüssel(n) == schlüssel) return e;
-        dao::FehlerAuslösen(fehler::TabelleNichtGefunden, u"Die Tabelle '" + name + u"' gibt es in der Datei '" + datei_ + u"' nicht.");
+        dao::FehlerAuslösen(fehler::TabelleNichtGefunden,
+                            u"Die Tabelle '" + name + u"' gibt es in der Datei '" + datei_ + u"' nicht.");
     }
 
     TabellePtr Lesen(MdbCatalogEntry* e) const {
@@ -375,8 +383,9 @@ private:
                     gefunden = true;
                 }
             if (!gefunden)
-                dao::FehlerAuslösen(fehler::NichtInAuflistung, u"Das Feld '" + felder[k] + u"' gibt es in der Tabelle '" + Name(e->object_name) +
-                                         u"' der Datei '" + datei_ + u"' nicht.");
+                dao::FehlerAuslösen(fehler::NichtInAuflistung,
+                                    u"Das Feld '" + felder[k] + u"' gibt es in der Tabelle '" + Name(e->object_name) +
+                                        u"' der Datei '" + datei_ + u"' nicht.");
         }
         std::vector<MdbField> roh(spalten);
         std::vector<Variante> zeile(felder.size());
@@ -391,14 +400,16 @@ private:
                 const MdbField& f = roh[i];
                 if (f.colnum < 0 || static_cast<unsigned int>(f.colnum) >= spalten) Beschädigt(datei_);
                 const int ziel = quelle[static_cast<unsigned int>(f.colnum)];
-                if (ziel >= 0) zeile[static_cast<size_t>(ziel)] = Wert(Spalte(t.get(), static_cast<unsigned int>(f.colnum)), f);
+                if (ziel >= 0)
+                    zeile[static_cast<size_t>(ziel)] = Wert(Spalte(t.get(), static_cast<unsigned int>(f.colnum)), f);
             }
             ziel(zeile);
         }
     }
 
     Text TextWert(const uint8_t* p, size_t n) const {
-        if (kopf_.version == 3) return TextAusCodepage(std::string_view(reinterpret_cast<const char*>(p), n), kopf_.codepage);
+        if (kopf_.version == 3)
+            return TextAusCodepage(std::string_view(reinterpret_cast<const char*>(p), n), kopf_.codepage);
         return jet4::TextLesen(p, n);
     }
 
@@ -480,7 +491,7 @@ private:
     MdbHandle* mdb_;
     bool nurLesen_ = true;
     Dateikennung kennung_;
-    std::optional<Text> hindernis_;  // why the writer must leave this file alone
+    std::optional<Text> hindernis_;                            // why the writer must leave this file alone
     std::vector<std::pair<Text, MdbCatalogEntry*>> tabellen_;  // user tables in catalog order
     MdbCatalogEntry* relationen_ = nullptr;
     MdbCatalogEntry* objekte_ = nullptr;  // MSysObjects
@@ -500,7 +511,8 @@ bool LiestSauber(const std::string& pfad, const Text& datei, const JetKopf& kopf
             MdbHandle* mdb = mdb_open(pfad.c_str(), MDB_NOFLAGS);
             if (!mdb || mdb->fmt->pg_size != static_cast<ssize_t>(kopf.seitengröße)) _exit(1);
             AccessTreiber treiber(datei, kopf, mdb);
-            for (const auto& t : treiber.StrukturLesen().tabellen) treiber.ZeilenLesen(t, [](const std::vector<Variante>&) {});
+            for (const auto& t : treiber.StrukturLesen().tabellen)
+                treiber.ZeilenLesen(t, [](const std::vector<Variante>&) {});
         } catch (...) {
             _exit(1);
         }
@@ -535,14 +547,18 @@ std::unique_ptr<Speichertreiber> TreiberÖffnen(const Text& datei, const Text& p
     const Dateikennung kennung = KennungLesen(pfad);
     std::error_code ec;
     const fs::file_status status = fs::status(pfad, ec);
-    if (ec || !fs::exists(status)) dao::FehlerAuslösen(fehler::DateiNichtGefunden, u"Die Datei '" + datei + u"' wurde nicht gefunden.");
+    if (ec || !fs::exists(status))
+        dao::FehlerAuslösen(fehler::DateiNichtGefunden, u"Die Datei '" + datei + u"' wurde nicht gefunden.");
     if (!fs::is_regular_file(status))
-        dao::FehlerAuslösen(fehler::FormatUnbekannt, u"'" + datei + u"' ist keine Datei, sondern ein Ordner oder ein Gerät.");
+        dao::FehlerAuslösen(fehler::FormatUnbekannt,
+                            u"'" + datei + u"' ist keine Datei, sondern ein Ordner oder ein Gerät.");
     const uintmax_t größe = fs::file_size(pfad, ec);
     std::ifstream ein(pfad, std::ios::binary);
-    if (ec || !ein) dao::FehlerAuslösen(fehler::DateiNichtÖffenbar, u"Die Datei '" + datei + u"' kann nicht gelesen werden.");
+    if (ec || !ein)
+        dao::FehlerAuslösen(fehler::DateiNichtÖffenbar, u"Die Datei '" + datei + u"' kann nicht gelesen werden.");
     if (größe == 0)
-        dao::FehlerAuslösen(fehler::FormatUnbekannt, u"Die Datei '" + datei + u"' ist leer (0 Bytes) und keine Access-Datenbank.");
+        dao::FehlerAuslösen(fehler::FormatUnbekannt,
+                            u"Die Datei '" + datei + u"' ist leer (0 Bytes) und keine Access-Datenbank.");
 
     std::vector<uint8_t> seite0(4096);
     ein.read(reinterpret_cast<char*>(seite0.data()), static_cast<std::streamsize>(seite0.size()));
@@ -558,9 +574,10 @@ std::unique_ptr<Speichertreiber> TreiberÖffnen(const Text& datei, const Text& p
         case Kopfbefund::keinJet:
             dao::FehlerAuslösen(fehler::FormatUnbekannt, u"Die Datei '" + datei + u"' ist keine Access-Datenbank.");
         case Kopfbefund::neueresFormat:
-            dao::FehlerAuslösen(fehler::FormatUnbekannt, u"Die Datei '" + datei +
-                                     u"' ist in einem neueren Access-Format (.accdb) gespeichert; gelesen werden "
-                                     u"Access-Datenbanken der Versionen 97 bis 2003 (.mdb).");
+            dao::FehlerAuslösen(fehler::FormatUnbekannt,
+                                u"Die Datei '" + datei +
+                                    u"' ist in einem neueren Access-Format (.accdb) gespeichert; gelesen werden "
+                                    u"Access-Datenbanken der Versionen 97 bis 2003 (.mdb).");
     }
     // libmdb trusts the page structure; a file cut off or with a foreign first
     // pages would make it read past what is there.
@@ -577,7 +594,8 @@ std::unique_ptr<Speichertreiber> TreiberÖffnen(const Text& datei, const Text& p
     if (!LiestSauber(pfad, datei, kopf, größe)) Beschädigt(datei);
 
     MdbHandle* mdb = mdb_open(pfad.c_str(), MDB_NOFLAGS);
-    if (!mdb) dao::FehlerAuslösen(fehler::DateiNichtÖffenbar, u"Die Datei '" + datei + u"' kann nicht geöffnet werden.");
+    if (!mdb)
+        dao::FehlerAuslösen(fehler::DateiNichtÖffenbar, u"Die Datei '" + datei + u"' kann nicht geöffnet werden.");
     if (mdb->fmt->pg_size != static_cast<ssize_t>(kopf.seitengröße)) {
         mdb_close(mdb);
         Beschädigt(datei);

@@ -8,14 +8,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <ctime>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <set>
 
 #include "platform/dao/DaoFehler.h"
 #include "platform/dao/DaoGrundlagen.h"
-#include "platform/dao/DaoFehler.h"
 #include "platform/dao/storage/Dateisatz.h"
 #include "platform/dao/storage/dbase/DbfDatei.h"
 
@@ -31,11 +30,11 @@ std::string klein(std::string s) {
 Text systemFehler() { return ausUtf8(std::strerror(errno)); }
 
 struct Eintrag {
-    Text name;  // the file's name without extension, as on disk
+    Text name;                   // the file's name without extension, as on disk
     std::string dbf, memo, cpg;  // paths; "" when there is no such file
     std::string codepage;
     DbfKopf kopf;
-    double geändert = 0;  // the file's time as a date value
+    double geändert = 0;                               // the file's time as a date value
     Dateikennung dbfKennung, memoKennung, cpgKennung;  // the files as they were read
 };
 
@@ -52,20 +51,50 @@ DbfFeld Standardfeld(const FeldBeschreibung& f) {
     DbfFeld d;
     d.name = f.name;
     switch (f.typ) {
-    case dbText:
-        d.typ = 'C';
-        d.breite = static_cast<uint16_t>(std::clamp(f.größe > 0 ? f.größe : 50, 1, 255));
-        break;
-    case dbBoolean: d.typ = 'L'; d.breite = 1; break;
-    case dbByte: d.typ = 'N'; d.breite = 3; break;
-    case dbInteger: d.typ = 'N'; d.breite = 6; break;
-    case dbLong: d.typ = 'N'; d.breite = 11; break;
-    case dbCurrency: d.typ = 'N'; d.breite = 20; d.dezimalen = 4; break;
-    case dbSingle: d.typ = 'N'; d.breite = 20; d.dezimalen = 6; break;
-    case dbDouble: d.typ = 'N'; d.breite = 20; d.dezimalen = 8; break;
-    case dbDate:
-    case dbTime: d.typ = 'D'; d.breite = 8; break;
-    default: d.typ = 'M'; d.breite = 10; break;  // Memo and what has no dBase form
+        case dbText:
+            d.typ = 'C';
+            d.breite = static_cast<uint16_t>(std::clamp(f.größe > 0 ? f.größe : 50, 1, 255));
+            break;
+        case dbBoolean:
+            d.typ = 'L';
+            d.breite = 1;
+            break;
+        case dbByte:
+            d.typ = 'N';
+            d.breite = 3;
+            break;
+        case dbInteger:
+            d.typ = 'N';
+            d.breite = 6;
+            break;
+        case dbLong:
+            d.typ = 'N';
+            d.breite = 11;
+            break;
+        case dbCurrency:
+            d.typ = 'N';
+            d.breite = 20;
+            d.dezimalen = 4;
+            break;
+        case dbSingle:
+            d.typ = 'N';
+            d.breite = 20;
+            d.dezimalen = 6;
+            break;
+        case dbDouble:
+            d.typ = 'N';
+            d.breite = 20;
+            d.dezimalen = 8;
+            break;
+        case dbDate:
+        case dbTime:
+            d.typ = 'D';
+            d.breite = 8;
+            break;
+        default:
+            d.typ = 'M';
+            d.breite = 10;
+            break;  // Memo and what has no dBase form
     }
     return d;
 }
@@ -75,10 +104,11 @@ public:
     DbaseTreiber(std::string ordner, bool nurLesen) : ordner_(std::move(ordner)), nurLesen_(nurLesen) {
         struct stat st {};
         if (ordner_.empty() || ::stat(ordner_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-            FehlerAuslösen(fehler::PfadUngültig, u"'" + ausUtf8(ordner_) +
-                                            u"' ist kein zulässiger Pfad. Stellen Sie sicher, dass der Pfad richtig "
-                                            u"geschrieben ist und dass eine Verbindung mit dem Server besteht, auf dem "
-                                            u"sich die Datei befindet.");
+            FehlerAuslösen(fehler::PfadUngültig,
+                           u"'" + ausUtf8(ordner_) +
+                               u"' ist kein zulässiger Pfad. Stellen Sie sicher, dass der Pfad richtig "
+                               u"geschrieben ist und dass eine Verbindung mit dem Server besteht, auf dem "
+                               u"sich die Datei befindet.");
         while (ordner_.size() > 1 && ordner_.back() == '/') ordner_.pop_back();
         OrdnerAufräumen(ordner_);
     }
@@ -105,7 +135,8 @@ public:
 
     void ZeilenLesen(const TabellenBeschreibung& tabelle, const Zeilenziel& ziel) override {
         Eintrag* e = finden(tabelle.name);
-        if (!e) FehlerAuslösen(fehler::ObjektNichtGefunden, u"Das Objekt '" + tabelle.name + u"' wurde nicht gefunden.");
+        if (!e)
+            FehlerAuslösen(fehler::ObjektNichtGefunden, u"Das Objekt '" + tabelle.name + u"' wurde nicht gefunden.");
         const Text datei = ausUtf8(e->dbf);
         const std::string daten = DateiLesen(e->dbf, e->dbfKennung);
         const Zeichensatz zs(e->codepage);
@@ -113,10 +144,13 @@ public:
         // Read-only, a cut file gives what it holds; open for writing, the missing records
         // would be lost at the write-back.
         if (!nurLesen_ && e->kopf.anzahl < e->kopf.anzahlKopf)
-            FehlerAuslösen(fehler::FormatUnbekannt, u"Die Datei '" + datei + u"' ist beschädigt oder abgeschnitten: ihr Kopf nennt " +
-                                              ausUtf8(std::to_string(e->kopf.anzahlKopf)) + u" Datensätze, vollständig "
-                                              u"lesbar sind nur " + ausUtf8(std::to_string(e->kopf.anzahl)) +
-                                              u". Sie kann nur schreibgeschützt geöffnet werden.");
+            FehlerAuslösen(fehler::FormatUnbekannt, u"Die Datei '" + datei +
+                                                        u"' ist beschädigt oder abgeschnitten: ihr Kopf nennt " +
+                                                        ausUtf8(std::to_string(e->kopf.anzahlKopf)) +
+                                                        u" Datensätze, vollständig "
+                                                        u"lesbar sind nur " +
+                                                        ausUtf8(std::to_string(e->kopf.anzahl)) +
+                                                        u". Sie kann nur schreibgeschützt geöffnet werden.");
         Memodaten memo;
         std::string memoBytes;
         if (!e->memo.empty()) {
@@ -132,7 +166,8 @@ public:
             const auto it = std::find_if(e->kopf.felder.begin(), e->kopf.felder.end(),
                                          [&](const DbfFeld& d) { return NamenSchlüssel(d.name) == k; });
             if (it == e->kopf.felder.end())
-                FehlerAuslösen(fehler::NichtInAuflistung, u"Das Feld '" + f.name + u"' fehlt in der Datei '" + datei + u"'.");
+                FehlerAuslösen(fehler::NichtInAuflistung,
+                               u"Das Feld '" + f.name + u"' fehlt in der Datei '" + datei + u"'.");
             quelle.push_back(static_cast<size_t>(it - e->kopf.felder.begin()));
         }
         std::vector<Variante> zeile(quelle.size());
@@ -147,7 +182,8 @@ public:
     Text SchreibschutzGrund() const override {
         if (nurLesen_) return {};
         if (!Beschreibbar(ordner_))
-            return u"Der Ordner '" + ausUtf8(ordner_) + u"' ist schreibgeschützt; seine dBase-Tabellen können nur gelesen werden.";
+            return u"Der Ordner '" + ausUtf8(ordner_) +
+                   u"' ist schreibgeschützt; seine dBase-Tabellen können nur gelesen werden.";
         // A write-back replaces whole files: one marked read-only makes the folder read-only.
         for (const auto& e : tabellen_)
             for (const std::string* p : {&e.dbf, &e.memo, &e.cpg})
@@ -163,9 +199,10 @@ public:
                              return c < 0x20 || TextSicht(u":/\\*?[].").find(c) != TextSicht::npos;
                          });
         if (!gut)
-            FehlerAuslösen(fehler::NameUngültig, u"'" + Text(name) +
-                                            u"' ist kein zulässiger Name für eine dBase-Tabelle: höchstens 8 Zeichen, "
-                                            u"keines von : / \\ * ? [ ] und kein Punkt.");
+            FehlerAuslösen(fehler::NameUngültig,
+                           u"'" + Text(name) +
+                               u"' ist kein zulässiger Name für eine dBase-Tabelle: höchstens 8 Zeichen, "
+                               u"keines von : / \\ * ? [ ] und kein Punkt.");
     }
 
     void Schreiben(const Rückschrift& r) override {
@@ -186,7 +223,8 @@ public:
                 const std::string endung = dbfZiel.substr(dbfZiel.size() - 4);
                 const std::string dbt = endung == ".DBF" ? ".DBT" : ".dbt";
                 memoZiel = alt->memo.empty() ? dbfZiel.substr(0, dbfZiel.size() - 4) + dbt : alt->memo;
-                if (klein(memoZiel).ends_with(".fpt")) memoZiel.replace(memoZiel.size() - 4, 4, dbt);  // FoxPro becomes dBase IV
+                if (klein(memoZiel).ends_with(".fpt"))
+                    memoZiel.replace(memoZiel.size() - 4, 4, dbt);  // FoxPro becomes dBase IV
             }
             // A new table takes what its source holds, when it is a structure copy of one.
             const Eintrag* vorlage = alt ? alt : vorlageFür(t.beschreibung);
@@ -306,8 +344,8 @@ private:
     void auflisten() {
         DIR* dir = ::opendir(ordner_.c_str());
         if (!dir)
-            FehlerAuslösen(fehler::EinAusgabe,
-                           u"Der Ordner '" + ausUtf8(ordner_) + u"' kann nicht gelesen werden (" + systemFehler() + u").");
+            FehlerAuslösen(fehler::EinAusgabe, u"Der Ordner '" + ausUtf8(ordner_) + u"' kann nicht gelesen werden (" +
+                                                   systemFehler() + u").");
         std::map<std::string, std::string> dateien;  // lower-case name -> name on disk
         std::vector<std::string> dbfs;
         while (const dirent* d = ::readdir(dir)) {

@@ -1,5 +1,4 @@
 #include "platform/dao/storage/dbase/DbfDatei.h"
-#include "platform/dao/storage/Bytes.h"
 
 #include <algorithm>
 #include <charconv>
@@ -12,7 +11,7 @@
 
 #include "platform/dao/DaoFehler.h"
 #include "platform/dao/DaoGrundlagen.h"
-#include "platform/dao/DaoFehler.h"
+#include "platform/dao/storage/Bytes.h"
 
 namespace dao::speicher::dbase {
 namespace {
@@ -42,8 +41,8 @@ Text bytesText(std::string_view b) {
     FehlerAuslösen(fehler::FormatUnbekannt, u"Nicht erkanntes Datenbankformat '" + datei + u"': " + was + u".");
 }
 [[noreturn]] void SatzKaputt(const Text& datei, uint64_t satz, const DbfFeld& f, const Text& was) {
-    FehlerAuslösen(fehler::FormatUnbekannt, u"Die Datei '" + datei + u"' ist beschädigt: Satz " + zahlText(satz) + u", Feld '" +
-                                      f.name + u"' " + was + u".");
+    FehlerAuslösen(fehler::FormatUnbekannt, u"Die Datei '" + datei + u"' ist beschädigt: Satz " + zahlText(satz) +
+                                                u", Feld '" + f.name + u"' " + was + u".");
 }
 
 std::string_view ohneRänder(std::string_view s) {
@@ -98,6 +97,8 @@ struct Treiberbyte {
     const char* codepage;
 };
 // The language driver bytes of dBase, FoxPro and their successors.
+// Kept as a table.
+// clang-format off
 constexpr Treiberbyte kTreiber[] = {
     {0x57, "windows-1252"}, {0x01, "ibm-437"},      {0x02, "ibm-850"},      {0x03, "windows-1252"},
     {0x04, "macintosh"},    {0x08, "ibm-865"},      {0x09, "ibm-437"},      {0x0A, "ibm-850"},
@@ -116,6 +117,7 @@ constexpr Treiberbyte kTreiber[] = {
     {0xC8, "windows-1250"}, {0xC9, "windows-1251"}, {0xCA, "windows-1254"}, {0xCB, "windows-1253"},
     {0xCC, "windows-1257"},
 };
+// clang-format on
 
 // A Windows/DOS code page number as ICU names it; "" when none.
 std::string codepageNummer(unsigned n) { return n == 0 ? std::string() : CodepageName(n); }
@@ -136,7 +138,8 @@ std::string CodepageAusCpg(std::string_view inhalt) {
     for (char c : s) gross += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
     // "1252", "ANSI 1252", "OEM 850", "CP1252": the number decides.
     const size_t ziffer = gross.find_first_of("0123456789");
-    const std::string_view vorn = std::string_view(gross).substr(0, ziffer == std::string::npos ? gross.size() : ziffer);
+    const std::string_view vorn =
+        std::string_view(gross).substr(0, ziffer == std::string::npos ? gross.size() : ziffer);
     if (ziffer != std::string::npos && gross.find_first_not_of("0123456789", ziffer) == std::string::npos &&
         (vorn.empty() || vorn == "ANSI " || vorn == "ANSI_" || vorn == "OEM " || vorn == "CP" || vorn == "CP ")) {
         return codepageNummer(static_cast<unsigned>(std::stoul(gross.substr(ziffer, 6))));
@@ -172,7 +175,8 @@ Vorkopf VorkopfLesen(std::string_view daten, const Text& datei) {
         // dBase 7 names its language driver: "DBWINUS0", "DB437DE0", "DB850DE0" …
         const std::string_view n = ohneRänder(daten.substr(32, 32));
         if (n.substr(0, 5) == "DBWIN") v.codepage = "windows-1252";
-        else if (n.size() >= 5 && n.substr(0, 2) == "DB" && std::all_of(n.begin() + 2, n.begin() + 5, [](char c) { return c >= '0' && c <= '9'; }))
+        else if (n.size() >= 5 && n.substr(0, 2) == "DB" &&
+                 std::all_of(n.begin() + 2, n.begin() + 5, [](char c) { return c >= '0' && c <= '9'; }))
             v.codepage = codepageNummer(static_cast<unsigned>(std::stoul(std::string(n.substr(2, 3)))));
     }
     if (v.codepage.empty()) v.codepage = CodepageAusSprachtreiber(v.sprachtreiber);
@@ -183,16 +187,21 @@ namespace {
 
 Format FormatAusVersion(uint8_t version, const Text& datei) {
     switch (version) {
-    case 0x03: case 0x8B: return Format::dBase4;
-    case 0x83: return Format::dBase3;
-    case 0x04: case 0x8C: return Format::dBase7;
-    case 0x30: case 0x31: case 0x32: return Format::VisualFoxPro;
-    case 0xF5: case 0xFB: return Format::FoxPro;
-    default: {
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "0x%02X", version);
-        Kaputt(datei, u"die Versionskennung " + ausUtf8(hex) + u" ist keine bekannte dBase-Version");
-    }
+        case 0x03:
+        case 0x8B: return Format::dBase4;
+        case 0x83: return Format::dBase3;
+        case 0x04:
+        case 0x8C: return Format::dBase7;
+        case 0x30:
+        case 0x31:
+        case 0x32: return Format::VisualFoxPro;
+        case 0xF5:
+        case 0xFB: return Format::FoxPro;
+        default: {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "0x%02X", version);
+            Kaputt(datei, u"die Versionskennung " + ausUtf8(hex) + u" ist keine bekannte dBase-Version");
+        }
     }
 }
 
@@ -206,12 +215,11 @@ DbfFeld FeldLesen(std::string_view d, Format format, size_t nr, const Text& date
     while (!roh.empty() && roh.back() == ' ') roh.remove_suffix(1);
     DbfFeld f;
     f.name = zs.dekodieren(roh);
-    const bool nameGut = !roh.empty() && std::none_of(roh.begin(), roh.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20;
-    });
+    const bool nameGut = !roh.empty() && std::none_of(roh.begin(), roh.end(),
+                                                      [](char c) { return static_cast<unsigned char>(c) < 0x20; });
     if (!nameGut)
-        Kaputt(datei, u"die Feldbeschreibung Nr. " + zahlText(nr) + u" hat keinen gültigen Namen ('" + bytesText(roh) +
-                          u"')");
+        Kaputt(datei,
+               u"die Feldbeschreibung Nr. " + zahlText(nr) + u" hat keinen gültigen Namen ('" + bytesText(roh) + u"')");
     f.typ = d[d7 ? 32 : 11];
     uint32_t breite = static_cast<uint8_t>(d[d7 ? 33 : 16]);
     f.dezimalen = static_cast<uint8_t>(d[d7 ? 34 : 17]);
@@ -252,8 +260,9 @@ uint32_t FelderLesen(std::string_view daten, DbfKopf& k, const Text& datei, cons
     for (size_t p = anfang; p < k.kopfLänge && daten[p] != '\x0D'; p += größe) {
         ++nr;
         if (p + größe > k.kopfLänge)
-            Kaputt(datei, u"die Feldbeschreibung Nr. " + zahlText(nr) + u" reicht über den Dateikopf hinaus "
-                                                                          u"(fehlt das Endezeichen 0x0D?)");
+            Kaputt(datei, u"die Feldbeschreibung Nr. " + zahlText(nr) +
+                              u" reicht über den Dateikopf hinaus "
+                              u"(fehlt das Endezeichen 0x0D?)");
         const std::string_view d = daten.substr(p, größe);
         DbfFeld f = FeldLesen(d, k.format, nr, datei, zs);
         f.versatz = versatz;
@@ -290,8 +299,7 @@ DbfKopf KopfLesen(std::string_view daten, uint64_t dateiGröße, const Text& dat
     k.kopfLänge = le16(daten, 8);
     k.satzLänge = le16(daten, 10);
     const size_t anfang = k.format == Format::dBase7 ? 68 : 32;
-    if (k.kopfLänge < anfang + 1)
-        Kaputt(datei, u"die Kopflänge von " + zahlText(k.kopfLänge) + u" Bytes ist zu klein");
+    if (k.kopfLänge < anfang + 1) Kaputt(datei, u"die Kopflänge von " + zahlText(k.kopfLänge) + u" Bytes ist zu klein");
     if (k.kopfLänge > dateiGröße || k.kopfLänge > daten.size())
         Kaputt(datei, u"die Kopflänge von " + zahlText(k.kopfLänge) + u" Bytes reicht über das Dateiende (" +
                           zahlText(dateiGröße) + u" Bytes) hinaus");
@@ -306,14 +314,14 @@ DbfKopf KopfLesen(std::string_view daten, uint64_t dateiGröße, const Text& dat
 
 JetTyp JetTypVon(const DbfFeld& f) {
     switch (f.typ) {
-    case 'C': return f.breite <= 255 ? JetTyp{dbText, f.breite} : JetTyp{dbMemo, 0};
-    case 'N':
-        if (f.dezimalen == 0 && f.breite <= 9) return {dbLong, 4};
-        return {dbDouble, 8};
-    case 'F': return {dbDouble, 8};
-    case 'D': return {dbDate, 8};
-    case 'L': return {dbBoolean, 1};
-    default: return {dbMemo, 0};
+        case 'C': return f.breite <= 255 ? JetTyp{dbText, f.breite} : JetTyp{dbMemo, 0};
+        case 'N':
+            if (f.dezimalen == 0 && f.breite <= 9) return {dbLong, 4};
+            return {dbDouble, 8};
+        case 'F': return {dbDouble, 8};
+        case 'D': return {dbDate, 8};
+        case 'L': return {dbBoolean, 1};
+        default: return {dbMemo, 0};
     }
 }
 
@@ -322,14 +330,15 @@ namespace {
 std::string_view memoLesen(const DbfKopf& k, const Memodaten& m, uint64_t block, const Text& datei, uint64_t satz,
                            const DbfFeld& f) {
     if (!m.vorhanden)
-        FehlerAuslösen(fehler::DateiNichtGefunden, u"Die Memodatei zur Datei '" + datei + u"' wurde nicht gefunden (Satz " +
-                                                  zahlText(satz) + u", Feld '" + f.name + u"' verweist auf Block " +
-                                                  zahlText(block) + u").");
+        FehlerAuslösen(fehler::DateiNichtGefunden, u"Die Memodatei zur Datei '" + datei +
+                                                       u"' wurde nicht gefunden (Satz " + zahlText(satz) + u", Feld '" +
+                                                       f.name + u"' verweist auf Block " + zahlText(block) + u").");
     const std::string_view d = m.daten;
     auto zuKurz = [&]() {
         FehlerAuslösen(fehler::FormatUnbekannt, u"Die Memodatei '" + m.datei + u"' ist beschädigt oder zu kurz: Satz " +
-                                          zahlText(satz) + u", Feld '" + f.name + u"' verweist auf Block " +
-                                          zahlText(block) + u", die Datei hat nur " + zahlText(d.size()) + u" Bytes.");
+                                                    zahlText(satz) + u", Feld '" + f.name + u"' verweist auf Block " +
+                                                    zahlText(block) + u", die Datei hat nur " + zahlText(d.size()) +
+                                                    u" Bytes.");
     };
     if (k.format == Format::FoxPro || k.format == Format::VisualFoxPro) {
         if (d.size() < 8) zuKurz();
@@ -347,7 +356,8 @@ std::string_view memoLesen(const DbfKopf& k, const Memodaten& m, uint64_t block,
     }
     const uint64_t pos = block * bs;
     if (pos >= d.size()) zuKurz();
-    if (k.format != Format::dBase3 && pos + 8 <= d.size() && d.substr(pos, 4) == std::string_view("\xFF\xFF\x08\x00", 4)) {
+    if (k.format != Format::dBase3 && pos + 8 <= d.size() &&
+        d.substr(pos, 4) == std::string_view("\xFF\xFF\x08\x00", 4)) {
         const uint64_t länge = le32(d, pos + 4);  // with the block's 8 header bytes
         if (länge < 8 || pos + länge > d.size()) zuKurz();
         return d.substr(pos + 8, länge - 8);
@@ -376,68 +386,74 @@ void SätzeLesen(const DbfKopf& k, std::string_view daten, const Memodaten& memo
             const std::string_view roh = satz.substr(f.versatz, f.breite);
             Variante& w = zeile[j];
             switch (f.typ) {
-            case 'C': {
-                std::string_view s = roh;
-                while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.remove_suffix(1);
-                w = s.empty() ? Variante::Null() : Variante(zs.dekodieren(s));
-                break;
-            }
-            case 'N':
-            case 'F': {
-                std::string_view s = ohneRänder(roh);
-                if (s.find_first_not_of('*') == std::string_view::npos) {  // blank, or dBase's overflow stars
-                    w = Variante::Null();
+                case 'C': {
+                    std::string_view s = roh;
+                    while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.remove_suffix(1);
+                    w = s.empty() ? Variante::Null() : Variante(zs.dekodieren(s));
                     break;
                 }
-                double d = 0;
-                if (!zahlLesen(s, d)) SatzKaputt(datei, nr, f, u"enthält keine gültige Zahl ('" + bytesText(s) + u"')");
-                if (typen[j].typ != dbLong) {
-                    w = Variante(d);
-                } else if (std::fabs(d) < 2147483647.5) {
-                    w = Variante(static_cast<int32_t>(std::llround(d)));
-                } else {
-                    SatzKaputt(datei, nr, f, u"enthält eine Zahl, die das Feld nicht fassen kann ('" + bytesText(s) + u"')");
-                }
-                break;
-            }
-            case 'D': {
-                if (roh.find_first_not_of(std::string_view(" 0\0", 3)) == std::string_view::npos) {
-                    w = Variante::Null();
-                    break;
-                }
-                const bool ziffern = std::all_of(roh.begin(), roh.end(), [](char c) { return c >= '0' && c <= '9'; });
-                const auto zahl = [&](size_t p, size_t n) { return std::stoi(std::string(roh.substr(p, n))); };
-                std::chrono::year_month_day t{};
-                if (ziffern)
-                    t = std::chrono::year{zahl(0, 4)} / static_cast<unsigned>(zahl(4, 2)) / static_cast<unsigned>(zahl(6, 2));
-                if (!ziffern || !t.ok() || t.year() < std::chrono::year{1})
-                    SatzKaputt(datei, nr, f, u"enthält kein gültiges Datum ('" + bytesText(roh) + u"')");
-                w = Variante::Datum(static_cast<double>((std::chrono::sys_days{t} - kOleNull).count()));
-                break;
-            }
-            case 'L': {
-                const char c = roh[0];
-                if (std::strchr("TtYy", c) && c) w = Variante(true);
-                else if (std::strchr("FfNn", c) && c) w = Variante(false);
-                else if (c == ' ' || c == '?' || c == '\0') w = Variante::Null();
-                else SatzKaputt(datei, nr, f, u"enthält keinen Wahrheitswert ('" + bytesText(roh) + u"')");
-                break;
-            }
-            default: {  // M
-                uint64_t block = 0;
-                if (f.breite == 4) {
-                    block = le32(roh, 0);
-                } else {
-                    const std::string_view s = ohneRänder(roh);
-                    if (!s.empty()) {
-                        const auto r = std::from_chars(s.data(), s.data() + s.size(), block);
-                        if (r.ec != std::errc() || r.ptr != s.data() + s.size())
-                            SatzKaputt(datei, nr, f, u"enthält keine gültige Memo-Blocknummer ('" + bytesText(s) + u"')");
+                case 'N':
+                case 'F': {
+                    std::string_view s = ohneRänder(roh);
+                    if (s.find_first_not_of('*') == std::string_view::npos) {  // blank, or dBase's overflow stars
+                        w = Variante::Null();
+                        break;
                     }
+                    double d = 0;
+                    if (!zahlLesen(s, d))
+                        SatzKaputt(datei, nr, f, u"enthält keine gültige Zahl ('" + bytesText(s) + u"')");
+                    if (typen[j].typ != dbLong) {
+                        w = Variante(d);
+                    } else if (std::fabs(d) < 2147483647.5) {
+                        w = Variante(static_cast<int32_t>(std::llround(d)));
+                    } else {
+                        SatzKaputt(datei, nr, f,
+                                   u"enthält eine Zahl, die das Feld nicht fassen kann ('" + bytesText(s) + u"')");
+                    }
+                    break;
                 }
-                w = block == 0 ? Variante::Null() : Variante(zs.dekodieren(memoLesen(k, memo, block, datei, nr, f)));
-                break;
-            }
+                case 'D': {
+                    if (roh.find_first_not_of(std::string_view(" 0\0", 3)) == std::string_view::npos) {
+                        w = Variante::Null();
+                        break;
+                    }
+                    const bool ziffern =
+                        std::all_of(roh.begin(), roh.end(), [](char c) { return c >= '0' && c <= '9'; });
+                    const auto zahl = [&](size_t p, size_t n) { return std::stoi(std::string(roh.substr(p, n))); };
+                    std::chrono::year_month_day t{};
+                    if (ziffern)
+                        t = std::chrono::year{zahl(0, 4)} / static_cast<unsigned>(zahl(4, 2)) /
+                            static_cast<unsigned>(zahl(6, 2));
+                    if (!ziffern || !t.ok() || t.year() < std::chrono::year{1})
+                        SatzKaputt(datei, nr, f, u"enthält kein gültiges Datum ('" + bytesText(roh) + u"')");
+                    w = Variante::Datum(static_cast<double>((std::chrono::sys_days{t} - kOleNull).count()));
+                    break;
+                }
+                case 'L': {
+                    const char c = roh[0];
+                    if (std::strchr("TtYy", c) && c) w = Variante(true);
+                    else if (std::strchr("FfNn", c) && c) w = Variante(false);
+                    else if (c == ' ' || c == '?' || c == '\0') w = Variante::Null();
+                    else SatzKaputt(datei, nr, f, u"enthält keinen Wahrheitswert ('" + bytesText(roh) + u"')");
+                    break;
+                }
+                default: {  // M
+                    uint64_t block = 0;
+                    if (f.breite == 4) {
+                        block = le32(roh, 0);
+                    } else {
+                        const std::string_view s = ohneRänder(roh);
+                        if (!s.empty()) {
+                            const auto r = std::from_chars(s.data(), s.data() + s.size(), block);
+                            if (r.ec != std::errc() || r.ptr != s.data() + s.size())
+                                SatzKaputt(datei, nr, f,
+                                           u"enthält keine gültige Memo-Blocknummer ('" + bytesText(s) + u"')");
+                        }
+                    }
+                    w = block == 0 ? Variante::Null()
+                                   : Variante(zs.dekodieren(memoLesen(k, memo, block, datei, nr, f)));
+                    break;
+                }
             }
         }
         ziel(zeile);
@@ -473,8 +489,9 @@ std::string DbfSchreiber::Kodieren(TextSicht text, const DbfFeld& f) const {
     while (i < text.size() && zs_.dekodieren(zs_.kodieren(text.substr(0, i + 1))) == text.substr(0, i + 1)) ++i;
     const size_t n = i < text.size() && (text[i] & 0xFC00) == 0xD800 && i + 1 < text.size() ? 2 : 1;
     FehlerAuslösen(fehler::Allgemein, u"Tabelle '" + tabelle_ + u"', Feld '" + f.name + u"': Das Zeichen '" +
-                                       Text(text.substr(std::min(i, text.size() - 1), n)) + u"' kann in der Codepage " +
-                                       ausUtf8(zs_.name()) + u" der Datei '" + datei_ + u"' nicht gespeichert werden.");
+                                          Text(text.substr(std::min(i, text.size() - 1), n)) +
+                                          u"' kann in der Codepage " + ausUtf8(zs_.name()) + u" der Datei '" + datei_ +
+                                          u"' nicht gespeichert werden.");
 }
 
 void DbfSchreiber::Memo(TextSicht text, char* feld, const DbfFeld& f) {
@@ -499,10 +516,10 @@ void DbfSchreiber::Memo(TextSicht text, char* feld, const DbfFeld& f) {
 namespace {
 
 [[noreturn]] void Überlauf(const DbfFeld& f, const Text& datei, const Text& wert) {
-    FehlerAuslösen(fehler::NumerischerÜberlauf,
-                   u"Numerischer Feldüberlauf: der Wert " + wert + u" passt nicht in das Feld '" + f.name + u"' (" +
-                       ausUtf8(std::string(1, f.typ)) + u" " + zahlText(f.breite) + u"," + zahlText(f.dezimalen) +
-                       u") der Datei '" + datei + u"'.");
+    FehlerAuslösen(fehler::NumerischerÜberlauf, u"Numerischer Feldüberlauf: der Wert " + wert +
+                                                    u" passt nicht in das Feld '" + f.name + u"' (" +
+                                                    ausUtf8(std::string(1, f.typ)) + u" " + zahlText(f.breite) + u"," +
+                                                    zahlText(f.dezimalen) + u") der Datei '" + datei + u"'.");
 }
 
 // A currency value exactly, without a detour through double; `dezimalen` is at least 4.
@@ -562,27 +579,27 @@ void DbfSchreiber::Zeile(const std::vector<Variante>& werte) {
             continue;
         }
         switch (f.typ) {
-        case 'C': {
-            const Text text = v.istText() ? v.text() : v.alsText();
-            Kodieren(text, f);
-            const std::string b = zs_.kodieren(text, f.breite);
-            std::memcpy(feld, b.data(), b.size());
-            break;
-        }
-        case 'N':
-        case 'F': {
-            const std::string s = ZahlFormatieren(v, f, datei_);
-            if (s.size() > f.breite) Überlauf(f, datei_, v.alsText());
-            std::memcpy(feld + (f.breite - s.size()), s.data(), s.size());
-            break;
-        }
-        case 'D': DatumEintragen(v, f, datei_, feld); break;
-        case 'L': *feld = v.alsBool() ? 'T' : 'F'; break;
-        default: {  // M: "" and Null are both no block
-            const Text t = v.istText() ? v.text() : v.alsText();
-            if (!t.empty()) Memo(t, feld, f);
-            break;
-        }
+            case 'C': {
+                const Text text = v.istText() ? v.text() : v.alsText();
+                Kodieren(text, f);
+                const std::string b = zs_.kodieren(text, f.breite);
+                std::memcpy(feld, b.data(), b.size());
+                break;
+            }
+            case 'N':
+            case 'F': {
+                const std::string s = ZahlFormatieren(v, f, datei_);
+                if (s.size() > f.breite) Überlauf(f, datei_, v.alsText());
+                std::memcpy(feld + (f.breite - s.size()), s.data(), s.size());
+                break;
+            }
+            case 'D': DatumEintragen(v, f, datei_, feld); break;
+            case 'L': *feld = v.alsBool() ? 'T' : 'F'; break;
+            default: {  // M: "" and Null are both no block
+                const Text t = v.istText() ? v.text() : v.alsText();
+                if (!t.empty()) Memo(t, feld, f);
+                break;
+            }
         }
     }
     sätze_ += satz;

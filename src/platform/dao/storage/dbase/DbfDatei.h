@@ -27,18 +27,18 @@ enum class Format : uint8_t { dBase3, dBase4, dBase7, FoxPro, VisualFoxPro };
 
 struct DbfFeld {
     Text name;
-    char typ = 'C';         // C N F D L M
-    uint16_t breite = 0;    // bytes in the record
+    char typ = 'C';       // C N F D L M
+    uint16_t breite = 0;  // bytes in the record
     uint8_t dezimalen = 0;
-    uint32_t versatz = 0;   // from the record's deletion flag
+    uint32_t versatz = 0;  // from the record's deletion flag
 };
 
 struct DbfKopf {
     uint8_t version = 0x03;
     Format format = Format::dBase4;
     uint8_t sprachtreiber = 0;
-    uint32_t anzahl = 0;       // complete records the file holds (header count, bounded by the length)
-    uint32_t anzahlKopf = 0;   // what the header says
+    uint32_t anzahl = 0;      // complete records the file holds (header count, bounded by the length)
+    uint32_t anzahlKopf = 0;  // what the header says
     uint32_t kopfLänge = 0;
     uint32_t satzLänge = 0;
     std::vector<DbfFeld> felder;
@@ -79,8 +79,8 @@ class DbfSchreiber {
 public:
     // `felder` with types C N F D L M, widths and decimals; the version is fixed by
     // `dBase3Memo` (0x83 layout) when there are memo fields, else 0x8B; 0x03 without.
-    DbfSchreiber(std::vector<DbfFeld> felder, uint8_t sprachtreiber, bool dBase3Memo, const Zeichensatz& zs,
-                 Text datei, std::string memoName);
+    DbfSchreiber(std::vector<DbfFeld> felder, uint8_t sprachtreiber, bool dBase3Memo, const Zeichensatz& zs, Text datei,
+                 std::string memoName);
     // Values in field order; a value the field cannot hold raises fehler::NumerischerÜberlauf.
     void Zeile(const std::vector<Variante>& werte);
     std::string DbfBytes() const;

@@ -1,6 +1,4 @@
 #include "platform/dao/storage/excel/Arbeitsmappe.h"
-#include "platform/dao/storage/Bytes.h"
-#include "platform/dao/storage/Zeichensatz.h"
 
 #include <algorithm>
 #include <array>
@@ -8,15 +6,41 @@
 #include <map>
 #include <memory>
 
+#include "platform/dao/storage/Bytes.h"
+#include "platform/dao/storage/Zeichensatz.h"
+
 namespace dao::speicher::excel {
 namespace {
 
 enum : uint16_t {
-    kFormula = 0x0006, kEof = 0x000A, kExternsheet = 0x0017, kName = 0x0018, kProtect = 0x0012,
-    kFilepass = 0x002F, kContinue = 0x003C, kWindow1 = 0x003D, kCodepage = 0x0042, kDatemode = 0x0022,
-    kFilesharing = 0x005B, kBoundsheet = 0x0085, kWriteprot = 0x0086, kTabid = 0x013D, kSupbook = 0x01AE,
-    kExtsst = 0x00FF, kXf = 0x00E0, kFormat = 0x041E, kDimensions = 0x0200, kNumber = 0x0203,
-    kLabel = 0x0204, kBoolerr = 0x0205, kRk = 0x027E, kMulrk = 0x00BD, kString = 0x0207, kIndex = 0x020B, kWindow2 = 0x023E, kBof = 0x0809,
+    kFormula = 0x0006,
+    kEof = 0x000A,
+    kExternsheet = 0x0017,
+    kName = 0x0018,
+    kProtect = 0x0012,
+    kFilepass = 0x002F,
+    kContinue = 0x003C,
+    kWindow1 = 0x003D,
+    kCodepage = 0x0042,
+    kDatemode = 0x0022,
+    kFilesharing = 0x005B,
+    kBoundsheet = 0x0085,
+    kWriteprot = 0x0086,
+    kTabid = 0x013D,
+    kSupbook = 0x01AE,
+    kExtsst = 0x00FF,
+    kXf = 0x00E0,
+    kFormat = 0x041E,
+    kDimensions = 0x0200,
+    kNumber = 0x0203,
+    kLabel = 0x0204,
+    kBoolerr = 0x0205,
+    kRk = 0x027E,
+    kMulrk = 0x00BD,
+    kString = 0x0207,
+    kIndex = 0x020B,
+    kWindow2 = 0x023E,
+    kBof = 0x0809,
 };
 
 void an16(std::string& d, uint16_t w) {
@@ -44,7 +68,8 @@ Text unicodeZeichen(std::string_view d, size_t p, size_t anzahl, bool hoch) {
     if (p > d.size()) return t;
     anzahl = std::min(anzahl, (d.size() - p) / breite);
     for (size_t i = 0; i < anzahl; ++i)
-        t.push_back(hoch ? static_cast<char16_t>(le16(d, p + 2 * i)) : static_cast<char16_t>(static_cast<uint8_t>(d[p + i])));
+        t.push_back(hoch ? static_cast<char16_t>(le16(d, p + 2 * i))
+                         : static_cast<char16_t>(static_cast<uint8_t>(d[p + i])));
     return t;
 }
 
@@ -111,11 +136,15 @@ std::optional<std::string_view> eigenesBlatt(std::string_view k) {
     return std::nullopt;
 }
 
-bool eingebautIstDatum(uint16_t f) { return (f >= 14 && f <= 22) || (f >= 45 && f <= 47) || (f >= 27 && f <= 36) || (f >= 50 && f <= 58); }
+bool eingebautIstDatum(uint16_t f) {
+    return (f >= 14 && f <= 22) || (f >= 45 && f <= 47) || (f >= 27 && f <= 36) || (f >= 50 && f <= 58);
+}
 
 }  // namespace
 
-Text AusCodepage(std::string_view bytes, uint16_t codepage) { return ZeichensatzDerCodepage(codepage).dekodieren(bytes); }
+Text AusCodepage(std::string_view bytes, uint16_t codepage) {
+    return ZeichensatzDerCodepage(codepage).dekodieren(bytes);
+}
 
 std::string InCodepage(TextSicht text, uint16_t codepage) {
     const Zeichensatz& zs = ZeichensatzDerCodepage(codepage);
@@ -337,8 +366,14 @@ std::vector<Sonderzelle> Arbeitsmappe::Sonderzellen(size_t blatt) const {
                 z.zahl = static_cast<uint8_t>(k[6]) != 0;
             } else if (le16(k, 12) == 0xFFFF) {
                 switch (static_cast<uint8_t>(k[6])) {
-                    case 0: z.art = Sonderzelle::Art::leer; textFolgt = true; break;  // text in the STRING record
-                    case 1: z.art = Sonderzelle::Art::wahrheit; z.zahl = static_cast<uint8_t>(k[8]) != 0; break;
+                    case 0:
+                        z.art = Sonderzelle::Art::leer;
+                        textFolgt = true;
+                        break;  // text in the STRING record
+                    case 1:
+                        z.art = Sonderzelle::Art::wahrheit;
+                        z.zahl = static_cast<uint8_t>(k[8]) != 0;
+                        break;
                     case 2: z.art = Sonderzelle::Art::fehler; break;
                     default: z.art = Sonderzelle::Art::leer; break;
                 }
@@ -476,11 +511,11 @@ struct Arbeitsmappe::Umbau {
     const Arbeitsmappe& m;
     const std::vector<BlattPlan>& plan;
     const std::string_view d;
-    const size_t alt;                       // sheets before
-    std::vector<int> neuerIndex;            // old sheet -> new position, -1 when removed
-    std::vector<const BlattPlan*> planFür;  // old sheet -> its plan
-    int neu = 0;                            // sheets after
-    int selbst = -1;                        // the SUPBOOK of this workbook's own sheets
+    const size_t alt;                            // sheets before
+    std::vector<int> neuerIndex;                 // old sheet -> new position, -1 when removed
+    std::vector<const BlattPlan*> planFür;       // old sheet -> its plan
+    int neu = 0;                                 // sheets after
+    int selbst = -1;                             // the SUPBOOK of this workbook's own sheets
     std::vector<std::pair<size_t, int>> zeiger;  // position of a BOUNDSHEET offset field, new sheet index
 
     Umbau(const Arbeitsmappe& mappe, const std::vector<BlattPlan>& p)
@@ -518,7 +553,8 @@ struct Arbeitsmappe::Umbau {
                 const size_t n = std::min<size_t>(le16(k, 0), (s.länge - 2) / 6);
                 for (size_t i = 0; i < n; ++i) {
                     if (le16(k, 2 + 6 * i) != selbst) continue;
-                    const int von = static_cast<int16_t>(le16(k, 4 + 6 * i)), bis = static_cast<int16_t>(le16(k, 6 + 6 * i));
+                    const int von = static_cast<int16_t>(le16(k, 4 + 6 * i)),
+                              bis = static_cast<int16_t>(le16(k, 6 + 6 * i));
                     for (int t = std::max(von, 0); t <= bis && t < static_cast<int>(alt); ++t)
                         if (Entfernt(t)) Verweigern(t, u"Formeln oder Namen");
                     if (von >= 0 && bis >= von)
@@ -552,8 +588,8 @@ struct Arbeitsmappe::Umbau {
                 if (m.blätter_[t].name == ziel) {
                     if (neuerIndex[t] < 0) Verweigern(static_cast<int>(t), u"Formeln oder Namen");
                     if (neuerIndex[t] != static_cast<int>(t))
-                        throw Verweigerung{u"Ein Blatt vor '" + ziel + u"' kann nicht gelöscht werden: Formeln verweisen auf '" +
-                                           ziel + u"'."};
+                        throw Verweigerung{u"Ein Blatt vor '" + ziel +
+                                           u"' kann nicht gelöscht werden: Formeln verweisen auf '" + ziel + u"'."};
                 }
         }
     }
@@ -567,7 +603,8 @@ struct Arbeitsmappe::Umbau {
         for (size_t t = 0; t < alt; ++t)
             if (m.blätter_[t].name == ziel && planFür[t] && planFür[t]->name != ziel) {
                 const std::string b = InCodepage(planFür[t]->name, m.codepage_);
-                k = std::string(1, static_cast<char>(b.size() + (mitTyp ? 1 : 0))) + '\x03' + b + k.substr(2 + altName.size());
+                k = std::string(1, static_cast<char>(b.size() + (mitTyp ? 1 : 0))) + '\x03' + b +
+                    k.substr(2 + altName.size());
                 return;
             }
     }

@@ -36,7 +36,7 @@ struct Sonderzelle {
 
 struct Blatt {
     Text name;
-    uint8_t art = 0;  // 0 worksheet, 1 macro sheet, 2 chart, 6 module
+    uint8_t art = 0;          // 0 worksheet, 1 macro sheet, 2 chart, 6 module
     size_t von = 0, bis = 0;  // the substream in the workbook stream
 };
 
@@ -104,7 +104,7 @@ private:
     uint16_t codepage_ = 1252;
     bool datum1904_ = false, verschlüsselt_ = false, kennwortschutz_ = false;
     std::vector<Blatt> blätter_;
-    std::vector<size_t> blattSatz_;  // index in globale_ of each sheet's BOUNDSHEET
+    std::vector<size_t> blattSatz_;   // index in globale_ of each sheet's BOUNDSHEET
     std::vector<uint16_t> xfFormat_;  // number format of each XF
     std::vector<bool> xfStil_;
     std::vector<std::pair<uint16_t, Text>> formate_;

@@ -75,7 +75,7 @@ bool SerieAusOle(double ole, bool datum1904, double& serie) {
 
 struct Tabelle {
     TabellenBeschreibung beschreibung;
-    std::vector<Text> köpfe;  // each field's header as the sheet holds it
+    std::vector<Text> köpfe;                 // each field's header as the sheet holds it
     std::vector<std::vector<Zelle>> zeilen;  // the data rows, without the names
 };
 
@@ -101,7 +101,10 @@ public:
     void ZeilenLesen(const TabellenBeschreibung& tabelle, const Zeilenziel& ziel) override {
         Laden();
         const Tabelle* t = Suchen(tabelle.name);
-        if (!t) FehlerAuslösen(fehler::TabelleNichtGefunden, u"Die Tabelle '" + tabelle.name + u"' ist in der Arbeitsmappe '" + datei_ + u"' nicht vorhanden.");
+        if (!t)
+            FehlerAuslösen(fehler::TabelleNichtGefunden, u"Die Tabelle '" + tabelle.name +
+                                                             u"' ist in der Arbeitsmappe '" + datei_ +
+                                                             u"' nicht vorhanden.");
         const auto& felder = t->beschreibung.felder;
         std::vector<Variante> zeile(felder.size());
         for (const auto& z : t->zeilen) {
@@ -117,8 +120,9 @@ public:
         if (!Beschreibbar(nachUtf8(datei_)))
             return u"Die Arbeitsmappe '" + datei_ + u"' ist schreibgeschützt und kann nur gelesen werden.";
         if (!Beschreibbar(Ordner()))
-            return u"Der Ordner der Arbeitsmappe '" + datei_ + u"' ist schreibgeschützt; die Arbeitsmappe kann nur "
-                                                            u"gelesen werden.";
+            return u"Der Ordner der Arbeitsmappe '" + datei_ +
+                   u"' ist schreibgeschützt; die Arbeitsmappe kann nur "
+                   u"gelesen werden.";
         if (mappe_->Verschlüsselt())
             return u"Die Arbeitsmappe '" + datei_ + u"' ist verschlüsselt und kann nur gelesen werden.";
         if (mappe_->Kennwortschutz())
@@ -130,14 +134,17 @@ public:
 
     void TabellennamePrüfen(TextSicht name) const override {
         if (!Arbeitsmappe::NameZulässig(name) || name.find(u'$') != TextSicht::npos)
-            FehlerAuslösen(fehler::NameUngültig, u"'" + Text(name) + u"' ist kein zulässiger Name für ein Tabellenblatt der Arbeitsmappe '" +
-                                                datei_ + u"' (1 bis 31 Zeichen, keines von : / \\ * ? [ ] $).");
+            FehlerAuslösen(fehler::NameUngültig,
+                           u"'" + Text(name) + u"' ist kein zulässiger Name für ein Tabellenblatt der Arbeitsmappe '" +
+                               datei_ + u"' (1 bis 31 Zeichen, keines von : / \\ * ? [ ] $).");
     }
 
     void Schreiben(const Rückschrift& rückschrift) override {
         if (!Schreibbar()) {
             const Text grund = SchreibschutzGrund();
-            FehlerAuslösen(fehler::Schreibgeschützt, grund.empty() ? u"Die Arbeitsmappe '" + datei_ + u"' ist schreibgeschützt geöffnet." : grund);
+            FehlerAuslösen(fehler::Schreibgeschützt,
+                           grund.empty() ? u"Die Arbeitsmappe '" + datei_ + u"' ist schreibgeschützt geöffnet."
+                                         : grund);
         }
         // A workbook that was only read is never rewritten.
         bool änderung = !rückschrift.gelöscht.empty();
@@ -150,7 +157,8 @@ public:
         } catch (const Verweigerung& v) {
             FehlerAuslösen(fehler::Allgemein, u"Die Arbeitsmappe '" + datei_ + u"' wurde nicht geändert. " + v.grund);
         } catch (const Formatfehler& f) {
-            FehlerAuslösen(fehler::FormatUnerwartet, u"Die Arbeitsmappe '" + datei_ + u"' wurde nicht geändert: " + f.grund + u".");
+            FehlerAuslösen(fehler::FormatUnerwartet,
+                           u"Die Arbeitsmappe '" + datei_ + u"' wurde nicht geändert: " + f.grund + u".");
         }
         KennungPrüfen(nachUtf8(datei_), kennung_);
         Dateisatz satz(Ordner());
@@ -179,7 +187,8 @@ private:
     }
 
     [[noreturn]] void Kaputt(const Text& grund) const {
-        FehlerAuslösen(fehler::FormatUnerwartet, u"Die Datei '" + datei_ + u"' ist keine lesbare Excel-Arbeitsmappe: " + grund + u".");
+        FehlerAuslösen(fehler::FormatUnerwartet,
+                       u"Die Datei '" + datei_ + u"' ist keine lesbare Excel-Arbeitsmappe: " + grund + u".");
     }
 
     void Einlesen(std::string roh) {
@@ -201,7 +210,8 @@ private:
             std::tm tm{};
             const time_t zeit = st.st_mtime;
             localtime_r(&zeit, &tm);
-            geändert_ = OleDatum(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday) + (tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec) / 86400.0;
+            geändert_ = OleDatum(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday) +
+                        (tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec) / 86400.0;
         }
         tabellen_.clear();
         blattDerTabelle_.clear();
@@ -306,8 +316,14 @@ private:
 
     static void ZelleAusFreexl(const FreeXL_CellValue& v, Zelle& z) {
         switch (v.type) {
-            case FREEXL_CELL_INT: z.art = Zelle::Art::zahl; z.zahl = v.value.int_value; break;
-            case FREEXL_CELL_DOUBLE: z.art = Zelle::Art::zahl; z.zahl = v.value.double_value; break;
+            case FREEXL_CELL_INT:
+                z.art = Zelle::Art::zahl;
+                z.zahl = v.value.int_value;
+                break;
+            case FREEXL_CELL_DOUBLE:
+                z.art = Zelle::Art::zahl;
+                z.zahl = v.value.double_value;
+                break;
             case FREEXL_CELL_TEXT:
             case FREEXL_CELL_SST_TEXT:
                 z.text = ausUtf8(v.value.text_value ? v.value.text_value : "");
@@ -327,9 +343,18 @@ private:
     static void SonderzelleEintragen(const Sonderzelle& s, bool datum1904, Zelle& z) {
         z = Zelle{};
         switch (s.art) {
-            case Sonderzelle::Art::wahrheit: z.art = Zelle::Art::wahrheit; z.zahl = s.zahl; break;
-            case Sonderzelle::Art::zahl: z.art = Zelle::Art::zahl; z.zahl = s.zahl; break;
-            case Sonderzelle::Art::datum: z.art = Zelle::Art::datum; z.zahl = OleAusSerie(s.zahl, datum1904); break;
+            case Sonderzelle::Art::wahrheit:
+                z.art = Zelle::Art::wahrheit;
+                z.zahl = s.zahl;
+                break;
+            case Sonderzelle::Art::zahl:
+                z.art = Zelle::Art::zahl;
+                z.zahl = s.zahl;
+                break;
+            case Sonderzelle::Art::datum:
+                z.art = Zelle::Art::datum;
+                z.zahl = OleAusSerie(s.zahl, datum1904);
+                break;
             case Sonderzelle::Art::text:
                 z.text = s.text;
                 if (!z.text.empty()) z.art = Zelle::Art::text;
@@ -369,7 +394,8 @@ private:
                 if (z == u'.' || z == u'!' || z == u'[' || z == u']') z = u'#';  // what a field name cannot hold
             if (f.name.size() > 64) f.name.resize(64);
             const Text ersatz = u"F" + ausUtf8(std::to_string(c + 1));
-            if (f.name.empty() || std::find(schlüssel.begin(), schlüssel.end(), NamenSchlüssel(f.name)) != schlüssel.end())
+            if (f.name.empty() ||
+                std::find(schlüssel.begin(), schlüssel.end(), NamenSchlüssel(f.name)) != schlüssel.end())
                 f.name = ersatz;
             schlüssel.push_back(NamenSchlüssel(f.name));
             bool zahl = false, datum = false, wahrheit = false, text = false;
@@ -416,26 +442,30 @@ private:
         if (felder.size() > 256)
             throw Verweigerung{u"Die Tabelle '" + t.beschreibung.name + u"' hat mehr als 256 Spalten."};
         // A sheet written back keeps the headers it had; a new one gets the field names.
-        const Tabelle* alt = t.zustand == Rückschrift::Zustand::neu || t.alterName.empty() ? nullptr : Suchen(t.alterName);
+        const Tabelle* alt =
+            t.zustand == Rückschrift::Zustand::neu || t.alterName.empty() ? nullptr : Suchen(t.alterName);
         for (size_t c = 0; c < felder.size(); ++c) {
             Text kopf = felder[c].name;
             if (alt)
                 for (size_t a = 0; a < alt->beschreibung.felder.size() && a < alt->köpfe.size(); ++a)
-                    if (NamenSchlüssel(alt->beschreibung.felder[a].name) == NamenSchlüssel(kopf) && !alt->köpfe[a].empty()) {
+                    if (NamenSchlüssel(alt->beschreibung.felder[a].name) == NamenSchlüssel(kopf) &&
+                        !alt->köpfe[a].empty()) {
                         kopf = alt->köpfe[a];
                         break;
                     }
             try {
                 b.Text_(0, static_cast<uint16_t>(c), kopf);
             } catch (const Verweigerung& w) {
-                throw Verweigerung{u"Tabelle '" + t.beschreibung.name + u"', Feld '" + felder[c].name + u"': " + w.grund};
+                throw Verweigerung{u"Tabelle '" + t.beschreibung.name + u"', Feld '" + felder[c].name + u"': " +
+                                   w.grund};
             }
         }
         uint32_t zeile = 0;
         if (t.zeilen)
             t.zeilen([&](const std::vector<Variante>& werte) {
                 if (++zeile >= höchstZeilen)
-                    throw Verweigerung{u"Die Tabelle '" + t.beschreibung.name + u"' hat mehr Datensätze, als ein Tabellenblatt fasst."};
+                    throw Verweigerung{u"Die Tabelle '" + t.beschreibung.name +
+                                       u"' hat mehr Datensätze, als ein Tabellenblatt fasst."};
                 for (size_t c = 0; c < werte.size() && c < felder.size(); ++c) {
                     const Variante& v = werte[c];
                     const auto spalte = static_cast<uint16_t>(c);
@@ -447,7 +477,8 @@ private:
                                 if (!v.text().empty()) b.Text_(zeile, spalte, v.text());
                             } catch (const Verweigerung& w) {
                                 // Named as the dBase driver names it.
-                                throw Verweigerung{u"Tabelle '" + t.beschreibung.name + u"', Feld '" + felder[c].name + u"': " + w.grund};
+                                throw Verweigerung{u"Tabelle '" + t.beschreibung.name + u"', Feld '" + felder[c].name +
+                                                   u"': " + w.grund};
                             }
                             break;
                         case VTyp::Boolean: b.Wahrheit(zeile, spalte, v.zahl() != 0); break;
@@ -458,8 +489,9 @@ private:
                             if (!SerieAusOle(ole, mappe_->Datum1904(), serie))
                                 throw Verweigerung{u"Tabelle '" + t.beschreibung.name + u"', Feld '" + felder[c].name +
                                                    u"': Das Datum " + DatumAlsText(ole) + u" kann im Datumssystem " +
-                                                   (mappe_->Datum1904() ? u"1904 der Arbeitsmappe nicht gespeichert werden (2.1.1904"
-                                                                        : u"1900 der Arbeitsmappe nicht gespeichert werden (1.1.1900") +
+                                                   (mappe_->Datum1904()
+                                                        ? u"1904 der Arbeitsmappe nicht gespeichert werden (2.1.1904"
+                                                        : u"1900 der Arbeitsmappe nicht gespeichert werden (1.1.1900") +
                                                    u" bis 31.12.9999)."};
                             b.Zahl(zeile, spalte, serie, mappe_->DatumXf(mitZeit));
                             break;
@@ -493,14 +525,16 @@ private:
                 const Text& alt = tabellen_[it - blattDerTabelle_.begin()].beschreibung.name;
                 const Rückschrift::Tabelle* neu = nullptr;
                 for (const auto& t : r.tabellen)
-                    if (t.zustand != Rückschrift::Zustand::neu && NamenSchlüssel(t.alterName) == NamenSchlüssel(alt)) neu = &t;
+                    if (t.zustand != Rückschrift::Zustand::neu && NamenSchlüssel(t.alterName) == NamenSchlüssel(alt))
+                        neu = &t;
                 bool weg = false;
                 if (!neu) {
                     for (const Text& g : r.gelöscht) weg |= NamenSchlüssel(g) == NamenSchlüssel(alt);
                     // A table dropped and created again under its name keeps its sheet's place,
                     // so that names and formulas that refer to the sheet stay valid.
                     for (const auto& t : r.tabellen)
-                        if (weg && t.zustand == Rückschrift::Zustand::neu && NamenSchlüssel(t.beschreibung.name) == NamenSchlüssel(alt) &&
+                        if (weg && t.zustand == Rückschrift::Zustand::neu &&
+                            NamenSchlüssel(t.beschreibung.name) == NamenSchlüssel(alt) &&
                             std::find(verwendet.begin(), verwendet.end(), &t) == verwendet.end()) {
                             neu = &t;
                             weg = false;

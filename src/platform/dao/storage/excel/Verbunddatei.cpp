@@ -1,7 +1,8 @@
 #include "platform/dao/storage/excel/Verbunddatei.h"
-#include "platform/dao/storage/Bytes.h"
 
 #include <cstring>
+
+#include "platform/dao/storage/Bytes.h"
 
 namespace dao::speicher::excel {
 namespace {
@@ -117,8 +118,7 @@ struct Ministrom {
 };
 
 // The mini stream hangs off the root entry, its table off the header.
-Ministrom MinistromLesen(const Sektoren& sektoren, const std::vector<uint32_t>& fat,
-                                const Verzeichniseintrag& wurzel) {
+Ministrom MinistromLesen(const Sektoren& sektoren, const std::vector<uint32_t>& fat, const Verzeichniseintrag& wurzel) {
     Ministrom mini;
     const uint64_t miniGröße = le32(wurzel.roh, 120);
     if (miniGröße > 0) {

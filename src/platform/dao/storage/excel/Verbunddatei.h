@@ -18,10 +18,10 @@ struct Formatfehler {
 };
 
 struct Verzeichniseintrag {
-    std::string roh;         // the 128 bytes as read
+    std::string roh;  // the 128 bytes as read
     Text name;
-    uint8_t art = 0;         // 0 unused, 1 storage, 2 stream, 5 root
-    std::string inhalt;      // stream bytes
+    uint8_t art = 0;     // 0 unused, 1 storage, 2 stream, 5 root
+    std::string inhalt;  // stream bytes
 };
 
 class Verbunddatei {

@@ -77,7 +77,7 @@ public:
     uint32_t SeiteAnhängen();
 
     // Header facts the writer checks before it changes anything.
-    bool Verschlüsselt() const { return verschlüsselt_; }      // pages encrypted (database key not 0)
+    bool Verschlüsselt() const { return verschlüsselt_; }     // pages encrypted (database key not 0)
     uint16_t Sortierung() const { return sortierung_; }       // text sort order (1033 for "General")
     uint16_t Sortierversion() const { return sortversion_; }  // 0: legacy General, as Access 2000–2003 write
 

@@ -73,7 +73,8 @@ void An32(std::vector<uint8_t>& d, uint32_t w) {
 }
 
 uint16_t Länge16(size_t n, const char* was) {
-    if (n > 0xFFFF) throw NichtSchreibbar(u"Eine Eigenschaft ist zu lang für den Eigenschaftsblock (" + ausUtf8(was) + u").");
+    if (n > 0xFFFF)
+        throw NichtSchreibbar(u"Eine Eigenschaft ist zu lang für den Eigenschaftsblock (" + ausUtf8(was) + u").");
     return static_cast<uint16_t>(n);
 }
 
@@ -149,9 +150,7 @@ std::vector<uint8_t> EigenschaftenKodieren(const Eigenschaftsblock& block) {
         An16(d, art);
         return anfang;
     };
-    auto chunkSchließen = [&](size_t anfang) {
-        Setze32(d, anfang, static_cast<uint32_t>(d.size() - anfang));
-    };
+    auto chunkSchließen = [&](size_t anfang) { Setze32(d, anfang, static_cast<uint32_t>(d.size() - anfang)); };
 
     const size_t pool = chunkBeginnen(kNamenspool);
     for (const auto& n : namen) NameAnhängen(d, n);

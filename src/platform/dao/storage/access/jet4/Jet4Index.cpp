@@ -53,12 +53,9 @@ Text Spaltenname(const Spalte& s) { return u"\"" + s.name + u"\""; }
 
 int64_t Ganzzahl(const Variante& w, const Spalte& s, int64_t min, int64_t max) {
     double d;
-    if (w.typ() == VTyp::Currency)
-        d = static_cast<double>(w.währungRoh()) / 10000.0;
-    else if (w.istZahl() || w.istDatum())
-        d = w.zahl();
-    else
-        Unpassend(s);
+    if (w.typ() == VTyp::Currency) d = static_cast<double>(w.währungRoh()) / 10000.0;
+    else if (w.istZahl() || w.istDatum()) d = w.zahl();
+    else Unpassend(s);
     if (!(d >= static_cast<double>(min) && d <= static_cast<double>(max)) || d != std::floor(d)) Unpassend(s);
     return static_cast<int64_t>(d);
 }
@@ -123,8 +120,10 @@ std::vector<uint8_t> GuidAusText(const Variante& w, const Spalte& s) {
             if (c != kMuster[i]) Unpassend(s);
             continue;
         }
-        int z = c >= u'0' && c <= u'9' ? c - u'0' : c >= u'A' && c <= u'F' ? c - u'A' + 10
-                                                  : c >= u'a' && c <= u'f' ? c - u'a' + 10 : -1;
+        int z = c >= u'0' && c <= u'9'   ? c - u'0'
+                : c >= u'A' && c <= u'F' ? c - u'A' + 10
+                : c >= u'a' && c <= u'f' ? c - u'a' + 10
+                                         : -1;
         if (z < 0) Unpassend(s);
         if (hälfte < 0) {
             hälfte = z;
@@ -148,10 +147,10 @@ void TextspaltePrüfen(const Spalte& s) {
 }
 
 [[noreturn]] void OhneSchlüssel(const Spalte& s) {
-    const Text typ = s.typ == kMemo         ? Text(u"Memo")
-                     : s.typ == kOle        ? Text(u"OLE-Objekt")
-                     : s.typ == kNumerisch  ? Text(u"Dezimal")
-                                            : u"Nummer " + ausUtf8(std::to_string(s.typ));
+    const Text typ = s.typ == kMemo        ? Text(u"Memo")
+                     : s.typ == kOle       ? Text(u"OLE-Objekt")
+                     : s.typ == kNumerisch ? Text(u"Dezimal")
+                                           : u"Nummer " + ausUtf8(std::to_string(s.typ));
     throw NichtSchreibbar(u"Die Spalte " + Spaltenname(s) + u" hat den Typ " + typ +
                           u", für den Purivo keine Indexschlüssel schreibt.");
 }
@@ -176,12 +175,9 @@ struct Seitenbild {
 Seitenbild SeiteLesen(const Datei& datei, uint32_t nr, std::vector<Indexeintrag>& ziel) {
     const uint8_t* p = datei.Seite(nr);
     Seitenbild bild;
-    if (p[0] == static_cast<uint8_t>(Seitentyp::IndexBlatt))
-        bild.blatt = true;
-    else if (p[0] == static_cast<uint8_t>(Seitentyp::IndexKnoten))
-        bild.blatt = false;
-    else
-        throw Formatfehler("jet4: page " + std::to_string(nr) + " is no index page");
+    if (p[0] == static_cast<uint8_t>(Seitentyp::IndexBlatt)) bild.blatt = true;
+    else if (p[0] == static_cast<uint8_t>(Seitentyp::IndexKnoten)) bild.blatt = false;
+    else throw Formatfehler("jet4: page " + std::to_string(nr) + " is no index page");
     bild.vor = Lies32(p + kVor);
     bild.nach = Lies32(p + kNach);
     bild.schwanz = Lies32(p + kSchwanz);
@@ -342,16 +338,20 @@ void SchlüsselAnhängen(std::vector<uint8_t>& ziel, const Spalte& spalte, const
         return;
     }
     switch (spalte.typ) {
-    case kByte: case kInteger: case kLong: case kCurrency: case kSingle: case kDouble: case kDatum: case kText:
-        break;
-    case kGuid:
-        break;
-    case kBinär:
-        if (IstNull(wert)) break;
-        throw NichtSchreibbar(u"Die Spalte " + Spaltenname(spalte) +
-                              u" ist binär; ihr Indexschlüssel braucht die Bytes der Zeile.");
-    default:
-        OhneSchlüssel(spalte);
+        case kByte:
+        case kInteger:
+        case kLong:
+        case kCurrency:
+        case kSingle:
+        case kDouble:
+        case kDatum:
+        case kText: break;
+        case kGuid: break;
+        case kBinär:
+            if (IstNull(wert)) break;
+            throw NichtSchreibbar(u"Die Spalte " + Spaltenname(spalte) +
+                                  u" ist binär; ihr Indexschlüssel braucht die Bytes der Zeile.");
+        default: OhneSchlüssel(spalte);
     }
     if (Textspalte(spalte)) TextspaltePrüfen(spalte);
     if (IstNull(wert)) {
@@ -360,43 +360,36 @@ void SchlüsselAnhängen(std::vector<uint8_t>& ziel, const Spalte& spalte, const
     }
     ziel.push_back(start);
     switch (spalte.typ) {
-    case kByte: {
-        ziel.push_back(static_cast<uint8_t>(Ganzzahl(wert, spalte, 0, 255)));
-        if (!aufsteigend) Invertieren(ziel, ziel.size() - 1);
-        break;
-    }
-    case kInteger:
-        GanzAnhängen(ziel, Ganzzahl(wert, spalte, INT16_MIN, INT16_MAX), 2, aufsteigend);
-        break;
-    case kLong:
-        GanzAnhängen(ziel, Ganzzahl(wert, spalte, INT32_MIN, INT32_MAX), 4, aufsteigend);
-        break;
-    case kCurrency: {
-        int64_t roh;
-        if (wert.typ() == VTyp::Currency) {
-            roh = wert.währungRoh();
-        } else {
-            const double d = Kommazahl(wert, spalte) * 10000.0;
-            if (!(std::fabs(d) < 9.2e18)) Unpassend(spalte);
-            roh = std::llround(d);
+        case kByte: {
+            ziel.push_back(static_cast<uint8_t>(Ganzzahl(wert, spalte, 0, 255)));
+            if (!aufsteigend) Invertieren(ziel, ziel.size() - 1);
+            break;
         }
-        GanzAnhängen(ziel, roh, 8, aufsteigend);
-        break;
-    }
-    case kSingle:
-        FließAnhängen(ziel, std::bit_cast<uint32_t>(static_cast<float>(Kommazahl(wert, spalte))), 4, aufsteigend);
-        break;
-    case kDouble: case kDatum:
-        FließAnhängen(ziel, std::bit_cast<uint64_t>(Kommazahl(wert, spalte)), 8, aufsteigend);
-        break;
-    case kText:
-        TextSchlüsselAnhängen(ziel, wert.istText() ? TextSicht(wert.text()) : TextSicht(wert.alsText()), aufsteigend);
-        break;
-    case kGuid:
-        BinärAnhängen(ziel, GuidAusText(wert, spalte), aufsteigend);
-        break;
-    default:
-        OhneSchlüssel(spalte);
+        case kInteger: GanzAnhängen(ziel, Ganzzahl(wert, spalte, INT16_MIN, INT16_MAX), 2, aufsteigend); break;
+        case kLong: GanzAnhängen(ziel, Ganzzahl(wert, spalte, INT32_MIN, INT32_MAX), 4, aufsteigend); break;
+        case kCurrency: {
+            int64_t roh;
+            if (wert.typ() == VTyp::Currency) {
+                roh = wert.währungRoh();
+            } else {
+                const double d = Kommazahl(wert, spalte) * 10000.0;
+                if (!(std::fabs(d) < 9.2e18)) Unpassend(spalte);
+                roh = std::llround(d);
+            }
+            GanzAnhängen(ziel, roh, 8, aufsteigend);
+            break;
+        }
+        case kSingle:
+            FließAnhängen(ziel, std::bit_cast<uint32_t>(static_cast<float>(Kommazahl(wert, spalte))), 4, aufsteigend);
+            break;
+        case kDouble:
+        case kDatum: FließAnhängen(ziel, std::bit_cast<uint64_t>(Kommazahl(wert, spalte)), 8, aufsteigend); break;
+        case kText:
+            TextSchlüsselAnhängen(ziel, wert.istText() ? TextSicht(wert.text()) : TextSicht(wert.alsText()),
+                                  aufsteigend);
+            break;
+        case kGuid: BinärAnhängen(ziel, GuidAusText(wert, spalte), aufsteigend); break;
+        default: OhneSchlüssel(spalte);
     }
 }
 
@@ -458,8 +451,8 @@ bool OhneEintrag(const Tabellendef& def, const RealerIndex& index, const std::ve
 }
 
 bool Vor(const Indexeintrag& a, const Indexeintrag& b) {
-    const auto c = std::lexicographical_compare_three_way(a.schlüssel.begin(), a.schlüssel.end(),
-                                                          b.schlüssel.begin(), b.schlüssel.end());
+    const auto c = std::lexicographical_compare_three_way(a.schlüssel.begin(), a.schlüssel.end(), b.schlüssel.begin(),
+                                                          b.schlüssel.end());
     if (c != 0) return c < 0;
     return a.ort < b.ort;
 }
@@ -510,8 +503,8 @@ void IndexBauen(Datei& datei, const Tabellendef& def, RealerIndex& index, Nutzun
     const std::vector<uint32_t> alt = karte.Seiten();
     for (uint32_t s : alt) {
         const uint8_t* p = datei.Seite(s);
-        const bool index = p[0] == static_cast<uint8_t>(Seitentyp::IndexBlatt) ||
-                           p[0] == static_cast<uint8_t>(Seitentyp::IndexKnoten);
+        const bool index =
+            p[0] == static_cast<uint8_t>(Seitentyp::IndexBlatt) || p[0] == static_cast<uint8_t>(Seitentyp::IndexKnoten);
         if (!index || Lies32(p + kTdef) != def.seite)
             throw NichtSchreibbar(u"Die Nutzungskarte eines Index verzeichnet eine Seite, die keine Indexseite "
                                   u"der Tabelle ist; Purivo ändert die Datei nicht.");

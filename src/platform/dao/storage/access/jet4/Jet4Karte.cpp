@@ -1,8 +1,9 @@
 #include "platform/dao/storage/access/jet4/Jet4Karte.h"
-#include "platform/dao/storage/Bytes.h"
 
 #include <algorithm>
 #include <string>
+
+#include "platform/dao/storage/Bytes.h"
 
 // Format facts: mdbtools' HACKING notes and the Apache-licensed Jackcess library.
 namespace dao::speicher::access::jet4 {
@@ -180,10 +181,8 @@ void Nutzungskarte::bitSetzen(uint32_t seite, bool an) {
         bit = seite % kSeitenJeKartenseite;
     }
     const auto maske = static_cast<uint8_t>(1u << (bit % 8));
-    if (an)
-        bits[bit / 8] |= maske;
-    else
-        bits[bit / 8] &= static_cast<uint8_t>(~maske);
+    if (an) bits[bit / 8] |= maske;
+    else bits[bit / 8] &= static_cast<uint8_t>(~maske);
 }
 
 void Nutzungskarte::Hinzufügen(uint32_t seite) {
@@ -202,10 +201,8 @@ void Nutzungskarte::Hinzufügen(uint32_t seite) {
     if (!verschieben && uint64_t{*hi} / kSeitenJeKartenseite * 4 + 5 > länge)
         throw Formatfehler("jet4: page beyond the reach of any usage map");
     std::fill(d + 1, d + länge, uint8_t{0});
-    if (verschieben)
-        setze32(d + 1, anfang);
-    else
-        d[0] = 1;  // a reference map: its row holds the numbers of its map pages
+    if (verschieben) setze32(d + 1, anfang);
+    else d[0] = 1;  // a reference map: its row holds the numbers of its map pages
     for (uint32_t s : seiten) bitSetzen(s, true);
 }
 

@@ -49,14 +49,13 @@ struct Objekt {
 // What the catalogue says before a table is entered.
 struct Katalog {
     Tabellendef objekte;  // MSysObjects
-    size_t id = 0, parentId = 0, name = 0, typ = 0, datumNeu = 0, datumGeändert = 0, owner = 0, flags = 0,
-           lvProp = 0;
-    int32_t tabellenId = 0;  // the Tables container
-    Bytes engine;            // owner of the Tables container: the engine's SID
-    Bytes eigentümer;        // owner of MSysDb: the user who made the database
-    uint32_t aceSeite = 0;   // definition of MSysACEs
-    uint32_t beziehungenSeite = 0;   // definition of MSysRelationships, 0: none
-    int32_t beziehungenId = 0;       // the Relationships container, 0: none
+    size_t id = 0, parentId = 0, name = 0, typ = 0, datumNeu = 0, datumGeändert = 0, owner = 0, flags = 0, lvProp = 0;
+    int32_t tabellenId = 0;         // the Tables container
+    Bytes engine;                   // owner of the Tables container: the engine's SID
+    Bytes eigentümer;               // owner of MSysDb: the user who made the database
+    uint32_t aceSeite = 0;          // definition of MSysACEs
+    uint32_t beziehungenSeite = 0;  // definition of MSysRelationships, 0: none
+    int32_t beziehungenId = 0;      // the Relationships container, 0: none
     std::vector<Objekt> alle;
     std::vector<Bytes> namensschlüssel;  // keys of the names in the Tables container
     std::vector<Text> namenGroß;
@@ -88,7 +87,8 @@ std::optional<Bytes> Namensschlüssel(const Spalte& spalte, TextSicht name) {
 }
 
 Katalog KatalogLesen(const Datei& datei) {
-    if (datei.Seitenzahl() <= kKatalogSeite || datei.Seite(kKatalogSeite)[0] != static_cast<uint8_t>(Seitentyp::Tabelle))
+    if (datei.Seitenzahl() <= kKatalogSeite ||
+        datei.Seite(kKatalogSeite)[0] != static_cast<uint8_t>(Seitentyp::Tabelle))
         Unerwartet(u"MSysObjects steht nicht auf Seite 2");
     Katalog k;
     k.objekte = TabelleLesen(datei, kKatalogSeite);
@@ -126,7 +126,8 @@ Katalog KatalogLesen(const Datei& datei) {
     if (!msysDb || !msysDb->owner || msysDb->owner->empty()) Unerwartet(u"der Eintrag MSysDb mit dem Eigentümer fehlt");
     if (!tabellen->owner || tabellen->owner->empty()) Unerwartet(u"der Container der Tabellen hat keinen Eigentümer");
     const Objekt* selbst = finden(tabellen->id, u"MSysObjects", kTypTabelle);
-    if (!selbst || selbst->id != static_cast<int32_t>(kKatalogSeite)) Unerwartet(u"MSysObjects steht nicht auf Seite 2");
+    if (!selbst || selbst->id != static_cast<int32_t>(kKatalogSeite))
+        Unerwartet(u"MSysObjects steht nicht auf Seite 2");
     const Objekt* aces = finden(tabellen->id, u"MSysACEs", kTypTabelle);
     if (!aces || aces->id <= 0 || static_cast<uint32_t>(aces->id) >= datei.Seitenzahl())
         Unerwartet(u"die Tabelle MSysACEs fehlt");
@@ -155,8 +156,8 @@ void NamePrüfen(const Katalog& k, TextSicht name) {
     if (name.empty() || name.size() > kTabellennameHöchstens)
         throw NichtSchreibbar(u"Ein Tabellenname muss 1 bis 64 Zeichen lang sein.");
     const bool verboten = name.front() == u' ' || std::any_of(name.begin(), name.end(), [](char16_t c) {
-        return c < 0x20 || c == u'.' || c == u'!' || c == u'`' || c == u'[' || c == u']';
-    });
+                              return c < 0x20 || c == u'.' || c == u'!' || c == u'`' || c == u'[' || c == u']';
+                          });
     if (verboten)
         throw NichtSchreibbar(u"Der Tabellenname \"" + Text(name) +
                               u"\" ist in Access nicht erlaubt (Punkt, Ausrufezeichen, Gravis, eckige Klammern, "
@@ -188,7 +189,8 @@ std::vector<uint8_t> SpalteneigenschaftenKodieren(const TabellenBeschreibung& be
     std::vector<Eigenschaftsgruppe> gruppen;
     for (const auto& f : beschreibung.felder) {
         Eigenschaftsgruppe g{f.name, {BoolEigenschaft(u"Required", f.pflicht)}, uint16_t{1}};
-        if (f.typ == kText || f.typ == kMemo) g.eigenschaften.push_back(BoolEigenschaft(u"AllowZeroLength", f.leerErlaubt));
+        if (f.typ == kText || f.typ == kMemo)
+            g.eigenschaften.push_back(BoolEigenschaft(u"AllowZeroLength", f.leerErlaubt));
         gruppen.push_back(std::move(g));
     }
     return EigenschaftenKodieren(gruppen);

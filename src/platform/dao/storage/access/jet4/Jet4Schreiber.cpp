@@ -7,7 +7,6 @@
 #include <string>
 
 #include "platform/dao/storage/Bytes.h"
-
 #include "platform/dao/storage/access/jet4/Jet4Index.h"
 #include "platform/dao/storage/access/jet4/Jet4Karte.h"
 #include "platform/dao/storage/access/jet4/Jet4Katalog.h"
@@ -86,9 +85,8 @@ private:
         const size_t nr = static_cast<size_t>(&index - def_.realeIndizes.data());
         for (size_t k = 1; k < liste.size(); ++k) {
             if (liste[k].schlüssel != liste[k - 1].schlüssel) continue;
-            const bool mitNull = std::any_of(nullhaltig_.begin(), nullhaltig_.end(), [&](const auto& n) {
-                return n.first == nr && n.second == liste[k].ort;
-            });
+            const bool mitNull = std::any_of(nullhaltig_.begin(), nullhaltig_.end(),
+                                             [&](const auto& n) { return n.first == nr && n.second == liste[k].ort; });
             if (!mitNull)
                 throw NichtSchreibbar(u"Ein eindeutiger Index der Tabelle enthält einen Wert doppelt; die Tabelle "
                                       u"wurde nicht geschrieben.");
@@ -152,7 +150,7 @@ void TabelleHinzufügen(Datei& datei, const TabellenBeschreibung& beschreibung,
 
 namespace {
 
-constexpr size_t kTdefStelle = 4;           // data and index pages: the owning definition
+constexpr size_t kTdefStelle = 4;  // data and index pages: the owning definition
 constexpr size_t kZeilenzahl = 12, kZeilentabelle = 14;
 constexpr uint16_t kGelöscht = 0x8000;
 
@@ -188,7 +186,8 @@ std::set<uint32_t> EigeneSeiten(Datei& datei, const Tabellendef& def, const std:
     std::set<uint32_t> seiten;
     for (const uint32_t nr : Nutzungskarte(datei, def.belegt).Seiten()) {
         const uint8_t* s = prüfen(nr);
-        if (!(s[0] == static_cast<uint8_t>(Seitentyp::Daten) && le32(s + kTdefStelle) == def.seite) && !Langwertseite(s))
+        if (!(s[0] == static_cast<uint8_t>(Seitentyp::Daten) && le32(s + kTdefStelle) == def.seite) &&
+            !Langwertseite(s))
             throw fremd(nr);
         seiten.insert(nr);
     }
@@ -230,7 +229,8 @@ std::set<uint32_t> EigeneSeiten(Datei& datei, const Tabellendef& def, const std:
         const size_t zahl = le16(s + kZeilenzahl);
         bool andere = false;
         for (size_t z = 0; z < zahl; ++z)
-            if (!(le16(s + kZeilentabelle + 2 * z) & kGelöscht) && !unsere.count(static_cast<uint8_t>(z))) andere = true;
+            if (!(le16(s + kZeilentabelle + 2 * z) & kGelöscht) && !unsere.count(static_cast<uint8_t>(z)))
+                andere = true;
         if (!andere) seiten.insert(nr);
     }
     return seiten;

@@ -21,21 +21,21 @@ namespace {
 
 // Kinds of code lines.
 enum Art : uint8_t {
-    kFehlt = 0,          // no line: a surrogate
-    kEinfach = 'S',      // sort bytes only
-    kInternational = 'I',// sort bytes and an extra byte (accents and the like)
-    kUndruckbar = 'U',   // no sort bytes; a marked code at the very end
-    kUndruckbarErw = 'P',// no sort bytes; adds to the previous extra byte
+    kFehlt = 0,               // no line: a surrogate
+    kEinfach = 'S',           // sort bytes only
+    kInternational = 'I',     // sort bytes and an extra byte (accents and the like)
+    kUndruckbar = 'U',        // no sort bytes; a marked code at the very end
+    kUndruckbarErw = 'P',     // no sort bytes; adds to the previous extra byte
     kInternationalErw = 'Z',  // sort bytes, perhaps extra bytes, and a two-bit flag
-    kIgnoriert = 'X',    // leaves no trace in the key
+    kIgnoriert = 'X',         // leaves no trace in the key
 };
 
 struct Kode {
     uint8_t art = kFehlt;
     uint8_t flagge = 0;  // kInternationalErw: 2 or 3
     uint8_t inlineLänge = 0, extraLänge = 0, undruckbarLänge = 0;
-    uint8_t zusatz = 0;  // kUndruckbarErw: added to the previous extra byte
-    uint32_t anfang = 0; // in Tabelle::bytes: inline, then extra, then unprintable bytes
+    uint8_t zusatz = 0;   // kUndruckbarErw: added to the previous extra byte
+    uint32_t anfang = 0;  // in Tabelle::bytes: inline, then extra, then unprintable bytes
 };
 
 struct Tabelle {
@@ -87,36 +87,34 @@ Kode Lesen(std::string_view zeile, std::vector<uint8_t>& bytes) {
         return static_cast<uint8_t>(HexAnhängen(bytes, hex, zeile));
     };
     switch (k.art) {
-    case kEinfach:
-        if (f.size() != 1) Kaputt(zeile);
-        k.inlineLänge = pflicht(f[0]);
-        break;
-    case kInternational:
-        if (f.size() != 2) Kaputt(zeile);
-        k.inlineLänge = pflicht(f[0]);
-        k.extraLänge = pflicht(f[1]);
-        break;
-    case kUndruckbar:
-        if (f.size() != 1) Kaputt(zeile);
-        k.undruckbarLänge = pflicht(f[0]);
-        break;
-    case kUndruckbarErw: {
-        if (f.size() != 1) Kaputt(zeile);
-        std::vector<uint8_t> z;
-        if (f[0].empty() || HexAnhängen(z, f[0], zeile) != 1) Kaputt(zeile);
-        k.zusatz = z[0];
-        break;
-    }
-    case kInternationalErw:
-        if (f.size() != 3) Kaputt(zeile);
-        k.inlineLänge = pflicht(f[0]);
-        if (!f[1].empty()) k.extraLänge = static_cast<uint8_t>(HexAnhängen(bytes, f[1], zeile));
-        k.flagge = f[2] == "1" ? 2 : 3;
-        break;
-    case kIgnoriert:
-        break;
-    default:
-        Kaputt(zeile);
+        case kEinfach:
+            if (f.size() != 1) Kaputt(zeile);
+            k.inlineLänge = pflicht(f[0]);
+            break;
+        case kInternational:
+            if (f.size() != 2) Kaputt(zeile);
+            k.inlineLänge = pflicht(f[0]);
+            k.extraLänge = pflicht(f[1]);
+            break;
+        case kUndruckbar:
+            if (f.size() != 1) Kaputt(zeile);
+            k.undruckbarLänge = pflicht(f[0]);
+            break;
+        case kUndruckbarErw: {
+            if (f.size() != 1) Kaputt(zeile);
+            std::vector<uint8_t> z;
+            if (f[0].empty() || HexAnhängen(z, f[0], zeile) != 1) Kaputt(zeile);
+            k.zusatz = z[0];
+            break;
+        }
+        case kInternationalErw:
+            if (f.size() != 3) Kaputt(zeile);
+            k.inlineLänge = pflicht(f[0]);
+            if (!f[1].empty()) k.extraLänge = static_cast<uint8_t>(HexAnhängen(bytes, f[1], zeile));
+            k.flagge = f[2] == "1" ? 2 : 3;
+            break;
+        case kIgnoriert: break;
+        default: Kaputt(zeile);
     }
     return k;
 }
@@ -127,8 +125,8 @@ const Tabelle& Kodes() {
         t.bytes.reserve(200000);
         for (uint32_t c = 0; c < 0x10000; ++c) {
             if (c >= 0xD800 && c <= 0xDFFF) continue;
-            const char* zeile = c < 0x100 ? sortierung::kKodes[c]
-                                          : sortierung::kKodesErweitert[c - 0x100 - (c > 0xDFFF ? 0x800 : 0)];
+            const char* zeile =
+                c < 0x100 ? sortierung::kKodes[c] : sortierung::kKodesErweitert[c - 0x100 - (c > 0xDFFF ? 0x800 : 0)];
             t.kodes[c] = Lesen(zeile, t.bytes);
         }
         return t;

@@ -1,11 +1,11 @@
 #include "platform/dao/storage/access/jet4/Jet4Tabelle.h"
-#include "platform/dao/storage/Bytes.h"
 
 #include <algorithm>
 #include <iterator>
 #include <set>
 #include <string>
 
+#include "platform/dao/storage/Bytes.h"
 #include "platform/dao/storage/access/jet4/Jet4Karte.h"
 
 // Format facts: mdbtools' HACKING notes and the Apache-licensed Jackcess library.
@@ -34,7 +34,7 @@ struct Feldtyp {
     uint8_t typ;
     uint16_t länge;
 };
-constexpr Feldtyp kFeldtypen[] = {{1, kBoolean, 1}, {2, kByte, 1},   {3, kInteger, 2}, {4, kLong, 4},
+constexpr Feldtyp kFeldtypen[] = {{1, kBoolean, 1},  {2, kByte, 1},   {3, kInteger, 2}, {4, kLong, 4},
                                   {5, kCurrency, 8}, {6, kSingle, 4}, {7, kDouble, 8},  {8, kDatum, 8},
                                   {10, kText, 0},    {12, kMemo, 0}};
 constexpr uint8_t kFest = 0x01, kNullErlaubt = 0x02, kAuto = 0x04, kKomprimiert = 0x01;
@@ -247,9 +247,8 @@ void kopfSchreiben(std::vector<uint8_t>& b, const Tabellendef& def) {
     b[kAutoSchalter] = 1;  // Access numbers AutoNumber columns only with this set
     b[kTabellentyp] = def.typ;
     setze16(&b[kNächsteSpalte], def.nächsteSpalte);
-    setze16(&b[kVariableSpalten],
-                  static_cast<uint16_t>(std::count_if(def.spalten.begin(), def.spalten.end(),
-                                                      [](const Spalte& s) { return !s.Fest(); })));
+    setze16(&b[kVariableSpalten], static_cast<uint16_t>(std::count_if(def.spalten.begin(), def.spalten.end(),
+                                                                      [](const Spalte& s) { return !s.Fest(); })));
     setze16(&b[kSpaltenzahl], static_cast<uint16_t>(def.spalten.size()));
     setze32(&b[kIndexzahl], static_cast<uint32_t>(def.logischeIndizes.size()));
     setze32(&b[kRealeIndexzahl], static_cast<uint32_t>(def.realeIndizes.size()));
@@ -358,8 +357,8 @@ Spalte spalteAus(const Text& tabelle, const FeldBeschreibung& f, uint16_t nummer
     Spalte s;
     s.name = f.name;
     s.nummer = nummer;
-    const auto art = std::find_if(std::begin(kFeldtypen), std::end(kFeldtypen),
-                                  [&](const Feldtyp& t) { return t.dao == f.typ; });
+    const auto art =
+        std::find_if(std::begin(kFeldtypen), std::end(kFeldtypen), [&](const Feldtyp& t) { return t.dao == f.typ; });
     if (art == std::end(kFeldtypen))
         abgelehnt(tabelle, u"das Feld \"" + f.name + u"\" hat einen Typ, den Purivo nicht schreibt.");
     s.typ = art->typ;
@@ -384,8 +383,7 @@ void spaltenAnlegen(Tabellendef& def, const TabellenBeschreibung& beschreibung, 
                     uint16_t sortversion) {
     uint16_t fest = 0, variabel = 0;
     for (const FeldBeschreibung& f : beschreibung.felder) {
-        Spalte s = spalteAus(beschreibung.name, f, static_cast<uint16_t>(def.spalten.size()), sortierung,
-                             sortversion);
+        Spalte s = spalteAus(beschreibung.name, f, static_cast<uint16_t>(def.spalten.size()), sortierung, sortversion);
         if (s.Fest()) {
             // A fixed column carries the number of variable columns before it; Boolean lives
             // in the Null mask alone and takes no fixed bytes.
@@ -408,9 +406,8 @@ std::vector<IndexSpalte> indexspaltenAus(const Text& tabelle, const Tabellendef&
     if (!nameGültig(x.name)) abgelehnt(tabelle, u"der Indexname \"" + x.name + u"\" ist in Access nicht erlaubt.");
     std::vector<IndexSpalte> spalten;
     for (const Text& feld : x.felder) {
-        const auto it = std::find_if(def.spalten.begin(), def.spalten.end(), [&](const Spalte& s) {
-            return Grossbuchstaben(s.name) == Grossbuchstaben(feld);
-        });
+        const auto it = std::find_if(def.spalten.begin(), def.spalten.end(),
+                                     [&](const Spalte& s) { return Grossbuchstaben(s.name) == Grossbuchstaben(feld); });
         if (it == def.spalten.end())
             abgelehnt(tabelle, u"der Index \"" + x.name + u"\" nennt das unbekannte Feld \"" + feld + u"\".");
         if (it->typ == kMemo) abgelehnt(tabelle, u"ein Memofeld kann nicht indiziert werden (\"" + feld + u"\").");
@@ -455,8 +452,7 @@ Indexzuordnung realeIndizesAnlegen(Tabellendef& def, const TabellenBeschreibung&
 }
 
 // Access numbers the logical indexes as created and keeps them sorted by name.
-void logischeIndizesAnlegen(Tabellendef& def, const TabellenBeschreibung& beschreibung,
-                            const Indexzuordnung& logisch) {
+void logischeIndizesAnlegen(Tabellendef& def, const TabellenBeschreibung& beschreibung, const Indexzuordnung& logisch) {
     for (const auto& [x, real] : logisch) {
         LogischerIndex li;
         li.name = x->name;

@@ -10,9 +10,20 @@ namespace dao::speicher::access::jet4 {
 
 // Column types as the format stores them.
 enum Spaltentyp : uint8_t {
-    kBoolean = 0x01, kByte = 0x02, kInteger = 0x03, kLong = 0x04, kCurrency = 0x05, kSingle = 0x06,
-    kDouble = 0x07, kDatum = 0x08, kBinär = 0x09, kText = 0x0A, kOle = 0x0B, kMemo = 0x0C,
-    kGuid = 0x0F, kNumerisch = 0x10,
+    kBoolean = 0x01,
+    kByte = 0x02,
+    kInteger = 0x03,
+    kLong = 0x04,
+    kCurrency = 0x05,
+    kSingle = 0x06,
+    kDouble = 0x07,
+    kDatum = 0x08,
+    kBinär = 0x09,
+    kText = 0x0A,
+    kOle = 0x0B,
+    kMemo = 0x0C,
+    kGuid = 0x0F,
+    kNumerisch = 0x10,
 };
 
 struct Spalte {
@@ -52,21 +63,21 @@ struct RealerIndex {
 struct LogischerIndex {
     Text name;
     uint32_t nummer = 0;
-    uint32_t real = 0;      // number of its RealerIndex
-    uint8_t art = 0;        // 1 primary key, 2 foreign key end, 0 plain
-    uint8_t fremdTyp = 0;   // relation fields, kept as read
+    uint32_t real = 0;     // number of its RealerIndex
+    uint8_t art = 0;       // 1 primary key, 2 foreign key end, 0 plain
+    uint8_t fremdTyp = 0;  // relation fields, kept as read
     uint32_t fremdIndex = 0, fremdTabelle = 0;
     uint8_t kaskadeÄndern = 0, kaskadeLöschen = 0;
 };
 
 struct Tabellendef {
-    uint32_t seite = 0;        // first TDEF page
+    uint32_t seite = 0;               // first TDEF page
     std::vector<uint32_t> defSeiten;  // every TDEF page of it, continuations included (as read or written)
-    uint8_t typ = 0x4E;        // 0x4E user, 0x53 system
-    uint32_t zeilen = 0;       // row count
-    uint32_t autoWert = 0;     // last auto-increment value handed out (0: none yet)
+    uint8_t typ = 0x4E;               // 0x4E user, 0x53 system
+    uint32_t zeilen = 0;              // row count
+    uint32_t autoWert = 0;            // last auto-increment value handed out (0: none yet)
     uint16_t nächsteSpalte = 0;
-    Zeilenort belegt, frei;    // usage maps: owned pages, pages with free space
+    Zeilenort belegt, frei;       // usage maps: owned pages, pages with free space
     std::vector<Spalte> spalten;  // in the definition's order
     std::vector<RealerIndex> realeIndizes;
     std::vector<LogischerIndex> logischeIndizes;

@@ -1,4 +1,5 @@
 #include "platform/dao/storage/access/jet4/Jet4Zeilen.h"
+
 #include "platform/dao/storage/Bytes.h"
 
 // Format facts: mdbtools' HACKING notes and the Apache-licensed Jackcess library.
@@ -28,9 +29,9 @@ constexpr uint8_t kLval[4] = {'L', 'V', 'A', 'L'};
 // Long values: 4 bytes length with the kind in the top bits, row pointer, 4 bytes 0.
 constexpr size_t kLangwertKopf = 12;
 constexpr uint32_t kInline = 0x80000000, kEineZeile = 0x40000000, kArtMaske = 0xC0000000;
-constexpr size_t kMaxInline = 64;          // larger values go to long-value pages
-constexpr size_t kMaxLangwertZeile = 4076;  // a long-value row that fills a fresh page
-constexpr size_t kMaxKomprimiert = 1024;    // longer texts are never compressed
+constexpr size_t kMaxInline = 64;             // larger values go to long-value pages
+constexpr size_t kMaxLangwertZeile = 4076;    // a long-value row that fills a fresh page
+constexpr size_t kMaxKomprimiert = 1024;      // longer texts are never compressed
 constexpr size_t kLängenGrenze = 0x3FFFFFFF;  // the length field of a long value
 
 uint64_t L64(const uint8_t* p) { return static_cast<uint64_t>(le32(p)) | (static_cast<uint64_t>(le32(p + 4)) << 32); }
@@ -119,7 +120,8 @@ void TextKodieren(TextSicht t, bool komprimieren, std::vector<uint8_t>& ziel) {
 
 // A long value's bytes. Inline values come as a view into the row; the others are
 // collected in `puffer`. A chain that comes back to a row it passed is damage.
-std::span<const uint8_t> LangwertHolen(const Datei& datei, std::span<const uint8_t> feld, std::vector<uint8_t>& puffer) {
+std::span<const uint8_t> LangwertHolen(const Datei& datei, std::span<const uint8_t> feld,
+                                       std::vector<uint8_t>& puffer) {
     if (feld.empty()) return feld;  // tolerated: a present value without its header is ""
     if (feld.size() < kLangwertKopf) Kaputt("long value header too short");
     const uint32_t kopf = le32(feld.data());
@@ -424,8 +426,9 @@ bool Kodieren(const Spalte& s, const Variante& v, std::vector<uint8_t>& aus) {
         case kByte: aus.push_back(static_cast<uint8_t>(Ganz(s, v, 0, 255, u"Byte"))); return true;
         case kInteger: Anhängen(aus, static_cast<uint64_t>(Ganz(s, v, -32768, 32767, u"Integer")), 2); return true;
         case kLong:
-            Anhängen(aus, static_cast<uint64_t>(Ganz(s, v, std::numeric_limits<int32_t>::min(),
-                                                      std::numeric_limits<int32_t>::max(), u"Long")),
+            Anhängen(aus,
+                     static_cast<uint64_t>(
+                         Ganz(s, v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), u"Long")),
                      4);
             return true;
         case kCurrency: {
@@ -468,9 +471,9 @@ bool Kodieren(const Spalte& s, const Variante& v, std::vector<uint8_t>& aus) {
                 t = &eigener;
             }
             if (s.typ == kText && t->size() > s.länge / 2u)
-                throw NichtSchreibbar(u"Der Text im Feld \"" + s.name + u"\" ist mit " + ausUtf8(std::to_string(t->size())) +
-                                      u" Zeichen länger als die " + ausUtf8(std::to_string(s.länge / 2u)) +
-                                      u" Zeichen, die das Feld fasst.");
+                throw NichtSchreibbar(u"Der Text im Feld \"" + s.name + u"\" ist mit " +
+                                      ausUtf8(std::to_string(t->size())) + u" Zeichen länger als die " +
+                                      ausUtf8(std::to_string(s.länge / 2u)) + u" Zeichen, die das Feld fasst.");
             if (s.typ == kMemo && t->size() > (size_t{1} << 29))
                 throw NichtSchreibbar(u"Der Text im Feld \"" + s.name + u"\" ist zu lang für ein Memofeld.");
             TextKodieren(*t, (s.flagsErw & 0x01) && !s.Fest(), aus);
@@ -529,10 +532,10 @@ struct Zeilenschreiber::Zustand {
 
     uint16_t spaltenzahl = 0;  // columns a row carries (deleted ones included)
     size_t festEnde = 0, varZahl = 0, maske = 0;
-    std::vector<size_t> var;                // variable columns by their place in the offset table
-    std::vector<int> langNr;                // per column: its Langspalte or -1
+    std::vector<size_t> var;  // variable columns by their place in the offset table
+    std::vector<int> langNr;  // per column: its Langspalte or -1
     std::vector<Langspalte> lang;
-    std::vector<size_t> autoSpalten;        // auto-increment Long columns
+    std::vector<size_t> autoSpalten;  // auto-increment Long columns
 
     // Reused from row to row.
     std::vector<std::vector<uint8_t>> daten;
@@ -784,7 +787,8 @@ void Zeilenschreiber::zeileBauen(size_t größe) {
         const Spalte& s = def_.spalten[i];
         if (!z.da[i]) continue;
         maske[s.nummer / 8] = static_cast<uint8_t>(maske[s.nummer / 8] | (1u << (s.nummer % 8)));
-        if (s.Fest() && s.typ != kBoolean) std::memcpy(b.data() + 2 + s.festOffset, z.daten[i].data(), z.daten[i].size());
+        if (s.Fest() && s.typ != kBoolean)
+            std::memcpy(b.data() + 2 + s.festOffset, z.daten[i].data(), z.daten[i].size());
     }
     if (!z.varZahl) return;
     size_t pos = 2 + z.festEnde, eintrag = 0;
