@@ -11,6 +11,8 @@ pakete=(cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev libsqlite3-de
 if [ "${1:-}" = "--tests" ] || [ "${1:-}" = "--pakete" ]; then
   # Independent readers and fixture makers, used only by the tests.
   pakete+=(mdbtools gnumeric python3 python3-xlrd python3-xlwt python3-dbf python3-dbfread)
+  # The layout check (scripts/format_pruefen.sh) needs this very version.
+  pakete+=(clang-format-14)
   # The second independent Access reader runs on node (Debian's, unless one is there).
   command -v node >/dev/null 2>&1 || pakete+=(nodejs npm)
 fi
