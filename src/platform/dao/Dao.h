@@ -23,6 +23,7 @@ namespace dao {
 namespace detail {
 struct Verbindung;
 struct Strom;
+class Anweisung;
 }
 namespace speicher {
 class Speichertreiber;
@@ -240,6 +241,7 @@ private:
     void füllen();
     void brauchtAktuellen() const;
     void zeileLaden() const;
+    detail::Anweisung& zeileSuchen(int64_t rowid) const;
     Variante wert(int32_t spalte) const;
     void setzen(int32_t spalte, const Variante& v);
     void offen() const;

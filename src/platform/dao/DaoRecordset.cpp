@@ -160,15 +160,22 @@ void Recordset::Move(int32_t n) {
     pos_ = ziel < -1 ? -1 : ziel > anzahl ? anzahl : ziel;
 }
 
-void Recordset::zeileLaden() const {
-    const int64_t rowid = zeilen_[static_cast<size_t>(pos_)];
-    if (geladen_ == rowid) return;
+// The table's row reader stepped onto row `rowid`, to be reset after reading; the
+// deleted-record error when the row is gone.
+Anweisung& Recordset::zeileSuchen(int64_t rowid) const {
     auto& a = db_->zeilenLeser(*tabelle_);
     a.bindenGanz(1, rowid);
     if (!a.schritt()) {
         a.zurück();
         FehlerAuslösen(fehler::DatensatzGelöscht, u"Der Datensatz ist gelöscht.");
     }
+    return a;
+}
+
+void Recordset::zeileLaden() const {
+    const int64_t rowid = zeilen_[static_cast<size_t>(pos_)];
+    if (geladen_ == rowid) return;
+    auto& a = zeileSuchen(rowid);
     const auto& felder = tabelle_->Fields().liste();
     zeile_.resize(felder.size());
     for (size_t i = 0; i < felder.size(); ++i) zeile_[i] = detail::Lesen(*felder[i], a.s(), static_cast<int>(i));
@@ -252,12 +259,7 @@ bool Recordset::zeileAusStrom(detail::Strom*& s, int64_t rowid, std::vector<std:
 }
 
 void Recordset::zeileNachschlagen(int64_t rowid, std::vector<std::vector<Variante>>& feld) {
-    auto& a = db_->zeilenLeser(*tabelle_);
-    a.bindenGanz(1, rowid);
-    if (!a.schritt()) {
-        a.zurück();
-        FehlerAuslösen(fehler::DatensatzGelöscht, u"Der Datensatz ist gelöscht.");
-    }
+    auto& a = zeileSuchen(rowid);
     const auto& felder = tabelle_->Fields().liste();
     for (size_t c = 0; c < spalten_.size(); ++c) {
         const auto f = static_cast<size_t>(spalten_[c]);
@@ -300,13 +302,7 @@ void Recordset::Edit() {
     db_->schreibenVorbereiten(*tabelle_);
     // The row must still be there; its values are read when asked for (or for the
     // key and required checks of Update), not converted here for every edit.
-    if (geladen_ != zeilen_[static_cast<size_t>(pos_)]) {
-        auto& a = db_->zeilenLeser(*tabelle_);
-        a.bindenGanz(1, zeilen_[static_cast<size_t>(pos_)]);
-        const bool vorhanden = a.schritt();
-        a.zurück();
-        if (!vorhanden) FehlerAuslösen(fehler::DatensatzGelöscht, u"Der Datensatz ist gelöscht.");
-    }
+    if (geladen_ != zeilen_[static_cast<size_t>(pos_)]) zeileSuchen(zeilen_[static_cast<size_t>(pos_)]).zurück();
     puffer_.assign(tabelle_->Fields().liste().size(), Variante::Empty());
     modus_ = 2;
 }
