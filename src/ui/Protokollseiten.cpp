@@ -1,5 +1,6 @@
 // The charts of the result pages: three bars on one bottom line, scaled
 // against a reference bar that keeps its design height, and four labels.
+#include <array>
 #include <cmath>
 #include <string>
 
@@ -61,46 +62,22 @@ bool ProtokollEinrichten(frmHaupt& f, int16_t seite, Fehlerfalle& falle) {
     const double H = balken(d.bezug).Höhe();
     const int32_t D = gAnzahlDubletten, M = gAnzahlMüll, A = f.azlAngereichert;
     // The two bars other than the reference, with their heights.
-    int andere[2];
-    double zähler[2], nenner[2];
-    switch (seite) {
-        case 13:
-            andere[0] = 2;
-            zähler[0] = D;
-            nenner[0] = S;
-            andere[1] = 3;
-            zähler[1] = T;
-            nenner[1] = S;
-            break;
-        case 23:
-            andere[0] = 2;
-            zähler[0] = M;
-            nenner[0] = S;
-            andere[1] = 3;
-            zähler[1] = T;
-            nenner[1] = S;
-            break;
-        case 53:
-            andere[0] = 2;
-            zähler[0] = D / 2.0;
-            nenner[0] = S;
-            andere[1] = 3;
-            zähler[1] = T;
-            nenner[1] = S;
-            break;
-        default:
-            andere[0] = 1;
-            zähler[0] = S;
-            nenner[0] = T;
-            andere[1] = 2;
-            zähler[1] = D / 2.0;
-            nenner[1] = T;
-            break;
-    }
-    for (int k = 0; k < 2; ++k) {
-        forms::Figur& b = balken(andere[k]);
+    struct Balkenmaß {
+        int balken;
+        double zähler, nenner;
+    };
+    const auto andere = [&]() -> std::array<Balkenmaß, 2> {
+        switch (seite) {
+            case 13: return {{{2, double(D), double(S)}, {3, double(T), double(S)}}};
+            case 23: return {{{2, double(M), double(S)}, {3, double(T), double(S)}}};
+            case 53: return {{{2, D / 2.0, double(S)}, {3, double(T), double(S)}}};
+            default: return {{{1, double(S), double(T)}, {2, D / 2.0, double(T)}}};
+        }
+    }();
+    for (const Balkenmaß& m : andere) {
+        forms::Figur& b = balken(m.balken);
         int32_t h = 0;
-        if (!falle([&] { h = Höhe(zähler[k], nenner[k], H); })) return false;
+        if (!falle([&] { h = Höhe(m.zähler, m.nenner, H); })) return false;
         if (!falle([&] { b.HöheSetzen(h); })) return false;
         if (!falle([&] { b.ObenSetzen(balken(d.bezug).Oben() + balken(d.bezug).Höhe() - h); })) return false;
     }
