@@ -1,6 +1,8 @@
 // Cursor semantics, transactions, Jet SQL, stored structure and renames of the engine.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "common/Fehlerfang.h"
 #include "common/TempVerzeichnis.h"
 #include "platform/basic/Fehler.h"
@@ -461,4 +463,88 @@ TEST_F(Cursor, GetRowsInChunksSeesChangesBetweenThem) {
         if (i == 2 || i == 3) continue;
         EXPECT_LE(reihe[0][i - 1].text(), reihe[0][i].text()) << i;
     }
+}
+
+// A set in rowid order reads forward through the table itself; what it reads must be
+// the rows as they are now, wherever the set moved and whatever changed under it.
+TEST_F(Cursor, InRowidOrderReadsAreTheRowsAsTheyAreNow) {
+    std::map<int32_t, Text> modell;  // Name by Nr
+    {
+        auto rs = db->OpenRecordset(u"T");
+        for (int32_t i = 1; i <= 300; ++i) {
+            modell[i] = u"n" + ausUtf8(std::to_string(i));
+            rs->AddNew();
+            rs->Fields()[0]->Value(Variante(modell[i]));
+            rs->Fields()[1]->Value(Variante(i));
+            rs->Update();
+        }
+    }
+    auto rs = db->OpenRecordset(u"T", dbOpenDynaset);
+    auto klon = rs->Clone();
+    // Reads n records from the current one on, field by field, against the model.
+    auto lesen = [&](const RecordsetPtr& r, int32_t n, int32_t ersteNr) {
+        for (int32_t i = 0; i < n; ++i, r->MoveNext()) {
+            ASSERT_FALSE(r->EOF_());
+            EXPECT_EQ(Nr(r), ersteNr + i);
+            EXPECT_EQ(r->Fields()[0]->Value().text(), modell[Nr(r)]) << Nr(r);
+        }
+    };
+    auto ändern = [&](int32_t nr, const Text& name) {
+        klon->MoveFirst();
+        klon->Move(nr - 1);
+        klon->Edit();
+        klon->Fields()[0]->Value(Variante(name));
+        klon->Update();
+    };
+    rs->MoveFirst();
+    lesen(rs, 10, 1);
+    // Edited ahead of the read, and an edit undone by a rollback.
+    ändern(12, u"x12");
+    ändern(13, u"x13");
+    modell[12] = u"x12";
+    modell[13] = u"x13";
+    ws->BeginTrans();
+    ändern(25, u"weg");
+    ws->Rollback();
+    lesen(rs, 30, 11);
+    // A row deleted ahead: the read there fails, the next one goes on.
+    klon->MoveFirst();
+    klon->Move(44);
+    klon->Delete();
+    lesen(rs, 4, 41);
+    EXPECT_EQ(FehlerVon([&] { rs->Fields()[0]->Value(); }), 3167);
+    rs->MoveNext();
+    lesen(rs, 3, 46);
+    // Jumps both ways and to the end.
+    rs->Move(100);
+    lesen(rs, 2, 149);
+    rs->Move(-60);
+    lesen(rs, 2, 91);
+    rs->MoveLast();
+    lesen(rs, 1, 300);
+    // Deleted through the set, then a row appended: both as the set holds them.
+    rs->MoveFirst();
+    rs->Delete();
+    rs->MoveNext();
+    lesen(rs, 3, 2);
+    rs->AddNew();
+    rs->Fields()[0]->Value(Variante(u"neu"));
+    rs->Fields()[1]->Value(Variante(301));
+    rs->Update();
+    modell[301] = u"neu";
+    rs->MoveLast();
+    lesen(rs, 1, 301);
+    // A filtered set passes far more rows than it holds; read by field and by GetRows.
+    auto gefiltert = db->OpenRecordset(u"SELECT * FROM [T] WHERE [Nr] < 4 OR [Nr] > 295");
+    lesen(gefiltert, 2, 2);
+    lesen(gefiltert, 6, 296);
+    EXPECT_TRUE(gefiltert->EOF_());
+    gefiltert->MoveFirst();
+    const auto zeilen = gefiltert->GetRows(100);
+    std::vector<int32_t> nummern;
+    for (size_t i = 0; i < zeilen[1].size(); ++i) {
+        nummern.push_back(zeilen[1][i].alsLong());
+        EXPECT_EQ(zeilen[0][i].text(), modell[nummern.back()]);
+    }
+    EXPECT_EQ(nummern, (std::vector<int32_t>{2, 3, 296, 297, 298, 299, 300, 301}));
 }

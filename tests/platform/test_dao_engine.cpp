@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
+#include <unicode/ucol.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -181,4 +183,96 @@ TEST_F(DaoTest, SortierungInJederKodierungUndLage) {
         db->Close();
         std::remove(pfad.c_str());
     }
+}
+
+namespace {
+// The reference order: SQLite's own sorter with an independent German comparison.
+int Referenzvergleich(void* c, int la, const void* a, int lb, const void* b) {
+    std::u16string x(static_cast<size_t>(la / 2), u'\0'), y(static_cast<size_t>(lb / 2), u'\0');
+    std::memcpy(x.data(), a, static_cast<size_t>(la / 2) * 2);
+    std::memcpy(y.data(), b, static_cast<size_t>(lb / 2) * 2);
+    return ucol_strcoll(static_cast<UCollator*>(c), x.data(), static_cast<int32_t>(x.size()), y.data(),
+                        static_cast<int32_t>(y.size()));
+}
+}  // namespace
+
+// The engine orders a recordset itself; it must be SQLite's order exactly: Null first,
+// numbers before texts, texts equal in the German order (case) tied by their row.
+TEST_F(DaoTest, SortierungGleichDerVonSqlite) {
+    auto t = db_->CreateTableDef(u"S");
+    auto name = t->CreateField(u"Name", dbMemo);
+    name->AllowZeroLength(true);
+    t->Fields().Append(name);
+    t->Fields().Append(t->CreateField(u"Zahl", dbDouble));
+    t->Fields().Append(t->CreateField(u"Nr", dbLong));
+    t->Fields().Append(t->CreateField(u"Betrag", dbCurrency));
+    db_->TableDefs().Append(t);
+    const std::vector<Variante> namen = {Variante::Null(),         Variante(u""),
+                                         Variante(u" "),           Variante(u"a"),
+                                         Variante(u"A"),           Variante(u"á"),
+                                         Variante(u"ä"),           Variante(u"Ä"),
+                                         Variante(u"ae"),          Variante(u"b"),
+                                         Variante(u"ß"),           Variante(u"ss"),
+                                         Variante(u"Straße"),      Variante(u"STRASSE"),
+                                         Variante(u"zebra"),       Variante(u"Zebra"),
+                                         Variante(u"Émile"),       Variante(u"emile"),
+                                         Variante(u"10"),          Variante(u"9"),
+                                         Variante(u"a b"),         Variante(u"a-b"),
+                                         Variante(u"ab"),          Variante(u"日本"),
+                                         Variante(u"\U0001F600"),  Variante(Text(300, u'a') + u"b"),
+                                         Variante(Text(300, u'a'))};
+    const std::vector<Variante> zahlen = {Variante::Null(), Variante(-1.5),  Variante(0.0),    Variante(-0.0),
+                                          Variante(2.0),    Variante(1e300), Variante(-1e300), Variante(0.1)};
+    const std::vector<Variante> nummern = {
+        Variante::Null(),     Variante(int32_t{-5}),         Variante(int32_t{0}),
+        Variante(int32_t{7}), Variante(int32_t{2147483647}), Variante(int32_t{-2147483647})};
+    const std::vector<Variante> beträge = {Variante::Null(), Variante::Währung(5), Variante::Währung(-5),
+                                           Variante::Währung(int64_t{1} << 60), Variante::Währung(-(int64_t{1} << 60))};
+    {
+        auto rs = db_->OpenRecordset(u"S");
+        for (size_t i = 0; i < 600; ++i) {
+            rs->AddNew();
+            rs->Fields()[0]->Value(namen[(i * 7) % namen.size()]);
+            rs->Fields()[1]->Value(zahlen[(i * 11) % zahlen.size()]);
+            rs->Fields()[2]->Value(nummern[(i * 13) % nummern.size()]);
+            rs->Fields()[3]->Value(beträge[(i * 3) % beträge.size()]);
+            rs->Update();
+        }
+    }
+    const struct {
+        const char16_t* jet;
+        const char* sqlite;
+    } fälle[] = {
+        {u"ORDER BY [Name]", "ORDER BY Name COLLATE ref"},
+        {u"ORDER BY [Name] DESC", "ORDER BY Name COLLATE ref DESC"},
+        {u"ORDER BY [Zahl], [Name] DESC", "ORDER BY Zahl, Name COLLATE ref DESC"},
+        {u"ORDER BY [Nr] DESC, [Zahl] DESC, [Name]", "ORDER BY Nr DESC, Zahl DESC, Name COLLATE ref"},
+        {u"ORDER BY [Betrag], [Name]", "ORDER BY Betrag, Name COLLATE ref"},
+        {u"WHERE [Nr] > 0 ORDER BY [Name] ASC, [Nr]", "WHERE Nr > 0 ORDER BY Name COLLATE ref, Nr"},
+    };
+    std::vector<std::vector<int64_t>> vonDerEngine;
+    for (const auto& f : fälle) {
+        auto rs = db_->OpenRecordset(u"SELECT * FROM [S] " + Text(f.jet));
+        std::vector<int64_t> reihe;
+        for (; !rs->EOF_(); rs->MoveNext()) reihe.push_back(rs->Bookmark());
+        vonDerEngine.push_back(reihe);
+    }
+    db_->Close();
+    sqlite3* roh = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(pfad_.c_str(), &roh, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* deutsch = ucol_open("de", &status);
+    ucol_setStrength(deutsch, UCOL_SECONDARY);
+    sqlite3_create_collation16(roh, u"ref", SQLITE_UTF16, deutsch, Referenzvergleich);
+    for (size_t k = 0; k < std::size(fälle); ++k) {
+        sqlite3_stmt* s = nullptr;
+        const std::string sql = std::string("SELECT rowid FROM S ") + fälle[k].sqlite + ", rowid";
+        ASSERT_EQ(sqlite3_prepare_v2(roh, sql.c_str(), -1, &s, nullptr), SQLITE_OK) << sql;
+        std::vector<int64_t> reihe;
+        while (sqlite3_step(s) == SQLITE_ROW) reihe.push_back(sqlite3_column_int64(s, 0));
+        sqlite3_finalize(s);
+        EXPECT_EQ(vonDerEngine[k], reihe) << sql;
+    }
+    sqlite3_close(roh);
+    ucol_close(deutsch);
 }

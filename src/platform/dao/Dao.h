@@ -24,6 +24,13 @@ namespace detail {
 struct Verbindung;
 struct Strom;
 class Anweisung;
+// One term of a recordset's order: the table field, whether it sorts through the
+// collation, and its direction.
+struct Sortierglied {
+    int32_t feld;
+    bool text;
+    bool absteigend;
+};
 }
 namespace speicher {
 class Speichertreiber;
@@ -240,9 +247,9 @@ private:
     Recordset() = default;
     void füllen();
     void brauchtAktuellen() const;
-    void zeileLaden() const;
+    void zeileLaden();
     detail::Anweisung& zeileSuchen(int64_t rowid) const;
-    Variante wert(int32_t spalte) const;
+    Variante wert(int32_t spalte);
     void setzen(int32_t spalte, const Variante& v);
     void offen() const;
     // Update: the values its statement writes.
@@ -252,9 +259,14 @@ private:
     TableDefPtr tabelle_;
     int32_t typ_ = dbOpenDynaset;
     std::u16string sql_;  // the rowid query, kept for Requery
+    // The same rows with their sort values, unordered, and the order of those values:
+    // the order is then made by the engine itself (empty: by SQLite).
+    std::u16string schlüsselSql_;
+    std::vector<detail::Sortierglied> ordnung_;
     std::vector<Variante> parameter_;
     std::vector<int32_t> spalten_;  // table field per recordset column
     std::vector<int64_t> zeilen_;   // rowids in order
+    bool aufsteigend_ = false;      // zeilen_ in rowid order
     int64_t pos_ = -1;              // -1 BOF, zeilen_.size() EOF
     bool gelöscht_ = false;         // current record deleted through Delete
     bool keinTreffer_ = false;
@@ -262,13 +274,16 @@ private:
     bool geschlossen_ = false;
     int modus_ = 0;                 // 0 none, 1 AddNew, 2 Edit
     std::vector<Variante> puffer_;  // edit buffer per table field (Empty = untouched)
-    mutable int64_t geladen_ = -1;  // rowid of the cached row
-    mutable std::vector<Variante> zeile_;
+    int64_t geladen_ = -1;          // rowid of the cached row
+    std::vector<Variante> zeile_;
     Sammlung<Field> felder_;
-    std::unique_ptr<detail::Strom> strom_;  // GetRows in order, see DaoIntern.h
-    bool stromAus_ = false;                 // the stream lost step with the set: lookups only
+    std::unique_ptr<detail::Strom> strom_;  // reading in order, see DaoIntern.h
+    bool stromAus_ = false;                 // the sorted stream lost step with the set: lookups only
     void stromBeenden();
-    detail::Strom* stromAnPosition();
+    void zeilenGeändert();
+    void stromStarten();
+    detail::Strom* stromAnPosition(bool sortiertStarten);
+    bool stromSchritt(detail::Strom*& s, int64_t rowid);
     bool zeileAusStrom(detail::Strom*& s, int64_t rowid, std::vector<std::vector<Variante>>& feld);
     void zeileNachschlagen(int64_t rowid, std::vector<std::vector<Variante>>& feld);
 };

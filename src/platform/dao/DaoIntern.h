@@ -63,9 +63,6 @@ struct Tabellenvorrat {
     bool primärBekannt = false;
 };
 
-// A recordset's sorted rows read as one statement stepping in order. `pos` is the
-// set position of the row the next step delivers; rows changed after `seit` are
-// read again by rowid, since a sorted statement holds the values of its start.
 // Each row's place in a recordset's fixed order. The stream sorts by it: integers,
 // not the set's sort keys again through the collation.
 class Stellenbuch {
@@ -90,6 +87,11 @@ private:
 void StellenfunktionAnmelden(sqlite3* db);
 inline constexpr const char* kStellenbuchArt = "purivo_stellenbuch";
 
+// A recordset's rows read as one statement stepping in the set's order: sorted by
+// place once, or for a set in rowid order the table itself from a seek to the row
+// wanted. `pos` is the set position of the row the next step delivers; rows changed
+// after `seit` are read again by rowid, since a sorted statement holds the values of
+// its start.
 struct Strom {
     std::unique_ptr<Anweisung> a;
     const TableDef* tabelle = nullptr;
@@ -97,6 +99,7 @@ struct Strom {
     uint64_t seit = 0;
     int starts = 0;
     Stellenbuch stellen;
+    bool stellenGültig = false;  // filled for the set's rows as they are
 };
 
 // When each row of a table last changed (0: not since the book was opened). A stream
@@ -262,9 +265,15 @@ struct Abfrage {
     std::vector<int32_t> spalten;  // fields of the select list
     Text bedingung;                // "" or SQL condition
     std::vector<Variante> parameter;
-    Text sortierung;  // "" or SQL order list
+    Text sortierung;                    // "" or SQL order list
+    std::vector<Sortierglied> ordnung;  // the same, term by term
 };
 Abfrage SqlÜbersetzen(Verbindung& v, TextSicht sql);
+// The rowids of `sql` (SELECT rowid, then one column per term of `ordnung`) in that
+// order, ties by rowid, as SQLite would order them; false when a value is one this
+// order cannot place, which leaves SQLite to sort.
+bool SchlüsselSortieren(Verbindung& v, TextSicht sql, const std::vector<Variante>& parameter,
+                        const std::vector<Sortierglied>& ordnung, std::vector<int64_t>& zeilen);
 // A bare Jet condition on table t (the criteria of FindFirst).
 Abfrage BedingungÜbersetzen(Verbindung& v, const TableDefPtr& t, TextSicht kriterium);
 

@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <functional>
 #include <set>
 
 #include "platform/dao/DaoIntern.h"
@@ -33,6 +35,14 @@ RecordsetPtr Database::OpenRecordset(TextSicht quelle, int32_t typ) {
         rs->sql_ = u"SELECT rowid FROM " + SqlName(a.tabelle->Name());
         if (!a.bedingung.empty()) rs->sql_ += u" WHERE " + a.bedingung;
         rs->sql_ += u" ORDER BY " + (a.sortierung.empty() ? Text() : a.sortierung + u",") + u"rowid";
+        if (!a.ordnung.empty()) {
+            rs->schlüsselSql_ = u"SELECT rowid";
+            for (const auto& g : a.ordnung)
+                rs->schlüsselSql_ += u"," + SqlName(a.tabelle->Fields().liste()[static_cast<size_t>(g.feld)]->Name());
+            rs->schlüsselSql_ += u" FROM " + SqlName(a.tabelle->Name());
+            if (!a.bedingung.empty()) rs->schlüsselSql_ += u" WHERE " + a.bedingung;
+            rs->ordnung_ = std::move(a.ordnung);
+        }
         rs->parameter_ = std::move(a.parameter);
     } else {
         const int32_t p = v->tabellen.Position(quelle);
@@ -80,13 +90,17 @@ void Recordset::stromBeenden() {
 
 void Recordset::füllen() {
     db_->laden(*tabelle_);
-    Anweisung a(db_->db, sql_);
-    for (size_t i = 0; i < parameter_.size(); ++i) a.binden(static_cast<int>(i + 1), parameter_[i]);
     zeilen_.clear();
     stromBeenden();
     strom_.reset();
     stromAus_ = false;
-    while (a.schritt()) zeilen_.push_back(sqlite3_column_int64(a.s(), 0));
+    if (ordnung_.empty() || !detail::SchlüsselSortieren(*db_, schlüsselSql_, parameter_, ordnung_, zeilen_)) {
+        Anweisung a(db_->db, sql_);
+        for (size_t i = 0; i < parameter_.size(); ++i) a.binden(static_cast<int>(i + 1), parameter_[i]);
+        zeilen_.clear();
+        while (a.schritt()) zeilen_.push_back(sqlite3_column_int64(a.s(), 0));
+    }
+    aufsteigend_ = std::adjacent_find(zeilen_.begin(), zeilen_.end(), std::greater_equal<>()) == zeilen_.end();
     pos_ = zeilen_.empty() ? 0 : 0;  // on the first record, or BOF and EOF at once when empty
     gelöscht_ = false;
     modus_ = 0;
@@ -172,18 +186,26 @@ Anweisung& Recordset::zeileSuchen(int64_t rowid) const {
     return a;
 }
 
-void Recordset::zeileLaden() const {
+// The current row into the cache: from the stream where one runs at the position or
+// may start there cheaply, else by its rowid.
+void Recordset::zeileLaden() {
     const int64_t rowid = zeilen_[static_cast<size_t>(pos_)];
     if (geladen_ == rowid) return;
-    auto& a = zeileSuchen(rowid);
     const auto& felder = tabelle_->Fields().liste();
     zeile_.resize(felder.size());
-    for (size_t i = 0; i < felder.size(); ++i) zeile_[i] = detail::Lesen(*felder[i], a.s(), static_cast<int>(i));
-    a.zurück();
+    detail::Strom* s = stromAnPosition(false);
+    if (s && stromSchritt(s, rowid)) {
+        for (size_t i = 0; i < felder.size(); ++i)
+            zeile_[i] = detail::Lesen(*felder[i], s->a->s(), static_cast<int>(i) + 1);
+    } else {
+        auto& a = zeileSuchen(rowid);
+        for (size_t i = 0; i < felder.size(); ++i) zeile_[i] = detail::Lesen(*felder[i], a.s(), static_cast<int>(i));
+        a.zurück();
+    }
     geladen_ = rowid;
 }
 
-Variante Recordset::wert(int32_t spalte) const {
+Variante Recordset::wert(int32_t spalte) {
     const auto feld = static_cast<size_t>(spalten_[static_cast<size_t>(spalte)]);
     if (modus_ != 0 && !puffer_[feld].istEmpty()) return puffer_[feld];
     if (modus_ == 1) return Variante::Null();
@@ -204,28 +226,69 @@ void Recordset::setzen(int32_t spalte, const Variante& v) {
     puffer_[i] = v.istEmpty() ? Variante::Null() : v;
 }
 
-// The stream, started if it may be, moved up to the set's position; null when
-// the rows must be looked up one by one.
-detail::Strom* Recordset::stromAnPosition() {
+// The set's rows changed: the places the stream filters by no longer hold.
+void Recordset::zeilenGeändert() {
+    if (strom_) strom_->stellenGültig = false;
+}
+
+// (Re)starts the stream: sorted by place from the set's first row, or in rowid order
+// from a seek to the current row. The statement is prepared once while it lives.
+void Recordset::stromStarten() {
     auto& v = *db_;
-    if (!stromAus_ && (!strom_ || !strom_->a) && (!strom_ || strom_->starts < 4)) {
-        if (!strom_) strom_ = std::make_unique<detail::Strom>();
+    if (!strom_) strom_ = std::make_unique<detail::Strom>();
+    detail::Strom& s = *strom_;
+    if (!aufsteigend_ && !s.stellenGültig) {
+        s.stellen.füllen(zeilen_);
+        s.stellenGültig = true;
+    }
+    if (s.a) {
+        s.a->zurück();
+    } else {
         // The rows of the set in its order, whatever their values are by now; a row
         // gone or added since the set was filled puts the stream out of step.
         Text sql = u"SELECT rowid";
         for (auto& f : tabelle_->Fields().liste()) sql += u"," + SqlName(f->Name());
-        sql += u" FROM " + SqlName(tabelle_->Name()) +
-               u" WHERE purivo_stelle(?1, rowid) IS NOT NULL ORDER BY purivo_stelle(?1, rowid)";
-        strom_->stellen.füllen(zeilen_);
-        strom_->a = std::make_unique<Anweisung>(v.db, sql);
-        sqlite3_bind_pointer(strom_->a->s(), 1, &strom_->stellen, detail::kStellenbuchArt, nullptr);
-        strom_->tabelle = tabelle_.get();
-        strom_->pos = 0;
-        strom_->seit = v.änderungsStand;
-        ++strom_->starts;
-        v.ströme.insert(strom_.get());
+        sql += u" FROM " + SqlName(tabelle_->Name());
+        sql += aufsteigend_ ? u" WHERE rowid>=?1 ORDER BY rowid"
+                            : u" WHERE purivo_stelle(?1, rowid) IS NOT NULL ORDER BY purivo_stelle(?1, rowid)";
+        s.a = std::make_unique<Anweisung>(v.db, sql);
+        v.ströme.insert(&s);
     }
-    detail::Strom* s = strom_ && strom_->a && strom_->pos <= pos_ ? strom_.get() : nullptr;
+    if (aufsteigend_) {
+        s.pos = pos_;
+        s.a->bindenGanz(1, zeilen_[static_cast<size_t>(pos_)]);
+    } else {
+        s.pos = 0;
+        sqlite3_bind_pointer(s.a->s(), 1, &s.stellen, detail::kStellenbuchArt, nullptr);
+    }
+    s.tabelle = tabelle_.get();
+    s.seit = v.änderungsStand;
+    ++s.starts;
+}
+
+namespace {
+// In rowid order: how far the set may move on, and how many rows outside the set the
+// stream may pass, before a seek is cheaper than stepping.
+constexpr int64_t kSchritte = 32;
+}  // namespace
+
+// The stream moved up to the set's position, started if it may be; null when the
+// row must be looked up by rowid. A sorted stream costs a sort of the whole set, so
+// only GetRows starts it (at most a few times); a stream in rowid order costs a seek,
+// so it starts again wherever the set jumped to.
+detail::Strom* Recordset::stromAnPosition(bool sortiertStarten) {
+    if (stromAus_ || pos_ < 0 || pos_ >= static_cast<int64_t>(zeilen_.size())) return nullptr;
+    const bool läuft = strom_ && strom_->a;
+    if (aufsteigend_) {
+        // stromSchritt passes the rows between by their rowids.
+        if (!läuft || strom_->pos > pos_ || pos_ - strom_->pos > kSchritte) stromStarten();
+        return strom_.get();
+    }
+    if (!läuft) {
+        if (!sortiertStarten || (strom_ && strom_->starts >= 4)) return nullptr;
+        stromStarten();
+    }
+    detail::Strom* s = strom_->pos <= pos_ ? strom_.get() : nullptr;
     while (s && s->pos < pos_) {  // skipping forward costs a step, not a lookup
         if (!s->a->schritt()) {
             stromBeenden();
@@ -236,20 +299,41 @@ detail::Strom* Recordset::stromAnPosition() {
     return s;
 }
 
-// The row `rowid` from stream `s` into `feld`; false (and `s` null once it is out of
-// step) when the stream cannot give it as it is now.
-bool Recordset::zeileAusStrom(detail::Strom*& s, int64_t rowid, std::vector<std::vector<Variante>>& feld) {
-    auto& v = *db_;
-    if (!s->a->schritt() || sqlite3_column_int64(s->a->s(), 0) != rowid) {
-        stromBeenden();  // the table changed under the set: its order no longer holds
-        stromAus_ = true;
+// Steps stream `s` onto the row `rowid`; false (and `s` null once it is out of step)
+// when the stream cannot give it as it is now.
+bool Recordset::stromSchritt(detail::Strom*& s, int64_t rowid) {
+    bool getroffen = false;
+    if (aufsteigend_) {
+        // Rows below `rowid` are the set's skipped ones or rows it does not hold.
+        for (int64_t k = 0; k <= 2 * kSchritte && s->a->schritt(); ++k) {
+            const int64_t r = sqlite3_column_int64(s->a->s(), 0);
+            if (r >= rowid) {
+                getroffen = r == rowid;
+                break;
+            }
+        }
+    } else {
+        getroffen = s->a->schritt() && sqlite3_column_int64(s->a->s(), 0) == rowid;
+    }
+    if (!getroffen) {
+        stromBeenden();
+        // Sorted, the table changed under the set and its order no longer holds; in
+        // rowid order the next read seeks again.
+        if (!aufsteigend_) stromAus_ = true;
         s = nullptr;
         return false;
     }
-    ++s->pos;
+    s->pos = pos_ + 1;
+    const auto& v = *db_;
     if (const auto g = v.geänderteZeilen.find(tabelle_.get());
         g != v.geänderteZeilen.end() && g->second.stand(rowid) > s->seit)
         return false;  // changed since the stream read it
+    return true;
+}
+
+// The row `rowid` from stream `s` into `feld`, as stromSchritt.
+bool Recordset::zeileAusStrom(detail::Strom*& s, int64_t rowid, std::vector<std::vector<Variante>>& feld) {
+    if (!stromSchritt(s, rowid)) return false;
     const auto& felder = tabelle_->Fields().liste();
     for (size_t c = 0; c < spalten_.size(); ++c) {
         const auto f = static_cast<size_t>(spalten_[c]);
@@ -279,9 +363,10 @@ std::vector<std::vector<Variante>> Recordset::GetRows(int32_t n) {
     // Straight from the statement into the result, without the row cache. Reading
     // forward goes through the stream; a row it cannot give is looked up by rowid.
     geladen_ = -1;
-    detail::Strom* s = stromAnPosition();
+    detail::Strom* s = stromAnPosition(true);
     for (; pos_ < ende; ++pos_) {
         const int64_t rowid = zeilen_[static_cast<size_t>(pos_)];
+        if (!s && aufsteigend_) s = stromAnPosition(true);  // a seek past a row it missed
         if (s && zeileAusStrom(s, rowid, feld)) continue;
         zeileNachschlagen(rowid, feld);
     }
@@ -415,7 +500,14 @@ void Recordset::Update() {
         a.schritt();
         a.zurück();
         const bool amEnde = pos_ >= static_cast<int64_t>(zeilen_.size());
-        zeilen_.push_back(sqlite3_last_insert_rowid(v.db));
+        const int64_t neu = sqlite3_last_insert_rowid(v.db);
+        if (aufsteigend_ && !zeilen_.empty() && neu <= zeilen_.back()) {
+            stromBeenden();  // its statement reads in rowid order
+            strom_.reset();
+            aufsteigend_ = false;
+        }
+        zeilen_.push_back(neu);
+        zeilenGeändert();
         if (amEnde) pos_ = static_cast<int64_t>(zeilen_.size());
     } else if (!werte.empty()) {
         Anweisung& a = ÄndernAnweisung(v, *tabelle_, vorrat, schlüssel);
@@ -478,6 +570,7 @@ void Recordset::Delete() {
     db_->zeileGeändert(*tabelle_, zeilen_[static_cast<size_t>(pos_)]);
     stromBeenden();  // the set's positions move up behind the stream's
     zeilen_.erase(zeilen_.begin() + pos_);
+    zeilenGeändert();
     gelöscht_ = true;
     geladen_ = -1;
 }
@@ -541,9 +634,12 @@ std::shared_ptr<Recordset> Recordset::Clone() {
     rs->tabelle_ = tabelle_;
     rs->typ_ = typ_;
     rs->sql_ = sql_;
+    rs->schlüsselSql_ = schlüsselSql_;
+    rs->ordnung_ = ordnung_;
     rs->parameter_ = parameter_;
     rs->spalten_ = spalten_;
     rs->zeilen_ = zeilen_;
+    rs->aufsteigend_ = aufsteigend_;
     rs->pos_ = 0;
     for (auto& f : felder_.liste()) {
         auto g = std::make_shared<Field>(*f);

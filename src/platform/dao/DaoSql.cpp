@@ -128,9 +128,12 @@ public:
                     const auto& fd = a.tabelle->Fields().liste()[static_cast<size_t>(f)];
                     if (!a.sortierung.empty()) a.sortierung += u",";
                     a.sortierung += SqlName(fd->Name());
-                    if (IstTextTyp(fd->Type())) a.sortierung += u" COLLATE PURIVO";
-                    if (wort(u"DESC")) a.sortierung += u" DESC";
+                    const bool text = IstTextTyp(fd->Type());
+                    if (text) a.sortierung += u" COLLATE PURIVO";
+                    const bool absteigend = wort(u"DESC");
+                    if (absteigend) a.sortierung += u" DESC";
                     else wort(u"ASC");
+                    a.ordnung.push_back({f, text, absteigend});
                 } while (zeichen(u","));
             }
         } else if (wort(u"DELETE")) {
