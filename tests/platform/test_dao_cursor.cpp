@@ -7,6 +7,7 @@
 #include "common/TempVerzeichnis.h"
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
+#include "platform/dao/DaoIntern.h"
 
 using namespace dao;
 
@@ -547,4 +548,83 @@ TEST_F(Cursor, InRowidOrderReadsAreTheRowsAsTheyAreNow) {
         EXPECT_EQ(zeilen[0][i].text(), modell[nummern.back()]);
     }
     EXPECT_EQ(nummern, (std::vector<int32_t>{2, 3, 296, 297, 298, 299, 300, 301}));
+}
+
+// A sorted set read through many small windows: every row as it is now, whatever
+// changed under the set, wherever it jumped, by GetRows chunk by chunk and by field.
+TEST_F(Cursor, SortierteMengeÜberVieleFensterGelesen) {
+    const size_t budget = detail::FensterBytes;
+    detail::FensterBytes = 2000;  // windows of a few dozen rows
+    struct Zurück {
+        size_t b;
+        ~Zurück() { detail::FensterBytes = b; }
+    } zurück{budget};
+    {
+        auto rs = db->OpenRecordset(u"T");
+        for (int32_t i = 1; i <= 400; ++i) {
+            rs->AddNew();
+            rs->Fields()[0]->Value(Variante(ausUtf8(std::to_string((i * 37) % 400 + 1000))));
+            rs->Fields()[1]->Value(Variante(i));
+            rs->Update();
+        }
+    }
+    auto rs = db->OpenRecordset(u"SELECT * FROM [T] ORDER BY [Name] DESC");
+    auto klon = rs->Clone();
+    // The reference: the rows from position `ab`, field by field, each looked up.
+    auto erwartet = [&](int32_t ab, int32_t n) {
+        auto ref = rs->Clone();
+        ref->Move(ab);
+        std::vector<std::vector<Variante>> werte(2);
+        for (; n > 0 && !ref->EOF_(); --n, ref->MoveNext())
+            for (int c = 0; c < 2; ++c) werte[static_cast<size_t>(c)].push_back(ref->Fields()[c]->Value());
+        return werte;
+    };
+    auto ändern = [&](int32_t position, int32_t nr) {
+        klon->MoveFirst();
+        klon->Move(position);
+        klon->Edit();
+        klon->Fields()[1]->Value(Variante(nr));
+        klon->Update();
+    };
+    int32_t position = 0;
+    auto lesen = [&](int32_t n) {
+        const auto z = rs->GetRows(n);
+        EXPECT_EQ(z, erwartet(position, n)) << position;
+        position += static_cast<int32_t>(z[0].size());
+    };
+    for (int i = 0; i < 3; ++i) lesen(37);
+    ändern(120, -1);  // ahead, in a window not read yet and in the one being read
+    ändern(112, -2);
+    lesen(37);
+    ws->BeginTrans();
+    ändern(160, -3);
+    ws->Rollback();
+    klon->MoveFirst();
+    klon->Move(170);
+    klon->Delete();
+    lesen(22);
+    EXPECT_EQ(FehlerVon([&] { rs->GetRows(40); }), 3167);
+    rs->MoveFirst();
+    rs->Move(171);
+    position = 171;
+    lesen(50);
+    // Back, then far ahead, then on by field.
+    rs->Move(-150);
+    position -= 150;
+    lesen(30);
+    rs->Move(250);
+    position += 250;
+    lesen(20);
+    for (int i = 0; i < 20 && !rs->EOF_(); ++i, rs->MoveNext())
+        EXPECT_EQ(rs->Fields()[1]->Value(), erwartet(position + i, 1)[1][0]) << position + i;
+    // Appended through the set: read after its rows.
+    rs->AddNew();
+    rs->Fields()[0]->Value(Variante(u"0"));
+    rs->Fields()[1]->Value(Variante(401));
+    rs->Update();
+    rs->MoveFirst();
+    rs->Move(380);
+    position = 380;
+    lesen(100);
+    EXPECT_EQ(position, 401);
 }

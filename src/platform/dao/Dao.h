@@ -278,10 +278,10 @@ private:
     std::vector<Variante> zeile_;
     Sammlung<Field> felder_;
     std::unique_ptr<detail::Strom> strom_;  // reading in order, see DaoIntern.h
-    bool stromAus_ = false;                 // the sorted stream lost step with the set: lookups only
     void stromBeenden();
     void zeilenGeändert();
     void stromStarten();
+    void fensterLaden();
     detail::Strom* stromAnPosition(bool sortiertStarten);
     bool stromSchritt(detail::Strom*& s, int64_t rowid);
     bool zeileAusStrom(detail::Strom*& s, int64_t rowid, std::vector<std::vector<Variante>>& feld);

@@ -29,7 +29,9 @@ std::shared_ptr<detail::Verbindung> Verbinden(const Text& name, int flags, bool 
     v->selbst = v;
     v->pfad = name;
     v->nurLesen = nurLesen;
-    const int rc = sqlite3_open_v2(nachUtf8(name).c_str(), &v->db, flags, nullptr);
+    // One thread works a connection (the search's workers never touch it), so SQLite
+    // need not lock around every call.
+    const int rc = sqlite3_open_v2(nachUtf8(name).c_str(), &v->db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) detail::SqlFehler(v->db, rc);
     sqlite3_extended_result_codes(v->db, 0);
     sqlite3_busy_timeout(v->db, 1000);
@@ -79,7 +81,8 @@ DatabasePtr Workspace::OpenDatabase(std::unique_ptr<speicher::Speichertreiber> t
     v->pfad = Text(name);
     // The working store: a private temporary file that SQLite removes on close, so that
     // large tables need not fit into memory.
-    const int rc = sqlite3_open_v2("", &v->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int rc =
+        sqlite3_open_v2("", &v->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) detail::SqlFehler(v->db, rc);
     sqlite3_extended_result_codes(v->db, 0);
     v->ausführen(u"PRAGMA encoding='UTF-16le'");

@@ -51,8 +51,19 @@ bool IstTextTyp(int16_t typ);
 Variante Speicherwert(const Field& f, const Variante& v, bool vergleich = false);
 // The checks of an assignment to a recordset field: type, range, text size.
 void ZuweisungPrüfen(const Field& f, const Variante& v);
+// A stored column value as read for field f: by the field's Jet type, or for a
+// field without one by the value's own. A text is a view into where it was read.
+struct Zelle {
+    enum Art : uint8_t { Null, Ganz, Zahl, Text } art = Null;
+    int64_t ganz = 0;
+    double zahl = 0;
+    TextSicht text;
+};
+Zelle ZelleLesen(const Field& f, sqlite3_stmt* s, int spalte);
+// The cell typed by the field's Jet type.
+Variante Umwandeln(const Field& f, const Zelle& z);
 // The stored column value, typed by the field's Jet type.
-Variante Lesen(const Field& f, sqlite3_stmt* s, int spalte);
+inline Variante Lesen(const Field& f, sqlite3_stmt* s, int spalte) { return Umwandeln(f, ZelleLesen(f, s, spalte)); }
 
 // Statements and facts of one table, kept until its structure changes.
 struct Tabellenvorrat {
@@ -68,6 +79,8 @@ struct Tabellenvorrat {
 class Stellenbuch {
 public:
     void füllen(const std::vector<int64_t>& zeilen);
+    // The places a scan keeps (purivo_fenster), from `von` up to `bis`.
+    int64_t fensterVon = 0, fensterBis = 0;
     // The place of `rowid`, or -1 for a row the set does not hold.
     int64_t stelle(int64_t rowid) const {
         if (!dünn_) {
@@ -83,23 +96,60 @@ private:
     std::vector<int32_t> dicht_;
     std::unordered_map<int64_t, int64_t> streu_;
 };
-// The SQL function purivo_stelle(book, rowid) the streams order by.
+// The SQL function purivo_fenster(book, rowid): 1 for a row whose place lies in the
+// book's window, else Null.
 void StellenfunktionAnmelden(sqlite3* db);
 inline constexpr const char* kStellenbuchArt = "purivo_stellenbuch";
 
-// A recordset's rows read as one statement stepping in the set's order: sorted by
-// place once, or for a set in rowid order the table itself from a seek to the row
-// wanted. `pos` is the set position of the row the next step delivers; rows changed
-// after `seit` are read again by rowid, since a sorted statement holds the values of
-// its start.
+// The rows of a sorted set from place `von` up to `bis`, read by one scan of the
+// table in rowid order and kept cell by cell as the engine reads them: the set's
+// order needs no sort of whole rows, and a window sized to a budget bounds memory.
+class Fenster {
+public:
+    bool geladen() const { return von_ < bis_; }
+    bool enthält(int64_t stelle) const { return stelle >= von_ && stelle < bis_; }
+    int64_t bis() const { return bis_; }
+    void leeren();
+    // `einheiten`: the UTF-16 units a row is expected to take.
+    void laden(Verbindung& v, TableDef& t, Stellenbuch& stellen, int64_t von, int64_t bis, size_t einheiten);
+    // The cells of the row at `stelle`, when the window holds it with this rowid.
+    bool zeile(int64_t stelle, int64_t rowid, std::vector<Zelle>& zellen) const;
+    // How many rows of table t fit into `budget` bytes, and the units of one, judged
+    // by its first rows.
+    static int64_t Zeilen(Verbindung& v, TableDef& t, size_t budget, size_t& einheiten);
+
+private:
+    static constexpr uint64_t kFehlt = ~uint64_t{0};
+    int64_t von_ = 0, bis_ = 0;
+    std::vector<char16_t> daten_;   // per field: its Art, then the value
+    std::vector<uint64_t> anfang_;  // per place in the window
+    std::vector<int64_t> rowid_;
+};
+
+// The memory of one window (tests lower it to see many windows on a few rows).
+extern size_t FensterBytes;
+
+// A recordset's rows read in the set's order. In rowid order the statement `a` steps
+// through the table itself from a seek to the row wanted, `pos` the set position of
+// the row its next step delivers; a sorted set reads its rows from windows. Rows
+// changed after `seit` are read again by rowid.
 struct Strom {
     std::unique_ptr<Anweisung> a;
+    Fenster fenster;
     const TableDef* tabelle = nullptr;
     int64_t pos = 0;
     uint64_t seit = 0;
-    int starts = 0;
+    int starts = 0;               // windows loaded other than as the next one
+    int64_t fensterEnde = -1;     // where the last window ended
+    int64_t fensterZeilen = 0;    // rows per window
+    size_t fensterEinheiten = 0;  // UTF-16 units per row
     Stellenbuch stellen;
     bool stellenGültig = false;  // filled for the set's rows as they are
+    std::vector<Zelle> zellen;   // the row read, every field
+    void beenden() {
+        a.reset();
+        fenster.leeren();
+    }
 };
 
 // When each row of a table last changed (0: not since the book was opened). A stream

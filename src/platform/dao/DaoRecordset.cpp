@@ -85,7 +85,7 @@ Recordset::~Recordset() { stromBeenden(); }
 void Recordset::stromBeenden() {
     if (!strom_) return;
     if (db_) db_->ströme.erase(strom_.get());
-    strom_->a.reset();
+    strom_->beenden();
 }
 
 void Recordset::füllen() {
@@ -93,7 +93,6 @@ void Recordset::füllen() {
     zeilen_.clear();
     stromBeenden();
     strom_.reset();
-    stromAus_ = false;
     if (ordnung_.empty() || !detail::SchlüsselSortieren(*db_, schlüsselSql_, parameter_, ordnung_, zeilen_)) {
         Anweisung a(db_->db, sql_);
         for (size_t i = 0; i < parameter_.size(); ++i) a.binden(static_cast<int>(i + 1), parameter_[i]);
@@ -195,8 +194,7 @@ void Recordset::zeileLaden() {
     zeile_.resize(felder.size());
     detail::Strom* s = stromAnPosition(false);
     if (s && stromSchritt(s, rowid)) {
-        for (size_t i = 0; i < felder.size(); ++i)
-            zeile_[i] = detail::Lesen(*felder[i], s->a->s(), static_cast<int>(i) + 1);
+        for (size_t i = 0; i < felder.size(); ++i) zeile_[i] = detail::Umwandeln(*felder[i], s->zellen[i]);
     } else {
         auto& a = zeileSuchen(rowid);
         for (size_t i = 0; i < felder.size(); ++i) zeile_[i] = detail::Lesen(*felder[i], a.s(), static_cast<int>(i));
@@ -226,85 +224,92 @@ void Recordset::setzen(int32_t spalte, const Variante& v) {
     puffer_[i] = v.istEmpty() ? Variante::Null() : v;
 }
 
-// The set's rows changed: the places the stream filters by no longer hold.
+// The set's rows changed: the places the windows are read by no longer hold.
 void Recordset::zeilenGeändert() {
     if (strom_) strom_->stellenGültig = false;
-}
-
-// (Re)starts the stream: sorted by place from the set's first row, or in rowid order
-// from a seek to the current row. The statement is prepared once while it lives.
-void Recordset::stromStarten() {
-    auto& v = *db_;
-    if (!strom_) strom_ = std::make_unique<detail::Strom>();
-    detail::Strom& s = *strom_;
-    if (!aufsteigend_ && !s.stellenGültig) {
-        s.stellen.füllen(zeilen_);
-        s.stellenGültig = true;
-    }
-    if (s.a) {
-        s.a->zurück();
-    } else {
-        // The rows of the set in its order, whatever their values are by now; a row
-        // gone or added since the set was filled puts the stream out of step.
-        Text sql = u"SELECT rowid";
-        for (auto& f : tabelle_->Fields().liste()) sql += u"," + SqlName(f->Name());
-        sql += u" FROM " + SqlName(tabelle_->Name());
-        sql += aufsteigend_ ? u" WHERE rowid>=?1 ORDER BY rowid"
-                            : u" WHERE purivo_stelle(?1, rowid) IS NOT NULL ORDER BY purivo_stelle(?1, rowid)";
-        s.a = std::make_unique<Anweisung>(v.db, sql);
-        v.ströme.insert(&s);
-    }
-    if (aufsteigend_) {
-        s.pos = pos_;
-        s.a->bindenGanz(1, zeilen_[static_cast<size_t>(pos_)]);
-    } else {
-        s.pos = 0;
-        sqlite3_bind_pointer(s.a->s(), 1, &s.stellen, detail::kStellenbuchArt, nullptr);
-    }
-    s.tabelle = tabelle_.get();
-    s.seit = v.änderungsStand;
-    ++s.starts;
 }
 
 namespace {
 // In rowid order: how far the set may move on, and how many rows outside the set the
 // stream may pass, before a seek is cheaper than stepping.
 constexpr int64_t kSchritte = 32;
+// A sorted set: how often a window may be read other than as the next one (each is a
+// scan of the whole table).
+constexpr int kSprünge = 8;
 }  // namespace
 
-// The stream moved up to the set's position, started if it may be; null when the
-// row must be looked up by rowid. A sorted stream costs a sort of the whole set, so
-// only GetRows starts it (at most a few times); a stream in rowid order costs a seek,
-// so it starts again wherever the set jumped to.
-detail::Strom* Recordset::stromAnPosition(bool sortiertStarten) {
-    if (stromAus_ || pos_ < 0 || pos_ >= static_cast<int64_t>(zeilen_.size())) return nullptr;
-    const bool läuft = strom_ && strom_->a;
-    if (aufsteigend_) {
-        // stromSchritt passes the rows between by their rowids.
-        if (!läuft || strom_->pos > pos_ || pos_ - strom_->pos > kSchritte) stromStarten();
-        return strom_.get();
-    }
-    if (!läuft) {
-        if (!sortiertStarten || (strom_ && strom_->starts >= 4)) return nullptr;
-        stromStarten();
-    }
-    detail::Strom* s = strom_->pos <= pos_ ? strom_.get() : nullptr;
-    while (s && s->pos < pos_) {  // skipping forward costs a step, not a lookup
-        if (!s->a->schritt()) {
-            stromBeenden();
-            return nullptr;
-        }
-        ++s->pos;
-    }
-    return s;
+namespace detail {
+size_t FensterBytes = size_t{64} << 20;
 }
 
-// Steps stream `s` onto the row `rowid`; false (and `s` null once it is out of step)
-// when the stream cannot give it as it is now.
+// In rowid order: (re)starts the statement at a seek to the current row, prepared
+// once while it lives.
+void Recordset::stromStarten() {
+    auto& v = *db_;
+    detail::Strom& s = *strom_;
+    if (s.a) {
+        s.a->zurück();
+    } else {
+        Text sql = u"SELECT rowid";
+        for (auto& f : tabelle_->Fields().liste()) sql += u"," + SqlName(f->Name());
+        s.a = std::make_unique<Anweisung>(v.db, sql + u" FROM " + SqlName(tabelle_->Name()) +
+                                                    u" WHERE rowid>=?1 ORDER BY rowid");
+        v.ströme.insert(&s);
+    }
+    s.pos = pos_;
+    s.a->bindenGanz(1, zeilen_[static_cast<size_t>(pos_)]);
+    s.tabelle = tabelle_.get();
+    s.seit = v.änderungsStand;
+}
+
+// A sorted set: reads the window from the current position on.
+void Recordset::fensterLaden() {
+    auto& v = *db_;
+    detail::Strom& s = *strom_;
+    if (!s.stellenGültig) {
+        s.stellen.füllen(zeilen_);
+        s.stellenGültig = true;
+    }
+    if (s.fensterZeilen == 0)
+        s.fensterZeilen = detail::Fenster::Zeilen(v, *tabelle_, detail::FensterBytes, s.fensterEinheiten);
+    const int64_t bis = std::min<int64_t>(pos_ + s.fensterZeilen, static_cast<int64_t>(zeilen_.size()));
+    s.seit = v.änderungsStand;
+    s.tabelle = tabelle_.get();
+    v.ströme.insert(&s);  // so that the rows changed from now on are known
+    s.fenster.laden(v, *tabelle_, s.stellen, pos_, bis, s.fensterEinheiten);
+    s.fensterEnde = bis;
+}
+
+// The stream at the set's position, started if it may be; null when the row must be
+// looked up by rowid. In rowid order a start costs a seek, so it starts again wherever
+// the set jumped to. A sorted set reads the window holding the position; one read as
+// the next costs a scan per window's rows, any other only GetRows may read, a few times.
+detail::Strom* Recordset::stromAnPosition(bool starten) {
+    if (pos_ < 0 || pos_ >= static_cast<int64_t>(zeilen_.size())) return nullptr;
+    if (!strom_) strom_ = std::make_unique<detail::Strom>();
+    detail::Strom& s = *strom_;
+    if (aufsteigend_) {
+        // stromSchritt passes the rows between by their rowids.
+        if (!s.a || s.pos > pos_ || pos_ - s.pos > kSchritte) stromStarten();
+        return &s;
+    }
+    if (s.fenster.enthält(pos_)) return &s;
+    if (pos_ != s.fensterEnde) {
+        if (!starten || s.starts >= kSprünge) return nullptr;
+        ++s.starts;
+    }
+    fensterLaden();
+    return &s;
+}
+
+// The row `rowid` at the set's position from stream `s` into its cells; false when the
+// stream cannot give it as it is now (`s` null once the statement lost step).
 bool Recordset::stromSchritt(detail::Strom*& s, int64_t rowid) {
-    bool getroffen = false;
+    const auto& felder = tabelle_->Fields().liste();
+    s->zellen.resize(felder.size());
     if (aufsteigend_) {
         // Rows below `rowid` are the set's skipped ones or rows it does not hold.
+        bool getroffen = false;
         for (int64_t k = 0; k <= 2 * kSchritte && s->a->schritt(); ++k) {
             const int64_t r = sqlite3_column_int64(s->a->s(), 0);
             if (r >= rowid) {
@@ -312,18 +317,17 @@ bool Recordset::stromSchritt(detail::Strom*& s, int64_t rowid) {
                 break;
             }
         }
-    } else {
-        getroffen = s->a->schritt() && sqlite3_column_int64(s->a->s(), 0) == rowid;
+        if (!getroffen) {
+            stromBeenden();  // the next read seeks again
+            s = nullptr;
+            return false;
+        }
+        s->pos = pos_ + 1;
+        for (size_t i = 0; i < felder.size(); ++i)
+            s->zellen[i] = detail::ZelleLesen(*felder[i], s->a->s(), static_cast<int>(i) + 1);
+    } else if (!s->fenster.zeile(pos_, rowid, s->zellen)) {
+        return false;  // gone or added since the window was read
     }
-    if (!getroffen) {
-        stromBeenden();
-        // Sorted, the table changed under the set and its order no longer holds; in
-        // rowid order the next read seeks again.
-        if (!aufsteigend_) stromAus_ = true;
-        s = nullptr;
-        return false;
-    }
-    s->pos = pos_ + 1;
     const auto& v = *db_;
     if (const auto g = v.geänderteZeilen.find(tabelle_.get());
         g != v.geänderteZeilen.end() && g->second.stand(rowid) > s->seit)
@@ -337,7 +341,7 @@ bool Recordset::zeileAusStrom(detail::Strom*& s, int64_t rowid, std::vector<std:
     const auto& felder = tabelle_->Fields().liste();
     for (size_t c = 0; c < spalten_.size(); ++c) {
         const auto f = static_cast<size_t>(spalten_[c]);
-        feld[c].push_back(detail::Lesen(*felder[f], s->a->s(), static_cast<int>(f) + 1));
+        feld[c].push_back(detail::Umwandeln(*felder[f], s->zellen[f]));
     }
     return true;
 }
@@ -363,10 +367,9 @@ std::vector<std::vector<Variante>> Recordset::GetRows(int32_t n) {
     // Straight from the statement into the result, without the row cache. Reading
     // forward goes through the stream; a row it cannot give is looked up by rowid.
     geladen_ = -1;
-    detail::Strom* s = stromAnPosition(true);
     for (; pos_ < ende; ++pos_) {
         const int64_t rowid = zeilen_[static_cast<size_t>(pos_)];
-        if (!s && aufsteigend_) s = stromAnPosition(true);  // a seek past a row it missed
+        detail::Strom* s = stromAnPosition(true);
         if (s && zeileAusStrom(s, rowid, feld)) continue;
         zeileNachschlagen(rowid, feld);
     }
@@ -506,8 +509,7 @@ void Recordset::Update() {
             strom_.reset();
             aufsteigend_ = false;
         }
-        zeilen_.push_back(neu);
-        zeilenGeändert();
+        zeilen_.push_back(neu);  // after every place the windows know, read by rowid
         if (amEnde) pos_ = static_cast<int64_t>(zeilen_.size());
     } else if (!werte.empty()) {
         Anweisung& a = ÄndernAnweisung(v, *tabelle_, vorrat, schlüssel);

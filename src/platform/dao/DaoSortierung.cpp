@@ -37,7 +37,8 @@ public:
                 const int länge = sqlite3_column_bytes16(s, spalte) / 2;
                 ziel.push_back(static_cast<char>(kText));
                 // The key ends in its single zero byte, which sorts a shorter key first.
-                int32_t n = ucol_getSortKey(sortierung_, t, länge, puffer_.data(), static_cast<int32_t>(puffer_.size()));
+                int32_t n =
+                    ucol_getSortKey(sortierung_, t, länge, puffer_.data(), static_cast<int32_t>(puffer_.size()));
                 if (n > static_cast<int32_t>(puffer_.size())) {
                     puffer_.resize(static_cast<size_t>(n));
                     n = ucol_getSortKey(sortierung_, t, länge, puffer_.data(), n);
@@ -68,10 +69,19 @@ private:
     std::vector<uint8_t> puffer_ = std::vector<uint8_t>(256);
 };
 
+// A row's place in the key bytes, with their first eight bytes at hand: most
+// comparisons end there, without touching the bytes themselves.
 struct Eintrag {
+    uint64_t kopf;
     uint32_t anfang, länge;
     int64_t rowid;
 };
+
+uint64_t Kopf(const char* b, size_t n) {
+    uint64_t k = 0;
+    for (size_t i = 0; i < 8; ++i) k = (k << 8) | (i < n ? static_cast<uint8_t>(b[i]) : 0u);
+    return k;
+}
 
 }  // namespace
 
@@ -88,11 +98,13 @@ bool SchlüsselSortieren(Verbindung& v, TextSicht sql, const std::vector<Variant
             if (!bauer.anhängen(bytes, a.s(), static_cast<int>(k) + 1, ordnung[k].text, ordnung[k].absteigend))
                 return false;
         if (bytes.size() > UINT32_MAX) return false;
-        einträge.push_back({static_cast<uint32_t>(anfang), static_cast<uint32_t>(bytes.size() - anfang),
-                            sqlite3_column_int64(a.s(), 0)});
+        const size_t länge = bytes.size() - anfang;
+        einträge.push_back({Kopf(bytes.data() + anfang, länge), static_cast<uint32_t>(anfang),
+                            static_cast<uint32_t>(länge), sqlite3_column_int64(a.s(), 0)});
     }
     const char* basis = bytes.data();
     std::sort(einträge.begin(), einträge.end(), [basis](const Eintrag& x, const Eintrag& y) {
+        if (x.kopf != y.kopf) return x.kopf < y.kopf;
         const int c = std::memcmp(basis + x.anfang, basis + y.anfang, std::min(x.länge, y.länge));
         if (c != 0) return c < 0;
         if (x.länge != y.länge) return x.länge < y.länge;

@@ -200,14 +200,121 @@ void Stellenbuch::füllen(const std::vector<int64_t>& zeilen) {
 
 void StellenfunktionAnmelden(sqlite3* db) {
     sqlite3_create_function(
-        db, "purivo_stelle", 2, SQLITE_UTF8, nullptr,
+        db, "purivo_fenster", 2, SQLITE_UTF8, nullptr,
         [](sqlite3_context* k, int, sqlite3_value** argumente) {
             const auto* buch = static_cast<const Stellenbuch*>(sqlite3_value_pointer(argumente[0], kStellenbuchArt));
             const int64_t stelle = buch ? buch->stelle(sqlite3_value_int64(argumente[1])) : -1;
-            if (stelle < 0) sqlite3_result_null(k);
-            else sqlite3_result_int64(k, stelle);
+            if (stelle >= 0 && stelle >= buch->fensterVon && stelle < buch->fensterBis) sqlite3_result_int(k, 1);
+            else sqlite3_result_null(k);
         },
         nullptr, nullptr);
+}
+
+// ---- windows of a sorted set ----
+
+namespace {
+template <class T>
+void Anhängen(std::vector<char16_t>& d, const T& wert) {
+    static_assert(sizeof(T) % sizeof(char16_t) == 0);
+    const size_t n = d.size();
+    d.resize(n + sizeof(T) / sizeof(char16_t));
+    std::memcpy(d.data() + n, &wert, sizeof(T));
+}
+template <class T>
+T Holen(const char16_t*& p) {
+    T wert;
+    std::memcpy(&wert, p, sizeof(T));
+    p += sizeof(T) / sizeof(char16_t);
+    return wert;
+}
+
+void ZelleAnhängen(std::vector<char16_t>& d, const Zelle& z) {
+    d.push_back(static_cast<char16_t>(z.art));
+    switch (z.art) {
+        case Zelle::Null: break;
+        case Zelle::Ganz: Anhängen(d, z.ganz); break;
+        case Zelle::Zahl: Anhängen(d, z.zahl); break;
+        case Zelle::Text:
+            Anhängen(d, static_cast<uint32_t>(z.text.size()));
+            d.insert(d.end(), z.text.begin(), z.text.end());
+            break;
+    }
+}
+
+Text Spaltenliste(TableDef& t) {
+    Text sql;
+    for (auto& f : t.Fields().liste()) sql += u"," + SqlName(f->Name());
+    return sql;
+}
+}  // namespace
+
+void Fenster::leeren() {
+    von_ = bis_ = 0;
+    std::vector<char16_t>().swap(daten_);
+    std::vector<uint64_t>().swap(anfang_);
+    std::vector<int64_t>().swap(rowid_);
+}
+
+int64_t Fenster::Zeilen(Verbindung& v, TableDef& t, size_t budget, size_t& einheiten) {
+    constexpr int kProbe = 256;
+    Anweisung a(v.db, u"SELECT rowid" + Spaltenliste(t) + u" FROM " + SqlName(t.Name()) + u" LIMIT " +
+                          ausUtf8(std::to_string(kProbe)));
+    const auto& felder = t.Fields().liste();
+    std::vector<char16_t> probe;
+    int64_t n = 0;
+    for (; a.schritt(); ++n)
+        for (size_t i = 0; i < felder.size(); ++i)
+            ZelleAnhängen(probe, ZelleLesen(*felder[i], a.s(), static_cast<int>(i) + 1));
+    einheiten = n ? probe.size() / static_cast<size_t>(n) + 1 : 0;
+    const size_t jeZeile = einheiten * sizeof(char16_t) + sizeof(uint64_t) + sizeof(int64_t);
+    return std::max<int64_t>(16, static_cast<int64_t>(budget / jeZeile));
+}
+
+void Fenster::laden(Verbindung& v, TableDef& t, Stellenbuch& stellen, int64_t von, int64_t bis, size_t einheiten) {
+    leeren();
+    stellen.fensterVon = von;
+    stellen.fensterBis = bis;
+    Anweisung a(v.db, u"SELECT rowid" + Spaltenliste(t) + u" FROM " + SqlName(t.Name()) +
+                          u" WHERE purivo_fenster(?1, rowid)");
+    sqlite3_bind_pointer(a.s(), 1, &stellen, kStellenbuchArt, nullptr);
+    const auto größe = static_cast<size_t>(bis - von);
+    anfang_.assign(größe, kFehlt);
+    rowid_.assign(größe, 0);
+    daten_.reserve(größe * einheiten + größe / 8);  // grown by doubling it would briefly need twice
+    const auto& felder = t.Fields().liste();
+    while (a.schritt()) {
+        const int64_t rowid = sqlite3_column_int64(a.s(), 0);
+        const auto platz = static_cast<size_t>(stellen.stelle(rowid) - von);
+        anfang_[platz] = daten_.size();
+        rowid_[platz] = rowid;
+        for (size_t i = 0; i < felder.size(); ++i)
+            ZelleAnhängen(daten_, ZelleLesen(*felder[i], a.s(), static_cast<int>(i) + 1));
+    }
+    von_ = von;
+    bis_ = bis;
+}
+
+bool Fenster::zeile(int64_t stelle, int64_t rowid, std::vector<Zelle>& zellen) const {
+    if (!enthält(stelle)) return false;
+    const auto platz = static_cast<size_t>(stelle - von_);
+    if (anfang_[platz] == kFehlt || rowid_[platz] != rowid) return false;
+    const char16_t* p = daten_.data() + anfang_[platz];
+    for (Zelle& z : zellen) {
+        z = Zelle{};
+        z.art = static_cast<Zelle::Art>(*p++);
+        switch (z.art) {
+            case Zelle::Null: break;
+            case Zelle::Ganz: z.ganz = Holen<int64_t>(p); break;
+            case Zelle::Zahl: z.zahl = Holen<double>(p); break;
+            case Zelle::Text: {
+                const auto n = Holen<uint32_t>(p);
+                z.text = TextSicht(p, n);
+                p += n;
+                break;
+            }
+        }
+    }
+    return true;
 }
 
 void SortierungAnmelden(sqlite3* db, const char16_t* name, UCollator* sortierung) {
@@ -269,30 +376,65 @@ void ZuweisungPrüfen(const Field& f, const Variante& v) {
         FehlerAuslösen(fehler::TextZuLang, u"Der Text ist zu lang für das Feld '" + f.Name() + u"'.");
 }
 
-Variante Lesen(const Field& f, sqlite3_stmt* s, int spalte) {
+Zelle ZelleLesen(const Field& f, sqlite3_stmt* s, int spalte) {
+    Zelle z;
     const int art = sqlite3_column_type(s, spalte);
-    if (art == SQLITE_NULL) return Variante::Null();
+    if (art == SQLITE_NULL) return z;
     switch (f.Type()) {
         case dbText:
-        case dbMemo: {
-            const auto* t = static_cast<const char16_t*>(sqlite3_column_text16(s, spalte));
-            return Variante(TextSicht(t, static_cast<size_t>(sqlite3_column_bytes16(s, spalte)) / 2));
-        }
-        case dbBoolean: return Variante(sqlite3_column_int64(s, spalte) != 0);
-        case dbByte: return Variante(static_cast<uint8_t>(sqlite3_column_int(s, spalte)));
-        case dbInteger: return Variante(static_cast<int16_t>(sqlite3_column_int(s, spalte)));
-        case dbLong: return Variante(static_cast<int32_t>(sqlite3_column_int64(s, spalte)));
-        case dbCurrency: return Variante::Währung(sqlite3_column_int64(s, spalte));
-        case dbSingle: return Variante(static_cast<float>(sqlite3_column_double(s, spalte)));
-        case dbDouble: return Variante(sqlite3_column_double(s, spalte));
+        case dbMemo: break;
+        case dbBoolean:
+        case dbByte:
+        case dbInteger:
+        case dbLong:
+        case dbCurrency:
+            z.art = Zelle::Ganz;
+            z.ganz = sqlite3_column_int64(s, spalte);
+            return z;
+        case dbSingle:
+        case dbDouble:
         case dbDate:
-        case dbTime: return Variante::Datum(sqlite3_column_double(s, spalte));
+        case dbTime:
+            z.art = Zelle::Zahl;
+            z.zahl = sqlite3_column_double(s, spalte);
+            return z;
         default:
-            if (art == SQLITE_INTEGER) return Variante(static_cast<int64_t>(sqlite3_column_int64(s, spalte)));
-            if (art == SQLITE_FLOAT) return Variante(sqlite3_column_double(s, spalte));
-            {
-                const auto* t = static_cast<const char16_t*>(sqlite3_column_text16(s, spalte));
-                return Variante(TextSicht(t, static_cast<size_t>(sqlite3_column_bytes16(s, spalte)) / 2));
+            if (art == SQLITE_INTEGER) {
+                z.art = Zelle::Ganz;
+                z.ganz = sqlite3_column_int64(s, spalte);
+                return z;
+            }
+            if (art == SQLITE_FLOAT) {
+                z.art = Zelle::Zahl;
+                z.zahl = sqlite3_column_double(s, spalte);
+                return z;
+            }
+    }
+    const auto* t = static_cast<const char16_t*>(sqlite3_column_text16(s, spalte));
+    z.art = Zelle::Text;
+    z.text = TextSicht(t, static_cast<size_t>(sqlite3_column_bytes16(s, spalte)) / 2);
+    return z;
+}
+
+Variante Umwandeln(const Field& f, const Zelle& z) {
+    switch (z.art) {
+        case Zelle::Null: return Variante::Null();
+        case Zelle::Text: return Variante(z.text);
+        case Zelle::Ganz:
+            switch (f.Type()) {
+                case dbBoolean: return Variante(z.ganz != 0);
+                case dbByte: return Variante(static_cast<uint8_t>(z.ganz));
+                case dbInteger: return Variante(static_cast<int16_t>(z.ganz));
+                case dbLong: return Variante(static_cast<int32_t>(z.ganz));
+                case dbCurrency: return Variante::Währung(z.ganz);
+                default: return Variante(static_cast<int64_t>(z.ganz));
+            }
+        default:
+            switch (f.Type()) {
+                case dbSingle: return Variante(static_cast<float>(z.zahl));
+                case dbDate:
+                case dbTime: return Variante::Datum(z.zahl);
+                default: return Variante(z.zahl);
             }
     }
 }
@@ -310,7 +452,7 @@ Verbindung::~Verbindung() {
 }
 
 void Verbindung::strömeBeenden() {
-    for (Strom* s : ströme) s->a.reset();
+    for (Strom* s : ströme) s->beenden();
     ströme.clear();
     geänderteZeilen.clear();
 }
