@@ -4,6 +4,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -51,18 +53,63 @@ void ErwartetGleich(const Bild& a, const Bild& b) {
     }
 }
 
+// The first column of every row of a query.
+std::vector<std::string> Liste(sqlite3* db, const std::string& sql) {
+    std::vector<std::string> aus;
+    sqlite3_stmt* s = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr), SQLITE_OK) << sql;
+    while (sqlite3_step(s) == SQLITE_ROW) {
+        const auto* t = sqlite3_column_text(s, 0);
+        aus.emplace_back(t ? reinterpret_cast<const char*>(t) : "(null)");
+    }
+    sqlite3_finalize(s);
+    return aus;
+}
+
 // The table's columns as SQLite holds them, read beside the engine.
 std::vector<std::string> Spalten(const std::string& pfad, const char* tabelle) {
     sqlite3* db = nullptr;
-    std::vector<std::string> aus;
     sqlite3_open_v2(pfad.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* s = nullptr;
-    sqlite3_prepare_v2(db, "SELECT name FROM pragma_table_info(?)", -1, &s, nullptr);
-    sqlite3_bind_text(s, 1, tabelle, -1, SQLITE_STATIC);
-    while (sqlite3_step(s) == SQLITE_ROW) aus.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
-    sqlite3_finalize(s);
+    auto aus = Liste(db, std::string("SELECT name FROM pragma_table_info('") + tabelle + "')");
     sqlite3_close(db);
     return aus;
+}
+
+// A table as SQLite holds it, read beside the engine: its columns in order but `ohne`,
+// every row by rowid with each value's storage class, its indexes and the file's schema.
+struct Rohbild {
+    std::vector<std::string> spalten, zeilen, indizes, schema;
+};
+
+Rohbild RohAnsehen(const std::string& pfad, const std::string& tabelle, const std::vector<std::string>& ohne = {}) {
+    Rohbild b;
+    for (auto& s : Spalten(pfad, tabelle.c_str()))
+        if (std::find(ohne.begin(), ohne.end(), s) == ohne.end()) b.spalten.push_back(s);
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(pfad.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    std::string zeile = "_rowid_";  // the rowid itself, unless a column takes the name
+    for (auto& s : b.spalten) zeile += "||'|'||typeof(\"" + s + "\")||':'||quote(\"" + s + "\")";
+    b.zeilen = Liste(db, "SELECT " + zeile + " FROM \"" + tabelle + "\" ORDER BY _rowid_");
+    b.indizes = Liste(db, "SELECT name||':'||sql FROM sqlite_master WHERE type='index' AND tbl_name='" + tabelle +
+                              "' ORDER BY name");
+    b.schema = Liste(db, "SELECT type||':'||name||':'||tbl_name||':'||coalesce(sql,'') FROM sqlite_master ORDER BY 1");
+    sqlite3_close(db);
+    return b;
+}
+
+// SQL run on the closed file; PURIVO compares bytes here, not as the engine does.
+void RohAusführen(const std::string& pfad, const char* sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open(pfad.c_str(), &db);
+    sqlite3_create_collation(db, "PURIVO", SQLITE_UTF8, nullptr,
+                             [](void*, int na, const void* a, int nb, const void* b) {
+                                 const int c = std::memcmp(a, b, static_cast<size_t>(std::min(na, nb)));
+                                 return c ? c : na - nb;
+                             });
+    char* fehler = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &fehler), SQLITE_OK) << (fehler ? fehler : "");
+    sqlite3_free(fehler);
+    sqlite3_close(db);
 }
 
 struct Feldlöschung : ::testing::Test {
@@ -251,4 +298,120 @@ TEST_F(Feldlöschung, FehlerKommenBeimAufruf) {
     db = ws->OpenDatabase(ausUtf8(ordner / "f.db"), false, true);
     EXPECT_EQ(FehlerVon([&] { db->TableDefs()[u"Kunden"]->Fields().Delete(u"Datum"); }), 3027);
     EXPECT_EQ(db->TableDefs()[u"Kunden"]->Fields().Count(), 7);
+}
+
+// Four drops or more at once copy the table: what SQLite holds after is what it held
+// before without the columns, rowids (with their holes), storage classes and indexes alike.
+TEST_F(Feldlöschung, GemeinsameLöschungBehältZeilenWerteUndIndizes) {
+    const struct {
+        const char* tabelle;
+        const char* roh;  // made beside the engine, "" for none
+        std::vector<const char16_t*> weg;
+        const char16_t* merkmal;  // a kept field to find by bookmark, or none
+        size_t zeilen;
+    } fälle[] = {
+        {"Kunden", "", {u"Notiz", u"Später", u"Umsatz", u"Datum"}, u"ID", 198},
+        {"Kunden", "", {u"Datum", u"rowid", u"Notiz", u"Umsatz", u"Später"}, u"Ort", 198},
+        // A table made beside the engine may name a column rowid: the copy must still
+        // keep the rows' own rowids.
+        {"Roh",
+         "CREATE TABLE \"Roh\"(\"rowid\",\"a\",\"oid\",\"b\",\"c\",\"d\"); INSERT INTO "
+         "\"Roh\"(_rowid_,\"rowid\",a,oid,b) VALUES(5,1,'x',NULL,2),(9,2,3.5,'y',NULL),(40,NULL,'z',7,'w');",
+         {u"a", u"b", u"c", u"d"},
+         nullptr,
+         3},
+        // All three names taken: the columns go one by one.
+        {"Roh",
+         "CREATE TABLE \"Roh\"(\"rowid\",\"_rowid_\",\"oid\",\"a\",\"b\",\"c\",\"d\"); INSERT INTO "
+         "\"Roh\"(\"rowid\",\"_rowid_\",\"oid\",a,b) VALUES(1,2,3,'x',4),(5,6,7,NULL,8); DELETE FROM \"Roh\" "
+         "WHERE \"b\"=4;",
+         {u"a", u"b", u"c", u"d"},
+         nullptr,
+         1},
+    };
+    int nr = 0;
+    for (auto& fall : fälle) {
+        const std::string datei = "gemeinsam" + std::to_string(++nr) + ".db", pfad = ordner / datei;
+        SCOPED_TRACE(datei);
+        Anlegen(datei)->Close();
+        if (*fall.roh) RohAusführen(pfad, fall.roh);
+        std::vector<std::string> weg;
+        // The engine stores its user's field rowid as ~rowid.
+        for (auto* f : fall.weg) weg.push_back(nachUtf8(Text(f) == u"rowid" ? u"~rowid" : f));
+        const Rohbild vorher = RohAnsehen(pfad, fall.tabelle, weg);
+        auto db = ws->OpenDatabase(ausUtf8(pfad));
+        const Text tabelle = ausUtf8(fall.tabelle);
+        RecordsetPtr rs;
+        std::vector<std::pair<int64_t, Text>> marken;
+        if (fall.merkmal) {
+            rs = db->OpenRecordset(u"SELECT * FROM [" + tabelle + u"] ORDER BY [Name]");
+            for (; !rs->EOF_(); rs->MoveNext())
+                marken.emplace_back(rs->Bookmark(), rs->Fields()[fall.merkmal]->Value().alsText());
+        }
+        for (auto* f : fall.weg) db->TableDefs()[tabelle]->Fields().Delete(f);
+        db->Flush();
+        // The open recordset's bookmarks still find their rows.
+        for (auto& [lesezeichen, wert] : marken) {
+            rs->Bookmark(lesezeichen);
+            EXPECT_EQ(rs->Fields()[fall.merkmal]->Value().alsText(), wert);
+        }
+        rs.reset();
+        db->Close();
+        const Rohbild nachher = RohAnsehen(pfad, fall.tabelle);
+        EXPECT_EQ(nachher.spalten, vorher.spalten);
+        EXPECT_EQ(nachher.zeilen, vorher.zeilen);
+        EXPECT_EQ(nachher.indizes, vorher.indizes);
+        EXPECT_EQ(nachher.zeilen.size(), fall.zeilen);
+    }
+}
+
+// Four drops or more that fail undo all: the error comes once, the table stays as
+// it was with the columns in it, unseen, and no trace of a copy is left.
+TEST_F(Feldlöschung, MisslungeneGemeinsameLöschungLässtDieTabelle) {
+    const struct {
+        const char* roh;
+        int32_t fehler;
+    } fälle[] = {
+        // An engine-named index the engine does not list, over a dropped column: SQLite
+        // refuses the drop (a copy would index the name as a string).
+        {"CREATE INDEX \"__pix\x1F"
+         "Kunden\x1F"
+         "Fremd\" ON \"Kunden\"(\"Datum\")",
+         3000},
+        // A unique index whose keys collide under the engine's collation, as after a
+        // change of the collation: the copy cannot make it again, the drops succeed.
+        {"INSERT INTO \"Kunden\"(\"ID\",\"Name\",\"Ort\") VALUES(500,'Zusatz','ORT 5'); CREATE UNIQUE INDEX "
+         "\"__pix\x1F"
+         "Kunden\x1F"
+         "OrtGenau\" ON \"Kunden\"(\"Ort\" COLLATE PURIVO)",
+         0},
+    };
+    int nr = 0;
+    for (auto& fall : fälle) {
+        const std::string datei = "misslungen" + std::to_string(++nr) + ".db", pfad = ordner / datei;
+        SCOPED_TRACE(datei);
+        Anlegen(datei)->Close();
+        RohAusführen(pfad, fall.roh);
+        const Rohbild vorher = RohAnsehen(pfad, "Kunden");
+        const Rohbild ohne = RohAnsehen(pfad, "Kunden", {"Notiz", "Datum", "Später", "Umsatz"});
+        auto db = ws->OpenDatabase(ausUtf8(pfad));
+        auto t = db->TableDefs()[u"Kunden"];
+        for (auto* f : {u"Notiz", u"Datum", u"Später", u"Umsatz"}) t->Fields().Delete(f);
+        EXPECT_EQ(FehlerVon([&] { db->Flush(); }), fall.fehler);
+        EXPECT_EQ(FehlerVon([&] { db->Flush(); }), 0);
+        EXPECT_EQ(t->Fields().Count(), 4);
+        EXPECT_EQ(db->OpenRecordset(u"SELECT * FROM [Kunden] WHERE [ID] = 6")->Fields()[u"Ort"]->Value().text(),
+                  u"Ort 5");
+        db->Close();
+        const Rohbild nachher = RohAnsehen(pfad, "Kunden");
+        if (fall.fehler == 0) {  // the columns gone, nothing else changed
+            EXPECT_EQ(nachher.spalten, ohne.spalten);
+            EXPECT_EQ(nachher.zeilen, ohne.zeilen);
+            EXPECT_EQ(nachher.indizes, ohne.indizes);
+            continue;
+        }
+        EXPECT_EQ(nachher.spalten, vorher.spalten);
+        EXPECT_EQ(nachher.zeilen, vorher.zeilen);
+        EXPECT_EQ(nachher.schema, vorher.schema);
+    }
 }

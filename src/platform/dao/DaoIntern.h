@@ -23,7 +23,9 @@ public:
     Anweisung(const Anweisung&) = delete;
     Anweisung& operator=(const Anweisung&) = delete;
     sqlite3_stmt* s() const { return s_; }
-    void binden(int i, const Variante& roh);  // a stored value (see Speicherwert)
+    // A stored value (see Speicherwert); `bleibt`: the text outlives the statement's
+    // use of it (up to zurück), so SQLite need not copy it.
+    void binden(int i, const Variante& roh, bool bleibt = false);
     void bindenGanz(int i, int64_t z) { sqlite3_bind_int64(s_, i, z); }
     bool schritt();  // true: a row; errors raised as engine errors
     void zurück();

@@ -499,7 +499,7 @@ void Recordset::Update() {
     werteSammeln(vorrat.primär, schlüssel, werte);
     if (modus_ == 1) {
         Anweisung& a = EinfügenAnweisung(v, *tabelle_, vorrat, schlüssel, werte.empty());
-        for (size_t k = 0; k < werte.size(); ++k) a.binden(static_cast<int>(k + 1), werte[k]);
+        for (size_t k = 0; k < werte.size(); ++k) a.binden(static_cast<int>(k + 1), werte[k], true);
         a.schritt();
         a.zurück();
         const bool amEnde = pos_ >= static_cast<int64_t>(zeilen_.size());
@@ -513,7 +513,7 @@ void Recordset::Update() {
         if (amEnde) pos_ = static_cast<int64_t>(zeilen_.size());
     } else if (!werte.empty()) {
         Anweisung& a = ÄndernAnweisung(v, *tabelle_, vorrat, schlüssel);
-        for (size_t k = 0; k < werte.size(); ++k) a.binden(static_cast<int>(k + 1), werte[k]);
+        for (size_t k = 0; k < werte.size(); ++k) a.binden(static_cast<int>(k + 1), werte[k], true);
         a.bindenGanz(static_cast<int>(werte.size() + 1), zeilen_[static_cast<size_t>(pos_)]);
         a.schritt();
         a.zurück();

@@ -29,12 +29,13 @@ Anweisung::Anweisung(sqlite3* db, TextSicht sql) : db_(db) {
 }
 Anweisung::~Anweisung() { sqlite3_finalize(s_); }
 
-void Anweisung::binden(int i, const Variante& roh) {
+void Anweisung::binden(int i, const Variante& roh, bool bleibt) {
     switch (roh.typ()) {
         case VTyp::Empty:
         case VTyp::Null: sqlite3_bind_null(s_, i); break;
         case VTyp::Text:
-            sqlite3_bind_text16(s_, i, roh.text().data(), static_cast<int>(roh.text().size() * 2), SQLITE_TRANSIENT);
+            sqlite3_bind_text16(s_, i, roh.text().data(), static_cast<int>(roh.text().size() * 2),
+                                bleibt ? SQLITE_STATIC : SQLITE_TRANSIENT);
             break;
         case VTyp::Double:
         case VTyp::Single: sqlite3_bind_double(s_, i, roh.zahl()); break;
