@@ -4,6 +4,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "foundation/Oberflaeche.h"
@@ -14,6 +15,9 @@
 #include "platform/dao/Dao.h"
 
 namespace {
+
+// The normalisers run for every value of the duplicate search, on several
+// threads: they look at views of the value and copy only what they return.
 
 constexpr TextSicht kZiffern = u"0123456789";
 constexpr TextSicht kVorDemOrt = u"0123456789- ";
@@ -28,175 +32,294 @@ int32_t erstePosition(TextSicht t, TextSicht menge, bool enthalten) {
     return 0;
 }
 
-struct Wort {
-    int32_t start;  // 1-based
-    Text text;
-};
-
+// Calls f(start, word) for every word (start 1-based) until f returns false.
 // Every single blank ends a word, so adjacent, leading and trailing blanks give
 // empty words, which count like any other word.
-std::vector<Wort> blankWörter(const Text& t) {
-    std::vector<Wort> wörter;
-    size_t start = 0;
-    for (size_t i = 0; i <= t.size(); ++i) {
-        if (i == t.size() || t[i] == u' ') {
-            wörter.push_back({static_cast<int32_t>(start) + 1, t.substr(start, i - start)});
-            start = i + 1;
-        }
+template <class F>
+void blankWörter(TextSicht t, F f) {
+    for (size_t start = 0;;) {
+        const size_t ende = std::min(t.find(u' ', start), t.size());
+        if (!f(static_cast<int32_t>(start) + 1, t.substr(start, ende - start)) || ende == t.size()) return;
+        start = ende + 1;
     }
-    return wörter;
 }
 
+// Whether UCase(wort) is one of `liste`, without making the upper-case copy.
 template <size_t N>
-bool einesVon(const Text& wort, const std::array<TextSicht, N>& liste) {
-    return std::find(liste.begin(), liste.end(), TextSicht(wort)) != liste.end();
+bool großEinesVon(TextSicht wort, const std::array<TextSicht, N>& liste) {
+    return std::any_of(liste.begin(), liste.end(), [wort](TextSicht eintrag) {
+        return eintrag.size() == wort.size() &&
+               std::equal(wort.begin(), wort.end(), eintrag.begin(),
+                          [](char16_t a, char16_t b) { return Grossbuchstabe(a) == b; });
+    });
+}
+
+// UCase(t) in a buffer of the calling thread, valid until its next call there.
+Text& großImPuffer(TextSicht t) {
+    thread_local Text puffer;
+    puffer.resize(t.size());
+    std::transform(t.begin(), t.end(), puffer.begin(), Grossbuchstabe);
+    return puffer;
+}
+
+// TextEntfernen in place: the occurrences are looked for from left to right in
+// the text as it was, so the result is the same.
+void entfernenAnOrt(Text& t, TextSicht teil) {
+    size_t schreiben = t.find(teil);
+    for (size_t treffer = schreiben; treffer != Text::npos;) {
+        const size_t rest = treffer + teil.size();
+        treffer = t.find(teil, rest);
+        const size_t ende = treffer == Text::npos ? t.size() : treffer;
+        std::copy(t.begin() + static_cast<ptrdiff_t>(rest), t.begin() + static_cast<ptrdiff_t>(ende),
+                  t.begin() + static_cast<ptrdiff_t>(schreiben));
+        schreiben += ende - rest;
+    }
+    if (schreiben != Text::npos) t.resize(schreiben);
 }
 
 // A result that starts as Empty and takes " " & word for every word kept.
 class Wortsammlung {
 public:
-    void anhängen(const Text& wort) {
+    explicit Wortsammlung(size_t platz) : platz_(platz) {}
+    void anhängen(TextSicht wort) {
+        if (!belegt_) text_.reserve(platz_ + 1);
         belegt_ = true;
         text_ += u' ';
-        text_ += Trim(wort);
+        text_ += TrimSicht(wort);
     }
-    Variante ergebnis() const { return belegt_ ? Variante(Trim(text_)) : Variante::Empty(); }
+    Variante ergebnis() const { return belegt_ ? Variante(TrimSicht(text_)) : Variante::Empty(); }
 
 private:
+    size_t platz_;  // the length of the text the words come from
     bool belegt_ = false;
     Text text_;
 };
 
-bool istZahlText(const Text& t) { return IsNumeric(Variante(t)); }
+bool istZahlText(TextSicht t) { return ZahlAusText(t).has_value(); }
+
+// What WortErmitteln counts as part of a word.
+bool wortzeichen(char16_t c) {
+    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'ä' || c == u'ö' ||
+           c == u'ü' || c == u'Ä' || c == u'Ö' || c == u'Ü' || c == u'ß';
+}
+
+// WortErmitteln(t, 1) as a view: the first run of word characters; none without one.
+std::optional<TextSicht> erstesWort(TextSicht t) {
+    const auto anfang = std::find_if(t.begin(), t.end(), wortzeichen);
+    if (anfang == t.end()) return std::nullopt;
+    return TextSicht(anfang, std::find_if_not(anfang, t.end(), wortzeichen));
+}
+
+// WortErmitteln(t, -n) as a view: the n-th run of word characters from the end;
+// the empty text when there are fewer.
+TextSicht wortVonHinten(TextSicht t, int n) {
+    for (auto von = t.rbegin();;) {
+        const auto ende = std::find_if(von, t.rend(), wortzeichen);
+        if (ende == t.rend()) return {};
+        von = std::find_if_not(ende, t.rend(), wortzeichen);
+        if (--n == 0) return TextSicht(von.base(), ende.base());
+    }
+}
+
+// The part behind "+" of the country code that LandesvorwahlErmitteln finds at the
+// start of the trimmed text `w`; none without one.
+std::optional<TextSicht> landesvorwahl(TextSicht w) {
+    const auto teil = [w](size_t von, size_t länge) { return w.substr(std::min(von, w.size()), länge); };
+    if (w.starts_with(u'+') && istZahlText(teil(1, 2))) return teil(1, 2);
+    if (w.starts_with(u"00") && istZahlText(teil(2, 2))) return teil(2, 2);
+    if ((w.size() < 3 || !istZahlText(teil(2, 1))) && istZahlText(teil(0, 2))) return teil(0, 2);
+    return std::nullopt;
+}
+
+Variante mitVorsatz(char16_t vorsatz, TextSicht t) {
+    Text r;
+    r.reserve(t.size() + 1);
+    r += vorsatz;
+    r += t;
+    return Variante(std::move(r));
+}
+
+// AnredeErmitteln on a text: "Herr", "Frau" or nullptr.
+const char16_t* anredeVon(TextSicht t) {
+    Text& groß = großImPuffer(t);
+    groß += u' ';
+    if (groß.find(u"HERR ") != Text::npos || groß.find(u"HR.") != Text::npos) return u"Herr";
+    if (groß.find(u"FRAU ") != Text::npos || groß.find(u"FR.") != Text::npos) return u"Frau";
+    return nullptr;
+}
+
+struct Rechtsform {
+    TextSicht gesucht, kanonisch;
+};
+// Longer forms first: removing them keeps the shorter ones they contain from counting again.
+constexpr std::array<Rechtsform, 10> kRechtsformen = {{{u" GMBH & CO", u" GmbH & Co."},
+                                                       {u" G. M. B. H.", u" GmbH"},
+                                                       {u" GMBH", u" GmbH"},
+                                                       {u" CO", u" Co."},
+                                                       {u" GBRMBH", u" GbRmbH"},
+                                                       {u" GBR", u" GbR"},
+                                                       {u" MBH", u" GmbH"},
+                                                       {u" KGAA", u" KGaA"},
+                                                       {u" KG", u" KG"},
+                                                       {u" AG", u" AG"}}};
+
+// Bit i for each form from number `ab` on that occurs in the upper-case text `u`:
+// one scan for all of them, since each starts with a blank.
+size_t rechtsformenIn(TextSicht u, size_t ab) {
+    size_t bits = 0;
+    for (size_t p = u.find(u' '); p != TextSicht::npos; p = u.find(u' ', p + 1))
+        for (size_t i = ab; i < kRechtsformen.size(); ++i)
+            if (u.substr(p).starts_with(kRechtsformen[i].gesucht)) bits |= size_t{1} << i;
+    return bits;
+}
+
+constexpr std::array<TextSicht, 9> kTitel = {u"PROF.", u"DR.",  u"MED.", u"RER.", u"NAT.",
+                                             u"PHIL.", u"POL.", u"H.",   u"C."};
+
+// NachnameNormalisieren on a text.
+TextSicht nachnameVon(TextSicht t) {
+    const size_t p = t.rfind(u' ');
+    return p == TextSicht::npos ? t : t.substr(p + 1);
+}
 
 }  // namespace
 
 Variante FirmennameNormalisieren(const Variante& Wert) {
     if (ohneWert(Wert)) return Variante::Empty();
-    Text t = Wert.alsText();
-    t = TextEntfernen(t, u"G. M. B. H.");
-    t = TextEntfernen(t, u"g. m. b. h.");
-    t = TextEntfernen(t, u"G. m. b. H.");
+    Text ablage;
+    TextSicht t = AlsTextSicht(Wert, ablage);
+    static constexpr std::array<TextSicht, 3> gepunktet = {u"G. M. B. H.", u"g. m. b. h.", u"G. m. b. H."};
+    // Rare, so only a text that holds one is copied; without ". " it holds none.
+    const bool mitPunkten = t.find(u". ") != TextSicht::npos;
+    for (TextSicht form : gepunktet) {
+        if (!mitPunkten || t.find(form) == TextSicht::npos) continue;
+        ablage = TextEntfernen(t, form);
+        t = ablage;
+    }
     static constexpr std::array<TextSicht, 8> rechtsformen = {u"GMBH", u"CO",   u"GBRMBH", u"GBR",
                                                               u"MBH",  u"KGAA", u"KG",     u"AG"};
-    Wortsammlung name;
-    for (const auto& w : blankWörter(t))
-        if (!einesVon(UCase(w.text), rechtsformen)) name.anhängen(w.text);
+    Wortsammlung name(t.size());
+    blankWörter(t, [&](int32_t, TextSicht w) {
+        if (!großEinesVon(w, rechtsformen)) name.anhängen(w);
+        return true;
+    });
     return name.ergebnis();
 }
 
 Variante RechtsformNormalisieren(const Variante& Wert) {
     if (ohneWert(Wert)) return Variante::Empty();
-    struct Form {
-        TextSicht gesucht, kanonisch;
-    };
-    // Longer forms first: removing them keeps the shorter ones they contain from counting again.
-    static constexpr std::array<Form, 10> formen = {{{u" GMBH & CO", u" GmbH & Co."},
-                                                     {u" G. M. B. H.", u" GmbH"},
-                                                     {u" GMBH", u" GmbH"},
-                                                     {u" CO", u" Co."},
-                                                     {u" GBRMBH", u" GbRmbH"},
-                                                     {u" GBR", u" GbR"},
-                                                     {u" MBH", u" GmbH"},
-                                                     {u" KGAA", u" KGaA"},
-                                                     {u" KG", u" KG"},
-                                                     {u" AG", u" AG"}}};
-    Text u = UCase(Wert.alsText());
+    Text ablage;
+    const TextSicht t = AlsTextSicht(Wert, ablage);
+    // Every form starts with a blank.
+    if (t.find(u' ') == TextSicht::npos) return Variante::Empty();
+    Text& u = großImPuffer(t);
     Text f;
-    for (const auto& form : formen) {
-        if (InStr(u, form.gesucht) > 0) {
-            u = TextEntfernen(u, form.gesucht);
-            f += form.kanonisch;
-        }
+    for (size_t i = 0, vorhanden = rechtsformenIn(u, 0); i < kRechtsformen.size(); ++i) {
+        if ((vorhanden >> i & 1) == 0) continue;
+        entfernenAnOrt(u, kRechtsformen[i].gesucht);
+        f += kRechtsformen[i].kanonisch;
+        // What the removal joins can make a form further down the list.
+        vorhanden = rechtsformenIn(u, i + 1);
     }
-    return f.empty() ? Variante::Empty() : Variante(Trim(f));
+    return f.empty() ? Variante::Empty() : Variante(TrimSicht(f));
 }
 
 Variante StraßeNormalisieren(const Variante& Wert) {
     if (ohneWert(Wert)) return Variante::Empty();
-    const Text t = Wert.alsText();
+    Text ablage;
+    const TextSicht t = AlsTextSicht(Wert, ablage);
     const int32_t p = erstePosition(t, kZiffern, true);
-    if (p == 0) return Variante(Trim(t));
-    const Text s = Trim(Left(t, p - 1));
+    if (p == 0) return Variante(TrimSicht(t));
+    const TextSicht s = TrimSicht(t.substr(0, static_cast<size_t>(p - 1)));
     return s.empty() ? Variante::Empty() : Variante(s);
 }
 
 Variante HausnummerNormalisieren(const Variante& Wert) {
     if (ohneWert(Wert)) return Variante::Empty();
-    const Text t = Wert.alsText();
+    Text ablage;
+    const TextSicht t = AlsTextSicht(Wert, ablage);
     const int32_t p = erstePosition(t, kZiffern, true);
-    return p == 0 ? Variante::Empty() : Variante(Mid(t, p));
+    return p == 0 ? Variante::Empty() : Variante(t.substr(static_cast<size_t>(p - 1)));
 }
 
 Variante OrtNormalisieren(const Variante& Wert) {
     if (ohneWert(Wert)) return Variante::Empty();
-    const Text t = Wert.alsText();
+    Text ablage;
+    const TextSicht t = AlsTextSicht(Wert, ablage);
     const int32_t p = erstePosition(t, kVorDemOrt, false);
-    return p == 0 ? Variante::Empty() : Variante(Mid(t, p));
+    return p == 0 ? Variante::Empty() : Variante(t.substr(static_cast<size_t>(p - 1)));
 }
 
 Variante PostleitzahlNormalisieren(const Variante& Wert) {
     if (ohneWert(Wert)) return Variante::Empty();
-    const Text w = LCase(Wert.alsText());
+    // Lower case maps digits and blanks only to themselves and keeps the length,
+    // so the run is found in the text as it is and only the run is lowered.
+    Text ablage;
+    const TextSicht w = AlsTextSicht(Wert, ablage);
     const int32_t p = erstePosition(w, kZiffern, true);
     if (p == 0) return Variante::Empty();
     // Up to the next letter: separators such as the hyphen of a ZIP+4 code stay in.
-    int32_t q = p + 1;
-    while (q <= Len(w) && kPlzEnde.find(w[static_cast<size_t>(q - 1)]) == TextSicht::npos) ++q;
-    const Text k = Trim(Mid(w, p, q - p));
-    return Len(k) >= 4 ? Variante(k) : Variante::Empty();
+    size_t q = static_cast<size_t>(p);
+    while (q < w.size() && kPlzEnde.find(Kleinbuchstabe(w[q])) == TextSicht::npos) ++q;
+    const TextSicht k = TrimSicht(w.substr(static_cast<size_t>(p - 1), q - static_cast<size_t>(p - 1)));
+    return k.size() >= 4 ? Variante(Kleinbuchstaben(k)) : Variante::Empty();
 }
 
 Variante LandesvorwahlErmitteln(const Variante& Wert) {
     if (ohneWert(Wert)) return Variante::Empty();
-    const Text w = Trim(Wert.alsText());
-    if (Left(w, 1) == u"+" && istZahlText(Mid(w, 2, 2))) return Variante(u"+" + Mid(w, 2, 2));
-    if (Left(w, 2) == u"00" && istZahlText(Mid(w, 3, 2))) return Variante(u"+" + Mid(w, 3, 2));
-    if ((Len(w) < 3 || !istZahlText(Mid(w, 3, 1))) && istZahlText(Left(w, 2))) return Variante(u"+" + Left(w, 2));
-    return Variante::Empty();
+    Text ablage;
+    const auto k = landesvorwahl(TrimSicht(AlsTextSicht(Wert, ablage)));
+    return k ? mitVorsatz(u'+', *k) : Variante::Empty();
 }
 
 Variante VorwahlNormalisieren(const Variante& Wert) {
     if (ohneWert(Wert)) return Variante::Empty();
     // Cut on the trimmed text, the same one the country code was found in, so a
     // leading blank does not shift the cut.
-    const Text w = Trim(Wert.alsText());
-    if (LandesvorwahlErmitteln(Wert).istEmpty()) {
-        const Variante r = WortErmitteln(Variante(w), 1);
-        return !r.istEmpty() && Left(r.alsText(), 1) != u"0" ? Variante::Empty() : r;
+    Text ablage;
+    const TextSicht w = TrimSicht(AlsTextSicht(Wert, ablage));
+    if (!landesvorwahl(w)) {
+        const auto r = erstesWort(w);
+        return r && r->front() == u'0' ? Variante(*r) : Variante::Empty();
     }
-    Text rest;
-    if (Left(w, 1) == u"+") rest = Mid(w, 4);
-    else if (Left(w, 2) == u"00") rest = Mid(w, 5);
-    else rest = Mid(w, 3);
-    const Variante r = WortErmitteln(Variante(rest), 1);
-    if (!r.istEmpty() && Left(r.alsText(), 1) != u"0") return Variante(u"0" + r.alsText());
-    return r;
+    const size_t schnitt = w.starts_with(u'+') ? 3 : w.starts_with(u"00") ? 4 : 2;
+    const auto r = erstesWort(w.substr(std::min(schnitt, w.size())));
+    if (!r) return Variante::Empty();
+    return r->front() == u'0' ? Variante(*r) : mitVorsatz(u'0', *r);
 }
 
 Variante TelefonNormalisieren(const Variante& Wert) {
     if (ohneWert(Wert)) return Variante::Empty();
-    Text r = WortErmitteln(Wert, -1).alsText();
+    Text ablage;
+    const TextSicht t = AlsTextSicht(Wert, ablage);
+    const TextSicht letztes = wortVonHinten(t, 1);
     // A short last word is the tail of a number written in groups.
-    if (Len(r) < 4) r = WortErmitteln(Wert, -2).alsText() + r;
-    return Left(r, 1) == u"0" ? Variante::Empty() : Variante(r);
+    const TextSicht davor = letztes.size() < 4 ? wortVonHinten(t, 2) : TextSicht();
+    const TextSicht anfang = davor.empty() ? letztes : davor;
+    if (anfang.starts_with(u'0')) return Variante::Empty();
+    Text r;
+    r.reserve(davor.size() + letztes.size());
+    r += davor;
+    r += letztes;
+    return Variante(std::move(r));
 }
 
 Variante AnredeErmitteln(const Variante& Wert) {
     if (ohneWert(Wert)) return Variante::Empty();
-    const Text t = UCase(Wert.alsText()) + u" ";
-    if (InStr(t, u"HERR ") > 0 || InStr(t, u"HR.") > 0) return Variante(u"Herr");
-    if (InStr(t, u"FRAU ") > 0 || InStr(t, u"FR.") > 0) return Variante(u"Frau");
-    return Variante::Empty();
+    Text ablage;
+    const char16_t* anrede = anredeVon(AlsTextSicht(Wert, ablage));
+    return anrede ? Variante(anrede) : Variante::Empty();
 }
 
 Variante TitelErmitteln(const Variante& Wert) {
     if (ohneWert(Wert)) return Variante::Empty();
-    static constexpr std::array<TextSicht, 9> titel = {u"PROF.", u"DR.",  u"MED.", u"RER.", u"NAT.",
-                                                       u"PHIL.", u"POL.", u"H.",   u"C."};
-    Wortsammlung gefunden;
-    for (const auto& w : blankWörter(Wert.alsText()))
-        if (einesVon(UCase(w.text), titel)) gefunden.anhängen(w.text);
+    Text ablage;
+    const TextSicht t = AlsTextSicht(Wert, ablage);
+    Wortsammlung gefunden(t.size());
+    blankWörter(t, [&](int32_t, TextSicht w) {
+        if (großEinesVon(w, kTitel)) gefunden.anhängen(w);
+        return true;
+    });
     return gefunden.ergebnis();
 }
 
@@ -209,22 +332,25 @@ Variante AnredeNormalisieren(const Variante& Wert) {
 
 Variante VornameNormalisieren(const Variante& Wert) {
     if (ohneWert(Wert)) return Variante::Empty();
-    const Text t = Wert.alsText();
-    for (const auto& w : blankWörter(t)) {
-        const Variante wort(w.text);
-        if (!AnredeErmitteln(wort).istEmpty() || !TitelErmitteln(wort).istEmpty()) continue;
+    Text ablage;
+    const TextSicht t = AlsTextSicht(Wert, ablage);
+    Variante vorname;
+    blankWörter(t, [&](int32_t start, TextSicht w) {
+        // A word holds no blank, so it is a title exactly when it is one of them.
+        if (anredeVon(w) || großEinesVon(w, kTitel)) return true;
         // The surname seen from this word on; for the last word that is the word itself.
-        const Variante nachname = NachnameNormalisieren(Variante(Mid(t, w.start)));
-        if (w.text != nachname.alsText()) return Variante(Trim(w.text));
-    }
-    return Variante::Empty();
+        if (w == nachnameVon(t.substr(static_cast<size_t>(start - 1)))) return true;
+        vorname = Variante(w);
+        return false;
+    });
+    return vorname;
 }
 
 Variante NachnameNormalisieren(const Variante& Wert) {
     if (ohneWert(Wert)) return Variante::Empty();
-    const Text t = Wert.alsText();
-    const int32_t p = InStrRev(t, u" ");
-    return p > 0 ? Variante(Mid(t, p + 1)) : Wert;
+    Text ablage;
+    const TextSicht t = AlsTextSicht(Wert, ablage);
+    return t.find(u' ') == TextSicht::npos ? Wert : Variante(nachnameVon(t));
 }
 
 Variante FeldinhaltNormalisieren(const Variante& Wert, Typcode Typ) {

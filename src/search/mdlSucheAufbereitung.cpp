@@ -49,7 +49,8 @@ void speichern(dao::Field& F, const Variante& x) {
 // Lower case of every letter, nothing else changed; Empty and Null stay.
 Variante kleinOhneSs(const Variante& v) {
     if (v.istEmpty() || v.istNull()) return v;
-    return Variante(LCase(v.alsText()));
+    Text ablage;
+    return Variante(LCase(AlsTextSicht(v, ablage)));
 }
 
 // TeilEntfernen in place: a text without the part stays as it is, without a copy.
@@ -142,33 +143,45 @@ bool regelAnwenden(Fehlerfalle& falle, const dao::FieldPtr& F, const Feldzuordnu
 
 Text TextNormalisieren(const Variante& Wert) {
     if (Wert.istEmpty() || Wert.istNull()) return {};
-    const Text s = Kleinschreiben(Wert);
+    // Kleinschreiben character by character, without its two copies of the text:
+    // each lower-case letter, and "ss" for "ß".
+    Text ablage;
+    const TextSicht s = AlsTextSicht(Wert, ablage);
     Text r;
     r.reserve(s.size());
     bool trenner = false;
-    for (char16_t c : s) {
-        if (!behalten(c)) {
-            trenner = true;
-            continue;
-        }
+    const auto anhängen = [&](char16_t c) {
         if (trenner && !r.empty()) r += u' ';
         trenner = false;
         r += c;
+    };
+    for (char16_t c : s) {
+        const char16_t k = Kleinbuchstabe(c);
+        if (k == u'ß') {
+            anhängen(u's');
+            anhängen(u's');
+        } else if (behalten(k)) {
+            anhängen(k);
+        } else {
+            trenner = true;
+        }
     }
     return r;
 }
 
 Text NurZiffern(const Variante& Wert) {
     if (Wert.istEmpty() || Wert.istNull()) return {};
+    Text ablage;
     Text r;
-    for (char16_t c : Wert.alsText())
+    for (char16_t c : AlsTextSicht(Wert, ablage))
         if (c >= u'0' && c <= u'9') r += c;
     return r;
 }
 
 Variante TeilEntfernen(const Variante& Wert, TextSicht Teil) {
     if (Wert.istNull()) return Variante::Empty();
-    return Variante(TextEntfernen(Wert.alsText(), Teil));
+    Text ablage;
+    return Variante(TextEntfernen(AlsTextSicht(Wert, ablage), Teil));
 }
 
 void DatensatzAufbereiten(dao::Recordset& rs) {

@@ -77,6 +77,7 @@ TEST(FeldInhalte, Rechtsform) {
                                         {u"Beispiel KGaA", u"KGaA"},  // the KG inside it is removed with it
                                         {u"Beispiel GmbH, Muster GmbH", u"GmbH"},
                                         {u"Beispiel G. M. B. H. und Muster GmbH", u"GmbH GmbH"},
+                                        {u"Beispiel MB GmbHH", u"GmbH GmbH"},  // removing GMBH leaves a MBH
                                         {u"Beispiel", E},
                                     });
 }

@@ -74,12 +74,7 @@ Text RTrim(TextSicht s) {
     return Text(s.substr(0, n));
 }
 
-Text Trim(TextSicht s) {
-    size_t i = 0, n = s.size();
-    while (i < n && s[i] == u' ') ++i;
-    while (n > i && s[n - 1] == u' ') --n;
-    return Text(s.substr(i, n - i));
-}
+Text Trim(TextSicht s) { return Text(TrimSicht(s)); }
 
 Text StrReverse(TextSicht s) { return Text(s.rbegin(), s.rend()); }
 

@@ -26,6 +26,13 @@ int32_t InStrRev(TextSicht s, TextSicht suchen, int32_t start = -1);
 Text LTrim(TextSicht s);
 Text RTrim(TextSicht s);
 Text Trim(TextSicht s);
+// Trim as a view into s, for callers that need no copy.
+inline TextSicht TrimSicht(TextSicht s) {
+    size_t i = 0, n = s.size();
+    while (i < n && s[i] == u' ') ++i;
+    while (n > i && s[n - 1] == u' ') --n;
+    return s.substr(i, n - i);
+}
 inline Text UCase(TextSicht s) { return Grossbuchstaben(s); }
 inline Text LCase(TextSicht s) { return Kleinbuchstaben(s); }
 Text StrReverse(TextSicht s);

@@ -47,24 +47,26 @@ std::string nachUtf8(TextSicht text) {
 
 namespace {
 template <typename F>
-Text abbilden(TextSicht text, F f) {
-    Text out(text);
-    for (auto& ch : out) {
-        // Surrogate halves stay as they are; the letters the program handles are all in the BMP.
-        if (!U16_IS_SURROGATE(ch)) {
-            const UChar32 m = f(static_cast<UChar32>(ch));
-            if (m <= 0xFFFF) ch = static_cast<char16_t>(m);
-        }
-    }
-    return out;
+char16_t abbilden(char16_t ch, F f) {
+    // Surrogate halves stay as they are; the letters the program handles are all in the BMP.
+    if (U16_IS_SURROGATE(ch)) return ch;
+    const UChar32 m = f(static_cast<UChar32>(ch));
+    return m <= 0xFFFF ? static_cast<char16_t>(m) : ch;
 }
 }  // namespace
 
+char16_t GrossbuchstabeAusserhalbAscii(char16_t c) { return abbilden(c, u_toupper); }
+char16_t KleinbuchstabeAusserhalbAscii(char16_t c) { return abbilden(c, u_tolower); }
+
 Text Grossbuchstaben(TextSicht text) {
-    return abbilden(text, [](UChar32 c) { return u_toupper(c); });
+    Text out(text);
+    for (auto& ch : out) ch = Grossbuchstabe(ch);
+    return out;
 }
 Text Kleinbuchstaben(TextSicht text) {
-    return abbilden(text, [](UChar32 c) { return u_tolower(c); });
+    Text out(text);
+    for (auto& ch : out) ch = Kleinbuchstabe(ch);
+    return out;
 }
 
 namespace {

@@ -66,6 +66,12 @@ Text Variante::alsText() const {
     }
 }
 
+TextSicht AlsTextSicht(const Variante& v, Text& ablage) {
+    if (v.istText()) return v.text();
+    ablage = v.alsText();
+    return ablage;
+}
+
 double Variante::alsDouble() const {
     switch (typ_) {
         case VTyp::Empty: return 0;

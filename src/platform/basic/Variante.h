@@ -66,6 +66,10 @@ private:
     Text text_;
 };
 
+// CStr without a copy where there is a text: a Text value's own characters; any
+// other value's CStr is put into `ablage`, which the view then shows.
+TextSicht AlsTextSicht(const Variante& v, Text& ablage);
+
 // The & join: Empty and Null count as the empty text; the result is always text.
 Variante operator&(const Variante& a, const Variante& b);
 // The + operator: two texts are joined; Null makes the result Null; Empty counts as
