@@ -253,7 +253,8 @@ private:
     void setzen(int32_t spalte, const Variante& v);
     void offen() const;
     // Update: the values its statement writes.
-    void werteSammeln(const std::vector<bool>& primär, std::string& schlüssel, std::vector<Variante>& werte);
+    void werteSammeln(const std::vector<bool>& primär, std::string& schlüssel, std::vector<const Variante*>& werte,
+                      std::vector<Variante>& eigene);
 
     std::shared_ptr<detail::Verbindung> db_;
     TableDefPtr tabelle_;

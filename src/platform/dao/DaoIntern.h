@@ -51,6 +51,9 @@ bool IstTextTyp(int16_t typ);
 // A value as stored for field f: Null, an integer (Long/Variante int64), a double or a
 // text. Refusals are engine errors. `vergleich`: a literal in a condition, no size rules.
 Variante Speicherwert(const Field& f, const Variante& v, bool vergleich = false);
+// True when v is stored as it is (Speicherwert would give a copy of it), after the
+// checks of Speicherwert for it.
+bool AlsSpeicherwertPrüfen(const Field& f, const Variante& v);
 // The checks of an assignment to a recordset field: type, range, text size.
 void ZuweisungPrüfen(const Field& f, const Variante& v);
 // A stored column value as read for field f: by the field's Jet type, or for a

@@ -471,11 +471,11 @@ Anweisung& ÄndernAnweisung(detail::Verbindung& v, TableDef& t, detail::Tabellen
 
 // Auto numbers continue above every value written.
 void AutowerteNachziehen(detail::Verbindung& v, TableDef& t, const std::string& schlüssel,
-                         const std::vector<Variante>& werte) {
+                         const std::vector<const Variante*>& werte) {
     const auto& felder = t.Fields().liste();
     for (size_t i = 0, k = 0; i < felder.size(); ++i) {
         if (schlüssel[i] != '1') continue;
-        const Variante& w = werte[k++];
+        const Variante& w = *werte[k++];
         if ((felder[i]->Attributes() & dbAutoIncrField) && !w.istNull()) {
             auto key = std::make_pair(&std::as_const(t), static_cast<int32_t>(i));
             const auto n = static_cast<int64_t>(w.zahl()) + 1;
@@ -495,11 +495,12 @@ void Recordset::Update() {
     auto& vorrat = v.vorratVon(*tabelle_);
     PrimärschlüsselBestimmen(*tabelle_, vorrat);
     std::string schlüssel(tabelle_->Fields().liste().size(), '0');  // which fields the statement writes
-    std::vector<Variante> werte;
-    werteSammeln(vorrat.primär, schlüssel, werte);
+    std::vector<const Variante*> werte;
+    std::vector<Variante> eigene;
+    werteSammeln(vorrat.primär, schlüssel, werte, eigene);
     if (modus_ == 1) {
         Anweisung& a = EinfügenAnweisung(v, *tabelle_, vorrat, schlüssel, werte.empty());
-        for (size_t k = 0; k < werte.size(); ++k) a.binden(static_cast<int>(k + 1), werte[k], true);
+        for (size_t k = 0; k < werte.size(); ++k) a.binden(static_cast<int>(k + 1), *werte[k], true);
         a.schritt();
         a.zurück();
         const bool amEnde = pos_ >= static_cast<int64_t>(zeilen_.size());
@@ -513,7 +514,7 @@ void Recordset::Update() {
         if (amEnde) pos_ = static_cast<int64_t>(zeilen_.size());
     } else if (!werte.empty()) {
         Anweisung& a = ÄndernAnweisung(v, *tabelle_, vorrat, schlüssel);
-        for (size_t k = 0; k < werte.size(); ++k) a.binden(static_cast<int>(k + 1), werte[k], true);
+        for (size_t k = 0; k < werte.size(); ++k) a.binden(static_cast<int>(k + 1), *werte[k], true);
         a.bindenGanz(static_cast<int>(werte.size() + 1), zeilen_[static_cast<size_t>(pos_)]);
         a.schritt();
         a.zurück();
@@ -528,14 +529,21 @@ void Recordset::Update() {
 // The values the statement writes, in field order, marked in `schlüssel`: the edited ones,
 // for a new row the next auto numbers. Null is refused for key and required fields,
 // the unchanged values of an edited row included.
-void Recordset::werteSammeln(const std::vector<bool>& primär, std::string& schlüssel, std::vector<Variante>& werte) {
+void Recordset::werteSammeln(const std::vector<bool>& primär, std::string& schlüssel,
+                             std::vector<const Variante*>& werte, std::vector<Variante>& eigene) {
     const auto& felder = tabelle_->Fields().liste();
     werte.reserve(felder.size());
+    eigene.reserve(felder.size());  // never grown: `werte` points into it
     for (size_t i = 0; i < felder.size(); ++i) {
         const Field& f = *felder[i];
         const bool auto_ = (f.Attributes() & dbAutoIncrField) != 0;
         Variante roh;
         bool schreiben = !puffer_[i].istEmpty();
+        if (schreiben && detail::AlsSpeicherwertPrüfen(f, puffer_[i])) {
+            schlüssel[i] = '1';
+            werte.push_back(&puffer_[i]);  // a text is written as it stands in the buffer
+            continue;
+        }
         if (schreiben) {
             roh = detail::Speicherwert(f, puffer_[i]);
         } else if (modus_ == 1 && auto_) {
@@ -556,7 +564,8 @@ void Recordset::werteSammeln(const std::vector<bool>& primär, std::string& schl
         }
         if (schreiben) {
             schlüssel[i] = '1';
-            werte.push_back(std::move(roh));
+            eigene.push_back(std::move(roh));
+            werte.push_back(&eigene.back());
         }
     }
 }

@@ -325,19 +325,41 @@ void SortierungAnmelden(sqlite3* db, const char16_t* name, UCollator* sortierung
     sqlite3_create_collation16(db, name, SQLITE_UTF8, sortierung, UcolVergleich8);
 }
 
+namespace {
+void TextPrüfen(const Field& f, TextSicht t) {
+    if (f.Type() == dbText && f.Size() > 0 && static_cast<int32_t>(t.size()) > f.Size())
+        FehlerAuslösen(fehler::TextZuLang, u"Der Text ist zu lang für das Feld '" + f.Name() + u"'.");
+    if (t.empty() && !f.AllowZeroLength())
+        FehlerAuslösen(fehler::LeereZeichenfolge,
+                       u"Das Feld '" + f.Name() + u"' darf keine leere Zeichenfolge enthalten.");
+}
+}  // namespace
+
+bool AlsSpeicherwertPrüfen(const Field& f, const Variante& v) {
+    if (!v.istText()) return false;
+    switch (f.Type()) {
+        case dbText:
+        case dbMemo: TextPrüfen(f, v.text()); return true;
+        case dbBoolean:
+        case dbByte:
+        case dbInteger:
+        case dbLong:
+        case dbCurrency:
+        case dbSingle:
+        case dbDate:
+        case dbTime:
+        case dbDouble: return false;
+        default: return true;
+    }
+}
+
 Variante Speicherwert(const Field& f, const Variante& v, bool vergleich) {
     if (v.istNull() || v.istEmpty()) return Variante::Null();
     switch (f.Type()) {
         case dbText:
         case dbMemo: {
             Text t = v.alsText();
-            if (!vergleich) {
-                if (f.Type() == dbText && f.Size() > 0 && static_cast<int32_t>(t.size()) > f.Size())
-                    FehlerAuslösen(fehler::TextZuLang, u"Der Text ist zu lang für das Feld '" + f.Name() + u"'.");
-                if (t.empty() && !f.AllowZeroLength())
-                    FehlerAuslösen(fehler::LeereZeichenfolge,
-                                   u"Das Feld '" + f.Name() + u"' darf keine leere Zeichenfolge enthalten.");
-            }
+            if (!vergleich) TextPrüfen(f, t);
             return Variante(std::move(t));
         }
         case dbBoolean:
@@ -372,6 +394,11 @@ Variante Speicherwert(const Field& f, const Variante& v, bool vergleich) {
 }
 
 void ZuweisungPrüfen(const Field& f, const Variante& v) {
+    if (IstTextTyp(f.Type()) && v.istText()) {  // taken as it is, not copied to be looked at
+        if (f.Type() == dbText && f.Size() > 0 && static_cast<int32_t>(v.text().size()) > f.Size())
+            FehlerAuslösen(fehler::TextZuLang, u"Der Text ist zu lang für das Feld '" + f.Name() + u"'.");
+        return;
+    }
     const Variante roh = Speicherwert(f, v, true);
     if (f.Type() == dbText && f.Size() > 0 && roh.istText() && static_cast<int32_t>(roh.text().size()) > f.Size())
         FehlerAuslösen(fehler::TextZuLang, u"Der Text ist zu lang für das Feld '" + f.Name() + u"'.");
