@@ -12,6 +12,7 @@
 #include "common/Fehlerfang.h"
 #include "platform/basic/Fehler.h"
 #include "platform/dao/Dao.h"
+#include "platform/dao/DaoIntern.h"
 
 using namespace dao;
 
@@ -250,13 +251,20 @@ TEST_F(DaoTest, SortierungGleichDerVonSqlite) {
         {u"ORDER BY [Betrag], [Name]", "ORDER BY Betrag, Name COLLATE ref"},
         {u"WHERE [Nr] > 0 ORDER BY [Name] ASC, [Nr]", "WHERE Nr > 0 ORDER BY Name COLLATE ref, Nr"},
     };
-    std::vector<std::vector<int64_t>> vonDerEngine;
-    for (const auto& f : fälle) {
-        auto rs = db_->OpenRecordset(u"SELECT * FROM [S] " + Text(f.jet));
-        std::vector<int64_t> reihe;
-        for (; !rs->EOF_(); rs->MoveNext()) reihe.push_back(rs->Bookmark());
-        vonDerEngine.push_back(reihe);
+    // On one core and on several (the parts as small as a few rows).
+    std::vector<std::vector<int64_t>> vonDerEngine, aufVielen;
+    const size_t ab = detail::SortierenParallelAb;
+    for (auto* ziel : {&vonDerEngine, &aufVielen}) {
+        detail::SortierenParallelAb = ziel == &vonDerEngine ? ab : 16;
+        for (const auto& f : fälle) {
+            auto rs = db_->OpenRecordset(u"SELECT * FROM [S] " + Text(f.jet));
+            std::vector<int64_t> reihe;
+            for (; !rs->EOF_(); rs->MoveNext()) reihe.push_back(rs->Bookmark());
+            ziel->push_back(reihe);
+        }
     }
+    detail::SortierenParallelAb = ab;
+    EXPECT_EQ(aufVielen, vonDerEngine);
     db_->Close();
     sqlite3* roh = nullptr;
     ASSERT_EQ(sqlite3_open_v2(pfad_.c_str(), &roh, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);

@@ -329,6 +329,8 @@ Abfrage SqlÜbersetzen(Verbindung& v, TextSicht sql);
 // order cannot place, which leaves SQLite to sort.
 bool SchlüsselSortieren(Verbindung& v, TextSicht sql, const std::vector<Variante>& parameter,
                         const std::vector<Sortierglied>& ordnung, std::vector<int64_t>& zeilen);
+// From how many rows the keys are made and sorted on several cores (tests lower it).
+extern size_t SortierenParallelAb;
 // A bare Jet condition on table t (the criteria of FindFirst).
 Abfrage BedingungÜbersetzen(Verbindung& v, const TableDefPtr& t, TextSicht kriterium);
 
