@@ -108,7 +108,7 @@ void FehlerMerken(const std::exception& e) {
 Fehlerfalle::Fehlerfalle(std::function<::Text()> meldung, bool abbruchSetztFlag)
     : meldung_(std::move(meldung)), abbruchSetztFlag_(abbruchSetztFlag) {}
 
-bool Fehlerfalle::operator()(const std::function<void()>& schritt) {
+bool Fehlerfalle::operator()(Schritt schritt) {
     for (;;) {
         try {
             schritt();
@@ -127,7 +127,7 @@ bool Fehlerfalle::operator()(const std::function<void()>& schritt) {
     }
 }
 
-void Fehlerfalle::ohneFehler(const std::function<void()>& schritt) {
+void Fehlerfalle::ohneFehler(Schritt schritt) {
     try {
         schritt();
     } catch (const std::exception& e) {

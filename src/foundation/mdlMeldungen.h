@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
+#include <type_traits>
 
 #include "platform/basic/Fehler.h"
 #include "platform/basic/Text.h"
@@ -42,15 +44,31 @@ Fehlerreaktion FehlerAnzeigen(Variante& Text);
 // trap of its own propagates into the caller's step, so retry repeats the call.
 class Fehlerfalle {
 public:
+    // A step as the trap runs it: at once, so it is referred to, not copied (a copy
+    // into a std::function costs an allocation for most steps, millions of them in
+    // a long run).
+    class Schritt {
+    public:
+        template <class F, class = std::enable_if_t<!std::is_same_v<std::decay_t<F>, Schritt>>>
+        Schritt(F&& f)  // NOLINT: taken where a step is passed
+            : objekt_(const_cast<void*>(static_cast<const void*>(std::addressof(f)))),
+              aufruf_([](void* o) { (*static_cast<std::remove_reference_t<F>*>(o))(); }) {}
+        void operator()() const { aufruf_(objekt_); }
+
+    private:
+        void* objekt_;
+        void (*aufruf_)(void*);
+    };
+
     explicit Fehlerfalle(std::function<::Text()> meldung, bool abbruchSetztFlag = true);
 
     // Runs one step; false when the user chose abort (the procedure must leave).
-    bool operator()(const std::function<void()>& schritt);
+    bool operator()(Schritt schritt);
     // Whether abort was chosen in this trap.
     bool abgebrochen() const { return abgebrochen_; }
 
     // A step run with errors skipped, without a message.
-    static void ohneFehler(const std::function<void()>& schritt);
+    static void ohneFehler(Schritt schritt);
 
 private:
     std::function<::Text()> meldung_;
