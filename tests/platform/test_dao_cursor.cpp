@@ -46,6 +46,15 @@ struct Cursor : ::testing::Test {
         return aus;
     }
     int32_t Nr(const RecordsetPtr& rs) { return rs->Fields()[u"Nr"]->Value().alsLong(); }
+    // Up to n rows of rs from position `ab`, read field by field through a clone of it.
+    static std::vector<std::vector<Variante>> Einzeln(const RecordsetPtr& rs, int32_t ab, int32_t n) {
+        auto ref = rs->Clone();
+        ref->Move(ab);
+        std::vector<std::vector<Variante>> werte(2);
+        for (; n > 0 && !ref->EOF_(); --n, ref->MoveNext())
+            for (int c = 0; c < 2; ++c) werte[static_cast<size_t>(c)].push_back(ref->Fields()[c]->Value());
+        return werte;
+    }
 };
 }  // namespace
 
@@ -392,14 +401,7 @@ TEST_F(Cursor, GetRowsInChunksSeesChangesBetweenThem) {
     auto rs = db->OpenRecordset(u"SELECT * FROM [T] ORDER BY [Name]");
     auto klon = rs->Clone();
     // The reference for every chunk: the rows' values field by field.
-    auto erwartet = [&](int32_t ab, int32_t n) {
-        auto ref = rs->Clone();
-        ref->Move(ab);
-        std::vector<std::vector<Variante>> werte(2);
-        for (; n > 0 && !ref->EOF_(); --n, ref->MoveNext())
-            for (int c = 0; c < 2; ++c) werte[static_cast<size_t>(c)].push_back(ref->Fields()[c]->Value());
-        return werte;
-    };
+    auto erwartet = [&](int32_t ab, int32_t n) { return Einzeln(rs, ab, n); };
     std::vector<std::vector<Variante>> z = rs->GetRows(5);
     EXPECT_EQ(z, erwartet(0, 5));
     // Edited ahead of the read, through a clone.
@@ -571,14 +573,7 @@ TEST_F(Cursor, SortierteMengeÜberVieleFensterGelesen) {
     auto rs = db->OpenRecordset(u"SELECT * FROM [T] ORDER BY [Name] DESC");
     auto klon = rs->Clone();
     // The reference: the rows from position `ab`, field by field, each looked up.
-    auto erwartet = [&](int32_t ab, int32_t n) {
-        auto ref = rs->Clone();
-        ref->Move(ab);
-        std::vector<std::vector<Variante>> werte(2);
-        for (; n > 0 && !ref->EOF_(); --n, ref->MoveNext())
-            for (int c = 0; c < 2; ++c) werte[static_cast<size_t>(c)].push_back(ref->Fields()[c]->Value());
-        return werte;
-    };
+    auto erwartet = [&](int32_t ab, int32_t n) { return Einzeln(rs, ab, n); };
     auto ändern = [&](int32_t position, int32_t nr) {
         klon->MoveFirst();
         klon->Move(position);

@@ -4,6 +4,8 @@
 #include <unicode/ucol.h>
 
 #include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -65,6 +67,21 @@ struct Zelle {
     TextSicht text;
 };
 Zelle ZelleLesen(const Field& f, sqlite3_stmt* s, int spalte);
+// A number's bytes kept among UTF-16 units (the engine's in-memory rows and keys).
+template <class T>
+void EinheitenAnhängen(std::vector<char16_t>& d, const T& wert) {
+    static_assert(sizeof(T) % sizeof(char16_t) == 0);
+    char16_t einheiten[sizeof(T) / sizeof(char16_t)];
+    std::memcpy(einheiten, &wert, sizeof(T));
+    d.insert(d.end(), std::begin(einheiten), std::end(einheiten));
+}
+template <class T>
+T EinheitenHolen(const char16_t*& p) {
+    T wert;
+    std::memcpy(&wert, p, sizeof(T));
+    p += sizeof(T) / sizeof(char16_t);
+    return wert;
+}
 // The cell typed by the field's Jet type.
 Variante Umwandeln(const Field& f, const Zelle& z);
 // The stored column value, typed by the field's Jet type.

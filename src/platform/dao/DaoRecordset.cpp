@@ -239,7 +239,7 @@ constexpr int kSprünge = 8;
 }  // namespace
 
 namespace detail {
-size_t FensterBytes = size_t{64} << 20;
+size_t FensterBytes = size_t{128} << 20;
 }
 
 // In rowid order: (re)starts the statement at a seek to the current row, prepared

@@ -38,7 +38,7 @@ public:
                 const auto* t = static_cast<const char16_t*>(sqlite3_column_text16(s, spalte));
                 const auto n = static_cast<uint32_t>(sqlite3_column_bytes16(s, spalte) / 2);
                 d_.push_back(kText);
-                anhängenRoh(n);
+                EinheitenAnhängen(d_, n);
                 d_.insert(d_.end(), t, t + n);
                 return true;
             }
@@ -49,15 +49,9 @@ public:
     const char16_t* daten() const { return d_.data(); }
 
 private:
-    template <class T>
-    void anhängenRoh(const T& w) {
-        const size_t n = d_.size();
-        d_.resize(n + sizeof(T) / sizeof(char16_t));
-        std::memcpy(d_.data() + n, &w, sizeof(T));
-    }
     void zahl(double d) {
         d_.push_back(kZahl);
-        anhängenRoh(d);
+        EinheitenAnhängen(d_, d);
     }
     std::vector<char16_t> d_;
 };
@@ -83,14 +77,9 @@ public:
         const char16_t klasse = *p++;
         ziel.push_back(static_cast<char>(klasse));
         if (klasse == kZahl) {
-            double d;
-            std::memcpy(&d, p, sizeof d);
-            p += sizeof d / sizeof(char16_t);
-            zahl(ziel, d);
+            zahl(ziel, EinheitenHolen<double>(p));
         } else if (klasse == kText) {
-            uint32_t n;
-            std::memcpy(&n, p, sizeof n);
-            p += sizeof n / sizeof(char16_t);
+            const auto n = EinheitenHolen<uint32_t>(p);
             // The key ends in its single zero byte, which sorts a shorter key first.
             const auto länge = static_cast<int32_t>(n);
             int32_t k = ucol_getSortKey(sortierung_, p, länge, puffer_.data(), static_cast<int32_t>(puffer_.size()));

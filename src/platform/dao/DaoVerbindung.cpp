@@ -214,29 +214,15 @@ void StellenfunktionAnmelden(sqlite3* db) {
 // ---- windows of a sorted set ----
 
 namespace {
-template <class T>
-void Anhängen(std::vector<char16_t>& d, const T& wert) {
-    static_assert(sizeof(T) % sizeof(char16_t) == 0);
-    const size_t n = d.size();
-    d.resize(n + sizeof(T) / sizeof(char16_t));
-    std::memcpy(d.data() + n, &wert, sizeof(T));
-}
-template <class T>
-T Holen(const char16_t*& p) {
-    T wert;
-    std::memcpy(&wert, p, sizeof(T));
-    p += sizeof(T) / sizeof(char16_t);
-    return wert;
-}
 
 void ZelleAnhängen(std::vector<char16_t>& d, const Zelle& z) {
     d.push_back(static_cast<char16_t>(z.art));
     switch (z.art) {
         case Zelle::Null: break;
-        case Zelle::Ganz: Anhängen(d, z.ganz); break;
-        case Zelle::Zahl: Anhängen(d, z.zahl); break;
+        case Zelle::Ganz: EinheitenAnhängen(d, z.ganz); break;
+        case Zelle::Zahl: EinheitenAnhängen(d, z.zahl); break;
         case Zelle::Text:
-            Anhängen(d, static_cast<uint32_t>(z.text.size()));
+            EinheitenAnhängen(d, static_cast<uint32_t>(z.text.size()));
             d.insert(d.end(), z.text.begin(), z.text.end());
             break;
     }
@@ -305,10 +291,10 @@ bool Fenster::zeile(int64_t stelle, int64_t rowid, std::vector<Zelle>& zellen) c
         z.art = static_cast<Zelle::Art>(*p++);
         switch (z.art) {
             case Zelle::Null: break;
-            case Zelle::Ganz: z.ganz = Holen<int64_t>(p); break;
-            case Zelle::Zahl: z.zahl = Holen<double>(p); break;
+            case Zelle::Ganz: z.ganz = EinheitenHolen<int64_t>(p); break;
+            case Zelle::Zahl: z.zahl = EinheitenHolen<double>(p); break;
             case Zelle::Text: {
-                const auto n = Holen<uint32_t>(p);
+                const auto n = EinheitenHolen<uint32_t>(p);
                 z.text = TextSicht(p, n);
                 p += n;
                 break;
@@ -410,37 +396,26 @@ Zelle ZelleLesen(const Field& f, sqlite3_stmt* s, int spalte) {
     if (art == SQLITE_NULL) return z;
     switch (f.Type()) {
         case dbText:
-        case dbMemo: break;
+        case dbMemo: z.art = Zelle::Text; break;
         case dbBoolean:
         case dbByte:
         case dbInteger:
         case dbLong:
-        case dbCurrency:
-            z.art = Zelle::Ganz;
-            z.ganz = sqlite3_column_int64(s, spalte);
-            return z;
+        case dbCurrency: z.art = Zelle::Ganz; break;
         case dbSingle:
         case dbDouble:
         case dbDate:
-        case dbTime:
-            z.art = Zelle::Zahl;
-            z.zahl = sqlite3_column_double(s, spalte);
-            return z;
-        default:
-            if (art == SQLITE_INTEGER) {
-                z.art = Zelle::Ganz;
-                z.ganz = sqlite3_column_int64(s, spalte);
-                return z;
-            }
-            if (art == SQLITE_FLOAT) {
-                z.art = Zelle::Zahl;
-                z.zahl = sqlite3_column_double(s, spalte);
-                return z;
-            }
+        case dbTime: z.art = Zelle::Zahl; break;
+        default: z.art = art == SQLITE_INTEGER ? Zelle::Ganz : art == SQLITE_FLOAT ? Zelle::Zahl : Zelle::Text;
     }
-    const auto* t = static_cast<const char16_t*>(sqlite3_column_text16(s, spalte));
-    z.art = Zelle::Text;
-    z.text = TextSicht(t, static_cast<size_t>(sqlite3_column_bytes16(s, spalte)) / 2);
+    if (z.art == Zelle::Ganz) {
+        z.ganz = sqlite3_column_int64(s, spalte);
+    } else if (z.art == Zelle::Zahl) {
+        z.zahl = sqlite3_column_double(s, spalte);
+    } else {
+        const auto* t = static_cast<const char16_t*>(sqlite3_column_text16(s, spalte));
+        z.text = TextSicht(t, static_cast<size_t>(sqlite3_column_bytes16(s, spalte)) / 2);
+    }
     return z;
 }
 
