@@ -248,7 +248,7 @@ private:
     void füllen();
     void brauchtAktuellen() const;
     void zeileLaden();
-    detail::Anweisung& zeileSuchen(int64_t rowid) const;
+    detail::Anweisung& zeileSuchen(int64_t rowid, bool nurDasein = false) const;
     Variante wert(int32_t spalte);
     void setzen(int32_t spalte, const Variante& v);
     void offen() const;

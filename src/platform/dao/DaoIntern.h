@@ -90,14 +90,15 @@ inline Variante Lesen(const Field& f, sqlite3_stmt* s, int spalte) { return Umwa
 // Statements and facts of one table, kept until its structure changes.
 struct Tabellenvorrat {
     std::unique_ptr<Anweisung> leser;                            // row by rowid
+    std::unique_ptr<Anweisung> dasein;                           // whether a rowid is there
     std::map<std::string, std::unique_ptr<Anweisung>> einfügen;  // by the written fields
     std::map<std::string, std::unique_ptr<Anweisung>> ändern;
     std::vector<bool> primär;  // per field
     bool primärBekannt = false;
 };
 
-// Each row's place in a recordset's fixed order. The stream sorts by it: integers,
-// not the set's sort keys again through the collation.
+// Each row's place in a recordset's fixed order: which rows a window keeps, and
+// where in it.
 class Stellenbuch {
 public:
     void füllen(const std::vector<int64_t>& zeilen);
@@ -273,7 +274,8 @@ struct Verbindung {
     void strukturHaken();      // collection hooks
     std::weak_ptr<Verbindung> selbst;
     Tabellenvorrat& vorratVon(const TableDef& t);
-    Anweisung& zeilenLeser(const TableDef& t);
+    // Reads the row of a rowid (its first parameter); `nurDasein`: only whether it is there.
+    Anweisung& zeilenLeser(const TableDef& t, bool nurDasein = false);
     void schreibbar();   // read-only: 3027; else the log is switched on (below)
     void offen() const;  // closed: 3420
 

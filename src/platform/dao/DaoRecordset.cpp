@@ -173,10 +173,10 @@ void Recordset::Move(int32_t n) {
     pos_ = ziel < -1 ? -1 : ziel > anzahl ? anzahl : ziel;
 }
 
-// The table's row reader stepped onto row `rowid`, to be reset after reading; the
-// deleted-record error when the row is gone.
-Anweisung& Recordset::zeileSuchen(int64_t rowid) const {
-    auto& a = db_->zeilenLeser(*tabelle_);
+// The table's row reader (`nurDasein`: its check that the row is there) stepped onto
+// row `rowid`, to be reset after reading; the deleted-record error when the row is gone.
+Anweisung& Recordset::zeileSuchen(int64_t rowid, bool nurDasein) const {
+    auto& a = db_->zeilenLeser(*tabelle_, nurDasein);
     a.bindenGanz(1, rowid);
     if (!a.schritt()) {
         a.zurück();
@@ -390,7 +390,7 @@ void Recordset::Edit() {
     db_->schreibenVorbereiten(*tabelle_);
     // The row must still be there; its values are read when asked for (or for the
     // key and required checks of Update), not converted here for every edit.
-    if (geladen_ != zeilen_[static_cast<size_t>(pos_)]) zeileSuchen(zeilen_[static_cast<size_t>(pos_)]).zurück();
+    if (geladen_ != zeilen_[static_cast<size_t>(pos_)]) zeileSuchen(zeilen_[static_cast<size_t>(pos_)], true).zurück();
     puffer_.assign(tabelle_->Fields().liste().size(), Variante::Empty());
     modus_ = 2;
 }

@@ -564,12 +564,14 @@ void Verbindung::offen() const {
 
 Tabellenvorrat& Verbindung::vorratVon(const TableDef& t) { return vorrat[&t]; }
 
-Anweisung& Verbindung::zeilenLeser(const TableDef& t) {
-    auto& a = vorrat[&t].leser;
+Anweisung& Verbindung::zeilenLeser(const TableDef& t, bool nurDasein) {
+    auto& a = nurDasein ? vorrat[&t].dasein : vorrat[&t].leser;
     if (!a) {
         Text sql = u"SELECT ";
         const auto& felder = const_cast<TableDef&>(t).Fields().liste();
-        for (size_t i = 0; i < felder.size(); ++i) sql += (i ? u"," : u"") + SqlName(felder[i]->Name());
+        if (nurDasein) sql += u"1";
+        else
+            for (size_t i = 0; i < felder.size(); ++i) sql += (i ? u"," : u"") + SqlName(felder[i]->Name());
         sql += u" FROM " + SqlName(t.Name()) + u" WHERE rowid=?";
         a = std::make_unique<Anweisung>(db, sql);
     }
