@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -144,8 +145,18 @@ void Parallel(size_t teile, F f) {
         }
     };
     std::vector<std::thread> threads;
-    for (size_t t = 1; t < teile; ++t) threads.emplace_back(sicher, t);
+    size_t hier = 1;  // parts no thread could be started for run here
+    for (size_t t = 1; t < teile; ++t) {
+        try {
+            threads.emplace_back(sicher, t);
+        } catch (const std::system_error&) {
+            hier = t;
+            break;
+        }
+        hier = t + 1;
+    }
     sicher(0);
+    for (size_t t = hier; t < teile; ++t) sicher(t);
     for (auto& th : threads) th.join();
 }
 
