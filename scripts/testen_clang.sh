@@ -47,6 +47,9 @@ for z in xls_fuzz fuzz_access_kopf fuzz_dbase fuzz_jet4; do
   else
     tail -n 60 "$korpus/$z.log"
     ls "$korpus/funde" | sed 's/^/finding: /'
+    # The input itself, so that a finding can be replayed after the folder is gone
+    # (base64 -d > f; build-clang/fuzz/<target> f).
+    for f in "$korpus/funde/$z"-*; do [ -f "$f" ] && echo "$(basename "$f") base64: $(base64 -w0 "$f")"; done
     fehler=1
   fi
   i=$((i + 1))

@@ -554,6 +554,17 @@ TEST(Jet4Zeilen, WeistWerteAbDieDasFeldNichtFasst) {
     }
 }
 
+// A definition whose column number needs more than a row's column count (a broken
+// file) is refused before anything is written, not written past the row's end.
+TEST(Jet4Zeilen, WeistSpaltennummernUeberDieZeilenbreiteAb) {
+    ACCESS_FIXTUREN_NOETIG();
+    Probe p({{u"ID", kLong, 0, true, true}, {u"Text", kText, 20}});
+    p.def.spalten[1].nummer = 65535;
+    const auto vorher = p.datei.Inhalt();
+    EXPECT_THROW(Zeilenschreiber(p.datei, p.def), NichtSchreibbar);
+    EXPECT_TRUE(p.datei.Inhalt() == vorher);
+}
+
 // Rows appended to a table Access wrote go on after its rows, and the driver reads both.
 TEST(Jet4Zeilen, HaengtZeilenAnEineAccessTabelleAn) {
     ACCESS_FIXTUREN_NOETIG();

@@ -431,7 +431,8 @@ std::vector<uint8_t> Schlüssel(const Tabellendef& def, const RealerIndex& index
                               is.aufsteigend);
             continue;
         }
-        if (k >= werte.size()) throw std::invalid_argument("jet4: fewer values than columns");
+        if (k >= werte.size())  // an index over a column the table lacks: a broken definition
+            throw NichtSchreibbar(u"Ein Index der Tabelle verweist auf eine Spalte, die die Tabelle nicht hat.");
         SchlüsselAnhängen(schlüssel, spalte, werte[k], is.aufsteigend);
     }
     return schlüssel;
@@ -492,11 +493,13 @@ void IndexBauen(Datei& datei, const Tabellendef& def, RealerIndex& index, Nutzun
     }
     for (size_t i = 0; i < e->size(); ++i) {
         const Indexeintrag& x = (*e)[i];
-        if (x.schlüssel.empty()) throw std::invalid_argument("jet4: empty index key");
+        // Only a broken definition (an index over no column) gives an empty key.
+        if (x.schlüssel.empty())
+            throw NichtSchreibbar(u"Ein Index der Tabelle hat keine Spalte, aus der sich ein Schlüssel bilden lässt.");
         if (x.schlüssel.size() > kSchlüsselHöchstens)
             throw NichtSchreibbar(u"Ein Indexschlüssel der Tabelle ist länger, als eine Indexseite fassen kann (" +
                                   ausUtf8(std::to_string(x.schlüssel.size())) + u" Bytes).");
-        if (i > 0 && x == (*e)[i - 1]) throw std::invalid_argument("jet4: an index entry appears twice");
+        if (i > 0 && x == (*e)[i - 1]) throw NichtSchreibbar(u"Ein Eintrag eines Index der Tabelle kommt doppelt vor.");
     }
 
     // The old tree goes first, so its pages can be taken again.

@@ -593,7 +593,12 @@ Zeilenschreiber::Zeilenschreiber(Datei& datei, Tabellendef& def)
     }
     std::sort(z.var.begin(), z.var.end(),
               [&](size_t a, size_t b) { return def.spalten[a].varIndex < def.spalten[b].varIndex; });
-    z.spaltenzahl = static_cast<uint16_t>(std::max<size_t>(def.nächsteSpalte, höchsteNummer));
+    // A column numbered 65535 would need a count the row cannot hold (the mask would
+    // come out empty and the row be written past its end).
+    const size_t spaltenzahl = std::max<size_t>(def.nächsteSpalte, höchsteNummer);
+    if (spaltenzahl > UINT16_MAX)
+        throw NichtSchreibbar(u"Die Tabelle hat mehr Spaltennummern, als eine Zeile der Datei fassen kann.");
+    z.spaltenzahl = static_cast<uint16_t>(spaltenzahl);
     z.maske = (z.spaltenzahl + size_t{7}) / 8;
 
     // Go on where the table has room, as Access does: its last owned page with free space.
@@ -787,8 +792,9 @@ void Zeilenschreiber::zeileBauen(size_t größe) {
         const Spalte& s = def_.spalten[i];
         if (!z.da[i]) continue;
         maske[s.nummer / 8] = static_cast<uint8_t>(maske[s.nummer / 8] | (1u << (s.nummer % 8)));
-        if (s.Fest() && s.typ != kBoolean)
-            std::memcpy(b.data() + 2 + s.festOffset, z.daten[i].data(), z.daten[i].size());
+        // A broken definition may give a fixed column no bytes or more than its place.
+        const size_t n = std::min(z.daten[i].size(), FesteGröße(s));
+        if (s.Fest() && s.typ != kBoolean && n > 0) std::memcpy(b.data() + 2 + s.festOffset, z.daten[i].data(), n);
     }
     if (!z.varZahl) return;
     size_t pos = 2 + z.festEnde, eintrag = 0;
