@@ -280,7 +280,6 @@ private:
     Sammlung<Field> felder_;
     std::unique_ptr<detail::Strom> strom_;  // reading in order, see DaoIntern.h
     void stromBeenden();
-    void zeilenGeändert();
     void stromStarten();
     void fensterLaden();
     detail::Strom* stromAnPosition(bool sortiertStarten);

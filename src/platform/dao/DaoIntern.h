@@ -48,6 +48,8 @@ Text Speichername(TextSicht name);
 Text Nutzername(TextSicht gespeichert);
 // Bezeichner of the Speichername: how every user name goes into SQL.
 inline Text SqlName(TextSicht name) { return Bezeichner(Speichername(name)); }
+// ",a,b,..." of every field of t, in their order: what follows "SELECT rowid".
+Text Spaltenliste(TableDef& t);
 bool IstTextTyp(int16_t typ);
 
 // A value as stored for field f: Null, an integer (Long/Variante int64), a double or a
@@ -67,6 +69,11 @@ struct Zelle {
     TextSicht text;
 };
 Zelle ZelleLesen(const Field& f, sqlite3_stmt* s, int spalte);
+// Column i of the row `s` stands on as text ("" for Null).
+inline Text SpaltenText(sqlite3_stmt* s, int i) {
+    const auto* t = static_cast<const char16_t*>(sqlite3_column_text16(s, i));
+    return t ? Text(t, static_cast<size_t>(sqlite3_column_bytes16(s, i)) / 2) : Text();
+}
 // A number's bytes kept among UTF-16 units (the engine's in-memory rows and keys).
 template <class T>
 void EinheitenAnhängen(std::vector<char16_t>& d, const T& wert) {
@@ -129,9 +136,7 @@ inline constexpr const char* kStellenbuchArt = "purivo_stellenbuch";
 // order needs no sort of whole rows, and a window sized to a budget bounds memory.
 class Fenster {
 public:
-    bool geladen() const { return von_ < bis_; }
     bool enthält(int64_t stelle) const { return stelle >= von_ && stelle < bis_; }
-    int64_t bis() const { return bis_; }
     void leeren();
     // `einheiten`: the UTF-16 units a row is expected to take.
     void laden(Verbindung& v, TableDef& t, Stellenbuch& stellen, int64_t von, int64_t bis, size_t einheiten);

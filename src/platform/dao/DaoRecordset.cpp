@@ -96,7 +96,6 @@ void Recordset::füllen() {
     if (ordnung_.empty() || !detail::SchlüsselSortieren(*db_, schlüsselSql_, parameter_, ordnung_, zeilen_)) {
         Anweisung a(db_->db, sql_);
         for (size_t i = 0; i < parameter_.size(); ++i) a.binden(static_cast<int>(i + 1), parameter_[i]);
-        zeilen_.clear();
         while (a.schritt()) zeilen_.push_back(sqlite3_column_int64(a.s(), 0));
     }
     aufsteigend_ = std::adjacent_find(zeilen_.begin(), zeilen_.end(), std::greater_equal<>()) == zeilen_.end();
@@ -224,11 +223,6 @@ void Recordset::setzen(int32_t spalte, const Variante& v) {
     puffer_[i] = v.istEmpty() ? Variante::Null() : v;
 }
 
-// The set's rows changed: the places the windows are read by no longer hold.
-void Recordset::zeilenGeändert() {
-    if (strom_) strom_->stellenGültig = false;
-}
-
 namespace {
 // In rowid order: how far the set may move on, and how many rows outside the set the
 // stream may pass, before a seek is cheaper than stepping.
@@ -250,10 +244,8 @@ void Recordset::stromStarten() {
     if (s.a) {
         s.a->zurück();
     } else {
-        Text sql = u"SELECT rowid";
-        for (auto& f : tabelle_->Fields().liste()) sql += u"," + SqlName(f->Name());
-        s.a = std::make_unique<Anweisung>(v.db, sql + u" FROM " + SqlName(tabelle_->Name()) +
-                                                    u" WHERE rowid>=?1 ORDER BY rowid");
+        s.a = std::make_unique<Anweisung>(v.db, u"SELECT rowid" + detail::Spaltenliste(*tabelle_) + u" FROM " +
+                                                    SqlName(tabelle_->Name()) + u" WHERE rowid>=?1 ORDER BY rowid");
         v.ströme.insert(&s);
     }
     s.pos = pos_;
@@ -581,7 +573,7 @@ void Recordset::Delete() {
     db_->zeileGeändert(*tabelle_, zeilen_[static_cast<size_t>(pos_)]);
     stromBeenden();  // the set's positions move up behind the stream's
     zeilen_.erase(zeilen_.begin() + pos_);
-    zeilenGeändert();
+    if (strom_) strom_->stellenGültig = false;  // the places the windows are read by moved
     gelöscht_ = true;
     geladen_ = -1;
 }

@@ -5,11 +5,6 @@
 namespace dao::detail {
 namespace {
 
-Text SpaltenText(sqlite3_stmt* s, int i) {
-    const auto* t = static_cast<const char16_t*>(sqlite3_column_text16(s, i));
-    return t ? Text(t, static_cast<size_t>(sqlite3_column_bytes16(s, i)) / 2) : Text();
-}
-
 speicher::TabellenBeschreibung Beschreibung(TableDef& t) {
     speicher::TabellenBeschreibung b;
     b.name = t.Name();

@@ -303,11 +303,6 @@ RelationPtr Database::CreateRelation(Text name, Text tabelle, Text fremdTabelle,
 
 namespace detail {
 namespace {
-Text SpaltenText(sqlite3_stmt* s, int i) {
-    const auto* t = static_cast<const char16_t*>(sqlite3_column_text16(s, i));
-    return t ? Text(t, static_cast<size_t>(sqlite3_column_bytes16(s, i)) / 2) : Text();
-}
-
 // A table as the engine makes it: untyped columns without constraints, only the
 // engine's own indexes, no trigger or view in the file. SQLite drops any of its
 // columns that no index holds, so a drop can wait without an error coming later.

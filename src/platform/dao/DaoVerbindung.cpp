@@ -227,13 +227,13 @@ void ZelleAnhängen(std::vector<char16_t>& d, const Zelle& z) {
             break;
     }
 }
+}  // namespace
 
 Text Spaltenliste(TableDef& t) {
     Text sql;
     for (auto& f : t.Fields().liste()) sql += u"," + SqlName(f->Name());
     return sql;
 }
-}  // namespace
 
 void Fenster::leeren() {
     von_ = bis_ = 0;
@@ -312,9 +312,12 @@ void SortierungAnmelden(sqlite3* db, const char16_t* name, UCollator* sortierung
 }
 
 namespace {
-void TextPrüfen(const Field& f, TextSicht t) {
+void LängePrüfen(const Field& f, TextSicht t) {
     if (f.Type() == dbText && f.Size() > 0 && static_cast<int32_t>(t.size()) > f.Size())
         FehlerAuslösen(fehler::TextZuLang, u"Der Text ist zu lang für das Feld '" + f.Name() + u"'.");
+}
+void TextPrüfen(const Field& f, TextSicht t) {
+    LängePrüfen(f, t);
     if (t.empty() && !f.AllowZeroLength())
         FehlerAuslösen(fehler::LeereZeichenfolge,
                        u"Das Feld '" + f.Name() + u"' darf keine leere Zeichenfolge enthalten.");
@@ -322,21 +325,9 @@ void TextPrüfen(const Field& f, TextSicht t) {
 }  // namespace
 
 bool AlsSpeicherwertPrüfen(const Field& f, const Variante& v) {
-    if (!v.istText()) return false;
-    switch (f.Type()) {
-        case dbText:
-        case dbMemo: TextPrüfen(f, v.text()); return true;
-        case dbBoolean:
-        case dbByte:
-        case dbInteger:
-        case dbLong:
-        case dbCurrency:
-        case dbSingle:
-        case dbDate:
-        case dbTime:
-        case dbDouble: return false;
-        default: return true;
-    }
+    if (!v.istText() || !IstTextTyp(f.Type())) return false;
+    TextPrüfen(f, v.text());
+    return true;
 }
 
 Variante Speicherwert(const Field& f, const Variante& v, bool vergleich) {
@@ -381,8 +372,7 @@ Variante Speicherwert(const Field& f, const Variante& v, bool vergleich) {
 
 void ZuweisungPrüfen(const Field& f, const Variante& v) {
     if (IstTextTyp(f.Type()) && v.istText()) {  // taken as it is, not copied to be looked at
-        if (f.Type() == dbText && f.Size() > 0 && static_cast<int32_t>(v.text().size()) > f.Size())
-            FehlerAuslösen(fehler::TextZuLang, u"Der Text ist zu lang für das Feld '" + f.Name() + u"'.");
+        LängePrüfen(f, v.text());
         return;
     }
     const Variante roh = Speicherwert(f, v, true);
@@ -593,11 +583,6 @@ std::vector<Text> Teilen(TextSicht s, char16_t t) {
         a = e + 1;
     }
     return teile;
-}
-
-Text SpaltenText(sqlite3_stmt* s, int i) {
-    const auto* t = static_cast<const char16_t*>(sqlite3_column_text16(s, i));
-    return t ? Text(t, static_cast<size_t>(sqlite3_column_bytes16(s, i)) / 2) : Text();
 }
 
 // A table that the engine did not create: its fields from the declared types.
