@@ -175,8 +175,8 @@ void Vergleichsdaten::Neu(const std::vector<Spaltenplan>& plan) {
     kennung_.clear();
     zellen_.clear();
     teile_.clear();
-    zeichen_.clear();
-    wörter_.clear();
+    zeichen_.leeren();
+    wörter_.leeren();
     plan_ = plan;
     planGesetzt_ = true;
     teileJeZeile_ = 0;
@@ -233,7 +233,6 @@ Wertsicht Vergleichsdaten::sichtBilden(const Variante& wert, bool ziffern) {
         Text umgewandelt;
         if (!wert.istText()) umgewandelt = wert.alsText();
         const TextSicht t = wert.istText() ? TextSicht(wert.text()) : TextSicht(umgewandelt);
-        w.anfang = static_cast<uint32_t>(zeichen_.size());
         w.länge = static_cast<uint32_t>(t.size());
         if (ziffern) {
             w.numerisch = IsNumeric(wert);
@@ -241,14 +240,17 @@ Wertsicht Vergleichsdaten::sichtBilden(const Variante& wert, bool ziffern) {
             // Compared only through the trapped path, which overflows on it.
             w.wörter = 1;
         } else {
-            w.erstesWort = static_cast<uint32_t>(wörter_.size());
-            w.maske = WörterBilden(t, wörter_);
-            const size_t n = wörter_.size() - w.erstesWort;
+            // A text has at most one word more than it has characters.
+            std::vector<Wort>& ziel = wörter_.platz(t.size() + 1, w.erstesWort);
+            const size_t vorher = ziel.size();
+            w.maske = WörterBilden(t, ziel);
+            const size_t n = ziel.size() - vorher;
             w.wörter = static_cast<uint16_t>(std::min<size_t>(n, 65535));
             // Beyond 255 words the comparison overflows anyway; the count suffices.
-            if (n > 255) wörter_.resize(w.erstesWort);
+            if (n > 255) ziel.resize(vorher);
         }
-        zeichen_.append(t);
+        std::vector<char16_t>& ziel = zeichen_.platz(t.size(), w.anfang);
+        ziel.insert(ziel.end(), t.begin(), t.end());
         w.zustand = Zustand::Text;
     } catch (const std::exception&) {
         w = Wertsicht{};

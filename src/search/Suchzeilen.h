@@ -17,7 +17,9 @@
 // search sets them before its first pass and does not change them while the
 // passes run. Two blocks compared with each other must be filled under the same
 // typing.
+#include <algorithm>
 #include <cstdint>
+#include <stdexcept>
 #include <vector>
 
 #include "foundation/mdlFeldtypen.h"
@@ -62,6 +64,35 @@ struct Wertsicht {
     bool numerisch = false;  // digit parts
 };
 
+// Elements appended in blocks of 2^Bits, addressed by one number (the block in the
+// high bits, the place in the low ones): a store of a million records grows without
+// ever copying what it holds, and without needing it twice while it grows. An
+// appended run never crosses a block; one longer than a block gets a block of its own.
+template <class T, unsigned Bits>
+class Blockspeicher {
+public:
+    static constexpr size_t kBlock = size_t{1} << Bits;
+    // The block to append up to `n` elements to; `anfang` gets the number of the first.
+    std::vector<T>& platz(size_t n, uint32_t& anfang) {
+        if (blöcke_.empty() || blöcke_.back().size() + n > kBlock) {
+            if (blöcke_.size() >= (size_t{1} << (32 - Bits))) throw std::length_error("Blockspeicher voll");
+            blöcke_.emplace_back();
+            // The first block grows as needed, so a small store stays small.
+            if (blöcke_.size() > 1) blöcke_.back().reserve(std::max(n, kBlock));
+        }
+        anfang = static_cast<uint32_t>(((blöcke_.size() - 1) << Bits) | blöcke_.back().size());
+        return blöcke_.back();
+    }
+    const T* zeiger(uint32_t anfang) const {
+        const size_t b = anfang >> Bits;
+        return b < blöcke_.size() ? blöcke_[b].data() + (anfang & (kBlock - 1)) : nullptr;
+    }
+    void leeren() { blöcke_.clear(); }
+
+private:
+    std::vector<std::vector<T>> blöcke_;
+};
+
 // The cells of one row, one per plan column: filled, Empty/Null/"", or not readable.
 inline constexpr uint8_t ZelleGefüllt = 0, ZelleLeer = 1, ZelleFehler = 2;
 
@@ -73,10 +104,10 @@ public:
     int32_t Slotzahl() const { return static_cast<int32_t>(kennung_.size()); }
     const uint8_t* Zellen(int32_t slot) const { return zellen_.data() + static_cast<size_t>(slot) * plan_.size(); }
     const Wertsicht* Teile(int32_t slot) const { return teile_.data() + static_cast<size_t>(slot) * teileJeZeile_; }
-    TextSicht Zeichen(const Wertsicht& w) const { return TextSicht(zeichen_.data() + w.anfang, w.länge); }
-    Wortliste Wörter(const Wertsicht& w) const {
-        return {Zeichen(w), wörter_.data() + w.erstesWort, w.wörter, w.maske};
+    TextSicht Zeichen(const Wertsicht& w) const {
+        return w.länge ? TextSicht(zeichen_.zeiger(w.anfang), w.länge) : TextSicht();
     }
+    Wortliste Wörter(const Wertsicht& w) const { return {Zeichen(w), wörter_.zeiger(w.erstesWort), w.wörter, w.maske}; }
 
     // Empties every slot and takes `plan`.
     void Neu(const std::vector<Spaltenplan>& plan);
@@ -103,8 +134,8 @@ private:
     std::vector<uint64_t> kennung_;  // per slot; 0: empty
     std::vector<uint8_t> zellen_;
     std::vector<Wertsicht> teile_;
-    std::u16string zeichen_;
-    std::vector<Wort> wörter_;
+    Blockspeicher<char16_t, 20> zeichen_;
+    Blockspeicher<Wort, 18> wörter_;
 };
 
 // The comparison of two prepared slots (the same or two stores), without the

@@ -14,6 +14,7 @@
 #include "common/Fehlerfang.h"
 #include "common/TempVerzeichnis.h"
 #include "platform/dao/Dao.h"
+#include "platform/dao/DaoIntern.h"
 
 using namespace dao;
 
@@ -119,6 +120,59 @@ TEST_F(Protokoll, SchreibtImLogUndGibtDieDateiInIhrerArtZurück) {
     EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)), "UTF-16le");
     sqlite3_finalize(s);
     sqlite3_close(roh);
+}
+
+// The log is copied into the file beside the writer: with limits of a few pages the
+// copying thread is woken at nearly every commit and the writer waits for it often,
+// also while a read runs across the commits and holds the copies back.
+TEST_F(Protokoll, DasLogWirdNebenDemSchreibenKopiert) {
+    struct Grenzen {
+        int a = detail::LogSeitenAnstoß, h = detail::LogSeitenHöchstens;
+        ~Grenzen() {
+            detail::LogSeitenAnstoß = a;
+            detail::LogSeitenHöchstens = h;
+        }
+    } grenzen;
+    detail::LogSeitenAnstoß = 2;
+    detail::LogSeitenHöchstens = 6;
+    sqlite3* db0 = nullptr;
+    ASSERT_EQ(sqlite3_open(pfad.c_str(), &db0), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db0, "CREATE TABLE T(a INTEGER, b TEXT)", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db0);
+    auto db = Öffnen();
+    auto rs = db->OpenRecordset(u"T");
+    const Text lang(400, u'x');
+    auto zeilen = [&](int von, int n) {
+        ws->BeginTrans();
+        for (int i = von; i < von + n; ++i) {
+            rs->AddNew();
+            rs->Fields()[0]->Value(Variante(i));
+            rs->Fields()[1]->Value(Variante(lang));
+            rs->Update();
+        }
+        ws->CommitTrans();
+    };
+    for (int t = 0; t < 60; ++t) zeilen(t * 20, 20);
+    {  // a sorted read that stays open across further commits
+        auto leser = db->OpenRecordset(u"SELECT * FROM [T] ORDER BY [a] DESC");
+        for (int t = 60; t < 120; ++t) {
+            zeilen(t * 20, 20);
+            leser->MoveNext();
+        }
+        EXPECT_EQ(leser->Fields()[0]->Value().alsLong(), 1199 - 60);
+    }
+    for (int t = 120; t < 150; ++t) zeilen(t * 20, 20);
+    EXPECT_EQ(Fremdblick(pfad).second, 3000);
+    db->Flush();
+    // What was flushed is in the file itself.
+    const std::string kopie = ordner / "kopie.db";
+    schreiben(kopie, lesen(pfad));
+    EXPECT_EQ(Fremdblick(kopie).second, 3000);
+    rs->Close();
+    db->Close();
+    EXPECT_FALSE(Da(pfad + "-wal"));
+    EXPECT_FALSE(Da(pfad + "-shm"));
+    EXPECT_EQ(Fremdblick(pfad), std::make_pair(std::string("delete"), 3000));
 }
 
 TEST_F(Protokoll, WerNurLiestÄndertDieDateiNicht) {

@@ -199,3 +199,27 @@ TEST_F(Vergleich, GleicheDatensaetzeErgebenEins) {
     KontakteDifferenzieren = true;
     EXPECT_EQ(Punkte(beispielA, beispielA), 1.0f);
 }
+
+// The store of prepared texts in blocks of four: runs never cross a block, a run
+// longer than a block gets one of its own, and every run reads back as written.
+TEST(Blockspeicher, LaeufeBleibenInIhremBlock) {
+    suche_intern::Blockspeicher<char16_t, 2> speicher;
+    const std::vector<std::u16string> läufe = {u"ab", u"c", u"", u"d", u"efghij", u"k", u"lmno", u"pq"};
+    std::vector<uint32_t> anfänge;
+    for (const auto& l : läufe) {
+        uint32_t anfang = 0;
+        auto& ziel = speicher.platz(l.size(), anfang);
+        ziel.insert(ziel.end(), l.begin(), l.end());
+        anfänge.push_back(anfang);
+    }
+    // abc(empty)d | efghij | k | lmno | pq
+    const std::vector<uint32_t> erwartet = {0, 2, 3, 3, 4, 8, 12, 16};
+    EXPECT_EQ(anfänge, erwartet);
+    for (size_t i = 0; i < läufe.size(); ++i) {
+        if (läufe[i].empty()) continue;
+        EXPECT_EQ(std::u16string(speicher.zeiger(anfänge[i]), läufe[i].size()), läufe[i]) << i;
+    }
+    EXPECT_EQ(speicher.zeiger(7u << 2), nullptr);
+    speicher.leeren();
+    EXPECT_EQ(speicher.zeiger(0), nullptr);
+}

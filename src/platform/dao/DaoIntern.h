@@ -4,11 +4,16 @@
 #include <unicode/ucol.h>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <iterator>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -206,6 +211,37 @@ private:
     std::unordered_map<int64_t, uint64_t> dünn_;
 };
 
+// Copies a native file's write-ahead log into the file on a thread and connection of
+// its own, so that a commit need not wait for it (SQLite otherwise copies the log at
+// the commit that lets it pass its limit, on the writer's time).
+class Logkopierer {
+public:
+    // nullptr where a second connection cannot work beside the first (a file held
+    // exclusively, a file system without shared memory).
+    static std::unique_ptr<Logkopierer> Starten(const char* datei);
+    ~Logkopierer();
+    Logkopierer(const Logkopierer&) = delete;
+    Logkopierer& operator=(const Logkopierer&) = delete;
+    // After a commit that left `seiten` pages in the log. A log far ahead of the
+    // copies holds the writer until the next copy is done; false when even that did
+    // not catch up, so that the writer copies itself.
+    bool nachCommit(int seiten);
+
+private:
+    explicit Logkopierer(sqlite3* db);
+    void laufen();
+    sqlite3* db_;
+    std::mutex m_;
+    std::condition_variable auftrag_, fertig_;
+    bool angestoßen_ = false, ende_ = false;
+    uint64_t angefangen_ = 0, beendet_ = 0;  // copies
+    std::atomic<uint64_t> stand_{0};         // pages of the log and copied, at the last copy
+    std::thread faden_;
+};
+// Pages in the log before a copy starts, and ahead of the copies before the writer
+// waits (tests lower them).
+extern int LogSeitenAnstoß, LogSeitenHöchstens;
+
 struct Verbindung {
     sqlite3* db = nullptr;
     UCollator* sortierung = nullptr;
@@ -257,6 +293,9 @@ struct Verbindung {
     void protokollEinschalten();
     void protokollSichern();
     void protokollBeenden();
+    std::unique_ptr<Logkopierer> kopierer;
+    void kopiererStarten();
+    void kopiererAnhalten();
 
     // Columns dropped from a table's Fields but still in the table: consecutive drops
     // on one table are carried out together, in one savepoint that writes the table's

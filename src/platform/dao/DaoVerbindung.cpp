@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -231,7 +232,10 @@ void ZelleAnhängen(std::vector<char16_t>& d, const Zelle& z) {
 
 Text Spaltenliste(TableDef& t) {
     Text sql;
-    for (auto& f : t.Fields().liste()) sql += u"," + SqlName(f->Name());
+    for (auto& f : t.Fields().liste()) {
+        sql += u',';
+        sql += SqlName(f->Name());
+    }
     return sql;
 }
 
@@ -258,7 +262,10 @@ int64_t Fenster::Zeilen(Verbindung& v, TableDef& t, size_t budget, size_t& einhe
 }
 
 void Fenster::laden(Verbindung& v, TableDef& t, Stellenbuch& stellen, int64_t von, int64_t bis, size_t einheiten) {
-    leeren();
+    // The next window reuses the memory of the last: fresh pages would each be
+    // faulted in and cleared by the system again.
+    von_ = bis_ = 0;
+    daten_.clear();
     stellen.fensterVon = von;
     stellen.fensterBis = bis;
     Anweisung a(v.db, u"SELECT rowid" + Spaltenliste(t) + u" FROM " + SqlName(t.Name()) +
@@ -439,6 +446,7 @@ Verbindung::~Verbindung() {
         schließen();
     } catch (...) {  // best effort: a destructor never throws
     }
+    kopierer.reset();
     vorrat.clear();
     if (db) sqlite3_close_v2(db);
     if (sortierung) ucol_close(sortierung);
@@ -492,6 +500,95 @@ bool Pragma(sqlite3* db, const char* sql, std::string* aus = nullptr) {
 }
 }  // namespace
 
+int LogSeitenAnstoß = 1000, LogSeitenHöchstens = 16384;
+
+std::unique_ptr<Logkopierer> Logkopierer::Starten(const char* datei) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(datei, &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return nullptr;
+    }
+    // A first read opens the log and its shared index, or is refused.
+    if (!Pragma(db, "SELECT count(*) FROM sqlite_master")) {
+        sqlite3_close(db);
+        return nullptr;
+    }
+    return std::unique_ptr<Logkopierer>(new Logkopierer(db));
+}
+
+Logkopierer::Logkopierer(sqlite3* db) : db_(db), faden_([this] { laufen(); }) {}
+
+Logkopierer::~Logkopierer() {
+    {
+        std::lock_guard<std::mutex> l(m_);
+        ende_ = true;
+    }
+    auftrag_.notify_all();
+    faden_.join();
+    sqlite3_close(db_);
+}
+
+void Logkopierer::laufen() {
+    std::unique_lock<std::mutex> l(m_);
+    for (;;) {
+        auftrag_.wait(l, [this] { return angestoßen_ || ende_; });
+        if (ende_) return;
+        angestoßen_ = false;
+        ++angefangen_;
+        l.unlock();
+        // Passive: never waits for the writer or for readers, copies what all of them
+        // have seen. A failure leaves the log as it is; the next flush reports it.
+        int log = 0, kopiert = 0;
+        if (sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_PASSIVE, &log, &kopiert) == SQLITE_OK &&
+            log >= 0 && kopiert >= 0)
+            stand_.store(static_cast<uint64_t>(log) << 32 | static_cast<uint32_t>(kopiert));
+        l.lock();
+        ++beendet_;
+        fertig_.notify_all();
+    }
+}
+
+bool Logkopierer::nachCommit(int seiten) {
+    const auto rückstand = [&] {
+        const uint64_t st = stand_.load();
+        const auto log = static_cast<int>(st >> 32), kopiert = static_cast<int>(st & 0xffffffffu);
+        return seiten >= log ? seiten - kopiert : seiten;  // a smaller log started anew
+    };
+    if (rückstand() < LogSeitenAnstoß) return true;
+    std::unique_lock<std::mutex> l(m_);
+    angestoßen_ = true;
+    auftrag_.notify_one();
+    if (rückstand() < LogSeitenHöchstens) return true;
+    const uint64_t ziel = angefangen_ + 1;  // a copy that starts after this commit
+    fertig_.wait_for(l, std::chrono::seconds(10), [&] { return beendet_ >= ziel || ende_; });
+    return rückstand() < LogSeitenHöchstens;
+}
+
+namespace {
+int LogHaken(void* kontext, sqlite3* db, const char* schema, int seiten) {
+    auto* v = static_cast<Verbindung*>(kontext);
+    if (seiten >= LogSeitenAnstoß && !(v->kopierer && v->kopierer->nachCommit(seiten)))
+        sqlite3_wal_checkpoint_v2(db, schema, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    return SQLITE_OK;
+}
+}  // namespace
+
+void Verbindung::kopiererStarten() {
+    if (!protokollAn || kopierer) return;
+    // A file held exclusively would refuse its own holder the next write.
+    std::string sperre;
+    if (!Pragma(db, "PRAGMA locking_mode", &sperre) || sperre != "normal") return;
+    kopierer = Logkopierer::Starten(sqlite3_db_filename(db, "main"));
+    // Without it SQLite copies the log itself, as by default.
+    if (kopierer) sqlite3_wal_hook(db, LogHaken, this);
+}
+
+void Verbindung::kopiererAnhalten() {
+    if (!kopierer) return;
+    sqlite3_wal_autocheckpoint(db, LogSeitenAnstoß);
+    kopierer.reset();
+}
+
 void Verbindung::protokollEinschalten() {
     // Inside a transaction SQLite cannot change the mode; the next chance comes.
     if (protokollVersucht || !db || geschlossen || !sqlite3_get_autocommit(db)) return;
@@ -513,17 +610,21 @@ void Verbindung::protokollEinschalten() {
     eigenesJournal = alt;
     protokollAn = true;
     Pragma(db, "PRAGMA synchronous=NORMAL");
+    kopiererStarten();
 }
 
 void Verbindung::protokollSichern() {
     if (!protokollAn || !db) return;
     strömeBeenden();
+    // The copying thread would hold the checkpoint back.
+    kopiererAnhalten();
     sqlite3_stmt* s = nullptr;
     bool fertig = false;
     if (sqlite3_prepare_v2(db, "PRAGMA wal_checkpoint(FULL)", -1, &s, nullptr) == SQLITE_OK &&
         sqlite3_step(s) == SQLITE_ROW)
         fertig = sqlite3_column_int(s, 0) == 0;
     sqlite3_finalize(s);
+    kopiererStarten();
     if (fertig) return;
     // Another process reads from the log and holds the checkpoint back: then the log
     // itself is made durable, from where SQLite recovers it.
@@ -538,6 +639,7 @@ void Verbindung::protokollSichern() {
 
 void Verbindung::protokollBeenden() {
     if (!protokollAn || !db) return;
+    kopiererAnhalten();
     protokollAn = false;
     strömeBeenden();
     vorrat.clear();
@@ -755,7 +857,10 @@ void TabelleEintragen(Verbindung& v, TableDef& td, int64_t pos, double erstellt,
     int64_t ip = 0;
     for (auto& ix : td.Indexes().liste()) {
         Text felder;
-        for (auto& f : ix->Fields().liste()) felder += (felder.empty() ? u"" : Text(1, kTrenner)) + f->Name();
+        for (auto& f : ix->Fields().liste()) {
+            if (!felder.empty()) felder += kTrenner;
+            felder += f->Name();
+        }
         Eintragen(ai, {Variante(td.Name()), Zahl(ip++), Variante(ix->Name()), Variante(felder), Zahl(ix->Unique()),
                        Zahl(ix->Primary())});
     }
@@ -766,8 +871,12 @@ void RelationenEintragen(Verbindung& v) {
     int64_t pos = 0;
     for (auto& r : v.relationen.liste()) {
         Text paare;
-        for (auto& f : r->Fields().liste())
-            paare += (paare.empty() ? u"" : Text(1, kPaar)) + f->Name() + kTrenner + f->ForeignName();
+        for (auto& f : r->Fields().liste()) {
+            if (!paare.empty()) paare += kPaar;
+            paare += f->Name();
+            paare += kTrenner;
+            paare += f->ForeignName();
+        }
         Eintragen(ar, {Zahl(pos++), Variante(r->Name()), Variante(r->Table()), Variante(r->ForeignTable()),
                        Zahl(r->Attributes()), Variante(paare)});
     }
@@ -803,6 +912,10 @@ void Verbindung::einrichten() {
     ucol_setStrength(sortierung, UCOL_SECONDARY);
     SortierungAnmelden(db, u"PURIVO", sortierung);
     StellenfunktionAnmelden(db);
+    // Some builds of SQLite zero every deleted row and freed page on disk, which
+    // doubles what dropping a work table or rebuilding one writes; the freed space
+    // stays in the file as deleted rows stay in a Jet file until it is compacted.
+    sqlite3_exec(db, "PRAGMA secure_delete=FAST", nullptr, nullptr, nullptr);
 }
 
 }  // namespace detail
