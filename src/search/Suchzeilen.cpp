@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "foundation/mdlFeldInhalte.h"
@@ -177,6 +179,8 @@ void Vergleichsdaten::Neu(const std::vector<Spaltenplan>& plan) {
     teile_.clear();
     zeichen_.leeren();
     wörter_.leeren();
+    haupt_ = {};
+    neben_.clear();
     plan_ = plan;
     planGesetzt_ = true;
     teileJeZeile_ = 0;
@@ -217,7 +221,7 @@ uint64_t Vergleichsdaten::Kennung(const std::vector<std::vector<Variante>>& zeil
     return s.h == 0 ? 1 : s.h;
 }
 
-Wertsicht Vergleichsdaten::sichtBilden(const Variante& wert, bool ziffern) {
+Wertsicht Vergleichsdaten::sichtBilden(const Variante& wert, bool ziffern, Schreibstellen& st) {
     Wertsicht w;
     if (wert.istEmpty()) {
         w.zustand = Zustand::Empty;
@@ -241,7 +245,7 @@ Wertsicht Vergleichsdaten::sichtBilden(const Variante& wert, bool ziffern) {
             w.wörter = 1;
         } else {
             // A text has at most one word more than it has characters.
-            std::vector<Wort>& ziel = wörter_.platz(t.size() + 1, w.erstesWort);
+            std::vector<Wort>& ziel = wörter_.platz(t.size() + 1, w.erstesWort, st.wörter);
             const size_t vorher = ziel.size();
             w.maske = WörterBilden(t, ziel);
             const size_t n = ziel.size() - vorher;
@@ -249,7 +253,7 @@ Wertsicht Vergleichsdaten::sichtBilden(const Variante& wert, bool ziffern) {
             // Beyond 255 words the comparison overflows anyway; the count suffices.
             if (n > 255) ziel.resize(vorher);
         }
-        std::vector<char16_t>& ziel = zeichen_.platz(t.size(), w.anfang);
+        std::vector<char16_t>& ziel = zeichen_.platz(t.size(), w.anfang, st.zeichen);
         ziel.insert(ziel.end(), t.begin(), t.end());
         w.zustand = Zustand::Text;
     } catch (const std::exception&) {
@@ -259,14 +263,54 @@ Wertsicht Vergleichsdaten::sichtBilden(const Variante& wert, bool ziffern) {
     return w;
 }
 
-void Vergleichsdaten::Vorbereiten(int32_t slot, uint64_t kennung, const std::vector<std::vector<Variante>>& zeilen,
-                                  size_t r) {
-    const auto s = static_cast<size_t>(slot);
-    if (s >= kennung_.size()) {
-        kennung_.resize(s + 1, 0);
-        zellen_.resize((s + 1) * plan_.size(), 0);
-        teile_.resize((s + 1) * teileJeZeile_);
+void Vergleichsdaten::slotsBereitstellen(size_t slots) {
+    if (slots <= kennung_.size()) return;
+    kennung_.resize(slots, 0);
+    zellen_.resize(slots * plan_.size(), 0);
+    teile_.resize(slots * teileJeZeile_);
+}
+
+void Vergleichsdaten::Vorbereiten(const std::vector<Auftrag>& aufträge,
+                                  const std::vector<std::vector<Variante>>& zeilen, int32_t arbeiter) {
+    // Room and fingerprints first, on this thread: the threads then write their own slots only.
+    std::vector<const Auftrag*> offen;
+    offen.reserve(aufträge.size());
+    int32_t größter = 0;
+    for (const Auftrag& a : aufträge) größter = std::max(größter, a.slot);
+    slotsBereitstellen(static_cast<size_t>(größter) + 1);
+    for (const Auftrag& a : aufträge) {
+        if (a.slot <= 0 || Stand(a.slot, a.kennung) != 0) continue;
+        kennung_[static_cast<size_t>(a.slot)] = a.kennung;
+        offen.push_back(&a);
     }
+    const size_t teile = std::clamp<size_t>(static_cast<size_t>(std::max(arbeiter, 1)), 1, offen.size() / 256 + 1);
+    if (neben_.size() < teile) neben_.resize(teile);
+    auto teil = [&](size_t k) {
+        for (size_t i = k * offen.size() / teile; i < (k + 1) * offen.size() / teile; ++i) {
+            const Auftrag& a = *offen[i];
+            try {
+                vorbereitenMit(a.slot, a.kennung, zeilen, a.zeile, neben_[k]);
+            } catch (...) {  // its block prepares it again, with the error where it belongs
+                kennung_[static_cast<size_t>(a.slot)] = 0;
+            }
+        }
+    };
+    std::vector<std::thread> fäden;
+    for (size_t k = 1; k < teile; ++k) {
+        try {
+            fäden.emplace_back(teil, k);
+        } catch (const std::system_error&) {  // no thread to be had: this one does the part
+            teil(k);
+        }
+    }
+    teil(0);
+    for (auto& f : fäden) f.join();
+}
+
+void Vergleichsdaten::vorbereitenMit(int32_t slot, uint64_t kennung, const std::vector<std::vector<Variante>>& zeilen,
+                                     size_t r, Schreibstellen& st) {
+    const auto s = static_cast<size_t>(slot);
+    slotsBereitstellen(s + 1);
     uint8_t* zellen = zellen_.data() + s * plan_.size();
     Wertsicht* alle = teile_.data() + s * teileJeZeile_;
     for (size_t j = 0; j < plan_.size(); ++j) {
@@ -289,11 +333,11 @@ void Vergleichsdaten::Vorbereiten(int32_t slot, uint64_t kennung, const std::vec
             const Teilplan& t = p.teil[i];
             const bool ziffern = t.verfahren == Verfahren::Ziffer;
             if (!t.normalisierer) {
-                teile[i] = sichtBilden(wert, ziffern);
+                teile[i] = sichtBilden(wert, ziffern, st);
                 continue;
             }
             try {
-                teile[i] = sichtBilden(t.normalisierer(wert), ziffern);
+                teile[i] = sichtBilden(t.normalisierer(wert), ziffern, st);
             } catch (const std::exception&) {
                 teile[i] = Wertsicht{};
                 teile[i].zustand = Zustand::Fehler;
@@ -301,6 +345,22 @@ void Vergleichsdaten::Vorbereiten(int32_t slot, uint64_t kennung, const std::vec
         }
     }
     kennung_[s] = kennung;
+}
+
+size_t Vorausbereiten(const std::vector<std::vector<Variante>>& zeilen, int32_t arbeiter) {
+    if (SuchvergleichsdatenGesperrt || zeilen.empty() || zeilen[0].empty()) return 0;
+    std::vector<Spaltenplan> plan;
+    planBilden(plan);
+    if (!suchdaten.PlanAnnehmen(plan)) return 0;
+    std::vector<Vergleichsdaten::Auftrag> aufträge;
+    for (size_t r = 0; r < zeilen[0].size(); ++r) {
+        const int32_t slot = slotVon(zeilen, r);
+        if (slot <= 0) continue;
+        const uint64_t kennung = suchdaten.Kennung(zeilen, r);
+        if (suchdaten.Stand(slot, kennung) == 0) aufträge.push_back({slot, kennung, r});
+    }
+    suchdaten.Vorbereiten(aufträge, zeilen, arbeiter);
+    return aufträge.size();
 }
 
 }  // namespace suche_intern

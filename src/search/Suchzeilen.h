@@ -19,6 +19,8 @@
 // typing.
 #include <algorithm>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <vector>
 
@@ -68,29 +70,46 @@ struct Wertsicht {
 // high bits, the place in the low ones): a store of a million records grows without
 // ever copying what it holds, and without needing it twice while it grows. An
 // appended run never crosses a block; one longer than a block gets a block of its own.
+// Several threads may append at once, each at a Stelle of its own (a block of its
+// own); nobody reads while they do.
+inline std::mutex Blockvergabe;
 template <class T, unsigned Bits>
 class Blockspeicher {
 public:
     static constexpr size_t kBlock = size_t{1} << Bits;
+    struct Stelle {
+        std::vector<T>* block = nullptr;
+        uint32_t nummer = 0;
+    };
     // The block to append up to `n` elements to; `anfang` gets the number of the first.
-    std::vector<T>& platz(size_t n, uint32_t& anfang) {
-        if (blöcke_.empty() || blöcke_.back().size() + n > kBlock) {
-            if (blöcke_.size() >= (size_t{1} << (32 - Bits))) throw std::length_error("Blockspeicher voll");
-            blöcke_.emplace_back();
-            // The first block grows as needed, so a small store stays small.
-            if (blöcke_.size() > 1) blöcke_.back().reserve(std::max(n, kBlock));
-        }
-        anfang = static_cast<uint32_t>(((blöcke_.size() - 1) << Bits) | blöcke_.back().size());
-        return blöcke_.back();
+    std::vector<T>& platz(size_t n, uint32_t& anfang) { return platz(n, anfang, eigene_); }
+    std::vector<T>& platz(size_t n, uint32_t& anfang, Stelle& s) {
+        if (!s.block || s.block->size() + n > kBlock) neuerBlock(n, s);
+        anfang = s.nummer << Bits | static_cast<uint32_t>(s.block->size());
+        return *s.block;
     }
     const T* zeiger(uint32_t anfang) const {
         const size_t b = anfang >> Bits;
-        return b < blöcke_.size() ? blöcke_[b].data() + (anfang & (kBlock - 1)) : nullptr;
+        return b < blöcke_.size() ? blöcke_[b]->data() + (anfang & (kBlock - 1)) : nullptr;
     }
-    void leeren() { blöcke_.clear(); }
+    // Every block given back; Stellen kept elsewhere must be reset too.
+    void leeren() {
+        blöcke_.clear();
+        eigene_ = {};
+    }
 
 private:
-    std::vector<std::vector<T>> blöcke_;
+    void neuerBlock(size_t n, Stelle& s) {
+        std::lock_guard<std::mutex> l(Blockvergabe);
+        if (blöcke_.size() >= (size_t{1} << (32 - Bits))) throw std::length_error("Blockspeicher voll");
+        blöcke_.push_back(std::make_unique<std::vector<T>>());
+        s.block = blöcke_.back().get();
+        s.nummer = static_cast<uint32_t>(blöcke_.size() - 1);
+        // The first block grows as needed, so a small store stays small.
+        if (blöcke_.size() > 1) s.block->reserve(std::max(n, kBlock));
+    }
+    std::vector<std::unique_ptr<std::vector<T>>> blöcke_;
+    Stelle eigene_;
 };
 
 // The cells of one row, one per plan column: filled, Empty/Null/"", or not readable.
@@ -121,12 +140,31 @@ public:
         return kennung_[static_cast<size_t>(slot)] == kennung ? 1 : 2;
     }
     // Slot `slot` gets row `r` of `zeilen`, whose fingerprint is `kennung`.
-    void Vorbereiten(int32_t slot, uint64_t kennung, const std::vector<std::vector<Variante>>& zeilen, size_t r);
+    void Vorbereiten(int32_t slot, uint64_t kennung, const std::vector<std::vector<Variante>>& zeilen, size_t r) {
+        vorbereitenMit(slot, kennung, zeilen, r, haupt_);
+    }
+    struct Auftrag {
+        int32_t slot;
+        uint64_t kennung;
+        size_t zeile;
+    };
+    // The same for many rows, on up to `arbeiter` threads (each its own slots); a
+    // slot asked for twice is prepared once. A row whose preparation failed leaves
+    // its slot empty.
+    void Vorbereiten(const std::vector<Auftrag>& aufträge, const std::vector<std::vector<Variante>>& zeilen,
+                     int32_t arbeiter);
     // Every slot emptied and the memory given back; the next plan offered is taken.
     void Freigeben();
 
 private:
-    Wertsicht sichtBilden(const Variante& wert, bool ziffern);
+    struct Schreibstellen {
+        Blockspeicher<char16_t, 20>::Stelle zeichen;
+        Blockspeicher<Wort, 18>::Stelle wörter;
+    };
+    Wertsicht sichtBilden(const Variante& wert, bool ziffern, Schreibstellen& st);
+    void vorbereitenMit(int32_t slot, uint64_t kennung, const std::vector<std::vector<Variante>>& zeilen, size_t r,
+                        Schreibstellen& st);
+    void slotsBereitstellen(size_t slots);
 
     std::vector<Spaltenplan> plan_;
     bool planGesetzt_ = false;
@@ -136,6 +174,8 @@ private:
     std::vector<Wertsicht> teile_;
     Blockspeicher<char16_t, 20> zeichen_;
     Blockspeicher<Wort, 18> wörter_;
+    Schreibstellen haupt_;               // of the calling thread
+    std::vector<Schreibstellen> neben_;  // of the helper threads, kept from call to call
 };
 
 // The comparison of two prepared slots (the same or two stores), without the
@@ -143,6 +183,11 @@ private:
 // path (a part that could not be formed, an overflow).
 bool VorbereitetVergleichen(const Vergleichsdaten& A, int32_t a, const Vergleichsdaten& B, int32_t b,
                             bool kontakteDifferenzieren, float& wert);
+
+// Prepares the rows of `zeilen` into the search's store before their block is filled,
+// on up to `arbeiter` threads; the block then finds them there. Rows the store holds
+// already or cannot take are left to their block. How many rows it prepared.
+size_t Vorausbereiten(const std::vector<std::vector<Variante>>& zeilen, int32_t arbeiter);
 
 // The store of the running search. A slot once filled is never overwritten
 // while the store lives: a block whose rows the store holds differently (or

@@ -108,18 +108,24 @@ Fenster fenster[2];
 int neuestes = 0;
 int32_t fensterCursor = 0;  // position of cursor A; 0: unknown
 
-void FensterLeeren() {
-    bemerkungen.clear();
-    for (auto& f : fenster) {
-        f.zeilen.Setzen({});
-        f.anfang = f.anzahl = 0;
+// While the search's store still lacks rows, the windows' rows are read many windows
+// at a time and prepared on every core; the windows then take them from here in
+// turn. Once a read finds every row prepared (a later pass), windows read as before.
+constexpr int32_t Vorauszeilen = 32 * Fensterzeilen;
+struct Voraus {
+    std::vector<std::vector<Variante>> zeilen;
+    int32_t anfang = 0, anzahl = 0, genommen = 0;  // the rows from `anfang`; the first `genommen` handed on
+    bool an = true;
+    void leeren() {
+        std::vector<std::vector<Variante>>().swap(zeilen);
+        anfang = anzahl = genommen = 0;
+        an = true;
     }
-    fensterCursor = 0;
-}
+} voraus;
 
-void FensterFüllen(Fenster& f, int32_t pos) {
-    f.anfang = f.anzahl = 0;
-    f.zeilen.Setzen({});
+int32_t Arbeiterzahl();
+
+std::vector<std::vector<Variante>> ZeilenLesen(int32_t pos, int32_t n) {
     dao::Recordset& a = Cursor(rsPuffer);
     if (fensterCursor == 0) {
         a.MoveFirst();
@@ -127,9 +133,49 @@ void FensterFüllen(Fenster& f, int32_t pos) {
     }
     Bewegen(a, pos - fensterCursor);
     fensterCursor = 0;
-    auto z = a.GetRows(Fensterzeilen);
+    auto z = a.GetRows(n);
+    fensterCursor = pos + (z.empty() ? 0 : static_cast<int32_t>(z[0].size()));
+    return z;
+}
+
+// The rows of the window at `pos` from the rows read ahead; false when they are not there.
+bool VorausNehmen(int32_t pos, std::vector<std::vector<Variante>>& z) {
+    const bool weiter = voraus.genommen < voraus.anzahl && pos == voraus.anfang + voraus.genommen;
+    if (!weiter && !voraus.an) return false;
+    if (!weiter) {
+        voraus.anzahl = voraus.genommen = 0;
+        voraus.zeilen = ZeilenLesen(pos, Vorauszeilen);
+        voraus.anfang = pos;
+        voraus.anzahl = voraus.zeilen.empty() ? 0 : static_cast<int32_t>(voraus.zeilen[0].size());
+        if (suche_intern::Vorausbereiten(voraus.zeilen, Arbeiterzahl()) == 0) voraus.an = false;
+    }
+    const auto von = static_cast<ptrdiff_t>(voraus.genommen);
+    const auto n = static_cast<ptrdiff_t>(std::min(Fensterzeilen, voraus.anzahl - voraus.genommen));
+    z.resize(voraus.zeilen.size());
+    for (size_t c = 0; c < z.size(); ++c) {
+        auto& quelle = voraus.zeilen[c];
+        z[c].assign(std::make_move_iterator(quelle.begin() + von), std::make_move_iterator(quelle.begin() + von + n));
+    }
+    voraus.genommen += static_cast<int32_t>(n);
+    return true;
+}
+
+void FensterLeeren() {
+    bemerkungen.clear();
+    for (auto& f : fenster) {
+        f.zeilen.Setzen({});
+        f.anfang = f.anzahl = 0;
+    }
+    fensterCursor = 0;
+    voraus.leeren();
+}
+
+void FensterFüllen(Fenster& f, int32_t pos) {
+    f.anfang = f.anzahl = 0;
+    f.zeilen.Setzen({});
+    std::vector<std::vector<Variante>> z;
+    if (!VorausNehmen(pos, z)) z = ZeilenLesen(pos, Fensterzeilen);
     const int32_t n = z.empty() ? 0 : static_cast<int32_t>(z[0].size());
-    fensterCursor = pos + n;
     f.zeilen.Setzen(std::move(z));
     f.anfang = pos;
     f.anzahl = n;

@@ -74,3 +74,16 @@ TEST_F(Arbeitersuche, VollmodusGibtMitArbeiternDieselbenTabellen) {
         for (size_t i = 0; i < allein.size(); ++i) EXPECT_EQ(mehrere[i], allein[i]) << arbeiter << " Spalte " << i;
     }
 }
+
+// Quick mode prepares the rows it reads ahead on the workers: the tables are the same.
+TEST_F(Arbeitersuche, QuickmodusGibtMitArbeiternDieselbenTabellen) {
+    Firmen();
+    oberfläche.WertSetzen(u"chkQuickSuche", 1);
+    Pass(0, {2}, 4);
+    Pass(1, {4, 3}, 5);
+    const Spalten allein = Suchen(1);
+    EXPECT_GT(std::stoi(allein.back()[1]), 1000);
+    const Spalten mehrere = Suchen(8);
+    ASSERT_EQ(mehrere.size(), allein.size());
+    for (size_t i = 0; i < allein.size(); ++i) EXPECT_EQ(mehrere[i], allein[i]) << "Spalte " << i;
+}
