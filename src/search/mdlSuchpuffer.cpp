@@ -69,8 +69,16 @@ struct Kopie {
         if (!falle([] { Cursor(rsPuffer).AddNew(); })) return false;
         if (!falle([] { Cursor(rsZiel).AddNew(); })) return false;
         for (size_t i = 0; i < quelle.size(); ++i) {
-            if (puffer[i] && !falle([&] { puffer[i]->Value(quelle[i]->Value()); })) return false;
-            if (!falle([&] { ziel[i]->Value(quelle[i]->Value()); })) return false;
+            // The source value is read once for both copies (again only where that failed).
+            Variante wert;
+            bool gelesen = false;
+            if (puffer[i] && !falle([&] {
+                    wert = quelle[i]->Value();
+                    gelesen = true;
+                    puffer[i]->Value(wert);
+                }))
+                return false;
+            if (!falle([&] { ziel[i]->Value(gelesen ? wert : quelle[i]->Value()); })) return false;
         }
         DatensatzAufbereiten(Cursor(rsPuffer));
         if (gFehlerAbbruch) {
