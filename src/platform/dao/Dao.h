@@ -115,6 +115,7 @@ private:
     Text fremdName_;
     std::weak_ptr<TableDef> tabelle_;
     std::weak_ptr<Recordset> satz_;
+    Recordset* satzRoh_ = nullptr;  // the same, while satz_ lives: a value access locks nothing
     int32_t spalte_ = -1;
 };
 using FieldPtr = std::shared_ptr<Field>;

@@ -68,6 +68,7 @@ RecordsetPtr Database::OpenRecordset(TextSicht quelle, int32_t typ) {
         auto f = std::make_shared<Field>(*rs->tabelle_->Fields().liste()[static_cast<size_t>(rs->spalten_[i])]);
         f->tabelle_.reset();
         f->satz_ = rs;
+        f->satzRoh_ = rs.get();
         f->spalte_ = static_cast<int32_t>(i);
         rs->felder_.liste_.push_back(f);
     }
@@ -647,6 +648,7 @@ std::shared_ptr<Recordset> Recordset::Clone() {
     for (auto& f : felder_.liste()) {
         auto g = std::make_shared<Field>(*f);
         g->satz_ = rs;
+        g->satzRoh_ = rs.get();
         rs->felder_.liste_.push_back(g);
     }
     rs->felder_.vorAnhängen_ = felder_.vorAnhängen_;
@@ -664,17 +666,19 @@ void Recordset::Close() {
 
 // ---- Field values ----
 
+// Reading or writing a value runs no code of the caller, so nothing can release the
+// recordset meanwhile: whether it lives is enough.
 Variante Field::Value() const {
-    auto rs = satz_.lock();
-    if (!rs) FehlerAuslösen(fehler::OperationUngültig, u"Das Feld gehört zu keiner geöffneten Datensatzgruppe.");
-    rs->offen();
-    return rs->wert(spalte_);
+    if (satz_.expired())
+        FehlerAuslösen(fehler::OperationUngültig, u"Das Feld gehört zu keiner geöffneten Datensatzgruppe.");
+    satzRoh_->offen();
+    return satzRoh_->wert(spalte_);
 }
 
 void Field::Value(const Variante& v) {
-    auto rs = satz_.lock();
-    if (!rs) FehlerAuslösen(fehler::OperationUngültig, u"Das Feld gehört zu keiner geöffneten Datensatzgruppe.");
-    rs->setzen(spalte_, v);
+    if (satz_.expired())
+        FehlerAuslösen(fehler::OperationUngültig, u"Das Feld gehört zu keiner geöffneten Datensatzgruppe.");
+    satzRoh_->setzen(spalte_, v);
 }
 
 }  // namespace dao
