@@ -81,8 +81,7 @@ public:
         std::vector<T>* block = nullptr;
         uint32_t nummer = 0;
     };
-    // The block to append up to `n` elements to; `anfang` gets the number of the first.
-    std::vector<T>& platz(size_t n, uint32_t& anfang) { return platz(n, anfang, eigene_); }
+    // The block to append up to `n` elements to at `s`; `anfang` gets the number of the first.
     std::vector<T>& platz(size_t n, uint32_t& anfang, Stelle& s) {
         if (!s.block || s.block->size() + n > kBlock) neuerBlock(n, s);
         anfang = s.nummer << Bits | static_cast<uint32_t>(s.block->size());
@@ -92,11 +91,8 @@ public:
         const size_t b = anfang >> Bits;
         return b < blöcke_.size() ? blöcke_[b]->data() + (anfang & (kBlock - 1)) : nullptr;
     }
-    // Every block given back; Stellen kept elsewhere must be reset too.
-    void leeren() {
-        blöcke_.clear();
-        eigene_ = {};
-    }
+    // Every block given back; the Stellen must be reset too.
+    void leeren() { blöcke_.clear(); }
 
 private:
     void neuerBlock(size_t n, Stelle& s) {
@@ -109,7 +105,6 @@ private:
         if (blöcke_.size() > 1) s.block->reserve(std::max(n, kBlock));
     }
     std::vector<std::unique_ptr<std::vector<T>>> blöcke_;
-    Stelle eigene_;
 };
 
 // The cells of one row, one per plan column: filled, Empty/Null/"", or not readable.

@@ -205,10 +205,11 @@ TEST_F(Vergleich, GleicheDatensaetzeErgebenEins) {
 TEST(Blockspeicher, LaeufeBleibenInIhremBlock) {
     suche_intern::Blockspeicher<char16_t, 2> speicher;
     const std::vector<std::u16string> läufe = {u"ab", u"c", u"", u"d", u"efghij", u"k", u"lmno", u"pq"};
+    suche_intern::Blockspeicher<char16_t, 2>::Stelle stelle;
     std::vector<uint32_t> anfänge;
     for (const auto& l : läufe) {
         uint32_t anfang = 0;
-        auto& ziel = speicher.platz(l.size(), anfang);
+        auto& ziel = speicher.platz(l.size(), anfang, stelle);
         ziel.insert(ziel.end(), l.begin(), l.end());
         anfänge.push_back(anfang);
     }
